@@ -1,0 +1,197 @@
+#include "PrinterIdentification.h"
+
+#include "port/ModelTable.h"
+
+#include <cstring>
+
+namespace kalo {
+
+namespace {
+
+using platform::MessageIcon;
+
+constexpr size_t kBufferSize = 20;
+// Bounds on what a printer may keep sending: enough for any real reply and
+// start-up chatter, small enough that a babbling device cannot hold the
+// program.
+constexpr int kMaxDrainReads = 100;
+constexpr size_t kMaxTextBytes = 256;
+
+class Exchange {
+public:
+    Exchange(CPrinterPort& port, PortKind interfaceKind, platform::Clock& clock)
+        : m_port(port)
+        , m_byteWise(IsByteWise(interfaceKind))
+        , m_clock(clock)
+    {
+    }
+
+    ConnectOutcome Run(IdentifyResult& result);
+
+private:
+    void Clear() { std::memset(m_buffer, 0, sizeof m_buffer); }
+    int Send(std::initializer_list<uint8_t> command)
+    {
+        // The command goes out of the shared buffer, with its terminating zero copied along.
+        Clear();
+        size_t i = 0;
+        for (uint8_t byte : command)
+            m_buffer[i++] = byte;
+        return m_port.Write(m_buffer, uint32_t(command.size()));
+    }
+    int Read(uint32_t length) { return m_port.Read(m_buffer, length); }
+    void Wait(uint32_t ms) { m_clock.SleepMs(ms); }
+    void Drain();
+    std::string ReadText(uint32_t byteWiseWaitMs);
+
+    CPrinterPort& m_port;
+    const bool m_byteWise;
+    platform::Clock& m_clock;
+    uint8_t m_buffer[kBufferSize] = {};
+};
+
+void Exchange::Drain()
+{
+    int empty = 0;
+    for (int reads = 0; reads < kMaxDrainReads; ++reads) {
+        Wait(50);
+        Read(1);
+        if (m_buffer[0] != 0) {
+            empty = 0;
+        } else if (++empty > 4) {
+            break;
+        }
+        Clear();
+    }
+}
+
+std::string Exchange::ReadText(uint32_t byteWiseWaitMs)
+{
+    std::string text;
+    Clear();
+    if (!m_byteWise) {
+        Wait(200);
+        if (Read(16) == 0)
+            Read(16);
+        // The first byte is the reply's header, whatever it is.
+        for (size_t i = 1; i < kBufferSize && m_buffer[i] != 0; ++i)
+            text += char(m_buffer[i]);
+        return text;
+    }
+    Wait(byteWiseWaitMs);
+    for (size_t count = 0; count < kMaxTextBytes; ++count) {
+        if (Read(1) <= 0 || m_buffer[0] == 0)
+            break;
+        if (m_buffer[0] != '_')
+            text += char(m_buffer[0]);
+    }
+    return text;
+}
+
+ConnectOutcome Exchange::Run(IdentifyResult& result)
+{
+    if (m_byteWise)
+        Drain();
+    if (Send({0x1B, 0x40}) != 2)
+        return ConnectOutcome::PortError;
+    Send({0x1B, 0x3D, 0x01});
+    Send({0x1D, 0x61, 0x00});
+    Clear();
+    if (m_byteWise) {
+        for (int i = 0; i < 5; ++i) {
+            Wait(100);
+            Read(1);
+        }
+    }
+
+    Send({0x1D, 0x49, 0x03});
+    Clear();
+    if (m_byteWise) {
+        Wait(100);
+        Read(1);
+    } else {
+        Wait(200);
+        for (int i = 0; i < 5; ++i) {
+            if (Read(16) > 0)
+                break;
+        }
+    }
+    bool identified = m_buffer[0] == 0x63;
+    if (!identified && m_byteWise) {
+        for (int i = 0; i < 10 && !identified; ++i) {
+            Wait(100);
+            Read(1);
+            identified = m_buffer[0] == 0x63;
+            if (!identified)
+                Clear();
+        }
+    }
+    if (!identified)
+        return ConnectOutcome::NoPrinterId;
+
+    Send({0x1D, 0x49, 0x42});
+    result.maker = ReadText(1000);
+    Wait(500);
+    if (result.maker != kMakerName)
+        return ConnectOutcome::WrongMaker;
+
+    Send({0x1D, 0x49, 0x43});
+    result.model = ReadText(100);
+    for (const ModelInfo& model : kModels) {
+        if (result.model == model.modelName)
+            return ConnectOutcome::Connected;
+    }
+    return ConnectOutcome::WrongModel;
+}
+
+} // namespace
+
+const OutcomeMessage& MessageFor(ConnectOutcome outcome)
+{
+    static const OutcomeMessage kConnected{"Printer is connected.", "Information", MessageIcon::Information};
+    static const OutcomeMessage kConfigure{"Port Configuration Set Error!", "Warning", MessageIcon::Warning};
+    static const OutcomeMessage kOpen{"Can't open port and Printer is disconnected", "Warning", MessageIcon::Warning};
+    static const OutcomeMessage kPort{"Port error! Check printer's port, please.", "Warning", MessageIcon::Warning};
+    static const OutcomeMessage kId{"Fail to get printer ID.\r\n\r\nPlease retry connect", "Warning",
+                                    MessageIcon::Warning};
+    static const OutcomeMessage kMaker{"This printer don't match our company name.", "Warning", MessageIcon::Warning};
+    static const OutcomeMessage kModel{"The connected printer has different Model name.", "Warning",
+                                       MessageIcon::Warning};
+    switch (outcome) {
+    case ConnectOutcome::Connected: return kConnected;
+    case ConnectOutcome::ConfigureFailed: return kConfigure;
+    case ConnectOutcome::OpenFailed: return kOpen;
+    case ConnectOutcome::PortError: return kPort;
+    case ConnectOutcome::NoPrinterId: return kId;
+    case ConnectOutcome::WrongMaker: return kMaker;
+    case ConnectOutcome::WrongModel: return kModel;
+    }
+    return kPort;
+}
+
+IdentifyResult IdentifyPrinter(CPrinterPort& port, PortKind interfaceKind, platform::Clock& clock)
+{
+    IdentifyResult result;
+    Exchange exchange(port, interfaceKind, clock);
+    result.outcome = exchange.Run(result);
+    if (!result.Connected())
+        port.Close();
+    return result;
+}
+
+IdentifyResult ConnectPrinter(CPrinterPort& port, const PortSettings& settings, PortKind interfaceKind,
+                              platform::Clock& clock)
+{
+    IdentifyResult result;
+    if (port.Configure(settings) != 1) {
+        result.outcome = ConnectOutcome::ConfigureFailed;
+        return result;
+    }
+    if (port.Open() != 1) {
+        result.outcome = ConnectOutcome::OpenFailed;
+        return result;
+    }
+    return IdentifyPrinter(port, interfaceKind, clock);
+}
+
+} // namespace kalo

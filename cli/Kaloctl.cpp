@@ -1,0 +1,74 @@
+#include "Kaloctl.h"
+
+#include "IdentifyCommand.h"
+
+#include <algorithm>
+
+namespace kalo::cli {
+
+Kaloctl::Kaloctl()
+{
+    m_commands.push_back(std::make_unique<IdentifyCommand>());
+}
+
+Command* Kaloctl::Find(const std::string& name) const
+{
+    for (const auto& command : m_commands) {
+        if (name == command->Name())
+            return command.get();
+    }
+    return nullptr;
+}
+
+void Kaloctl::PrintHelp(std::ostream& out) const
+{
+    out << "Usage: kaloctl [CONNECTION] COMMAND [OPTIONS]\n\n"
+           "Configures KEMTRAN TLR-740plusII, TLR-742plusII and TLR-740II receipt printers.\n\n"
+           "Commands:\n";
+    for (const auto& command : m_commands)
+        out << "  " << command->Name() << std::string(16 - std::min<size_t>(15, std::string(command->Name()).size()), ' ')
+            << command->Summary() << '\n';
+    out << '\n' << kConnectionHelp << "\n'kaloctl COMMAND --help' tells more about a command.\n"
+        << "Exit status: 0 done, 1 the printer refused or the port failed, 2 usage error.\n";
+}
+
+int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform)
+{
+    const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
+        || std::find(args.begin(), args.end(), "-h") != args.end();
+    CommandContext context{{}, {}, out, err, platform};
+    std::string error;
+    if (!ExtractConnectionOptions(args, context.connection, error)) {
+        err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
+        return kExitUsage;
+    }
+    Command* command = nullptr;
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (it->rfind("-", 0) != 0) {
+            command = Find(*it);
+            if (!command) {
+                err << "kaloctl: unknown command '" << *it << "'\nTry 'kaloctl --help'.\n";
+                return kExitUsage;
+            }
+            args.erase(it);
+            break;
+        }
+    }
+    if (!command) {
+        if (wantsHelp) {
+            PrintHelp(out);
+            return kExitOk;
+        }
+        err << "kaloctl: no command given\nTry 'kaloctl --help'.\n";
+        return kExitUsage;
+    }
+    if (wantsHelp) {
+        out << "Usage: kaloctl [CONNECTION] " << command->Name() << "\n\n" << command->Help() << '\n'
+            << kConnectionHelp;
+        return kExitOk;
+    }
+    context.args = std::move(args);
+    return command->Execute(context);
+}
+
+} // namespace kalo::cli

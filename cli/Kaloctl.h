@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Command.h"
+
+#include <memory>
+
+namespace kalo::cli {
+
+// The command line front end: picks the command, takes out the connection
+// options, runs it. Writes only to the streams it is given.
+class Kaloctl {
+public:
+    Kaloctl();
+    int Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform);
+
+private:
+    void PrintHelp(std::ostream& out) const;
+    Command* Find(const std::string& name) const;
+
+    std::vector<std::unique_ptr<Command>> m_commands;
+};
+
+} // namespace kalo::cli

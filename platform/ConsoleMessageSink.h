@@ -1,0 +1,23 @@
+#pragma once
+
+#include "MessageSink.h"
+
+#include <ostream>
+
+namespace kalo::platform {
+
+// Message boxes for a program without windows: the text, as lines, on the
+// given stream.
+class ConsoleMessageSink final : public MessageSink {
+public:
+    explicit ConsoleMessageSink(std::ostream& out) : m_out(out) {}
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+
+    // The text with "\r\n" and lone "\r" turned into "\n".
+    static std::string PlainLines(const std::string& text);
+
+private:
+    std::ostream& m_out;
+};
+
+} // namespace kalo::platform

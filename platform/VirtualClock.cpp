@@ -1,0 +1,24 @@
+#include "VirtualClock.h"
+
+#include <numeric>
+
+namespace kalo::platform {
+
+void VirtualClock::SleepMs(uint32_t ms)
+{
+    m_sleeps.push_back(ms);
+    m_now += int64_t(ms) * 1000;
+}
+
+void VirtualClock::AdvanceTo(int64_t micros)
+{
+    if (micros > m_now)
+        m_now = micros;
+}
+
+uint64_t VirtualClock::TotalSleptMs() const
+{
+    return std::accumulate(m_sleeps.begin(), m_sleeps.end(), uint64_t(0));
+}
+
+} // namespace kalo::platform

@@ -1,0 +1,81 @@
+#include "CEthernetPort.h"
+
+#include "platform/Result.h"
+
+namespace kalo {
+
+using namespace platform;
+
+const char kSocketCreateErrorText[] = "Error : Failed to Create socket!";
+const char kSocketConnectErrorText[] =
+    "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"";
+
+CEthernetPort::CEthernetPort(Platform& platform)
+    : m_platform(platform)
+{
+}
+
+CEthernetPort::~CEthernetPort() = default;
+
+int CEthernetPort::Configure(const PortSettings& settings)
+{
+    m_address = settings.portName;
+    m_tcpPort = settings.tcpPort;
+    return 1;
+}
+
+int CEthernetPort::Open()
+{
+    auto socket = m_platform.NewStreamSocket();
+    if (socket->Create() != kOk) {
+        m_platform.Messages().Show(kSocketCreateErrorText, "Error", MessageIcon::Error);
+        return 0;
+    }
+    const bool portFits = m_tcpPort > 0 && m_tcpPort <= 65535;
+    if (!portFits || socket->Connect(m_address, uint16_t(m_tcpPort), kConnectTimeoutMs * 1000) != kOk) {
+        socket->Close();
+        m_platform.Messages().Show(kSocketConnectErrorText, "Error", MessageIcon::Error);
+        return 0;
+    }
+    m_socket = std::move(socket);
+    return 1;
+}
+
+int CEthernetPort::Write(const uint8_t* data, uint32_t length)
+{
+    if (!m_socket || !data)
+        return 0;
+    uint32_t sent = 0;
+    uint32_t remaining = length;
+    while (sent < length) {
+        const uint32_t piece = remaining > kPieceSize ? kPieceSize : remaining;
+        if (m_socket->Send(data + sent, piece, kSendTimeoutMs * 1000) < 1)
+            break;
+        sent += piece;
+        remaining -= piece;
+        // The printer's network buffer takes one piece at a time.
+        if (remaining > 0)
+            m_platform.GetClock().SleepMs(kPiecePauseMs);
+    }
+    return int(sent);
+}
+
+int CEthernetPort::Read(uint8_t* buffer, uint32_t length)
+{
+    if (!m_socket || !buffer || length == 0)
+        return 0;
+    const long n = m_socket->Receive(buffer, length, kReceiveTimeoutMs * 1000);
+    if (n == kErrTimeout)
+        return 0; // nothing arrived: to every caller the same as an empty read
+    return n < 0 ? -1 : int(n);
+}
+
+void CEthernetPort::Close()
+{
+    if (m_socket) {
+        m_socket->Close();
+        m_socket.reset();
+    }
+}
+
+} // namespace kalo

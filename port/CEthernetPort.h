@@ -1,0 +1,43 @@
+#pragma once
+
+#include "PortSettings.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace kalo {
+
+// A printer on the network: a plain TCP client. Owns its socket from Open to Close.
+class CEthernetPort {
+public:
+    // A printer that neither answers nor closes the connection must not hold
+    // the program for ever: every wait on the socket is bounded, far beyond
+    // the few milliseconds a reply takes.
+    static constexpr int64_t kConnectTimeoutMs = 5000;
+    static constexpr int64_t kReceiveTimeoutMs = 3000;
+    static constexpr int64_t kSendTimeoutMs = 10000;
+    static constexpr uint32_t kPieceSize = 4096;
+    static constexpr uint32_t kPiecePauseMs = 500;
+
+    explicit CEthernetPort(platform::Platform& platform);
+    ~CEthernetPort();
+    CEthernetPort(const CEthernetPort&) = delete;
+    CEthernetPort& operator=(const CEthernetPort&) = delete;
+
+    int Configure(const PortSettings& settings);
+    int Open();
+    int Write(const uint8_t* data, uint32_t length);
+    int Read(uint8_t* buffer, uint32_t length);
+    void Close();
+
+private:
+    platform::Platform& m_platform;
+    std::unique_ptr<platform::StreamSocket> m_socket;
+    std::string m_address;
+    uint32_t m_tcpPort = 0;
+};
+
+extern const char kSocketCreateErrorText[];
+extern const char kSocketConnectErrorText[];
+
+} // namespace kalo

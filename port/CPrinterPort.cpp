@@ -1,0 +1,110 @@
+#include "CPrinterPort.h"
+
+#include "ModelTable.h"
+
+namespace kalo {
+
+namespace {
+
+bool StartsWith(const std::string& text, std::string_view prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Calls f on the held port object, whatever its kind; 0 when none is held.
+template <typename F>
+int Dispatch(std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>>& held, F f)
+{
+    return std::visit(
+        [&](auto& port) -> int {
+            if constexpr (std::is_same_v<std::decay_t<decltype(port)>, std::monostate>)
+                return 0;
+            else
+                return f(*port);
+        },
+        held);
+}
+
+} // namespace
+
+std::optional<PortChoice> ChoosePortKind(const PortSettings& settings)
+{
+    const std::string& name = settings.portName;
+    if (StartsWith(name, "COM") || StartsWith(name, "\\\\.\\COM"))
+        return PortChoice{PortKind::Serial, name};
+    if (StartsWith(name, "LPT"))
+        return PortChoice{PortKind::Parallel, name};
+    // A USB entry is "<short name>:<device path>".
+    for (const ModelInfo& model : kModels) {
+        if (name.find(model.shortName) != std::string::npos) {
+            const size_t cut = model.shortName.size() + 1;
+            return PortChoice{PortKind::Usb, name.size() > cut ? name.substr(cut) : std::string()};
+        }
+    }
+    if (settings.tcpPort != 0)
+        return PortChoice{PortKind::Ethernet, name};
+    return std::nullopt;
+}
+
+CPrinterPort::CPrinterPort(platform::Platform& platform)
+    : m_platform(platform)
+{
+}
+
+CPrinterPort::~CPrinterPort() = default;
+
+int CPrinterPort::Configure(PortSettings settings)
+{
+    m_port = std::monostate{};
+    const std::optional<PortChoice> choice = ChoosePortKind(settings);
+    if (!choice)
+        return 0;
+    m_kind = choice->kind;
+    settings.portName = choice->name;
+    switch (choice->kind) {
+    case PortKind::Serial: {
+        auto port = std::make_unique<CSerialPort>(m_platform);
+        const int result = port->Configure(settings);
+        m_port = std::move(port);
+        return result;
+    }
+    case PortKind::Ethernet: {
+        auto port = std::make_unique<CEthernetPort>(m_platform);
+        const int result = port->Configure(settings);
+        m_port = std::move(port);
+        return result;
+    }
+    case PortKind::Parallel:
+    case PortKind::Usb:
+        // These kinds are not part of this build: the name is recognised,
+        // but there is no port to hand it to.
+        return 0;
+    }
+    return 0;
+}
+
+int CPrinterPort::Open()
+{
+    return Dispatch(m_port, [](auto& port) { return port.Open(); });
+}
+
+int CPrinterPort::Write(const uint8_t* data, uint32_t length)
+{
+    return Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
+}
+
+int CPrinterPort::Read(uint8_t* buffer, uint32_t length)
+{
+    return Dispatch(m_port, [&](auto& port) { return port.Read(buffer, length); });
+}
+
+void CPrinterPort::Close()
+{
+    Dispatch(m_port, [](auto& port) {
+        port.Close();
+        return 0;
+    });
+    m_port = std::monostate{};
+}
+
+} // namespace kalo

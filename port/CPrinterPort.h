@@ -1,0 +1,52 @@
+#pragma once
+
+#include "CEthernetPort.h"
+#include "CSerialPort.h"
+#include "PortSettings.h"
+
+#include <memory>
+#include <optional>
+#include <variant>
+
+namespace kalo {
+
+// The kind a port name selects, and the name the kind is handed
+// (USB entries lose their model prefix).
+struct PortChoice {
+    PortKind kind;
+    std::string name;
+};
+
+// The port factory's choice: the tests run in this order, case-sensitive,
+// and the first match wins. No value when nothing matches.
+std::optional<PortChoice> ChoosePortKind(const PortSettings& settings);
+
+// Every byte the program exchanges with the printer goes through the one
+// facade the main window owns. It holds at most one port object of the kind
+// the last Configure chose.
+class CPrinterPort {
+public:
+    explicit CPrinterPort(platform::Platform& platform);
+    ~CPrinterPort();
+    CPrinterPort(const CPrinterPort&) = delete;
+    CPrinterPort& operator=(const CPrinterPort&) = delete;
+
+    int Configure(PortSettings settings);
+    int Open();
+    int Write(const uint8_t* data, uint32_t length);
+    int Read(uint8_t* buffer, uint32_t length);
+    void Close();
+
+    bool HoldsPort() const { return !std::holds_alternative<std::monostate>(m_port); }
+    PortKind Kind() const { return m_kind; }
+    platform::Platform& GetPlatform() { return m_platform; }
+
+private:
+    using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>>;
+
+    platform::Platform& m_platform;
+    Held m_port;
+    PortKind m_kind = PortKind::Serial;
+};
+
+} // namespace kalo

@@ -1,0 +1,164 @@
+#include "CSerialPort.h"
+
+#include "platform/Result.h"
+
+#include <algorithm>
+
+namespace kalo {
+
+using namespace platform;
+
+CSerialPort::CSerialPort(Platform& platform)
+    : m_platform(platform)
+{
+}
+
+CSerialPort::~CSerialPort() = default;
+
+int CSerialPort::Configure(const PortSettings& settings)
+{
+    m_baudRate = settings.baudRate;
+    m_dataBits = settings.dataBits;
+    m_stopBits = settings.stopBits;
+    m_parity = settings.parity;
+    m_flowControl = settings.flowControl;
+    std::copy(std::begin(settings.timeouts), std::end(settings.timeouts), m_timeouts);
+    if (settings.portName.empty())
+        return 0;
+    m_portName = settings.portName;
+    return 1;
+}
+
+int CSerialPort::Open()
+{
+    if (m_open)
+        return 1;
+    auto device = m_platform.NewSerialDevice();
+    const int opened = device->Open(m_platform.Ports().DevicePath(m_portName));
+    // The line needs this long to settle after an open; the wait is taken
+    // whether or not the open worked.
+    m_platform.GetClock().SleepMs(100);
+    if (opened != kOk)
+        return 0;
+
+    LineSettings line;
+    if (device->GetLine(line) != kOk)
+        return 0;
+    line.baudRate = m_baudRate;
+    line.byteSize = uint8_t(m_dataBits);
+    line.parity = uint8_t(m_parity);
+    line.stopBits = uint8_t(m_stopBits);
+    line.parityCheck = m_parity != 0;
+    line.outxCtsFlow = true;
+    line.outxDsrFlow = true;
+    line.dtrOn = true;
+    line.rtsOn = true;
+    line.dsrSensitivity = false;
+    line.txContinueOnXoff = false;
+    line.outX = m_flowControl != 0;
+    line.inX = m_flowControl != 0;
+    line.discardNul = false;
+    if (device->SetLine(line) != kOk)
+        return 0;
+
+    // A device without modem lines (a pseudo-terminal) cannot say DSR is low.
+    unsigned modem = 0;
+    const int status = device->GetModemStatus(modem);
+    if (status == kErrNotSupported)
+        modem = kModemDsr;
+    else if (status != kOk)
+        return 0;
+    if (!(modem & kModemDsr))
+        return 0;
+
+    const uint32_t fixed[5] = {10, 10, 100, 5, 3000};
+    std::copy(std::begin(fixed), std::end(fixed), m_timeouts);
+    device->Purge();
+    m_device = std::move(device);
+    m_open = true;
+    return 1;
+}
+
+bool CSerialPort::DsrHeldOff()
+{
+    unsigned modem = 0;
+    return m_device->GetModemStatus(modem) == kOk && !(modem & kModemDsr);
+}
+
+int CSerialPort::Write(const uint8_t* data, uint32_t length)
+{
+    if (!m_open || !data || length == 0)
+        return 0;
+    Clock& clock = m_platform.GetClock();
+    std::lock_guard<std::mutex> hold(m_ioLock);
+    const int64_t deadline = clock.NowMicros()
+        + (int64_t(m_timeouts[kWriteMultiplier]) * length + m_timeouts[kWriteConstant]) * 1000;
+    uint32_t sent = 0;
+    while (sent < length) {
+        const int64_t left = deadline - clock.NowMicros();
+        if (left <= 0)
+            break;
+        // The kernel holds output while CTS is low; DSR it cannot watch, so
+        // the write waits here while the printer holds DSR off.
+        if (DsrHeldOff()) {
+            clock.SleepMs(uint32_t(std::min<int64_t>(10, (left + 999) / 1000)));
+            continue;
+        }
+        if (m_device->WaitWritable(left) != kOk)
+            break;
+        const long n = m_device->WriteAvailable(data + sent, length - sent);
+        if (n < 0)
+            break;
+        sent += uint32_t(n);
+    }
+    const long queued = m_device->WaitDrained(std::max<int64_t>(0, deadline - clock.NowMicros()));
+    if (queued > 0) {
+        // Out of time: what has not left is dropped, and not counted.
+        m_device->FlushOutput();
+        sent -= std::min<uint32_t>(sent, uint32_t(queued));
+    }
+    return int(sent);
+}
+
+int CSerialPort::Read(uint8_t* buffer, uint32_t length)
+{
+    if (!m_open || !buffer || length == 0)
+        return 0;
+    Clock& clock = m_platform.GetClock();
+    std::lock_guard<std::mutex> hold(m_ioLock);
+    // The read ends when all bytes are in, when the interval passes after a
+    // byte with no next byte, or when the total time for the request is up.
+    const int64_t start = clock.NowMicros();
+    const int64_t deadline = start
+        + (int64_t(m_timeouts[kReadMultiplier]) * length + m_timeouts[kReadConstant]) * 1000;
+    const int64_t interval = int64_t(m_timeouts[kReadInterval]) * 1000;
+    uint32_t got = 0;
+    int64_t lastByte = 0;
+    while (got < length) {
+        const int64_t now = clock.NowMicros();
+        int64_t until = deadline;
+        if (got > 0 && interval > 0)
+            until = std::min(until, lastByte + interval);
+        if (until <= now)
+            break;
+        if (m_device->WaitReadable(until - now) != kOk)
+            break;
+        const long n = m_device->ReadAvailable(buffer + got, length - got);
+        if (n <= 0)
+            break; // readable but nothing to read: the device has gone
+        got += uint32_t(n);
+        lastByte = clock.NowMicros();
+    }
+    return int(got);
+}
+
+void CSerialPort::Close()
+{
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
+    }
+    m_open = false;
+}
+
+} // namespace kalo

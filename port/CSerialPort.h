@@ -1,0 +1,45 @@
+#pragma once
+
+#include "PortSettings.h"
+#include "platform/Platform.h"
+
+#include <memory>
+#include <mutex>
+
+namespace kalo {
+
+// A printer on a COM port. Owns its device from Open to Close.
+class CSerialPort {
+public:
+    explicit CSerialPort(platform::Platform& platform);
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    int Configure(const PortSettings& settings);
+    int Open();
+    int Write(const uint8_t* data, uint32_t length);
+    int Read(uint8_t* buffer, uint32_t length);
+    void Close();
+
+    const std::string& PortName() const { return m_portName; }
+
+private:
+    enum Timeout { kReadInterval, kReadMultiplier, kReadConstant, kWriteMultiplier, kWriteConstant };
+
+    bool DsrHeldOff();
+
+    platform::Platform& m_platform;
+    std::string m_portName;
+    uint32_t m_baudRate = 0;
+    uint32_t m_dataBits = 0;
+    uint32_t m_stopBits = 0;
+    uint32_t m_parity = 0;
+    uint32_t m_flowControl = 0;
+    uint32_t m_timeouts[5] = {};
+    std::unique_ptr<platform::SerialDevice> m_device;
+    bool m_open = false;
+    std::mutex m_ioLock;
+};
+
+} // namespace kalo

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "InProcessLink.h"
+#include "VirtualPrinter.h"
+#include "platform/Platform.h"
+#include "platform/RecordingMessageSink.h"
+#include "platform/VirtualClock.h"
+
+#include <memory>
+#include <sstream>
+
+namespace kalo::sim {
+
+// A whole machine in one process: a virtual clock, recorded message boxes,
+// and one virtual printer reachable on one serial device path and one
+// network address. Opening either builds a fresh link to the same printer.
+class InProcessPlatform final : public platform::Platform {
+public:
+    explicit InProcessPlatform(PrinterOptions options = {});
+
+    platform::Clock& GetClock() override { return m_clock; }
+    platform::MessageSink& Messages() override { return m_messages; }
+    const platform::PortMap& Ports() override { return m_ports; }
+    std::unique_ptr<platform::SerialDevice> NewSerialDevice() override;
+    std::unique_ptr<platform::StreamSocket> NewStreamSocket() override;
+
+    platform::VirtualClock& Clock() { return m_clock; }
+    platform::RecordingMessageSink& Recorded() { return m_messages; }
+    VirtualPrinter& Printer() { return m_printer; }
+    const std::vector<std::string>& Paper() const { return m_paper; }
+    std::string WireLogText() const { return m_wireText.str(); }
+
+    // Where the printer is attached.
+    std::string serialPath = "/dev/ttyS0";
+    std::string networkHost = "10.0.0.50";
+    uint16_t networkPort = 9100;
+    // A device without modem lines (as a pseudo-terminal is).
+    bool serialWithoutModemLines = false;
+    bool failSocketCreate = false;
+
+    // What the program did last: the device it opened, the line it set, the
+    // link it used (kept after closing), and how many devices are open now.
+    std::string lastOpenedPath;
+    platform::LineSettings lastLine;
+    std::shared_ptr<InProcessLink> lastLink;
+    int openDevices = 0;
+
+    std::shared_ptr<InProcessLink> NewLink(int64_t byteMicros);
+
+private:
+    platform::VirtualClock m_clock;
+    platform::RecordingMessageSink m_messages;
+    platform::PortMap m_ports;
+    std::vector<std::string> m_paper;
+    std::ostringstream m_wireText;
+    WireLog m_wireLog;
+    VirtualPrinter m_printer;
+};
+
+} // namespace kalo::sim

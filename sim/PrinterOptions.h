@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kalo::sim {
+
+// What the virtual printer is and how it misbehaves.
+struct PrinterOptions {
+    std::string model = "TLR-740plusII";
+    std::string maker = "KEMTRAN";
+    std::string firmware = "V1.02 SIM";
+    std::string language = "ENGLISH";
+    // Memory switches 1..6, 11, 12 in that order; bit p-1 is pin p.
+    uint8_t switches[8] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    bool powerSave = false;
+    uint8_t entranceTime = 30;
+
+    // Fault modes.
+    bool silent = false;     // answers nothing
+    bool wrongId = false;    // GS I 3 answers 0x62
+    bool noise = false;      // sends non-zero bytes without end
+    bool dsrLow = false;     // the in-process serial line reports DSR low
+    uint32_t slowDelayMs = 0; // before each reply
+    uint32_t slowGapMs = 0;   // between the bytes of a reply
+    int64_t closeAfter = -1;  // hang up after this many received bytes
+
+    static constexpr uint32_t kSlowDelayMs = 300;
+    static constexpr uint32_t kSlowGapMs = 20;
+    static constexpr const char* kWrongMaker = "ACME";
+    static constexpr const char* kWrongModel = "RP-F10";
+};
+
+// The switch slot (0..7) of a printer switch number (1..6, 11, 12), or -1.
+int SwitchSlot(int switchNumber);
+
+// Applies "--fault NAME" to the options; false with a reason for an unknown name.
+bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& error);
+
+// Applies "N=BBBBBBBB" (switch number, then pin 8 down to pin 1 as 0/1).
+bool ApplySwitch(const std::string& text, PrinterOptions& options, std::string& error);
+
+} // namespace kalo::sim

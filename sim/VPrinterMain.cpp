@@ -1,0 +1,165 @@
+// kalo-vprinter: a virtual printer of the family on a TCP port and/or a
+// pseudo-terminal, for demonstrations and tests without hardware.
+#include "PrinterOptions.h"
+#include "VPrinterServer.h"
+#include "VirtualPrinter.h"
+#include "WireLog.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace {
+
+const char kUsage[] = R"(Usage: kalo-vprinter [--tcp [ADDRESS:]PORT] [--pty] [options]
+
+A virtual KEMTRAN receipt printer. It answers the identification, status,
+memory-switch, power-save and print commands, prints what it is sent onto a
+plain-text paper roll, and runs until interrupted (then exits 0).
+
+Links (at least one):
+  --tcp [ADDRESS:]PORT   listen on ADDRESS (127.0.0.1 when left out) and PORT;
+                         port 0 takes a free port. First line printed:
+                         "listening on ADDRESS:PORT". One connection at a time.
+  --pty                  create a pseudo-terminal; prints "pty PATH". With
+                         --tcp too, that line comes second.
+
+The printer:
+  --model NAME           TLR-740plusII (default), TLR-742plusII, TLR-740II,
+                         or any other text to answer as the model name
+  --firmware TEXT        firmware version text (default "V1.02 SIM")
+  --language TEXT        language text (default "ENGLISH")
+  --switch N=BBBBBBBB    initial bits of memory switch N (1-6, 11, 12), pin 8
+                         first, e.g. --switch 2=00000001; may be repeated
+  --power-save on|off    initial power-save mode (default off)
+  --entrance-time SEC    initial power-save entrance time, 0-255 (default 30)
+
+Output:
+  --paper FILE           where printed lines go (standard output by default)
+  --wire-log FILE        one line per chunk: "<ms since start> <rx|tx> <hex>"
+
+Faults (--fault NAME, may be repeated):
+  silent                 answers nothing
+  wrong-maker            reports the maker "ACME"
+  wrong-model            reports the model "RP-F10"
+  wrong-id               answers GS I 3 with 0x62 instead of 0x63
+  noise                  sends 0x55 bytes without end, one per millisecond
+  slow                   waits 300 ms before each reply, 20 ms between its bytes
+                         (--slow-delay MS and --slow-gap MS set them)
+  close-after=N          hangs up after N received bytes
+  dsr-low                DSR held low (in-process links only)
+
+  --help                 this text
+)";
+
+bool ParseNumber(const std::string& text, long low, long high, long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && errno == 0 && value >= low && value <= high;
+}
+
+int Usage(const std::string& problem)
+{
+    std::cerr << "kalo-vprinter: " << problem << "\nTry 'kalo-vprinter --help'.\n";
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace kalo::sim;
+    VPrinterServer::Config config;
+    PrinterOptions options;
+    std::string paperPath, wirePath;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v, error;
+        long n = 0;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--pty") {
+            config.pty = true;
+        } else if (arg == "--tcp") {
+            if (!value(v))
+                return Usage("--tcp needs [ADDRESS:]PORT");
+            const size_t colon = v.rfind(':');
+            const std::string port = colon == std::string::npos ? v : v.substr(colon + 1);
+            if (colon != std::string::npos)
+                config.tcpAddress = v.substr(0, colon);
+            if (!ParseNumber(port, 0, 65535, n))
+                return Usage("not a TCP port: " + port);
+            config.tcp = true;
+            config.tcpPort = uint16_t(n);
+        } else if (arg == "--model") {
+            if (!value(options.model))
+                return Usage("--model needs a name");
+        } else if (arg == "--firmware") {
+            if (!value(options.firmware))
+                return Usage("--firmware needs a text");
+        } else if (arg == "--language") {
+            if (!value(options.language))
+                return Usage("--language needs a text");
+        } else if (arg == "--switch") {
+            if (!value(v) || !ApplySwitch(v, options, error))
+                return Usage(error.empty() ? "--switch needs N=BBBBBBBB" : error);
+        } else if (arg == "--power-save") {
+            if (!value(v) || (v != "on" && v != "off"))
+                return Usage("--power-save takes on or off");
+            options.powerSave = v == "on";
+        } else if (arg == "--entrance-time") {
+            if (!value(v) || !ParseNumber(v, 0, 255, n))
+                return Usage("--entrance-time takes 0-255 seconds");
+            options.entranceTime = uint8_t(n);
+        } else if (arg == "--fault") {
+            if (!value(v) || !ApplyFault(v, options, error))
+                return Usage(error.empty() ? "--fault needs a name" : error);
+        } else if (arg == "--slow-delay" || arg == "--slow-gap") {
+            if (!value(v) || !ParseNumber(v, 0, 60000, n))
+                return Usage(arg + " takes milliseconds");
+            (arg == "--slow-delay" ? options.slowDelayMs : options.slowGapMs) = uint32_t(n);
+        } else if (arg == "--paper") {
+            if (!value(paperPath))
+                return Usage("--paper needs a file");
+        } else if (arg == "--wire-log") {
+            if (!value(wirePath))
+                return Usage("--wire-log needs a file");
+        } else {
+            return Usage("unknown option: " + arg);
+        }
+    }
+    if (!config.tcp && !config.pty)
+        return Usage("give --tcp PORT, --pty, or both");
+
+    std::ofstream paperFile, wireFile;
+    if (!paperPath.empty()) {
+        paperFile.open(paperPath, std::ios::out | std::ios::app);
+        if (!paperFile)
+            return Usage("cannot write the paper file " + paperPath);
+    }
+    if (!wirePath.empty()) {
+        wireFile.open(wirePath, std::ios::out | std::ios::trunc);
+        if (!wireFile)
+            return Usage("cannot write the wire log " + wirePath);
+    }
+    std::ostream& paper = paperPath.empty() ? std::cout : paperFile;
+    WireLog wireLog(wirePath.empty() ? nullptr : &wireFile);
+    VirtualPrinter printer(options, [&paper](const std::string& line) { paper << line << std::endl; });
+    VPrinterServer server(config, printer, wireLog);
+    if (!server.Start(std::cout, std::cerr))
+        return 1;
+    return server.Run();
+}

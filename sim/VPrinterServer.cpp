@@ -1,0 +1,273 @@
+#include "VPrinterServer.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+namespace kalo::sim {
+
+namespace {
+constexpr int64_t kNoisePeriodMicros = 1000;
+constexpr size_t kReadChunk = 4096;
+} // namespace
+
+VPrinterServer::VPrinterServer(Config config, VirtualPrinter& printer, WireLog& wireLog)
+    : m_config(std::move(config))
+    , m_printer(printer)
+    , m_wireLog(wireLog)
+{
+    m_start = Now();
+}
+
+VPrinterServer::~VPrinterServer()
+{
+    for (int fd : {m_listenFd, m_signalFd, m_ptySlaveFd, m_client.fd, m_pty.fd}) {
+        if (fd >= 0)
+            close(fd);
+    }
+}
+
+int64_t VPrinterServer::Now() const
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+bool VPrinterServer::Start(std::ostream& out, std::ostream& err)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    m_signalFd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+
+    if (m_config.tcp) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(m_config.tcpPort);
+        if (inet_pton(AF_INET, m_config.tcpAddress.c_str(), &address.sin_addr) != 1) {
+            err << "kalo-vprinter: not an IPv4 address: " << m_config.tcpAddress << '\n';
+            return false;
+        }
+        m_listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        const int one = 1;
+        setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        socklen_t size = sizeof address;
+        if (bind(m_listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+            || listen(m_listenFd, 4) != 0
+            || getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            err << "kalo-vprinter: cannot listen on " << m_config.tcpAddress << ':' << m_config.tcpPort << ": "
+                << std::strerror(errno) << '\n';
+            return false;
+        }
+        out << "listening on " << m_config.tcpAddress << ':' << ntohs(address.sin_port) << '\n';
+    }
+    if (m_config.pty) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+            err << "kalo-vprinter: cannot create a pseudo-terminal: " << std::strerror(errno) << '\n';
+            if (master >= 0)
+                close(master);
+            return false;
+        }
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        const std::string path = ptsname(master);
+        m_ptySlaveFd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        // Raw from the start, so nothing is echoed back before the program sets the line.
+        termios t{};
+        if (m_ptySlaveFd >= 0 && tcgetattr(m_ptySlaveFd, &t) == 0) {
+            cfmakeraw(&t);
+            tcsetattr(m_ptySlaveFd, TCSANOW, &t);
+        }
+        m_pty.fd = master;
+        m_pty.isPty = true;
+        if (m_printer.Options().noise)
+            m_pty.noiseNext = Now();
+        out << "pty " << path << '\n';
+    }
+    out.flush();
+    return true;
+}
+
+void VPrinterServer::Accept()
+{
+    const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return;
+    const int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    m_client = Link{};
+    m_client.fd = fd;
+    if (m_printer.Options().noise)
+        m_client.noiseNext = Now();
+}
+
+void VPrinterServer::Hangup(Link& link)
+{
+    m_printer.EndOfStream();
+    if (link.isPty) {
+        link.cut = true; // the line stays, the printer no longer listens or talks on it
+        link.out.clear();
+        link.noiseNext = -1;
+        return;
+    }
+    close(link.fd);
+    link = Link{};
+}
+
+void VPrinterServer::Serve(Link& link)
+{
+    uint8_t chunk[kReadChunk];
+    for (;;) {
+        const ssize_t n = read(link.fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || (link.isPty && errno == EIO)))
+            return; // nothing more now (a pty with no user answers EIO)
+        if (n <= 0) {
+            Hangup(link);
+            return;
+        }
+        if (link.cut)
+            continue;
+        size_t take = size_t(n);
+        const int64_t closeAfter = m_printer.Options().closeAfter;
+        if (closeAfter >= 0)
+            take = size_t(std::min<int64_t>(n, closeAfter - link.received));
+        const int64_t now = Now();
+        m_wireLog.Log((now - m_start) / 1000, true, chunk, take);
+        m_reply.clear();
+        m_printer.Receive(chunk, take, m_reply);
+        link.received += int64_t(take);
+        if (!m_reply.empty()) {
+            const PrinterOptions& options = m_printer.Options();
+            int64_t at = now + int64_t(options.slowDelayMs) * 1000;
+            if (!link.out.empty())
+                at = std::max(at, link.out.back().first);
+            for (uint8_t byte : m_reply) {
+                link.out.emplace_back(at, byte);
+                at += int64_t(options.slowGapMs) * 1000;
+            }
+        }
+        if (closeAfter >= 0 && link.received >= closeAfter) {
+            Flush(link, now);
+            Hangup(link);
+            return;
+        }
+    }
+}
+
+void VPrinterServer::Flush(Link& link, int64_t now)
+{
+    if (link.fd < 0 || link.cut)
+        return;
+    uint8_t chunk[256];
+    size_t n = 0;
+    // Noise goes out at a steady pace; a full line just drops it.
+    if (link.noiseNext >= 0) {
+        while (link.noiseNext <= now && n < sizeof chunk) {
+            chunk[n++] = VirtualPrinter::kNoiseByte;
+            link.noiseNext += kNoisePeriodMicros;
+        }
+        if (link.noiseNext <= now)
+            link.noiseNext = now + kNoisePeriodMicros;
+        if (n > 0) {
+            const ssize_t w = write(link.fd, chunk, n);
+            if (w > 0)
+                m_wireLog.Log((now - m_start) / 1000, false, chunk, size_t(w));
+        }
+    }
+    while (!link.out.empty() && link.out.front().first <= now) {
+        n = 0;
+        while (n < sizeof chunk && !link.out.empty() && link.out.front().first <= now) {
+            chunk[n++] = link.out.front().second;
+            link.out.pop_front();
+        }
+        const ssize_t w = write(link.fd, chunk, n);
+        if (w < 0) {
+            // The reader is gone or full; what did not go out is put back.
+            for (size_t i = n; i-- > 0;)
+                link.out.emplace_front(now, chunk[i]);
+            return;
+        }
+        m_wireLog.Log((now - m_start) / 1000, false, chunk, size_t(w));
+        for (size_t i = n; i-- > size_t(w);)
+            link.out.emplace_front(now, chunk[i]);
+        if (size_t(w) < n)
+            return;
+    }
+}
+
+int64_t VPrinterServer::NextDue(const Link& link) const
+{
+    if (link.fd < 0 || link.cut)
+        return -1;
+    int64_t due = link.out.empty() ? -1 : link.out.front().first;
+    if (link.noiseNext >= 0 && (due < 0 || link.noiseNext < due))
+        due = link.noiseNext;
+    return due;
+}
+
+int VPrinterServer::Run()
+{
+    for (;;) {
+        const int64_t now = Now();
+        Flush(m_client, now);
+        Flush(m_pty, now);
+
+        pollfd fds[4];
+        nfds_t count = 0;
+        fds[count++] = {m_signalFd, POLLIN, 0};
+        const nfds_t listenAt = count;
+        if (m_listenFd >= 0 && m_client.fd < 0)
+            fds[count++] = {m_listenFd, POLLIN, 0};
+        const nfds_t clientAt = count;
+        if (m_client.fd >= 0)
+            fds[count++] = {m_client.fd, short(POLLIN | (m_client.out.empty() ? 0 : POLLOUT)), 0};
+        const nfds_t ptyAt = count;
+        if (m_pty.fd >= 0)
+            fds[count++] = {m_pty.fd, POLLIN, 0};
+
+        int timeoutMs = -1;
+        for (const Link* link : {&m_client, &m_pty}) {
+            const int64_t due = NextDue(*link);
+            if (due >= 0) {
+                const int ms = int(std::max<int64_t>(0, (due - now + 999) / 1000));
+                timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
+            }
+        }
+        // Replies pending behind a full socket are retried when POLLOUT says so.
+        if (m_client.fd >= 0 && !m_client.out.empty() && m_client.out.front().first <= now)
+            timeoutMs = timeoutMs < 0 ? 50 : timeoutMs;
+        const int ready = poll(fds, count, timeoutMs);
+        if (ready < 0 && errno != EINTR)
+            return 1;
+        if (ready <= 0)
+            continue;
+        if (fds[0].revents & POLLIN)
+            return 0;
+        if (listenAt < count && fds[listenAt].fd == m_listenFd && (fds[listenAt].revents & POLLIN))
+            Accept();
+        if (clientAt < count && fds[clientAt].fd == m_client.fd && (fds[clientAt].revents & (POLLIN | POLLHUP | POLLERR)))
+            Serve(m_client);
+        if (ptyAt < count && fds[ptyAt].fd == m_pty.fd && (fds[ptyAt].revents & POLLIN))
+            Serve(m_pty);
+    }
+}
+
+} // namespace kalo::sim

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "VirtualPrinter.h"
+#include "WireLog.h"
+
+#include <cstdint>
+#include <deque>
+#include <ostream>
+#include <string>
+
+namespace kalo::sim {
+
+// Serves one virtual printer on real links: a TCP listener (one connection
+// after another) and/or a pseudo-terminal. Single-threaded around poll; it
+// runs until SIGINT or SIGTERM.
+class VPrinterServer {
+public:
+    struct Config {
+        bool tcp = false;
+        std::string tcpAddress = "127.0.0.1";
+        uint16_t tcpPort = 9100;
+        bool pty = false;
+    };
+
+    VPrinterServer(Config config, VirtualPrinter& printer, WireLog& wireLog);
+    ~VPrinterServer();
+    VPrinterServer(const VPrinterServer&) = delete;
+    VPrinterServer& operator=(const VPrinterServer&) = delete;
+
+    // Opens the links and announces them on out ("listening on ADDRESS:PORT",
+    // "pty PATH"). False with a reason on err when a link cannot be opened.
+    bool Start(std::ostream& out, std::ostream& err);
+    // Serves until a termination signal; returns the exit status.
+    int Run();
+
+private:
+    struct Link {
+        int fd = -1;
+        bool isPty = false;
+        bool cut = false; // the printer hung up (close-after)
+        int64_t received = 0;
+        int64_t noiseNext = -1;
+        std::deque<std::pair<int64_t, uint8_t>> out; // bytes with the time they are due
+    };
+
+    void Accept();
+    void Serve(Link& link);
+    void Hangup(Link& link);
+    void Flush(Link& link, int64_t now);
+    int64_t NextDue(const Link& link) const;
+    int64_t Now() const;
+
+    Config m_config;
+    VirtualPrinter& m_printer;
+    WireLog& m_wireLog;
+    int64_t m_start = 0;
+    int m_listenFd = -1;
+    int m_signalFd = -1;
+    int m_ptySlaveFd = -1; // held so the master never sees a hang-up between users
+    Link m_client;
+    Link m_pty;
+    std::vector<uint8_t> m_reply;
+};
+
+} // namespace kalo::sim

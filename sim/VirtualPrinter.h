@@ -1,0 +1,59 @@
+#pragma once
+
+#include "PaperRoll.h"
+#include "PrinterOptions.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kalo::sim {
+
+// The printer itself, written from the printer's side: it takes the bytes it
+// receives, acts on the commands it knows, ignores what it does not know,
+// keeps a command that has not fully arrived until the rest comes, and says
+// what it answers. It knows nothing about time or links; its transports do.
+class VirtualPrinter {
+public:
+    VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper);
+
+    // Bytes received; what the printer sends back is appended to reply.
+    void Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply);
+    // The link went away: an unfinished font download is reported as such.
+    void EndOfStream();
+
+    const PrinterOptions& Options() const { return m_options; }
+    uint8_t SwitchBits(int slot) const { return m_options.switches[slot]; }
+    bool InUserSetting() const { return m_userSetting; }
+    bool PowerSave() const { return m_options.powerSave; }
+    uint8_t EntranceTime() const { return m_options.entranceTime; }
+    uint64_t FontBytesReceived() const { return m_fontReceived; }
+
+    static constexpr uint8_t kNoiseByte = 0x55;
+
+private:
+    // Returns how many bytes the command at p takes, 0 when it is not all there yet.
+    size_t Parse(const uint8_t* p, size_t n, std::vector<uint8_t>& reply);
+    size_t ParseEsc(const uint8_t* p, size_t n);
+    size_t ParseGs(const uint8_t* p, size_t n, std::vector<uint8_t>& reply);
+    size_t ParseFs(const uint8_t* p, size_t n);
+    size_t ParseVendor(const uint8_t* p, size_t n, std::vector<uint8_t>& reply);
+    void UserSetup(const uint8_t* body, size_t length, std::vector<uint8_t>& reply);
+    void Answer(std::vector<uint8_t>& reply, std::initializer_list<uint8_t> bytes);
+    void AnswerText(std::vector<uint8_t>& reply, const std::string& text);
+    void PrintSelfTest();
+    void PrintStatusSheet();
+    void PrintCodePageSheet();
+    std::string SwitchDigits(int slot) const;
+
+    PrinterOptions m_options;
+    PaperRoll m_paper;
+    std::vector<uint8_t> m_pending; // a command still waiting for its last bytes
+    bool m_userSetting = false;
+    // Font download in progress: bytes still expected, and the announced count.
+    uint64_t m_fontExpected = 0;
+    uint64_t m_fontAnnounced = 0;
+    uint64_t m_fontReceived = 0;
+};
+
+} // namespace kalo::sim

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+
+namespace kalo::sim {
+
+// One line per chunk: "<milliseconds since start> <rx|tx> <hex bytes>", lower
+// case, separated by spaces. rx is what the printer received, tx what it sent.
+// Other tools read this format; keep it stable.
+class WireLog {
+public:
+    explicit WireLog(std::ostream* out) : m_out(out) {}
+    void Log(int64_t millis, bool received, const uint8_t* data, size_t length);
+
+private:
+    std::ostream* m_out;
+};
+
+} // namespace kalo::sim
