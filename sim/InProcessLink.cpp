@@ -70,6 +70,8 @@ bool InProcessLink::WaitReadable(int64_t timeoutMicros)
 {
     const int64_t now = m_clock.NowMicros();
     const int64_t next = NextArrival();
+    if (next < 0 && m_hungUp)
+        return false; // a closed line tells at once
     if (next < 0 || next > now + timeoutMicros) {
         m_clock.AdvanceTo(now + std::max<int64_t>(0, timeoutMicros));
         return false;

@@ -57,7 +57,7 @@ public:
     {
         if (m_machine.serialWithoutModemLines)
             return kErrNotSupported;
-        lines = kModemCts | (m_machine.Printer().Options().dsrLow ? 0u : unsigned(kModemDsr));
+        lines = kModemCts | (m_machine.dsrLow ? 0u : unsigned(kModemDsr));
         return kOk;
     }
     int Purge() override
@@ -168,6 +168,7 @@ InProcessPlatform::InProcessPlatform(PrinterOptions options)
     , m_wireLog(&m_wireText)
     , m_printer(std::move(options), [this](const std::string& line) { m_paper.push_back(line); })
 {
+    dsrLow = m_printer.Options().dsrLow;
 }
 
 std::shared_ptr<InProcessLink> InProcessPlatform::NewLink(int64_t byteMicros)

@@ -36,6 +36,8 @@ public:
     uint16_t networkPort = 9100;
     // A device without modem lines (as a pseudo-terminal is).
     bool serialWithoutModemLines = false;
+    // DSR as the printer holds it; starts from the dsr-low fault.
+    bool dsrLow = false;
     bool failSocketCreate = false;
 
     // What the program did last: the device it opened, the line it set, the

@@ -1,0 +1,92 @@
+#include "platform/Result.h"
+#include "platform/posix/PosixSerialDevice.h"
+#include "support/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+using namespace kalo::platform;
+
+namespace {
+
+// A pseudo-terminal pair; the test plays the printer on the master side.
+struct PtyPair {
+    PtyPair()
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        grantpt(master);
+        unlockpt(master);
+        path = ptsname(master);
+    }
+    ~PtyPair() { close(master); }
+    int master = -1;
+    std::string path;
+};
+
+} // namespace
+
+TEST(PosixSerialDevice, RefusesMissingBusyAndNonTerminalDevices)
+{
+    const int before = kalo::test::OpenDescriptorCount();
+    {
+        PtyPair pty;
+        PosixSerialDevice missing;
+        EXPECT_EQ(missing.Open("/dev/kalo-no-such-device"), kErrNoDevice);
+        PosixSerialDevice notATerminal;
+        EXPECT_EQ(notATerminal.Open("/dev/null"), kErrNotSupported);
+
+        PosixSerialDevice first, second;
+        ASSERT_EQ(first.Open(pty.path), kOk);
+        EXPECT_EQ(second.Open(pty.path), kErrBusy); // the advisory lock holds even for root
+        first.Close();
+        EXPECT_EQ(second.Open(pty.path), kOk);
+    }
+    EXPECT_EQ(kalo::test::OpenDescriptorCount(), before);
+}
+
+TEST(PosixSerialDevice, SetsTheLineAndPassesBytesBothWays)
+{
+    PtyPair pty;
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open(pty.path), kOk);
+    unsigned lines = 0;
+    EXPECT_EQ(device.GetModemStatus(lines), kErrNotSupported); // a pty has no modem lines
+
+    LineSettings line;
+    ASSERT_EQ(device.GetLine(line), kOk);
+    line.baudRate = 12345;
+    EXPECT_EQ(device.SetLine(line), kErrArgument);
+    line.baudRate = 19200;
+    line.byteSize = 8;
+    line.parity = 3;
+    line.stopBits = 2;
+    line.outX = line.inX = true;
+    line.outxCtsFlow = true;
+    ASSERT_EQ(device.SetLine(line), kOk);
+    LineSettings read;
+    ASSERT_EQ(device.GetLine(read), kOk);
+    EXPECT_EQ(read.baudRate, 19200u);
+    EXPECT_TRUE(read.outX);
+    EXPECT_TRUE(read.inX);
+    EXPECT_TRUE(read.outxCtsFlow);
+    EXPECT_EQ(read.stopBits, 2);
+
+    const uint8_t command[] = {0x1D, 0x49, 0x03};
+    ASSERT_EQ(device.WaitWritable(100000), kOk);
+    EXPECT_EQ(device.WriteAvailable(command, 3), 3);
+    EXPECT_EQ(device.WaitDrained(100000), 0);
+    uint8_t got[8] = {};
+    EXPECT_EQ(read.baudRate, 19200u);
+    ASSERT_EQ(::read(pty.master, got, sizeof got), 3);
+    EXPECT_EQ(got[2], 0x03);
+
+    EXPECT_EQ(device.WaitReadable(20000), kErrTimeout);
+    ASSERT_EQ(::write(pty.master, "c", 1), 1);
+    ASSERT_EQ(device.WaitReadable(1000000), kOk);
+    EXPECT_EQ(device.ReadAvailable(got, sizeof got), 1);
+    EXPECT_EQ(got[0], 'c');
+    EXPECT_EQ(device.ReadAvailable(got, sizeof got), 0);
+}

@@ -1,0 +1,139 @@
+#include "port/CPrinterPort.h"
+#include "sim/InProcessPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace kalo;
+using platform::MessageIcon;
+using platform::RecordingMessageSink;
+using sim::InProcessPlatform;
+
+namespace {
+
+struct EthernetFixture : ::testing::Test {
+    sim::PrinterOptions options;
+    std::unique_ptr<InProcessPlatform> machine;
+    std::unique_ptr<CPrinterPort> port;
+
+    void Connect()
+    {
+        machine = std::make_unique<InProcessPlatform>(options);
+        port = std::make_unique<CPrinterPort>(*machine);
+        ASSERT_EQ(port->Configure(NetworkPortSettings(machine->networkHost, machine->networkPort)), 1);
+        ASSERT_EQ(port->Open(), 1);
+        machine->Clock().ClearSleeps();
+    }
+    int64_t Now() { return machine->Clock().NowMicros(); }
+};
+
+const RecordingMessageSink::Message kConnectError{
+    "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"",
+    "Error", MessageIcon::Error};
+
+} // namespace
+
+TEST_F(EthernetFixture, WritesInPiecesWithPausesBetween)
+{
+    const struct {
+        uint32_t length;
+        std::vector<size_t> pieces;
+    } rows[] = {
+        {1, {1}},
+        {4096, {4096}},
+        {4097, {4096, 1}},
+        {8192, {4096, 4096}},
+        {10000, {4096, 4096, 1808}},
+    };
+    std::vector<uint8_t> data(10000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t('A' + i % 26);
+    for (const auto& row : rows) {
+        Connect();
+        const int64_t start = Now();
+        EXPECT_EQ(port->Write(data.data(), row.length), int(row.length));
+        const auto& written = machine->lastLink->Written();
+        ASSERT_EQ(written.size(), row.pieces.size()) << row.length;
+        size_t offset = 0;
+        for (size_t i = 0; i < written.size(); ++i) {
+            EXPECT_EQ(written[i].bytes.size(), row.pieces[i]);
+            EXPECT_EQ(written[i].micros - start, int64_t(i) * 500000) << "piece " << i;
+            EXPECT_EQ(std::memcmp(written[i].bytes.data(), data.data() + offset, row.pieces[i]), 0);
+            offset += row.pieces[i];
+        }
+        // A pause between pieces, none after the last.
+        EXPECT_EQ(machine->Clock().Sleeps(), std::vector<uint32_t>(row.pieces.size() - 1, 500)) << row.length;
+    }
+}
+
+TEST_F(EthernetFixture, AFailedPieceEndsTheWrite)
+{
+    options.closeAfter = 5000; // the printer hangs up during the second piece
+    Connect();
+    std::vector<uint8_t> data(12000, 'x');
+    EXPECT_EQ(port->Write(data.data(), uint32_t(data.size())), 4096);
+    EXPECT_EQ(port->Write(data.data(), 0), 0);
+}
+
+TEST_F(EthernetFixture, ReadReturnsWhatArrivedAndLeavesTheRest)
+{
+    options.firmware = "1.2.3.4";
+    Connect();
+    const uint8_t query[] = {0x1D, 0x49, 0x41};
+    ASSERT_EQ(port->Write(query, 3), 3);
+    uint8_t buffer[16];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    EXPECT_EQ(port->Read(buffer, 16), 9);
+    EXPECT_EQ(std::memcmp(buffer, "_1.2.3.4", 9), 0);
+    for (int i = 9; i < 16; ++i)
+        EXPECT_EQ(buffer[i], 0xEE);
+}
+
+TEST_F(EthernetFixture, ReadFromASilentPrinterGivesUpAfterItsBound)
+{
+    options.silent = true;
+    Connect();
+    uint8_t buffer[16] = {};
+    const int64_t start = Now();
+    EXPECT_EQ(port->Read(buffer, 16), 0);
+    EXPECT_EQ(Now() - start, CEthernetPort::kReceiveTimeoutMs * 1000);
+}
+
+TEST_F(EthernetFixture, ReadAfterThePrinterClosedIsZero)
+{
+    options.closeAfter = 2;
+    Connect();
+    const uint8_t init[] = {0x1B, 0x40};
+    ASSERT_EQ(port->Write(init, 2), 2);
+    uint8_t buffer[16] = {};
+    const int64_t start = Now();
+    EXPECT_EQ(port->Read(buffer, 16), 0);
+    EXPECT_EQ(Now() - start, 0);
+}
+
+TEST(CEthernetPort, OpenFailuresShowTheirBoxAndLeaveNothingOpen)
+{
+    const struct {
+        const char* what;
+        std::string host;
+        uint32_t tcpPort;
+        bool failCreate;
+        RecordingMessageSink::Message box;
+    } rows[] = {
+        {"refused", "10.0.0.50", 9101, false, kConnectError},
+        {"nobody there", "10.0.0.99", 9100, false, kConnectError},
+        {"port beyond 65535", "10.0.0.50", 9100 + 65536, false, kConnectError},
+        {"no socket", "10.0.0.50", 9100, true, {"Error : Failed to Create socket!", "Error", MessageIcon::Error}},
+    };
+    for (const auto& row : rows) {
+        InProcessPlatform machine;
+        machine.failSocketCreate = row.failCreate;
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(NetworkPortSettings(row.host, row.tcpPort)), 1) << row.what;
+        EXPECT_EQ(port.Open(), 0) << row.what;
+        ASSERT_EQ(machine.Recorded().Messages().size(), 1u) << row.what;
+        EXPECT_EQ(machine.Recorded().Messages()[0], row.box) << row.what;
+        EXPECT_EQ(machine.openDevices, 0) << row.what;
+    }
+}

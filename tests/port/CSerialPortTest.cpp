@@ -1,0 +1,183 @@
+#include "port/CPrinterPort.h"
+#include "sim/InProcessPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace kalo;
+using sim::InProcessLink;
+using sim::InProcessPlatform;
+
+namespace {
+
+// 9600 baud, 8 data bits, no parity, 1 stop bit: ten bits a character.
+constexpr int64_t kCharMicros = 10 * 1000000 / 9600;
+
+PortSettings Com(const std::string& name, uint32_t parity = 0, uint32_t flow = 0, uint32_t stopBits = 0)
+{
+    return LinePortSettings(name, 9600, 8, stopBits, parity, flow);
+}
+
+struct SerialFixture : ::testing::Test {
+    sim::PrinterOptions options;
+    std::unique_ptr<InProcessPlatform> machine;
+    std::unique_ptr<CPrinterPort> port;
+
+    void Connect(const PortSettings& settings = Com("COM1"))
+    {
+        machine = std::make_unique<InProcessPlatform>(options);
+        port = std::make_unique<CPrinterPort>(*machine);
+        ASSERT_EQ(port->Configure(settings), 1);
+        ASSERT_EQ(port->Open(), 1);
+        machine->Clock().ClearSleeps();
+    }
+    int64_t Now() { return machine->Clock().NowMicros(); }
+};
+
+} // namespace
+
+TEST_F(SerialFixture, OpenSetsTheLineFromTheSettings)
+{
+    const struct {
+        uint32_t parity, flow, stopBits;
+        uint8_t lineParity;
+        bool parityCheck, xonXoff;
+    } rows[] = {
+        {0, 0, 0, 0, false, false}, {1, 0, 0, 1, true, false}, {2, 0, 0, 2, true, false},
+        {3, 0, 0, 3, true, false},  {4, 0, 0, 4, true, false}, {0, 1, 0, 0, false, true},
+        {0, 2, 0, 0, false, true},  {0, 0, 2, 0, false, false}, {0, 0, 1, 0, false, false},
+    };
+    for (const auto& row : rows) {
+        Connect(Com("COM1", row.parity, row.flow, row.stopBits));
+        const platform::LineSettings& line = machine->lastLine;
+        EXPECT_EQ(line.baudRate, 9600u);
+        EXPECT_EQ(line.byteSize, 8);
+        EXPECT_EQ(line.parity, row.lineParity);
+        EXPECT_EQ(line.stopBits, row.stopBits);
+        EXPECT_EQ(line.parityCheck, row.parityCheck);
+        EXPECT_EQ(line.outX, row.xonXoff);
+        EXPECT_EQ(line.inX, row.xonXoff);
+        EXPECT_TRUE(line.outxCtsFlow && line.outxDsrFlow && line.dtrOn && line.rtsOn);
+        EXPECT_FALSE(line.dsrSensitivity || line.txContinueOnXoff || line.discardNul);
+    }
+}
+
+TEST(CSerialPort, OpenRefusesAndLeavesNothingOpen)
+{
+    const struct {
+        const char* what;
+        PortSettings settings;
+        bool dsrLow;
+    } rows[] = {
+        {"no such device", Com("COM2"), false},
+        {"DSR low", Com("COM1"), true},
+        {"line refused (stop bits unset)", Com("COM1", 0, 0, 0xFFFFFFFF), false},
+    };
+    for (const auto& row : rows) {
+        InProcessPlatform machine;
+        machine.dsrLow = row.dsrLow;
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(row.settings), 1) << row.what;
+        EXPECT_EQ(port.Open(), 0) << row.what;
+        EXPECT_EQ(machine.Clock().Sleeps(), std::vector<uint32_t>{100}) << row.what;
+        EXPECT_EQ(machine.openDevices, 0) << row.what;
+
+        // The printer is switched on: configure and open again succeed.
+        machine.dsrLow = false;
+        ASSERT_EQ(port.Configure(Com("COM1")), 1);
+        EXPECT_EQ(port.Open(), 1) << row.what;
+    }
+}
+
+TEST(CSerialPort, DeviceNamespaceNamesAndBusyDevices)
+{
+    InProcessPlatform machine;
+    CPrinterPort port(machine);
+    ASSERT_EQ(port.Configure(Com("\\\\.\\COM12")), 1);
+    EXPECT_EQ(port.Open(), 0);
+    EXPECT_EQ(machine.lastOpenedPath, "/dev/ttyS11");
+
+    machine.serialPath = "/dev/ttyS11";
+    ASSERT_EQ(port.Configure(Com("\\\\.\\COM12")), 1);
+    ASSERT_EQ(port.Open(), 1);
+    CPrinterPort other(machine);
+    ASSERT_EQ(other.Configure(Com("\\\\.\\COM12")), 1);
+    EXPECT_EQ(other.Open(), 0);
+    EXPECT_EQ(machine.openDevices, 1);
+}
+
+TEST(CSerialPort, EmptyNameIsRefusedAtConfigure)
+{
+    InProcessPlatform machine;
+    CSerialPort serial(machine);
+    EXPECT_EQ(serial.Configure(Com("")), 0);
+    EXPECT_EQ(serial.Open(), 0);
+}
+
+TEST_F(SerialFixture, ReadWithNothingArrivingEndsAfter110ms)
+{
+    PortSettings settings = Com("COM1");
+    for (uint32_t& t : settings.timeouts)
+        t = 500; // replaced by the fixed values at open
+    Connect(settings);
+    uint8_t buffer[1] = {0xEE};
+    const int64_t start = Now();
+    EXPECT_EQ(port->Read(buffer, 1), 0);
+    EXPECT_EQ(Now() - start, 110000);
+    EXPECT_EQ(buffer[0], 0xEE);
+}
+
+TEST_F(SerialFixture, BurstReadEndsTenMillisecondsAfterTheLastByte)
+{
+    options.firmware = "ABC";
+    Connect();
+    const uint8_t query[] = {0x1D, 0x49, 0x41};
+    const int64_t writeStart = Now();
+    ASSERT_EQ(port->Write(query, 3), 3);
+    EXPECT_EQ(Now() - writeStart, 3 * kCharMicros); // the bytes' time on the wire
+
+    uint8_t buffer[16];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    ASSERT_EQ(port->Read(buffer, 16), 5);
+    const uint8_t reply[] = {0x5F, 'A', 'B', 'C', 0x00};
+    EXPECT_EQ(std::memcmp(buffer, reply, 5), 0);
+    for (int i = 5; i < 16; ++i)
+        EXPECT_EQ(buffer[i], 0xEE) << "byte " << i << " was touched";
+    const int64_t lastByte = writeStart + 3 * kCharMicros + InProcessLink::kTurnaroundMicros + 4 * kCharMicros;
+    EXPECT_EQ(Now() - lastByte, 10000);
+}
+
+TEST_F(SerialFixture, WriteEdgeCases)
+{
+    Connect();
+    const uint8_t data[10] = {'H', 'e', 'l', 'l', 'o', 0x0A, 0, 0, 0, 0};
+    EXPECT_EQ(port->Write(data, 0), 0);
+    EXPECT_EQ(port->Write(nullptr, 4), 0);
+    EXPECT_TRUE(machine->lastLink->Written().empty());
+
+    // DSR held off by the printer: the write waits out its time-out, 3000 ms + 5 ms a byte.
+    machine->dsrLow = true;
+    int64_t start = Now();
+    EXPECT_EQ(port->Write(data, 10), 0);
+    EXPECT_EQ(Now() - start, 3050000);
+    EXPECT_TRUE(machine->lastLink->Written().empty());
+
+    machine->dsrLow = false;
+    start = Now();
+    EXPECT_EQ(port->Write(data, 6), 6);
+    EXPECT_EQ(Now() - start, 6 * kCharMicros);
+    EXPECT_EQ(machine->Paper(), std::vector<std::string>{"Hello"});
+}
+
+TEST_F(SerialFixture, WriteToAPrinterThatHungUpCountsWhatLeft)
+{
+    options.closeAfter = 3;
+    Connect();
+    const uint8_t data[8] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
+    EXPECT_EQ(port->Write(data, 8), 3);
+    uint8_t buffer[4] = {};
+    EXPECT_EQ(port->Read(buffer, 4), 0);
+    port->Close();
+    EXPECT_EQ(machine->openDevices, 0);
+}

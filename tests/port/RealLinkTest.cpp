@@ -1,0 +1,167 @@
+// The port kinds on real links to kalo-vprinter: a pseudo-terminal mapped to a
+// COM port, and loopback TCP. Real time, so only what the virtual clock cannot
+// show is checked here, with generous margins.
+#include "platform/ConsoleMessageSink.h"
+#include "platform/PosixPlatform.h"
+#include "platform/RecordingMessageSink.h"
+#include "port/CPrinterPort.h"
+#include "support/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace kalo;
+using kalo::test::VirtualPrinterProcess;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MillisSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+platform::PortMap MapCom1To(const std::string& path)
+{
+    return platform::PortMap([path](const char* name) -> const char* {
+        return std::string(name) == "KALO_PORT_COM1" ? path.c_str() : nullptr;
+    });
+}
+
+// A loopback port on which nothing listens.
+uint16_t ClosedPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string TempPath(const std::string& name)
+{
+    return ::testing::TempDir() + "kalo-" + std::to_string(getpid()) + "-" + name;
+}
+
+} // namespace
+
+TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
+{
+    VirtualPrinterProcess printer({"--pty", "--firmware", "ABC"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    platform::RecordingMessageSink messages;
+    platform::PosixPlatform machine(messages, MapCom1To(printer.ptyPath));
+    const int descriptors = test::OpenDescriptorCount();
+    {
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+        ASSERT_EQ(port.Open(), 1);
+
+        uint8_t buffer[16];
+        auto start = Clock::now();
+        EXPECT_EQ(port.Read(buffer, 1), 0);
+        const double idle = MillisSince(start);
+        EXPECT_GE(idle, 105);
+        EXPECT_LT(idle, 250);
+
+        const uint8_t query[] = {0x1D, 0x49, 0x41};
+        ASSERT_EQ(port.Write(query, 3), 3);
+        std::memset(buffer, 0xEE, sizeof buffer);
+        start = Clock::now();
+        EXPECT_EQ(port.Read(buffer, 16), 5);
+        EXPECT_LT(MillisSince(start), 250); // ended by the interval, not the 260 ms total
+        EXPECT_EQ(std::memcmp(buffer, "_ABC", 5), 0);
+        EXPECT_EQ(buffer[5], 0xEE);
+
+        // The device is this program's alone while it is open.
+        CPrinterPort second(machine);
+        ASSERT_EQ(second.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+        EXPECT_EQ(second.Open(), 0);
+        port.Close();
+    }
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    EXPECT_TRUE(messages.Messages().empty());
+}
+
+TEST(SerialOverPty, MissingDeviceFailsWithNothingLeftOpen)
+{
+    platform::RecordingMessageSink messages;
+    platform::PosixPlatform machine(messages, MapCom1To("/dev/kalo-missing-tty"));
+    const int descriptors = test::OpenDescriptorCount();
+    CPrinterPort port(machine);
+    ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+    const auto start = Clock::now();
+    EXPECT_EQ(port.Open(), 0);
+    EXPECT_GE(MillisSince(start), 100);
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+}
+
+TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
+{
+    const std::string wireLog = TempPath("pieces.log");
+    {
+        VirtualPrinterProcess printer({"--tcp", "0", "--wire-log", wireLog, "--paper", TempPath("pieces.paper")});
+        ASSERT_GT(printer.tcpPort, 0);
+        platform::RecordingMessageSink messages;
+        platform::PosixPlatform machine(messages);
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort))), 1);
+        ASSERT_EQ(port.Open(), 1);
+        std::vector<uint8_t> data(10000, 'k');
+        const auto start = Clock::now();
+        EXPECT_EQ(port.Write(data.data(), 10000), 10000);
+        EXPECT_GE(MillisSince(start), 1000);
+        port.Close();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    // Group what the printer received into bursts split by the pauses.
+    std::ifstream log(wireLog);
+    std::string line;
+    std::vector<size_t> bursts;
+    long lastMs = -100000;
+    while (std::getline(log, line)) {
+        std::istringstream fields(line);
+        long ms = 0;
+        std::string direction;
+        fields >> ms >> direction;
+        if (direction != "rx")
+            continue;
+        const size_t bytes = (line.size() - line.find(" rx") - 3) / 3;
+        if (ms - lastMs > 300)
+            bursts.push_back(0);
+        bursts.back() += bytes;
+        lastMs = ms;
+    }
+    EXPECT_EQ(bursts, (std::vector<size_t>{4096, 4096, 1808}));
+}
+
+TEST(EthernetOverLoopback, RefusedConnectionShowsTheBox)
+{
+    platform::RecordingMessageSink messages;
+    platform::PosixPlatform machine(messages);
+    const int descriptors = test::OpenDescriptorCount();
+    {
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(NetworkPortSettings("127.0.0.1", ClosedPort())), 1);
+        EXPECT_EQ(port.Open(), 0);
+    }
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].text,
+              "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"");
+    EXPECT_EQ(messages.Messages()[0].caption, "Error");
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+}

@@ -1,0 +1,92 @@
+// kalo-vprinter as other tools see it: its command line, first lines,
+// paper output and wire log.
+#include "support/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using kalo::test::RunProgram;
+using kalo::test::VirtualPrinterProcess;
+
+namespace {
+
+std::string Exchange(int port, const std::string& bytes, size_t replyLength)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        EXPECT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        char chunk[64];
+        timeval limit{2, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        while (reply.size() < replyLength) {
+            const ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            reply.append(chunk, size_t(n));
+        }
+    }
+    close(fd);
+    return reply;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+TEST(VPrinterProgram, CommandLine)
+{
+    const auto help = RunProgram(KALO_VPRINTER_PATH, {"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"--tcp", "--pty", "--model", "--wire-log", "--paper", "--fault", "close-after=N",
+                             "dsr-low", "--switch", "--power-save", "--entrance-time"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"}, {"--pty", "--switch", "9=1"},
+          {"--pty", "--entrance-time", "300"}, {"--bogus"}}) {
+        const auto run = RunProgram(KALO_VPRINTER_PATH, bad);
+        EXPECT_EQ(run.status, 2) << (bad.empty() ? "" : bad[0]);
+        EXPECT_FALSE(run.err.empty());
+    }
+}
+
+TEST(VPrinterProgram, ServesTcpWritesPaperAndWireLogAndStopsCleanly)
+{
+    const std::string dir = ::testing::TempDir() + "kalo-vp-" + std::to_string(getpid());
+    const std::string paper = dir + "-paper.txt", wire = dir + "-wire.log";
+    VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--model", "TLR-740II", "--paper", paper,
+                                   "--wire-log", wire});
+    ASSERT_EQ(printer.tcpAddress, "127.0.0.1");
+    ASSERT_GT(printer.tcpPort, 0);
+    EXPECT_EQ(Exchange(printer.tcpPort, "\x1d\x49\x43", 11), std::string("_TLR-740II\0", 11));
+    // One connection after another.
+    EXPECT_EQ(Exchange(printer.tcpPort, "Hello\n\x1d\x49\x03", 1), "c");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(printer.process.Stop(), 0);
+    EXPECT_EQ(ReadFile(paper), "Hello\n");
+    const std::string log = ReadFile(wire);
+    EXPECT_NE(log.find(" rx 1d 49 43\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" tx 5f 54 4c 52 2d 37 34 30 49 49 00\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" rx 48 65 6c 6c 6f 0a 1d 49 03\n"), std::string::npos) << log;
+}
+
+TEST(VPrinterProgram, CloseAfterHangsUp)
+{
+    VirtualPrinterProcess printer({"--tcp", "0", "--fault", "close-after=3", "--paper", "/dev/null"});
+    ASSERT_GT(printer.tcpPort, 0);
+    EXPECT_EQ(Exchange(printer.tcpPort, "\x1b\x40\x1d\x49\x03", 1), "");
+}

@@ -1,0 +1,199 @@
+#include "sim/VirtualPrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using kalo::sim::PrinterOptions;
+using kalo::sim::VirtualPrinter;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+struct Printer {
+    explicit Printer(PrinterOptions options = {})
+        : printer(std::move(options), [this](const std::string& line) { paper.push_back(line); })
+    {
+    }
+    Bytes Send(const Bytes& bytes)
+    {
+        Bytes reply;
+        printer.Receive(bytes.data(), bytes.size(), reply);
+        return reply;
+    }
+    // The same bytes one at a time, as a slow line would deliver them.
+    Bytes Trickle(const Bytes& bytes)
+    {
+        Bytes reply;
+        for (uint8_t b : bytes)
+            printer.Receive(&b, 1, reply);
+        return reply;
+    }
+    std::vector<std::string> paper;
+    VirtualPrinter printer;
+};
+
+Bytes Text(const std::string& text)
+{
+    Bytes bytes{0x5F};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+} // namespace
+
+TEST(VirtualPrinter, AnswersQueriesInTheirReplyLayouts)
+{
+    PrinterOptions options;
+    options.model = "TLR-740II";
+    options.firmware = "F1";
+    options.language = "L2";
+    options.switches[0] = 0x82; // switch 1: pins 8 and 2
+    options.switches[6] = 0x01; // switch 11: pin 1
+    options.powerSave = true;
+    options.entranceTime = 200;
+    const struct {
+        const char* what;
+        Bytes command;
+        Bytes reply;
+    } rows[] = {
+        {"id byte", {0x1D, 0x49, 0x03}, {0x63}},
+        {"firmware", {0x1D, 0x49, 0x41}, Text("F1")},
+        {"maker", {0x1D, 0x49, 0x42}, Text("KEMTRAN")},
+        {"model", {0x1D, 0x49, 0x43}, Text("TLR-740II")},
+        {"language", {0x1D, 0x49, 0x45}, Text("L2")},
+        {"switch 1", {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x01},
+         {0x37, 0x21, '1', '0', '0', '0', '0', '0', '1', '0', 0x00}},
+        {"switch 11", {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x0B},
+         {0x37, 0x21, '0', '0', '0', '0', '0', '0', '0', '1', 0x00}},
+        {"switch 7 does not exist", {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x07}, {}},
+        {"power save", {0x08, 0x5E, 0x50, 0x31}, {0x50, 0x01, 200, 0x00}},
+        {"enter user setting", {0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E}, {0x37, 0x20, 0x00}},
+        {"initialise and friends say nothing", {0x1B, 0x40, 0x1B, 0x3D, 0x01, 0x1D, 0x61, 0x00}, {}},
+    };
+    for (const auto& row : rows) {
+        Printer p(options);
+        EXPECT_EQ(p.Send(row.command), row.reply) << row.what;
+        Printer q(options);
+        EXPECT_EQ(q.Trickle(row.command), row.reply) << row.what << " (trickled)";
+    }
+}
+
+TEST(VirtualPrinter, UserSettingWritesSwitchesAndTwoKeepsABit)
+{
+    PrinterOptions options;
+    options.switches[7] = 0xF0; // switch 12
+    Printer p(options);
+    const Bytes write12 = {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, 0x0C, '0', '2', '2', '2', '1', '2', '2', '0'};
+    p.Send(write12); // outside user-setting mode: ignored
+    EXPECT_EQ(p.printer.SwitchBits(7), 0xF0);
+
+    p.Send({0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E});
+    EXPECT_TRUE(p.printer.InUserSetting());
+    p.Send(write12); // pin 8 off, pin 4 on, pin 1 off, the rest kept
+    p.Send({0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54});
+    EXPECT_FALSE(p.printer.InUserSetting());
+    EXPECT_EQ(p.printer.SwitchBits(7), 0x78);
+
+    p.Send({0x08, 0x5E, 0x50, 0x30, 0x01, 0xFF});
+    EXPECT_TRUE(p.printer.PowerSave());
+    EXPECT_EQ(p.printer.EntranceTime(), 0xFF);
+}
+
+TEST(VirtualPrinter, FaultsChangeTheAnswers)
+{
+    PrinterOptions options;
+    std::string error;
+    ASSERT_TRUE(kalo::sim::ApplyFault("wrong-id", options, error));
+    ASSERT_TRUE(kalo::sim::ApplyFault("wrong-maker", options, error));
+    ASSERT_TRUE(kalo::sim::ApplyFault("wrong-model", options, error));
+    Printer p(options);
+    EXPECT_EQ(p.Send({0x1D, 0x49, 0x03}), Bytes{0x62});
+    EXPECT_EQ(p.Send({0x1D, 0x49, 0x42}), Text("ACME"));
+    EXPECT_EQ(p.Send({0x1D, 0x49, 0x43}), Text("RP-F10"));
+
+    ASSERT_TRUE(kalo::sim::ApplyFault("silent", options, error));
+    Printer silent(options);
+    EXPECT_EQ(silent.Send({0x1D, 0x49, 0x03, 0x1D, 0x49, 0x42}), Bytes{});
+
+    EXPECT_FALSE(kalo::sim::ApplyFault("close-after=x", options, error));
+    EXPECT_FALSE(kalo::sim::ApplyFault("flaky", options, error));
+    EXPECT_TRUE(kalo::sim::ApplyFault("close-after=12", options, error));
+    EXPECT_EQ(options.closeAfter, 12);
+    EXPECT_TRUE(kalo::sim::ApplySwitch("12=10000001", options, error));
+    EXPECT_EQ(options.switches[7], 0x81);
+    EXPECT_FALSE(kalo::sim::ApplySwitch("7=10000001", options, error));
+    EXPECT_FALSE(kalo::sim::ApplySwitch("1=1000001", options, error));
+}
+
+TEST(VirtualPrinter, PrintsTheEditorSnippetsOnPaper)
+{
+    Printer p;
+    Bytes stream = {0x1B, 0x40, 0x1B, 0x61, 0x01};
+    for (char c : std::string("Hi"))
+        stream.push_back(uint8_t(c));
+    stream.push_back(0x0A);
+    stream.insert(stream.end(), {0x1B, 0x61, 0x00, 0x1B, 0x45, 0x01, 'B', 0x1B, 0x45, 0x00, 0x0A});
+    const std::string test = "Command Test String Line1\r\nCommand Test String Line2";
+    stream.insert(stream.end(), test.begin(), test.end());
+    stream.insert(stream.end(), {0x1B, 0x4A, 0xFF, 0x1B, 0x70, 0x00, 0x19, 0xFF, 0x1C, 0x70, 0x01, 0x00});
+    stream.insert(stream.end(), {0x0A, 0x1D, 0x56, 0x42, 0x00});
+    p.Send(stream);
+    const std::vector<std::string> expected = {
+        std::string(23, ' ') + "Hi",
+        "*B*",
+        "Command Test String Line1",
+        "Command Test String Line2",
+        "[feed 255 dots]",
+        "[drawer pulse on pin 2, on 50 ms, off 510 ms]",
+        "[NV image 1, mode 0]",
+        "",
+        "[cut]",
+    };
+    EXPECT_EQ(p.paper, expected);
+
+    p.paper.clear();
+    p.Send({0x1D, 0x28, 0x41, 0x02, 0x00, 0x01, 0x02});
+    ASSERT_FALSE(p.paper.empty());
+    EXPECT_EQ(p.paper.front(), "[self test]");
+}
+
+TEST(VirtualPrinter, CountsAFontDownload)
+{
+    Printer p;
+    const uint32_t count = 10000;
+    Bytes image = {0x1C, 0x6C, 0x64, 0x73, 0x58, uint8_t(count), uint8_t(count >> 8), 0, 0};
+    image.resize(9 + count, 0x1B); // font data that looks like commands is still font data
+    p.Send(Bytes(image.begin(), image.begin() + 4000));
+    p.Send(Bytes(image.begin() + 4000, image.end()));
+    EXPECT_EQ(p.printer.FontBytesReceived(), count);
+    EXPECT_EQ(p.Send({0x1D, 0x49, 0x03}), Bytes{0x63}); // commands again after it
+    EXPECT_EQ(p.paper.back(), "[font download complete: 10000 bytes]");
+
+    Printer cut;
+    cut.Send(Bytes(image.begin(), image.begin() + 509));
+    cut.printer.EndOfStream();
+    EXPECT_EQ(cut.paper.back(), "[font download incomplete: 500 of 10000 bytes]");
+}
+
+TEST(VirtualPrinter, SurvivesAnyByteStream)
+{
+    std::mt19937 random(1234);
+    for (int round = 0; round < 50; ++round) {
+        Printer p;
+        Bytes chunk;
+        for (int i = 0; i < 200; ++i) {
+            chunk.resize(random() % 64);
+            // Weighted towards the bytes that start commands.
+            for (uint8_t& b : chunk) {
+                const uint32_t r = random() % 8;
+                b = r == 0 ? 0x1B : r == 1 ? 0x1D : r == 2 ? 0x1C : r == 3 ? 0x08 : uint8_t(random());
+            }
+            p.Send(chunk);
+        }
+        p.printer.EndOfStream();
+        // Still a printer afterwards.
+        EXPECT_EQ(p.Send({0x1D, 0x49, 0x03}), Bytes{0x63});
+    }
+}

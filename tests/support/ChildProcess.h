@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kalo::test {
+
+// A program run for an end-to-end test. Its standard output is a pipe read
+// line by line; it is stopped with SIGTERM when the object goes.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The next line of standard output, or "" when none came within the time.
+    std::string ReadLine(int timeoutMs = 5000);
+    // Waits for the program to end; its exit status, or -1 when it did not end in time.
+    int Wait(int timeoutMs = 10000);
+    // Sends SIGTERM and waits.
+    int Stop();
+    // What is left of standard output once the program has ended.
+    std::string RestOfOutput();
+
+private:
+    int m_pid = -1;
+    int m_out = -1;
+    int m_status = -1;
+    std::string m_pending;
+};
+
+// The result of running a program to its end.
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env = {}, int timeoutMs = 30000);
+
+// Descriptors this process holds open now.
+int OpenDescriptorCount();
+
+// A kalo-vprinter for one test, with the links it announced.
+struct VirtualPrinterProcess {
+    explicit VirtualPrinterProcess(std::vector<std::string> args);
+    ChildProcess process;
+    std::string tcpAddress;
+    int tcpPort = 0;
+    std::string ptyPath;
+    std::string wireLogPath;
+    std::string paperPath;
+};
+
+} // namespace kalo::test
