@@ -6,15 +6,16 @@
 
 namespace kalo::platform {
 
-PosixPlatform::PosixPlatform(MessageSink& messages, PortMap ports)
+PosixPlatform::PosixPlatform(MessageSink& messages, PortMap ports, Clock* clock)
     : m_messages(messages)
     , m_ports(std::move(ports))
+    , m_clock(clock)
 {
 }
 
 Clock& PosixPlatform::GetClock()
 {
-    return SystemClock::Instance();
+    return m_clock ? *m_clock : SystemClock::Instance();
 }
 
 std::unique_ptr<SerialDevice> PosixPlatform::NewSerialDevice()

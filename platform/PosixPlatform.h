@@ -8,7 +8,8 @@ namespace kalo::platform {
 // Messages go to the sink given (a console sink in kaloctl, message boxes in kalo).
 class PosixPlatform final : public Platform {
 public:
-    explicit PosixPlatform(MessageSink& messages, PortMap ports = PortMap());
+    // clock: where waits go; the system clock when none is given.
+    explicit PosixPlatform(MessageSink& messages, PortMap ports = PortMap(), Clock* clock = nullptr);
 
     Clock& GetClock() override;
     MessageSink& Messages() override { return m_messages; }
@@ -19,6 +20,7 @@ public:
 private:
     MessageSink& m_messages;
     PortMap m_ports;
+    Clock* m_clock;
 };
 
 } // namespace kalo::platform

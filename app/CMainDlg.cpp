@@ -1,0 +1,245 @@
+#include "CMainDlg.h"
+
+#include "CAboutDlg.h"
+#include "ui_CMainDlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QShortcut>
+
+using namespace kalo;
+
+namespace {
+
+const char kAboutCommand[] = "&About KALO...";
+const uint8_t kSelfTestCommand[] = {0x1D, 0x28, 0x41, 0x02, 0x00, 0x01, 0x02};
+constexpr uint32_t kSelfTestMs = 4300;
+
+// The Printer Status window and the Command Test Editor are not part of this
+// build yet; their buttons stay disabled and say so.
+const char kRunManagerComing[] = "The Printer Status window (read, change and write the memory switches "
+                                 "and printer settings) comes with the next version.";
+const char kEditorComing[] = "The Command Test Editor (send command bytes typed in hexadecimal) comes "
+                             "with a later version.";
+
+void ShowList(QComboBox* combo, const ListControl& list)
+{
+    const QSignalBlocker quiet(combo);
+    QStringList items;
+    for (const std::string& item : list.items)
+        items << QString::fromStdString(item);
+    bool same = combo->count() == items.size();
+    for (int i = 0; same && i < items.size(); ++i)
+        same = combo->itemText(i) == items[i];
+    if (!same) {
+        combo->clear();
+        combo->addItems(items);
+    }
+    combo->setCurrentIndex(list.selected);
+    if (list.selected < 0 && combo->isEditable())
+        combo->setEditText(QString());
+    combo->setEnabled(list.enabled);
+}
+
+int SelectedPosition(const QComboBox* combo)
+{
+    const int index = combo->currentIndex();
+    // Typed text that is not the entry shown selects nothing.
+    if (index >= 0 && combo->isEditable() && combo->currentText() != combo->itemText(index))
+        return -1;
+    return index;
+}
+
+} // namespace
+
+CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::CMainDlg>())
+    , m_services(std::move(services))
+    , m_port(m_services.platform)
+    , m_icon(QStringLiteral(":/kalo/kalo.xpm"))
+{
+    m_ui->setupUi(this);
+    setWindowIcon(m_icon);
+    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    m_ui->buttonRunManager->setToolTip(QString::fromUtf8(kRunManagerComing));
+    m_ui->buttonCommandTestEditor->setToolTip(QString::fromUtf8(kEditorComing));
+
+    connect(m_ui->buttonCheckCommunication, &QPushButton::clicked, this, &CMainDlg::OnCheckCommunication);
+    connect(m_ui->buttonSelfTest, &QPushButton::clicked, this, &CMainDlg::OnSelfTest);
+    connect(m_ui->buttonExit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->radioSerial, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceSerial);
+    connect(m_ui->radioParallel, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceParallel);
+    connect(m_ui->radioUsb, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceUsb);
+    connect(m_ui->radioEthernet, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceEthernet);
+    for (QComboBox* combo : {m_ui->comboPort, m_ui->comboBaudRate, m_ui->comboDataBits, m_ui->comboParity,
+                             m_ui->comboStopBits, m_ui->comboFlowControl})
+        connect(combo, qOverload<int>(&QComboBox::activated), this, &CMainDlg::OnSettingChanged);
+    auto* about = new QShortcut(QKeySequence::HelpContents, this);
+    connect(about, &QShortcut::activated, this, &CMainDlg::OnAbout);
+
+    m_form.enumerateUsb = [this] { return EnumerateUsbPrinters(); };
+    m_form.messages = &m_services.platform.Messages();
+    m_form.targetPrinter = m_services.targetPrinter;
+    m_form.UpdateData(false);
+    m_form.InitDialog(m_services.registry);
+    FormToControls();
+}
+
+CMainDlg::~CMainDlg()
+{
+    if (m_connected) {
+        m_port.Close();
+        m_connected = false;
+    }
+    RestoreSpoolerQueues(m_services.spooler, m_savedPrinterPorts);
+}
+
+std::vector<std::string> CMainDlg::EnumerateUsbPrinters()
+{
+    // USB printers are not looked for in this build: the list stays empty,
+    // which the port list reports before it falls back to serial.
+    return {};
+}
+
+void CMainDlg::ControlsToForm()
+{
+    const struct {
+        QComboBox* combo;
+        ListControl& list;
+    } lists[] = {{m_ui->comboPort, m_form.portList},         {m_ui->comboBaudRate, m_form.baudList},
+                 {m_ui->comboDataBits, m_form.dataBitsList}, {m_ui->comboParity, m_form.parityList},
+                 {m_ui->comboStopBits, m_form.stopBitsList}, {m_ui->comboFlowControl, m_form.flowList}};
+    for (const auto& entry : lists)
+        entry.list.selected = SelectedPosition(entry.combo);
+    m_form.interfaceRadio = m_ui->radioParallel->isChecked() ? 1
+        : m_ui->radioUsb->isChecked()                        ? 2
+        : m_ui->radioEthernet->isChecked()                   ? 3
+                                                             : 0;
+    m_form.tcpPortText = m_ui->editTcpPort->text().trimmed().toStdString();
+    m_ui->ipAddress->GetAddress(m_form.ipFields);
+}
+
+void CMainDlg::FormToControls()
+{
+    ShowList(m_ui->comboPort, m_form.portList);
+    ShowList(m_ui->comboBaudRate, m_form.baudList);
+    ShowList(m_ui->comboDataBits, m_form.dataBitsList);
+    ShowList(m_ui->comboParity, m_form.parityList);
+    ShowList(m_ui->comboStopBits, m_form.stopBitsList);
+    ShowList(m_ui->comboFlowControl, m_form.flowList);
+    QRadioButton* radios[] = {m_ui->radioSerial, m_ui->radioParallel, m_ui->radioUsb, m_ui->radioEthernet};
+    if (m_form.interfaceRadio >= 0 && m_form.interfaceRadio < 4)
+        radios[m_form.interfaceRadio]->setChecked(true);
+    m_ui->editTcpPort->setText(QString::fromStdString(m_form.tcpPortText));
+    m_ui->editTcpPort->setEnabled(m_form.tcpPortEnabled);
+    m_ui->ipAddress->SetAddress(m_form.ipFields);
+    m_ui->ipAddress->setEnabled(m_form.ipEnabled);
+}
+
+void CMainDlg::EnableConnectedButtons(bool enable)
+{
+    m_ui->buttonSelfTest->setEnabled(enable);
+    m_ui->buttonRunManager->setEnabled(false);
+    m_ui->buttonCommandTestEditor->setEnabled(false);
+}
+
+void CMainDlg::ShowMessage(const OutcomeMessage& message)
+{
+    m_services.platform.Messages().Show(message.text, message.caption, message.icon);
+}
+
+void CMainDlg::OnCheckCommunication()
+{
+    if (m_connected)
+        return;
+    ControlsToForm();
+    const PortSettings settings = m_form.BuildPortSettings();
+    if (ConnectionForm::NeedsSpoolerRedirect(settings.portName))
+        RedirectSpoolerQueues(m_services.spooler, m_services.platform.Ports(), m_form.portName, m_savedPrinterPorts);
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const IdentifyResult result =
+        ConnectPrinter(m_port, settings, PortKind(m_form.interfaceKind), m_services.platform.GetClock());
+    QApplication::restoreOverrideCursor();
+
+    m_connected = result.Connected();
+    ShowMessage(MessageFor(result.outcome));
+    if (m_connected) {
+        EnableConnectedButtons(true);
+        m_ui->buttonCheckCommunication->setEnabled(false);
+    }
+}
+
+void CMainDlg::OnSelfTest()
+{
+    m_ui->buttonRunManager->setEnabled(false);
+    m_ui->buttonCommandTestEditor->setEnabled(false);
+    m_port.Write(kSelfTestCommand, sizeof kSelfTestCommand);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_services.platform.GetClock().SleepMs(kSelfTestMs);
+    QApplication::restoreOverrideCursor();
+    EnableConnectedButtons(m_connected);
+}
+
+void CMainDlg::LeaveConnectedState()
+{
+    if (!m_connected)
+        return;
+    EnableConnectedButtons(false);
+    m_port.Close();
+    m_ui->buttonCheckCommunication->setEnabled(true);
+    m_connected = false;
+}
+
+void CMainDlg::OnInterfaceSerial()
+{
+    LeaveConnectedState();
+    ControlsToForm();
+    m_form.InterfaceSerial();
+    FormToControls();
+}
+
+void CMainDlg::OnInterfaceParallel()
+{
+    LeaveConnectedState();
+    ControlsToForm();
+    m_form.InterfaceParallel();
+    FormToControls();
+}
+
+void CMainDlg::OnInterfaceUsb()
+{
+    LeaveConnectedState();
+    ControlsToForm();
+    m_form.InterfaceUsb();
+    FormToControls();
+}
+
+void CMainDlg::OnInterfaceEthernet()
+{
+    LeaveConnectedState();
+    ControlsToForm();
+    m_form.InterfaceEthernet();
+    FormToControls();
+}
+
+void CMainDlg::OnSettingChanged()
+{
+    LeaveConnectedState();
+}
+
+void CMainDlg::OnAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8(kAboutCommand), this, &CMainDlg::OnAbout);
+    menu.exec(event->globalPos());
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "CRegistryKey.h"
+#include "PrinterIdentification.h"
+#include "ConnectionForm.h"
+#include "SpoolerQueues.h"
+#include "platform/Platform.h"
+#include "platform/Spooler.h"
+#include "port/CPrinterPort.h"
+
+#include <QDialog>
+#include <QIcon>
+
+#include <memory>
+
+namespace Ui {
+class CMainDlg;
+}
+
+// What the main window works with, handed in so tests can give it an
+// in-process printer, a recorded spooler and a registry of their own.
+struct MainWindowServices {
+    kalo::platform::Platform& platform;
+    kalo::platform::Spooler& spooler;
+    const kalo::CRegistryKey& registry;
+    std::string targetPrinter;
+};
+
+// The program's only top-level window: interface and line settings, Check
+// Communication, Self Test, and the way into the other windows. It owns the
+// port for its whole life and gives redirected spooler queues back when it goes.
+class CMainDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CMainDlg(MainWindowServices services, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    bool IsConnected() const { return m_connected; }
+    kalo::CPrinterPort& Port() { return m_port; }
+    const kalo::SavedPrinterPorts& SavedPrinterPorts() const { return m_savedPrinterPorts; }
+    const kalo::ConnectionForm& Form() const { return m_form; }
+
+    // The USB printers of the family that are attached, as port-list entries.
+    std::vector<std::string> EnumerateUsbPrinters();
+
+public slots:
+    void OnCheckCommunication();
+    void OnSelfTest();
+    void OnInterfaceSerial();
+    void OnInterfaceParallel();
+    void OnInterfaceUsb();
+    void OnInterfaceEthernet();
+    void OnSettingChanged();
+    void OnAbout();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // The one data exchange between the controls and the form, before and
+    // after a handler.
+    void ControlsToForm();
+    void FormToControls();
+    void EnableConnectedButtons(bool enable);
+    void LeaveConnectedState();
+    void ShowMessage(const kalo::OutcomeMessage& message);
+
+    std::unique_ptr<Ui::CMainDlg> m_ui;
+    MainWindowServices m_services;
+    kalo::ConnectionForm m_form; // m_registryKey, m_portName, m_interface and the other line members
+    kalo::CPrinterPort m_port;
+    kalo::SavedPrinterPorts m_savedPrinterPorts;
+    bool m_connected = false;
+    QIcon m_icon;
+};

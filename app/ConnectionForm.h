@@ -1,0 +1,97 @@
+#pragma once
+
+#include "CRegistryKey.h"
+#include "platform/MessageSink.h"
+#include "port/PortSettings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kalo {
+
+// A drop-down list as the main window holds it: its entries, the selected
+// position (-1 for none) and whether it can be used.
+struct ListControl {
+    std::vector<std::string> items;
+    int selected = -1;
+    bool enabled = true;
+
+    std::string SelectedText() const;
+    void Select(int position) { selected = position >= 0 && position < int(items.size()) ? position : -1; }
+    // The list's own prefix search: case-insensitive, from position 1 round to
+    // position 0; nothing selected when no entry begins with prefix.
+    void SelectBeginningWith(const std::string& prefix);
+};
+
+// The main window's connection settings without the window: the members the
+// handlers work on, the controls they fill and read, and the rules between
+// them. The Qt window shows this state and copies its controls back; kaloctl
+// runs the same rules to preselect a printer.
+class ConnectionForm {
+public:
+    static constexpr const char* kDefaultAddress = "192.168.1.100";
+    static const std::vector<std::string> kSerialPorts;
+    static const std::vector<std::string> kParallelPorts;
+    static const std::vector<std::string> kBaudRates;
+
+    ConnectionForm();
+
+    // Members.
+    std::string registryKey;
+    std::string targetPrinter;
+    std::string portName;
+    int32_t flowControl = 0;
+    int32_t baudRate = 0;
+    int32_t dataBits = 0;
+    int32_t parity = 0;
+    int32_t stopBits = 0;
+    int32_t interfaceKind = 0;
+    int32_t tcpPort = 0;
+
+    // Controls.
+    ListControl portList;
+    ListControl baudList;
+    ListControl dataBitsList;
+    ListControl parityList; // also takes typed text, which selects nothing
+    ListControl stopBitsList;
+    ListControl flowList;
+    int interfaceRadio = 0;
+    std::string tcpPortText = "0";
+    bool tcpPortEnabled = false;
+    int ipFields[4] = {0, 0, 0, 0};
+    bool ipEnabled = false;
+
+    // Finds the USB printers for the USB list; none when not set.
+    std::function<std::vector<std::string>()> enumerateUsb;
+    platform::MessageSink* messages = nullptr;
+
+    // Copies the radio group and the TCP port box to the members (true) or back.
+    void UpdateData(bool saveAndValidate);
+
+    // What the window does when it opens (after the first UpdateData):
+    // default address, port lists, initial selections, preselection.
+    void InitDialog(const CRegistryKey& registry);
+
+    void FillPortList(int kind);
+    void Preselect(const CRegistryKey& registry);
+    void ReadWindowsPortSettings(const CRegistryKey& registry);
+    void ReadCustomPortSettings(const CRegistryKey& registry);
+    void ReadLineSettings();
+
+    // The interface radio buttons, after the port has been closed.
+    void InterfaceSerial();
+    void InterfaceParallel();
+    void InterfaceUsb();
+    void InterfaceEthernet();
+
+    // Check Communication's preparation: the settings record from the controls.
+    PortSettings BuildPortSettings();
+    // Whether the port's spooler queues are to be redirected first.
+    static bool NeedsSpoolerRedirect(const std::string& name);
+
+    std::string IpAddressText() const;
+};
+
+} // namespace kalo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/MessageSink.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// Message boxes as real modal boxes, owned by the window that is current.
+// A box without a caption of its own carries the application's name.
+class QtMessageBoxes final : public kalo::platform::MessageSink {
+public:
+    void SetOwner(QWidget* owner) { m_owner = owner; }
+    void Show(const std::string& text, const std::string& caption, kalo::platform::MessageIcon icon) override;
+
+private:
+    QPointer<QWidget> m_owner;
+};
