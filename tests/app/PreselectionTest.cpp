@@ -1,0 +1,193 @@
+#include "app/CRegistryKey.h"
+#include "app/ConnectionForm.h"
+#include "platform/RegistryFile.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace kalo;
+using platform::RegistryFile;
+
+namespace {
+
+std::string Utf16(const std::string& ascii)
+{
+    std::string out = "\xFF\xFE";
+    for (char c : ascii) {
+        out += c == '\n' ? '\r' : c;
+        out += '\0';
+        if (c == '\n') {
+            out += '\n';
+            out += '\0';
+        }
+    }
+    return out;
+}
+
+const char kKey[] = "SOFTWARE\\KEMTRAN\\TLR-740II\\OXM\\Custom";
+
+} // namespace
+
+TEST(RegistryFile, ReadsExportsOfBothVersions)
+{
+    const std::string body = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KEMTRAN\\TLR-740II\\OXM\\Custom]\n"
+                             "; a comment\n"
+                             "\"Port\"=\"COM3\"\n"
+                             "\"Quoted \\\"name\\\"\"=\"a \\\\ b\"\n"
+                             "\"BaudRate\"=dword:00004b00\n"
+                             "\"Big\"=hex(5):00,00,4b,00\n"
+                             "\"Short\"=hex(4):01,02\n"
+                             "\"Binary\"=hex:01,02\n"
+                             "@=\"default\"\n"
+                             "\"Gone\"=\"x\"\n"
+                             "\"Gone\"=-\n"
+                             "%EXPAND%"
+                             "[HKEY_CURRENT_USER\\SOFTWARE\\KEMTRAN\\TLR-740II\\OXM\\Custom]\n"
+                             "\"Port\"=\"LPT1\"\n";
+    const std::string expandV5 = "\"Path\"=hex(2):25,00,41,00,25,00,00,00\n";          // "%A%" in UTF-16LE
+    const std::string expandV4 = "\"Path\"=hex(2):25,41,\\\n  25,00\n";                // "%A%", continued line
+    auto with = [&body](const std::string& expand) {
+        std::string text = body;
+        return text.replace(text.find("%EXPAND%"), 8, expand);
+    };
+    for (const std::string& text : {Utf16("Windows Registry Editor Version 5.00\n\n" + with(expandV5)),
+                                    "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + with(expandV5),
+                                    "REGEDIT4\n\n" + with(expandV4)}) {
+        const RegistryFile file = RegistryFile::FromText(text);
+        const CRegistryKey registry({&file});
+        std::string value;
+        int32_t number = 0;
+        EXPECT_TRUE(registry.ReadText(kKey, "Port", value));
+        EXPECT_EQ(value, "COM3"); // the local-machine key, not the current user's
+        EXPECT_TRUE(registry.ReadText("software\\kemtran\\tlr-740ii\\oxm\\custom", "port", value));
+        EXPECT_TRUE(registry.ReadText(kKey, "Quoted \"name\"", value));
+        EXPECT_EQ(value, "a \\ b");
+        EXPECT_TRUE(registry.ReadText(kKey, "", value));
+        EXPECT_EQ(value, "default");
+        EXPECT_TRUE(registry.ReadText(kKey, "Path", value));
+        EXPECT_EQ(value, "%A%");
+        EXPECT_TRUE(registry.ReadNumber(kKey, "BaudRate", number));
+        EXPECT_EQ(number, 19200);
+        EXPECT_TRUE(registry.ReadNumber(kKey, "Big", number));
+        EXPECT_EQ(number, 0x004b0000); // the stored bytes, not reordered
+        number = 7;
+        EXPECT_FALSE(registry.ReadNumber(kKey, "Short", number));
+        EXPECT_FALSE(registry.ReadNumber(kKey, "Binary", number));
+        EXPECT_FALSE(registry.ReadNumber(kKey, "Port", number)); // text is not a number
+        EXPECT_FALSE(registry.ReadText(kKey, "BaudRate", value)); // nor a number text
+        EXPECT_EQ(number, 7);
+        EXPECT_FALSE(registry.ReadText(kKey, "Gone", value));
+        EXPECT_FALSE(registry.ReadText("SOFTWARE\\Nothing", "Port", value));
+    }
+}
+
+TEST(RegistryFile, TakesWhatItCanFromBadFiles)
+{
+    const std::string good = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"A\"=\"1\"\n";
+    const struct {
+        const char* what;
+        std::string text;
+        bool findsA;
+    } rows[] = {
+        {"empty", "", false},
+        {"truncated in a value", good + "\"B\"=\"unterminated", true},
+        {"truncated in a key", good + "[HKEY_LOCAL_MACHINE\\L", true},
+        {"bad lines", good + "garbage\n\"C\"=dword:xyz\n\"D\"=hex(zz):00\n=\n\"E\"\n", true},
+        {"key deleted", good + "[-HKEY_LOCAL_MACHINE\\K]\n", false},
+        {"odd UTF-16", "\xFF\xFE\x41", false},
+        {"no header", "[HKEY_LOCAL_MACHINE\\K]\n\"A\"=\"1\"\n", true},
+    };
+    for (const auto& row : rows) {
+        const RegistryFile file = RegistryFile::FromText(row.text);
+        platform::RegistryValue value;
+        EXPECT_EQ(file.Find("K", "A", value), row.findsA) << row.what;
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::string noise = good;
+        for (int i = 0; i < 300; ++i)
+            noise += "[]\"=\\:,@-hex(2)dword\n\xFF\xFE"[random() % 24];
+        RegistryFile::FromText(noise); // must simply not crash
+    }
+    const RegistryFile missing = RegistryFile::FromPath("/nonexistent/registry.reg");
+    EXPECT_FALSE(missing.Loaded());
+}
+
+TEST(ReadWindowsPortSettings, ReadsTheSettingsTextByPosition)
+{
+    const struct {
+        const char* settings;
+        int32_t baud, parity, dataBits, stopBits, flow;
+    } rows[] = {
+        // Members before the read: parity 1, data bits 5, stop bits 1, flow 1.
+        {"9600,n,8,1", 9600, 0, 8, 0, 2},
+        {"19200,e,7,1.5,x", 19200, 2, 7, 1, 1},
+        {"4800,o,8,2,p", 4800, 1, 8, 2, 0},
+        {"2400,m,7,1,x", 2400, 3, 7, 0, 1},
+        {"115200,s,8,1.5,p", 115200, 4, 8, 1, 0},
+        {"9600,N,8,1", 9600, 1, 8, 0, 2},     // upper-case letters are not read
+        {"9600,n,8,1,q", 9600, 0, 8, 0, 1},   // an unknown flow letter leaves the member
+        {"9600,n,8", 9600, 0, 8, 1, 1},       // too short for stop bits and flow
+        {"9600", 0, 1, 0, 1, 1},              // no comma: baud empty, R = "9600", R[2] = "0"
+        {"", 0, 1, 5, 1, 1},
+    };
+    for (const auto& row : rows) {
+        const std::string text = std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
+                                             "Print\\Printers\\Q]\n\"Port\"=\"COM2:\"\n"
+                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
+                                             "Ports]\n\"COM2:\"=\"")
+            + row.settings + "\"\n";
+        const RegistryFile file = RegistryFile::FromText(text);
+        const CRegistryKey registry({&file});
+        ConnectionForm form;
+        form.parity = 1;
+        form.dataBits = 5;
+        form.stopBits = 1;
+        form.flowControl = 1;
+        form.targetPrinter = "Q";
+        form.registryKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Q";
+        form.ReadWindowsPortSettings(registry);
+        EXPECT_EQ(form.portName, "COM2") << row.settings;
+        EXPECT_EQ(form.baudRate, row.baud) << row.settings;
+        EXPECT_EQ(form.parity, row.parity) << row.settings;
+        EXPECT_EQ(form.dataBits, row.dataBits) << row.settings;
+        EXPECT_EQ(form.stopBits, row.stopBits) << row.settings;
+        EXPECT_EQ(form.flowControl, row.flow) << row.settings;
+        EXPECT_EQ(form.portList.SelectedText(), "COM2");
+    }
+}
+
+TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
+{
+    ConnectionForm form;
+    form.UpdateData(false);
+    form.InitDialog(CRegistryKey());
+    PortSettings s = form.BuildPortSettings();
+    EXPECT_EQ(s.portName, "COM1");
+    EXPECT_EQ(s.baudRate, 9600u);
+    EXPECT_EQ(s.dataBits, 8u);
+    EXPECT_EQ(s.timeouts[0], 10u);
+    EXPECT_EQ(s.timeouts[2], 10u);
+    EXPECT_EQ(s.inQueueSize, 8149u);
+    EXPECT_EQ(s.reserved[3], 1000u);
+    EXPECT_EQ(s.reserved[4], 3000u);
+    EXPECT_EQ(s.tcpPort, 0u);
+
+    form.parityList.Select(3);
+    form.stopBitsList.selected = -1; // nothing chosen: the serial port refuses it when opening
+    s = form.BuildPortSettings();
+    EXPECT_EQ(s.parity, 3u);
+    EXPECT_EQ(s.stopBits, 0xFFFFFFFFu);
+
+    form.InterfaceEthernet();
+    form.interfaceRadio = 3;
+    form.tcpPortText = "9101";
+    s = form.BuildPortSettings();
+    EXPECT_EQ(s.portName, "192.168.1.100");
+    EXPECT_EQ(s.tcpPort, 9101u);
+    for (const char* bad : {"", "abc", "91x", "-1"}) {
+        form.tcpPortText = bad;
+        EXPECT_EQ(form.BuildPortSettings().tcpPort, 0u) << bad;
+    }
+}
