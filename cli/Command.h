@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ConnectionOptions.h"
+#include "app/CRegistryKey.h"
 #include "platform/Platform.h"
+#include "platform/Spooler.h"
 
 #include <ostream>
 #include <string>
@@ -19,6 +21,8 @@ struct CommandContext {
     std::ostream& out;
     std::ostream& err;
     platform::Platform& platform;
+    platform::Spooler& spooler;
+    const CRegistryKey& registry;
 };
 
 class Command {

@@ -1,5 +1,7 @@
 #include "ConnectionOptions.h"
 
+#include "app/ConnectionForm.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -14,6 +16,9 @@ const char kConnectionHelp[] = R"(Connection (one of):
     --stop-bits 1|1.5|2  default 1 (1.5 is sent as 2 on Linux)
     --flow hardware|xonxoff|none           default hardware
   --tcp ADDRESS[:PORT]   a printer on the network; port 9100 when left out
+  --printer NAME         the settings of a print queue or of a model's custom
+                         key (Custom_TLR-740II ...), from the registry file or
+                         the CUPS queues, exactly as "kalo NAME" chooses them
 )";
 
 namespace {
@@ -59,7 +64,7 @@ bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions&
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool known = arg == "--serial" || arg == "--baud" || arg == "--data-bits" || arg == "--parity"
-            || arg == "--stop-bits" || arg == "--flow" || arg == "--tcp";
+            || arg == "--stop-bits" || arg == "--flow" || arg == "--tcp" || arg == "--printer";
         if (!known) {
             rest.push_back(arg);
             continue;
@@ -84,6 +89,9 @@ bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions&
             ok = Position(value, {"1", "1.5", "2"}, options.stopBits);
         } else if (arg == "--flow") {
             ok = Position(value, {"hardware", "xonxoff", "none"}, options.flowControl);
+        } else if (arg == "--printer") {
+            ok = !value.empty();
+            options.printer = value;
         } else {
             tcpGiven = true;
             const size_t colon = value.rfind(':');
@@ -98,13 +106,34 @@ bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions&
             return false;
         }
     }
-    if (serialGiven && tcpGiven) {
-        error = "give either --serial or --tcp, not both";
+    if (int(serialGiven) + int(tcpGiven) + int(!options.printer.empty()) > 1) {
+        error = "give one of --serial, --tcp and --printer";
         return false;
     }
     options.interfaceKind = tcpGiven ? PortKind::Ethernet : PortKind::Serial;
     args = std::move(rest);
     return true;
+}
+
+ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,
+                                     platform::MessageSink& messages)
+{
+    ResolvedConnection resolved;
+    if (options.printer.empty()) {
+        resolved.settings = options.ToPortSettings();
+        resolved.interfaceKind = options.interfaceKind;
+        resolved.portName = resolved.settings.portName;
+        return resolved;
+    }
+    ConnectionForm form;
+    form.targetPrinter = options.printer;
+    form.messages = &messages;
+    form.UpdateData(false);
+    form.InitDialog(registry);
+    resolved.settings = form.BuildPortSettings();
+    resolved.interfaceKind = PortKind(form.interfaceKind);
+    resolved.portName = form.portName;
+    return resolved;
 }
 
 } // namespace kalo::cli

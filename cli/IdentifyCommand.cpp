@@ -1,5 +1,7 @@
 #include "IdentifyCommand.h"
 
+#include "SpoolerHold.h"
+
 #include "app/PrinterIdentification.h"
 #include "platform/ConsoleMessageSink.h"
 
@@ -18,9 +20,12 @@ int IdentifyCommand::Execute(CommandContext& context)
         context.err << "kaloctl identify: unexpected argument '" << context.args.front() << "'\n";
         return kExitUsage;
     }
+    const ResolvedConnection connection =
+        ResolveConnection(context.connection, context.registry, context.platform.Messages());
+    SpoolerHold hold(context.spooler, context.platform.Ports(), connection.portName);
     CPrinterPort port(context.platform);
-    const IdentifyResult result = ConnectPrinter(port, context.connection.ToPortSettings(),
-                                                 context.connection.interfaceKind, context.platform.GetClock());
+    const IdentifyResult result =
+        ConnectPrinter(port, connection.settings, connection.interfaceKind, context.platform.GetClock());
     const OutcomeMessage& message = MessageFor(result.outcome);
     if (!result.Connected()) {
         context.err << platform::ConsoleMessageSink::PlainLines(message.text) << '\n';

@@ -32,11 +32,12 @@ void Kaloctl::PrintHelp(std::ostream& out) const
         << "Exit status: 0 done, 1 the printer refused or the port failed, 2 usage error.\n";
 }
 
-int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform)
+int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
+                 platform::Spooler& spooler, const CRegistryKey& registry)
 {
     const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
         || std::find(args.begin(), args.end(), "-h") != args.end();
-    CommandContext context{{}, {}, out, err, platform};
+    CommandContext context{{}, {}, out, err, platform, spooler, registry};
     std::string error;
     if (!ExtractConnectionOptions(args, context.connection, error)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";

@@ -11,7 +11,8 @@ namespace kalo::cli {
 class Kaloctl {
 public:
     Kaloctl();
-    int Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform);
+    int Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
+            platform::Spooler& spooler, const CRegistryKey& registry);
 
 private:
     void PrintHelp(std::ostream& out) const;

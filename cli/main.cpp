@@ -1,7 +1,10 @@
 #include "Kaloctl.h"
 
 #include "platform/ConsoleMessageSink.h"
+#include "app/CupsRegistryView.h"
 #include "platform/PosixPlatform.h"
+#include "platform/RegistryFile.h"
+#include "platform/cups/CupsSpooler.h"
 
 #include <csignal>
 #include <iostream>
@@ -11,6 +14,11 @@ int main(int argc, char** argv)
     signal(SIGPIPE, SIG_IGN);
     kalo::platform::ConsoleMessageSink messages(std::cerr);
     kalo::platform::PosixPlatform platform(messages);
+    kalo::platform::CupsSpooler spooler;
+    const auto file = kalo::platform::RegistryFile::FromPath(kalo::RegistryFilePath());
+    const kalo::CupsRegistryView cups(spooler, platform.Ports());
+    const kalo::CRegistryKey registry({&file, &cups});
     kalo::cli::Kaloctl kaloctl;
-    return kaloctl.Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, platform);
+    return kaloctl.Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, platform, spooler,
+                       registry);
 }

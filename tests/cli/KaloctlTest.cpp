@@ -1,4 +1,6 @@
 #include "cli/Kaloctl.h"
+#include "platform/MemorySpooler.h"
+#include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 
@@ -18,12 +20,32 @@ struct KaloRun {
     std::string err;
 };
 
+const char kRegistry[] = R"(REGEDIT4
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt COM1]
+"Port"="COM1:"
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt COM10]
+"Port"="COM10:"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports]
+"COM1:"="19200,n,8,1"
+[HKEY_LOCAL_MACHINE\SOFTWARE\KEMTRAN\TLR-740II\OXM\Custom]
+"Port"="NET"
+"TcpIp"="10.0.0.50"
+"TcpPort"=dword:0000238c
+)";
+
+kalo::platform::MemorySpooler g_spooler;
+
 KaloRun Kalo(const std::vector<std::string>& args, PrinterOptions options = {})
 {
     InProcessPlatform machine(std::move(options));
     std::ostringstream out, err;
+    const auto file = kalo::platform::RegistryFile::FromText(kRegistry);
+    const kalo::CRegistryKey registry({&file});
+    g_spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Other", "serial:/dev/ttyS1"}};
+    g_spooler.changes = 0;
     Kaloctl kaloctl;
-    const int status = kaloctl.Run(args, out, err, machine);
+    const int status = kaloctl.Run(args, out, err, machine, g_spooler, registry);
     return {status, out.str(), err.str()};
 }
 
@@ -35,7 +57,9 @@ TEST(Kaloctl, IdentifyOverEachLink)
     for (const auto& args : {std::vector<std::string>{"identify"},  // COM1 by default
                              std::vector<std::string>{"--serial", "COM1", "--baud", "19200", "identify"},
                              std::vector<std::string>{"identify", "--tcp", "10.0.0.50"},
-                             std::vector<std::string>{"--tcp", "10.0.0.50:9100", "identify"}}) {
+                             std::vector<std::string>{"--tcp", "10.0.0.50:9100", "identify"},
+                             std::vector<std::string>{"--printer", "Custom_TLR-740II", "identify"},
+                             std::vector<std::string>{"identify", "--printer", "Receipt COM1"}}) {
         const KaloRun run = Kalo(args);
         EXPECT_EQ(run.status, 0) << args.back();
         EXPECT_EQ(run.out, connected);
@@ -57,6 +81,8 @@ TEST(Kaloctl, RefusalsPrintTheMessageAndExitOne)
         {{"--serial", "COM1", "--parity", "mark", "--baud", "1234", "identify"}, {},
          "Can't open port and Printer is disconnected\n"},
         {{"--tcp", "10.0.0.50:0", "identify"}, {}, "Port Configuration Set Error!\n"},
+        // No entry of the port list begins with "COM10", so no port is chosen.
+        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
         {{"--tcp", "10.0.0.50:9101", "identify"}, {},
          "Can't open port and Printer is disconnected\n"}, // after the port's own box, shown through the platform
     };
@@ -66,6 +92,16 @@ TEST(Kaloctl, RefusalsPrintTheMessageAndExitOne)
         EXPECT_EQ(run.err, row.err);
         EXPECT_EQ(run.out, "");
     }
+}
+
+TEST(Kaloctl, IdentifyFreesTheSerialPortFromTheSpoolerAndGivesItBack)
+{
+    const KaloRun run = Kalo({"--serial", "COM1", "identify"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(g_spooler.changes, 2); // redirected, then restored
+    EXPECT_EQ(g_spooler.UriOf("Receipt COM1"), "serial:/dev/ttyS0?baud=19200");
+    EXPECT_EQ(Kalo({"--tcp", "10.0.0.50", "identify"}).status, 0);
+    EXPECT_EQ(g_spooler.changes, 0); // a network printer leaves the spooler alone
 }
 
 TEST(Kaloctl, UsageErrorsExitTwo)
@@ -79,6 +115,7 @@ TEST(Kaloctl, UsageErrorsExitTwo)
                              {"--baud", "-5", "identify"},
                              {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"},
                              {"--tcp", ":9100", "identify"},
+                             {"--printer", "Receipt COM1", "--tcp", "10.0.0.50", "identify"},
                              {"identify", "--serial"}}) {
         const KaloRun run = Kalo(args);
         EXPECT_EQ(run.status, 2) << (args.empty() ? "(none)" : args.back());
