@@ -87,19 +87,19 @@ std::string TextOf(const std::vector<uint8_t>& data, bool unicode)
     return end == std::string::npos ? text : text.substr(0, end);
 }
 
-bool ParseValue(const std::string& spec, bool unicode, RegistryValue& value)
+bool ParseValue(const std::string& valueText, bool unicode, RegistryValue& value)
 {
-    if (!spec.empty() && spec[0] == '"') {
+    if (!valueText.empty() && valueText[0] == '"') {
         size_t pos = 0;
         value.type = RegistryValue::String;
-        if (!Quoted(spec, pos, value.text))
+        if (!Quoted(valueText, pos, value.text))
             return false;
         value.data.assign(value.text.begin(), value.text.end());
         return true;
     }
-    const std::string lower = Lower(spec);
+    const std::string lower = Lower(valueText);
     if (lower.rfind("dword:", 0) == 0) {
-        const std::string digits = spec.substr(6);
+        const std::string digits = valueText.substr(6);
         if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return false;
         const uint32_t n = uint32_t(std::stoul(digits, nullptr, 16));
@@ -124,7 +124,7 @@ bool ParseValue(const std::string& spec, bool unicode, RegistryValue& value)
     } else if (colon != 3) {
         return false;
     }
-    if (!HexBytes(spec.substr(colon + 1), value.data))
+    if (!HexBytes(valueText.substr(colon + 1), value.data))
         return false;
     if (value.type == RegistryValue::String || value.type == RegistryValue::ExpandString
         || value.type == RegistryValue::Link || value.type == RegistryValue::MultiString)
@@ -248,14 +248,14 @@ void RegistryFile::Parse(const std::string& text, bool unicodeFile)
         }
         if (pos >= line.size() || line[pos] != '=')
             continue;
-        const std::string spec = line.substr(pos + 1);
+        const std::string valueText = line.substr(pos + 1);
         auto& values = m_keys[key];
-        if (spec == "-") {
+        if (valueText == "-") {
             values.erase(Lower(name));
             continue;
         }
         RegistryValue value;
-        if (ParseValue(spec, unicodeFile, value))
+        if (ParseValue(valueText, unicodeFile, value))
             values[Lower(name)] = std::move(value);
     }
 }
