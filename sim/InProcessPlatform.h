@@ -25,7 +25,9 @@ public:
     std::unique_ptr<platform::StreamSocket> NewStreamSocket() override;
 
     platform::VirtualClock& Clock() { return m_clock; }
+    const platform::VirtualClock& Clock() const { return m_clock; }
     platform::RecordingMessageSink& Recorded() { return m_messages; }
+    const platform::RecordingMessageSink& Recorded() const { return m_messages; }
     VirtualPrinter& Printer() { return m_printer; }
     const std::vector<std::string>& Paper() const { return m_paper; }
     std::string WireLogText() const { return m_wireText.str(); }
