@@ -3,6 +3,7 @@
 #include "CMainDlg.h"
 #include "CupsRegistryView.h"
 #include "PaintingClock.h"
+#include "QtFileDialogs.h"
 #include "QtMessageBoxes.h"
 #include "platform/PosixPlatform.h"
 #include "platform/RegistryFile.h"
@@ -74,6 +75,7 @@ bool CConfigApp::InitInstance()
     WatchTerminationSignals();
 
     QtMessageBoxes messages;
+    QtFileDialogs fileDialogs;
     PaintingClock clock;
     kalo::platform::PosixPlatform platform(messages, kalo::platform::PortMap(), &clock);
     kalo::platform::CupsSpooler spooler;
@@ -82,7 +84,7 @@ bool CConfigApp::InitInstance()
     const kalo::CRegistryKey registry({&file, &cups});
 
     {
-        CMainDlg mainWindow({platform, spooler, registry, m_targetPrinter});
+        CMainDlg mainWindow({platform, spooler, registry, fileDialogs, m_targetPrinter});
         messages.SetOwner(&mainWindow);
         mainWindow.exec();
     }

@@ -1,6 +1,7 @@
 #include "CMainDlg.h"
 
 #include "CAboutDlg.h"
+#include "status/CStatusDlg.h"
 #include "ui_CMainDlg.h"
 
 #include <QApplication>
@@ -16,10 +17,8 @@ const char kAboutCommand[] = "&About KALO...";
 const uint8_t kSelfTestCommand[] = {0x1D, 0x28, 0x41, 0x02, 0x00, 0x01, 0x02};
 constexpr uint32_t kSelfTestMs = 4300;
 
-// The Printer Status window and the Command Test Editor are not part of this
-// build yet; their buttons stay disabled and say so.
-const char kRunManagerComing[] = "The Printer Status window (read, change and write the memory switches "
-                                 "and printer settings) comes with the next version.";
+// The Command Test Editor is not part of this build yet; its button stays
+// disabled and says so.
 const char kEditorComing[] = "The Command Test Editor (send command bytes typed in hexadecimal) comes "
                              "with a later version.";
 
@@ -64,11 +63,11 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     setWindowIcon(m_icon);
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    m_ui->buttonRunManager->setToolTip(QString::fromUtf8(kRunManagerComing));
     m_ui->buttonCommandTestEditor->setToolTip(QString::fromUtf8(kEditorComing));
 
     connect(m_ui->buttonCheckCommunication, &QPushButton::clicked, this, &CMainDlg::OnCheckCommunication);
     connect(m_ui->buttonSelfTest, &QPushButton::clicked, this, &CMainDlg::OnSelfTest);
+    connect(m_ui->buttonRunManager, &QPushButton::clicked, this, &CMainDlg::OnRunManager);
     connect(m_ui->buttonExit, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->radioSerial, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceSerial);
     connect(m_ui->radioParallel, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceParallel);
@@ -142,7 +141,7 @@ void CMainDlg::FormToControls()
 void CMainDlg::EnableConnectedButtons(bool enable)
 {
     m_ui->buttonSelfTest->setEnabled(enable);
-    m_ui->buttonRunManager->setEnabled(false);
+    m_ui->buttonRunManager->setEnabled(enable);
     m_ui->buttonCommandTestEditor->setEnabled(false);
 }
 
@@ -182,6 +181,17 @@ void CMainDlg::OnSelfTest()
     m_services.platform.GetClock().SleepMs(kSelfTestMs);
     QApplication::restoreOverrideCursor();
     EnableConnectedButtons(m_connected);
+}
+
+void CMainDlg::OnRunManager()
+{
+    m_statusDlg = new CStatusDlg(m_services.platform, m_services.fileDialogs, &m_port, m_form.interfaceKind);
+    const int result = m_statusDlg->exec();
+    delete m_statusDlg;
+    m_statusDlg = nullptr;
+    // A finished font download ends the whole program.
+    if (result == QDialog::Accepted)
+        accept();
 }
 
 void CMainDlg::LeaveConnectedState()

@@ -4,6 +4,7 @@
 #include "PrinterIdentification.h"
 #include "ConnectionForm.h"
 #include "SpoolerQueues.h"
+#include "platform/FileDialogs.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"
 #include "port/CPrinterPort.h"
@@ -12,6 +13,8 @@
 #include <QIcon>
 
 #include <memory>
+
+class CStatusDlg;
 
 namespace Ui {
 class CMainDlg;
@@ -23,6 +26,7 @@ struct MainWindowServices {
     kalo::platform::Platform& platform;
     kalo::platform::Spooler& spooler;
     const kalo::CRegistryKey& registry;
+    kalo::platform::FileDialogs& fileDialogs;
     std::string targetPrinter;
 };
 
@@ -36,6 +40,8 @@ public:
     ~CMainDlg() override;
 
     bool IsConnected() const { return m_connected; }
+    // The Printer Status window while it runs (tests reach it through this).
+    CStatusDlg* StatusWindow() { return m_statusDlg; }
     kalo::CPrinterPort& Port() { return m_port; }
     const kalo::SavedPrinterPorts& SavedPrinterPorts() const { return m_savedPrinterPorts; }
     const kalo::ConnectionForm& Form() const { return m_form; }
@@ -51,6 +57,7 @@ public slots:
     void OnInterfaceUsb();
     void OnInterfaceEthernet();
     void OnSettingChanged();
+    void OnRunManager();
     void OnAbout();
 
 protected:
@@ -71,5 +78,6 @@ private:
     kalo::CPrinterPort m_port;
     kalo::SavedPrinterPorts m_savedPrinterPorts;
     bool m_connected = false;
+    CStatusDlg* m_statusDlg = nullptr;
     QIcon m_icon;
 };

@@ -16,6 +16,8 @@ void QtMessageBoxes::Show(const std::string& text, const std::string& caption, M
     case MessageIcon::None: break;
     }
     const QString title = caption.empty() ? QCoreApplication::applicationName() : QString::fromStdString(caption);
-    QMessageBox box(qtIcon, title, QString::fromStdString(text), QMessageBox::Ok, m_owner);
+        // Owned by the window in front: the main window, or one it opened.
+    QWidget* owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_owner.data();
+    QMessageBox box(qtIcon, title, QString::fromStdString(text), QMessageBox::Ok, owner);
     box.exec();
 }

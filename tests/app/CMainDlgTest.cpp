@@ -1,5 +1,6 @@
 #include "app/CMainDlg.h"
 #include "app/CupsRegistryView.h"
+#include "status/CStatusDlg.h"
 #include "platform/MemorySpooler.h"
 #include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
@@ -54,7 +55,7 @@ struct Bench {
     {
         if (fromCups)
             spooler.queues = kCupsQueues;
-        window = std::make_unique<CMainDlg>(MainWindowServices{machine, spooler, registry, target});
+        window = std::make_unique<CMainDlg>(MainWindowServices{machine, spooler, registry, fileDialogs, target});
         window->show();
     }
     template <typename T>
@@ -78,6 +79,7 @@ struct Bench {
 
     sim::InProcessPlatform machine;
     platform::MemorySpooler spooler;
+    platform::ScriptedFileDialogs fileDialogs;
     platform::RegistryFile file;
     CupsRegistryView cups;
     CRegistryKey registry;
@@ -104,6 +106,7 @@ private slots:
     void connectedStateAndTheWaysOut_data();
     void connectedStateAndTheWaysOut();
     void selfTestPrintsTheTestPage();
+    void runManagerOpensThePrinterStatusWindow();
     void spoolerQueuesAreRedirectedAndGivenBack();
 };
 
@@ -123,7 +126,7 @@ void CMainDlgTest::startsDisconnectedOnSerial()
     QVERIFY(bench.Button("buttonCheckCommunication")->isEnabled());
     for (const char* name : {"buttonSelfTest", "buttonRunManager", "buttonCommandTestEditor"})
         QVERIFY(!bench.Button(name)->isEnabled());
-    QVERIFY(!bench.Button("buttonRunManager")->toolTip().isEmpty());
+    QVERIFY(!bench.Button("buttonCommandTestEditor")->toolTip().isEmpty());
     QVERIFY(!bench.Find<QWidget>("ipAddress")->isEnabled());
     QVERIFY(bench.Messages().empty());
 }
@@ -373,6 +376,28 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
     bench.window.reset();
     QCOMPARE(bench.spooler.UriOf("office"), std::string("serial:/dev/ttyS0?baud=9600"));
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("serial:/dev/ttyS9?baud=9600"));
+}
+
+void CMainDlgTest::runManagerOpensThePrinterStatusWindow()
+{
+    Bench bench;
+    bench.Click("buttonCheckCommunication");
+    QVERIFY(bench.Button("buttonRunManager")->isEnabled());
+    bool seen = false;
+    // The status window runs modally: look at it from inside its run, then leave it with Exit.
+    QTimer::singleShot(0, [&] {
+        CStatusDlg* status = bench.window->StatusWindow();
+        QVERIFY(status);
+        QCOMPARE(status->windowTitle(), QStringLiteral("Printer Status"));
+        status->OnTimer(18);
+        seen = true;
+        QTest::mouseClick(status->findChild<QPushButton*>("buttonExit"), Qt::LeftButton);
+    });
+    bench.Click("buttonRunManager");
+    QVERIFY(seen);
+    QVERIFY(!bench.window->StatusWindow());
+    QVERIFY(bench.window->IsConnected()); // back to the connected main window
+    QCOMPARE(bench.machine.openDevices, 1);
 }
 
 int main(int argc, char** argv)

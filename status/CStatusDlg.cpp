@@ -1,0 +1,322 @@
+#include "CStatusDlg.h"
+
+#include "CMemSwitchPage.h"
+#include "CPrinterSettingPage.h"
+#include "CStatusTab.h"
+#include "CWaitDlg.h"
+#include "StatusFile.h"
+#include "ui_CStatusDlg.h"
+
+#include <QApplication>
+#include <QProgressBar>
+
+using namespace kalo;
+using platform::MessageIcon;
+
+namespace {
+const char kStatusFilter[] = "Status Files (*.sts)|*.sts|";
+const char kEntranceTimeRange[] = "Enterance time should be from 6 to 255.";
+const char kFontChangeStarted[] =
+    "Success to Change the Firmware,\n And Now Start Font Download!\r\nWhen download is finished, KALO is closed.";
+} // namespace
+
+// The window's progress bar, 0..100, with the step sizes the exchanges set.
+class CStatusDlg::ProgressBar final : public ProgressSink {
+public:
+    explicit ProgressBar(QProgressBar* bar) : m_bar(bar) { m_bar->setRange(0, 100); }
+    void SetPosition(int position) override { m_state.SetPosition(position), Show(); }
+    void SetStep(int step) override { m_state.SetStep(step); }
+    void Step() override { m_state.Step(), Show(); }
+
+private:
+    void Show() { m_bar->setValue(m_state.Position()); }
+    QProgressBar* m_bar;
+    ProgressState m_state;
+};
+
+CStatusDlg::CStatusDlg(platform::Platform& platform, platform::FileDialogs& fileDialogs, CPrinterPort* port,
+                       int interfaceKind, QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::CStatusDlg>())
+    , m_platform(platform)
+    , m_fileDialogs(fileDialogs)
+    , m_port(port)
+    , m_interface(interfaceKind)
+{
+    m_ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/kalo/kalo.xpm")));
+    m_tabs = m_ui->tabs;
+    m_progress = std::make_unique<ProgressBar>(m_ui->progressBar);
+
+    connect(m_ui->buttonGetStatus, &QPushButton::clicked, this, &CStatusDlg::OnGetStatus);
+    connect(m_ui->buttonSetStatus, &QPushButton::clicked, this, &CStatusDlg::OnSetStatus);
+    connect(m_ui->buttonSaveStatus, &QPushButton::clicked, this, &CStatusDlg::OnSaveStatus);
+    connect(m_ui->buttonLoadStatus, &QPushButton::clicked, this, &CStatusDlg::OnLoadStatus);
+    connect(m_ui->buttonInitializeStatus, &QPushButton::clicked, this, &CStatusDlg::OnInitializeStatus);
+    connect(m_ui->buttonPrintStatus, &QPushButton::clicked, this, &CStatusDlg::OnPrintStatus);
+    connect(m_ui->buttonPrintCodepage, &QPushButton::clicked, this, &CStatusDlg::OnPrintCodepage);
+    connect(m_ui->buttonExit, &QPushButton::clicked, this, &CStatusDlg::OnExit);
+
+    CPrinterSettingPage* setting = m_tabs->m_settingPage;
+    m_exchange = std::make_unique<StatusExchange>(StatusExchange::Context{
+        *m_port, PortKind(m_interface), m_platform.GetClock(), m_platform.Messages(), *m_progress, m_record,
+        setting->Form().facts, [setting] { setting->FormToControls(); }});
+
+    // What opening the window does.
+    m_waitDlg = new CWaitDlg(this);
+    m_waitDlg->show();
+    m_progress->SetStep(0);
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
+                m_ui->buttonSaveStatus, m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus, m_ui->buttonExit},
+               false);
+    for (auto& row : m_record.switchPins)
+        for (int32_t& pin : row)
+            pin = 0;
+    m_tabs->CreatePages();
+    setting->SetRecord(&m_record);
+    setting->SetMessages(&m_platform.Messages());
+    setting->Form().hasStatus = false;
+    m_tabs->m_memSwitchPage->SetRecord(&m_record);
+    m_tabs->m_memSwitchPage->SetHasStatus(false);
+    m_startupTimer.setObjectName(QStringLiteral("timerStartup"));
+    m_startupTimer.setSingleShot(true);
+    connect(&m_startupTimer, &QTimer::timeout, this, [this] { OnTimer(18); });
+    m_startupTimer.start(1000);
+}
+
+CStatusDlg::~CStatusDlg()
+{
+    delete m_waitDlg;
+}
+
+void CStatusDlg::SetButtons(std::initializer_list<QPushButton*> buttons, bool enable)
+{
+    for (QPushButton* button : buttons)
+        button->setEnabled(enable);
+}
+
+void CStatusDlg::EnableAllButtons(bool withExit)
+{
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
+                m_ui->buttonSaveStatus, m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus},
+               true);
+    if (withExit)
+        m_ui->buttonExit->setEnabled(true);
+}
+
+void CStatusDlg::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon)
+{
+    m_platform.Messages().Show(text, caption, icon);
+}
+
+void CStatusDlg::EnableControls(bool enable)
+{
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
+                m_ui->buttonSaveStatus},
+               enable);
+    m_tabs->m_settingPage->RefreshSettingPage(enable);
+    m_tabs->m_memSwitchPage->EnableNext(enable);
+    m_tabs->m_memSwitchPage->ShowSwitch(1, enable);
+}
+
+void CStatusDlg::OnTimer(int timerId)
+{
+    if (timerId == 18) {
+        m_startupTimer.stop();
+        m_progress->SetPosition(0);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool answered = m_exchange->CheckPrinter();
+        QApplication::restoreOverrideCursor();
+        if (!answered) {
+            m_progress->SetPosition(100);
+            reject();
+        }
+        m_progress->SetPosition(100);
+        m_tabs->m_memSwitchPage->FormToControls();
+        m_tabs->m_settingPage->FormToControls();
+        SetButtons({m_ui->buttonGetStatus, m_ui->buttonExit}, true);
+        m_progress->SetPosition(0);
+        delete m_waitDlg;
+        activateWindow();
+        return;
+    }
+    // The font images are not part of this build, so a download can only
+    // end the way a failed one does.
+    ShowMessage("Fail to download Font!", "Warning", MessageIcon::Warning);
+    EnableAllButtons(true);
+    m_progress->SetPosition(0);
+}
+
+void CStatusDlg::StartFontDownload(int)
+{
+    m_progress->SetStep(1);
+    m_progress->SetPosition(10);
+    QTimer::singleShot(10, this, [this] { OnTimer(3); });
+}
+
+void CStatusDlg::OnGetStatus()
+{
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
+                m_ui->buttonSaveStatus, m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus},
+               false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!m_exchange->CheckPrinter()) {
+        QApplication::restoreOverrideCursor();
+        EnableControls(false);
+        SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintCodepage, m_ui->buttonPrintStatus,
+                    m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus},
+                   false);
+        reject();
+        return;
+    }
+    m_exchange->ReadStatus();
+    QApplication::restoreOverrideCursor();
+    ShowMessage("Success to get status of printer.", "Information", MessageIcon::Information);
+
+    CPrinterSettingPage* setting = m_tabs->m_settingPage;
+    CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
+    switches->FormToControls();
+    setting->FormToControls();
+    setting->Form().hasStatus = true;
+    EnableControls(true);
+    EnableAllButtons(false);
+    setting->Form().hasStatus = true;
+    switches->SetHasStatus(true);
+    setting->RefreshSettingPage(true);
+    switches->ShowSwitch(switches->CurrentSwitch(), true);
+    m_progress->SetPosition(0);
+}
+
+void CStatusDlg::OnSetStatus()
+{
+    CPrinterSettingPage* setting = m_tabs->m_settingPage;
+    CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool answered = m_exchange->CheckPrinter();
+    QApplication::restoreOverrideCursor();
+    if (!answered) {
+        EnableControls(false);
+        SetButtons({m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus}, false);
+        return;
+    }
+    // A box that does not hold a number is as wrong as one out of range: the
+    // old value is not sent behind the technician's back.
+    const bool readable = setting->ControlsToForm(false);
+    const int entranceTime = setting->Form().facts.entranceTime;
+    if (!readable || entranceTime < 6 || entranceTime > 255) {
+        m_progress->SetPosition(0);
+        ShowMessage(kEntranceTimeRange, "Warning", MessageIcon::Warning);
+        setting->SetEntranceTime(20);
+        return;
+    }
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonSetStatus, m_ui->buttonSaveStatus,
+                m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus, m_ui->buttonPrintCodepage, m_ui->buttonExit},
+               false);
+    setting->DisableInputs();
+    setting->repaint();
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_exchange->WriteStatus();
+    switches->FormToControls();
+    switches->ShowSwitch(switches->CurrentSwitch(), true);
+    m_progress->SetPosition(100);
+
+    const int choice = setting->Form().doubleByteFontChoice;
+    if (choice == 0 || choice == 1) {
+        m_exchange->ReadFirmwareAndLanguage();
+        QApplication::restoreOverrideCursor();
+        setting->FormToControls();
+        setting->RefreshSettingPage(true);
+        ShowMessage("Success to set status of printer", "", MessageIcon::Information);
+        m_progress->SetPosition(0);
+        EnableAllButtons(true);
+        setting->repaint();
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    setting->DisableDoubleByteAndCodePage();
+    ShowMessage(kFontChangeStarted, "", MessageIcon::Information);
+    m_progress->SetPosition(0);
+    setting->repaint();
+    StartFontDownload(choice);
+}
+
+void CStatusDlg::OnSaveStatus()
+{
+    platform::FileDialogRequest request;
+    request.kind = platform::FileDialogRequest::Save;
+    request.title = "Save current status";
+    request.initialName = "Noname.sts";
+    request.filter = kStatusFilter;
+    request.overwritePrompt = request.createPrompt = true;
+    std::string path;
+    if (!m_fileDialogs.Choose(request, path))
+        return;
+    std::string error;
+    if (!StatusFile::Save(path, m_record, error))
+        ShowMessage(error, "Warning", MessageIcon::Warning);
+}
+
+void CStatusDlg::OnLoadStatus()
+{
+    platform::FileDialogRequest request;
+    request.kind = platform::FileDialogRequest::Open;
+    request.title = "Load saved status";
+    request.initialName = "*.sts";
+    request.filter = kStatusFilter;
+    request.overwritePrompt = request.mustExist = true;
+    std::string path;
+    if (!m_fileDialogs.Choose(request, path))
+        return;
+    if (!StatusFile::HasStatusExtension(path)) {
+        ShowMessage("Wrong format files loaded.", "Warning", MessageIcon::Warning);
+        return;
+    }
+    std::string error;
+    if (!StatusFile::Load(path, m_record, error)) {
+        ShowMessage(error, "Warning", MessageIcon::Warning);
+        return;
+    }
+    CPrinterSettingPage* setting = m_tabs->m_settingPage;
+    setting->Form().hasStatus = true;
+    setting->FormToControls();
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
+                m_ui->buttonSaveStatus},
+               true);
+    setting->RefreshSettingPage(true);
+    m_tabs->m_memSwitchPage->ShowSwitch(m_tabs->m_memSwitchPage->CurrentSwitch(), true);
+    setting->repaint();
+}
+
+void CStatusDlg::OnInitializeStatus()
+{
+    CPrinterSettingPage* setting = m_tabs->m_settingPage;
+    CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
+    m_record.doubleByteFontIndex = 1;
+    setting->RefreshSettingPage(true);
+    setting->Form().hasStatus = true;
+    setting->FormToControls();
+    SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
+                m_ui->buttonSaveStatus},
+               true);
+    switches->ShowSwitch(switches->CurrentSwitch(), true);
+    switches->ResetAllSwitches();
+    setting->repaint();
+}
+
+void CStatusDlg::OnPrintStatus()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_exchange->PrintStatus();
+    QApplication::restoreOverrideCursor();
+}
+
+void CStatusDlg::OnPrintCodepage()
+{
+    m_exchange->PrintCodepage();
+}
+
+void CStatusDlg::OnExit()
+{
+    reject();
+}

@@ -1,0 +1,292 @@
+#include "sim/InProcessPlatform.h"
+#include "status/CMemSwitchPage.h"
+#include "status/CPrinterSettingPage.h"
+#include "status/CStatusDlg.h"
+#include "status/CStatusTab.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace kalo;
+using platform::MessageIcon;
+
+namespace {
+
+// The buttons in the order of the enabling table: Get, Print Status, Print
+// Codepage, Set, Save, Load, Initialize, Exit.
+const char* const kButtons[] = {"buttonGetStatus",  "buttonPrintStatus", "buttonPrintCodepage",
+                                "buttonSetStatus",  "buttonSaveStatus",  "buttonLoadStatus",
+                                "buttonInitializeStatus", "buttonExit"};
+
+struct Bench {
+    explicit Bench(PortKind kind = PortKind::Serial, sim::PrinterOptions options = {})
+        : machine(std::move(options))
+        , port(machine)
+    {
+        port.Configure(kind == PortKind::Serial ? LinePortSettings("COM1", 9600, 8, 0, 0, 0)
+                                                : NetworkPortSettings(machine.networkHost, machine.networkPort));
+        port.Open();
+        window = std::make_unique<CStatusDlg>(machine, dialogs, &port, int(kind));
+        window->show();
+    }
+    QString Buttons()
+    {
+        QString states;
+        for (const char* name : kButtons)
+            states += window->findChild<QPushButton*>(name)->isEnabled() ? '1' : '0';
+        return states;
+    }
+    void Click(const char* name) { QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton); }
+    template <typename T>
+    T* Find(const char* name) { return window->findChild<T*>(name); }
+    // Chooses an entry of a list the way a user does.
+    void Choose(const char* combo, int index)
+    {
+        QComboBox* box = Find<QComboBox>(combo);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    std::vector<std::string> Texts()
+    {
+        std::vector<std::string> texts;
+        for (const auto& m : machine.Recorded().Messages())
+            texts.push_back(m.text);
+        machine.Recorded().Clear();
+        return texts;
+    }
+    void Ready()
+    {
+        window->OnTimer(18);
+        Click("buttonGetStatus");
+        Texts();
+    }
+
+    sim::InProcessPlatform machine;
+    CPrinterPort port;
+    platform::ScriptedFileDialogs dialogs;
+    std::unique_ptr<CStatusDlg> window;
+};
+
+std::string TempPath(const std::string& name)
+{
+    return QDir::tempPath().toStdString() + "/kalo-status-" + std::to_string(getpid()) + "-" + name;
+}
+
+} // namespace
+
+class CStatusDlgTest : public QObject {
+    Q_OBJECT
+private slots:
+    void enablingTable();
+    void startupCheckFailureClosesTheWindow();
+    void setStatusRefusesAnEntranceTimeOutOfRange();
+    void setStatusWithADownloadableFont();
+    void setStatusCheckFailureLeavesOnlyExit();
+    void roundTripThroughAFile();
+    void loadRefusesOtherNamesAndKeepsSwitches3To6();
+    void tabsBeforeAnyStatusStayBlank();
+    void printButtons();
+};
+
+void CStatusDlgTest::enablingTable()
+{
+    Bench bench;
+    QCOMPARE(bench.Buttons(), QStringLiteral("00000000")); // window opens
+    QVERIFY(bench.window->WaitDialogShown());
+    bench.window->OnTimer(18);
+    QCOMPARE(bench.Buttons(), QStringLiteral("10000001")); // start-up check passed
+    QVERIFY(!bench.window->WaitDialogShown());
+    bench.Click("buttonGetStatus");
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Get Status succeeded
+
+    bench.Click("buttonSetStatus");
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Set Status done, no download
+
+    bench.Click("buttonInitializeStatus");
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+    for (int slot = 0; slot < 8; ++slot)
+        for (int pin = 1; pin <= 8; ++pin)
+            QCOMPARE(bench.window->Record().switchPins[slot][pin], int32_t(PinOff));
+    QCOMPARE(bench.window->Record().doubleByteFontIndex, 1);
+}
+
+void CStatusDlgTest::startupCheckFailureClosesTheWindow()
+{
+    sim::PrinterOptions silent;
+    silent.wrongId = true;
+    Bench bench(PortKind::Ethernet, silent);
+    bench.window->OnTimer(18);
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
+    QCOMPARE(bench.window->result(), int(QDialog::Rejected));
+    QVERIFY(!bench.window->isVisible());
+}
+
+void CStatusDlgTest::setStatusRefusesAnEntranceTimeOutOfRange()
+{
+    for (const char* text : {"0", "5", "256", ""}) {
+        Bench bench;
+        bench.Ready();
+        bench.Find<QLineEdit>("editEntranceTime")->setText(text);
+        const size_t before = bench.machine.lastLink->Written().size();
+        bench.Click("buttonSetStatus");
+        const auto texts = bench.Texts();
+        QVERIFY(!texts.empty());
+        QCOMPARE(texts.back(), std::string("Enterance time should be from 6 to 255."));
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("20"));
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // buttons keep their state
+        // Only the printer check went out: no user-setting command.
+        for (size_t i = before; i < bench.machine.lastLink->Written().size(); ++i)
+            QVERIFY(bench.machine.lastLink->Written()[i].bytes.size() < 7);
+    }
+}
+
+void CStatusDlgTest::setStatusWithADownloadableFont()
+{
+    Bench bench;
+    bench.Ready();
+    bench.Find<QLineEdit>("editEntranceTime")->setText("30");
+    bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
+    bench.Click("buttonSetStatus");
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to Change the Firmware,\n And Now Start Font "
+                                                     "Download!\r\nWhen download is finished, KALO is closed."});
+    QCOMPARE(bench.Buttons(), QStringLiteral("00000000"));
+    QTRY_COMPARE(bench.machine.Recorded().Messages().size(), size_t(1));
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Fail to download Font!"});
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+    QVERIFY(bench.window->isVisible());
+    QVERIFY(!bench.Find<QComboBox>("comboDoubleByteFont")->isEnabled());
+}
+
+void CStatusDlgTest::setStatusCheckFailureLeavesOnlyExit()
+{
+    Bench bench;
+    bench.Ready();
+    bench.port.Close(); // the line is gone: every write and read fails
+    bench.Click("buttonSetStatus");
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
+    QCOMPARE(bench.Buttons(), QStringLiteral("00000001"));
+    QVERIFY(bench.window->isVisible());
+    // Selecting a tab redraws its page enabled again.
+    bench.window->Tabs()->setCurrentIndex(1);
+    bench.window->Tabs()->setCurrentIndex(0);
+    QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
+}
+
+void CStatusDlgTest::roundTripThroughAFile()
+{
+    sim::PrinterOptions options;
+    options.switches[0] = 0x80;
+    Bench bench(PortKind::Serial, options);
+    bench.Ready();
+    QCOMPARE(bench.window->Record().switchPins[0][8], int32_t(PinOn));
+
+    // Edit: code page, emulation and a pin of switch 6.
+    bench.window->Tabs()->setCurrentIndex(1);
+    bench.Find<QLineEdit>("editEntranceTime")->setText("60");
+    bench.Choose("comboCodePage", 3); // PC850 (Multilingual): value 2
+    bench.Choose("comboEmulation", 4); // Emulation 4
+    bench.window->Tabs()->setCurrentIndex(0);
+    for (int i = 0; i < 5; ++i)
+        bench.Click("buttonNext");
+    QCOMPARE(bench.Find<QLabel>("labelSwitchNumber")->text(), QStringLiteral("6"));
+    bench.Choose("comboPin2", 1); // "1 time"
+
+    const std::string path = TempPath("round.sts");
+    bench.dialogs.answers.push_back(path);
+    bench.Click("buttonSaveStatus");
+    QCOMPARE(bench.dialogs.asked.back().title, std::string("Save current status"));
+    QCOMPARE(bench.dialogs.asked.back().initialName, std::string("Noname.sts"));
+    QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), qint64(292));
+
+    bench.Choose("comboPin2", 2); // changed after saving: switch 6 is not in the file
+    bench.dialogs.answers.push_back(path);
+    bench.Click("buttonLoadStatus");
+    QCOMPARE(bench.dialogs.asked.back().title, std::string("Load saved status"));
+    QCOMPARE(bench.window->Record().switchPins[5][2], int32_t(PinOff));
+
+    bench.Choose("comboPin2", 1);
+    bench.Click("buttonSetStatus");
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
+    const sim::VirtualPrinter& printer = bench.machine.Printer();
+    QCOMPARE(int(printer.SwitchBits(1)), 0x10);            // code page 2: pin 5 alone
+    QCOMPARE(int(printer.SwitchBits(2) & 0x07), 0x03);    // emulation 4: pins 1 and 2
+    QCOMPARE(int(printer.SwitchBits(5) & 0x02), 0x02);    // switch 6 pin 2
+    QCOMPARE(int(printer.SwitchBits(0)), 0x80);           // switch 1 unchanged
+    QCOMPARE(int(printer.EntranceTime()), 60);
+    unlink(path.c_str());
+}
+
+void CStatusDlgTest::loadRefusesOtherNamesAndKeepsSwitches3To6()
+{
+    Bench bench;
+    bench.Ready();
+    const std::string upper = TempPath("upper.STS");
+    QFile(QString::fromStdString(upper)).open(QIODevice::WriteOnly);
+    bench.dialogs.answers.push_back(upper);
+    bench.Click("buttonLoadStatus");
+    QCOMPARE(bench.Texts(), std::vector<std::string>{"Wrong format files loaded."});
+
+    const std::string empty = TempPath("empty.sts");
+    QFile(QString::fromStdString(empty)).open(QIODevice::WriteOnly);
+    bench.window->Record().switchPins[2][1] = PinOn;
+    bench.dialogs.answers.push_back(empty);
+    bench.Click("buttonLoadStatus");
+    QVERIFY(bench.Texts().empty());
+    QCOMPARE(bench.window->Record().switchPins[0][1], int32_t(PinNoChange));
+    QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
+    QCOMPARE(bench.window->Record().doubleByteFontIndex, 0);
+
+    bench.dialogs.answers.push_back(TempPath("missing.sts"));
+    bench.Click("buttonLoadStatus");
+    QCOMPARE(bench.Texts().size(), size_t(1)); // the reason, and nothing changed
+    bench.dialogs.answers.push_back(std::nullopt);
+    bench.Click("buttonLoadStatus"); // cancelled
+    QVERIFY(bench.Texts().empty());
+    unlink(upper.c_str());
+    unlink(empty.c_str());
+}
+
+void CStatusDlgTest::tabsBeforeAnyStatusStayBlank()
+{
+    Bench bench;
+    bench.window->OnTimer(18);
+    bench.window->Tabs()->setCurrentIndex(1);
+    bench.window->Tabs()->setCurrentIndex(0);
+    QCOMPARE(bench.Find<QComboBox>("comboPin1")->count(), 0);
+    QVERIFY(!bench.Find<QComboBox>("comboPin1")->isEnabled());
+    QVERIFY(!bench.Find<QComboBox>("comboCodePage")->isEnabled());
+    QCOMPARE(bench.Find<QLabel>("labelModel")->text(), QStringLiteral("TLR-740plusII"));
+}
+
+void CStatusDlgTest::printButtons()
+{
+    Bench bench;
+    bench.Ready();
+    bench.Click("buttonPrintStatus");
+    QCOMPARE(bench.machine.Paper().front(), std::string("[status sheet]"));
+    // Print Codepage sends its command and nothing else: no check, no wait.
+    const size_t writes = bench.machine.lastLink->Written().size();
+    const size_t waits = bench.machine.Clock().Sleeps().size();
+    bench.Click("buttonPrintCodepage");
+    QCOMPARE(bench.machine.lastLink->Written().size(), writes + 1);
+    QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
+    QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
+}
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    CStatusDlgTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "CStatusDlgTest.moc"
