@@ -1,6 +1,7 @@
 #include "CMainDlg.h"
 
 #include "CAboutDlg.h"
+#include "SelfTest.h"
 #include "status/CStatusDlg.h"
 #include "ui_CMainDlg.h"
 
@@ -14,8 +15,6 @@ using namespace kalo;
 namespace {
 
 const char kAboutCommand[] = "&About KALO...";
-const uint8_t kSelfTestCommand[] = {0x1D, 0x28, 0x41, 0x02, 0x00, 0x01, 0x02};
-constexpr uint32_t kSelfTestMs = 4300;
 
 // The Command Test Editor is not part of this build yet; its button stays
 // disabled and says so.
@@ -176,9 +175,8 @@ void CMainDlg::OnSelfTest()
 {
     m_ui->buttonRunManager->setEnabled(false);
     m_ui->buttonCommandTestEditor->setEnabled(false);
-    m_port.Write(kSelfTestCommand, sizeof kSelfTestCommand);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_services.platform.GetClock().SleepMs(kSelfTestMs);
+    RunSelfTest(m_port, m_services.platform.GetClock());
     QApplication::restoreOverrideCursor();
     EnableConnectedButtons(m_connected);
 }

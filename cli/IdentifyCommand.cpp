@@ -1,9 +1,7 @@
 #include "IdentifyCommand.h"
 
-#include "SpoolerHold.h"
+#include "PrinterSession.h"
 
-#include "app/PrinterIdentification.h"
-#include "platform/ConsoleMessageSink.h"
 
 namespace kalo::cli {
 
@@ -20,19 +18,13 @@ int IdentifyCommand::Execute(CommandContext& context)
         context.err << "kaloctl identify: unexpected argument '" << context.args.front() << "'\n";
         return kExitUsage;
     }
-    const ResolvedConnection connection =
-        ResolveConnection(context.connection, context.registry, context.platform.Messages());
-    SpoolerHold hold(context.spooler, context.platform.Ports(), connection.portName);
-    CPrinterPort port(context.platform);
-    const IdentifyResult result =
-        ConnectPrinter(port, connection.settings, connection.interfaceKind, context.platform.GetClock());
-    const OutcomeMessage& message = MessageFor(result.outcome);
-    if (!result.Connected()) {
-        context.err << platform::ConsoleMessageSink::PlainLines(message.text) << '\n';
+    const auto session = PrinterSession::Open(context);
+    if (!session)
         return kExitFailed;
-    }
-    context.out << message.text << '\n' << "Maker: " << result.maker << '\n' << "Model: " << result.model << '\n';
-    port.Close();
+    const IdentifyResult& identity = session->Identity();
+    context.out << MessageFor(identity.outcome).text << '\n'
+                << "Maker: " << identity.maker << '\n'
+                << "Model: " << identity.model << '\n';
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "Kaloctl.h"
 
 #include "IdentifyCommand.h"
+#include "StatusCommands.h"
 
 #include <algorithm>
 
@@ -9,6 +10,12 @@ namespace kalo::cli {
 Kaloctl::Kaloctl()
 {
     m_commands.push_back(std::make_unique<IdentifyCommand>());
+    m_commands.push_back(std::make_unique<GetStatusCommand>());
+    m_commands.push_back(std::make_unique<SetStatusCommand>());
+    m_commands.push_back(std::make_unique<PrintStatusCommand>());
+    m_commands.push_back(std::make_unique<PrintCodepageCommand>());
+    m_commands.push_back(std::make_unique<SelfTestCommand>());
+    m_commands.push_back(std::make_unique<ShowStsCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const

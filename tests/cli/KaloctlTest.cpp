@@ -153,3 +153,76 @@ TEST(KaloctlProgram, IdentifiesTheVirtualPrinterEndToEnd)
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "Fail to get printer ID.\n\nPlease retry connect\n");
 }
+
+TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
+{
+    PrinterOptions options;
+    options.switches[1] = 0x09; // switch 2: double-byte country, code page "Katakana"
+    options.switches[6] = 0x80;
+    options.powerSave = true;
+    options.entranceTime = 45;
+    const std::string path = ::testing::TempDir() + "kaloctl-get.sts";
+    const KaloRun run = Kalo({"--tcp", "10.0.0.50", "get-status", "--save", path}, options);
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* line : {"Memory switch 11\n", "  pin 8  [PIN 8] Reserved: Disable (bit set)\n",
+                             "  pin 1  [PIN 1] Specification for Destination: Double byte Country (bit set)\n",
+                             "Default code page: Katakana\n", "Power save: Enable\n", "Entrance time: 45 s\n",
+                             "Printer Model : TLR-740plusII\n"})
+        EXPECT_NE(run.out.find(line), std::string::npos) << line;
+
+    const KaloRun shown = Kalo({"show-sts", path, "--json"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("\"11\": [{\"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\"Emulation\": \"not in a status file\""), std::string::npos);
+    EXPECT_EQ(Kalo({"show-sts", path + ".STS"}).err, "Wrong format files loaded.\n");
+}
+
+TEST(Kaloctl, SetStatusChangesOnlyWhatIsNamed)
+{
+    PrinterOptions options;
+    options.switches[4] = 0xA5; // switch 5, never named below
+    options.switches[7] = 0x02;
+    options.entranceTime = 50;
+    InProcessPlatform machine(options);
+    std::ostringstream out, err;
+    const auto file = kalo::platform::RegistryFile::FromText("");
+    const kalo::CRegistryKey registry({&file});
+    Kaloctl kaloctl;
+    const int status = kaloctl.Run({"--serial", "COM1", "set-status", "--code-page", "PC850 (Multilingual)",
+                                    "--emulation", "2", "--print-speed", "1", "--single-byte-font", "B", "--pin",
+                                    "6:2=on", "--power-save", "on"},
+                                   out, err, machine, g_spooler, registry);
+    ASSERT_EQ(status, 0) << err.str();
+    EXPECT_EQ(out.str(), "Success to set status of printer\n");
+    const auto& printer = machine.Printer();
+    EXPECT_EQ(printer.SwitchBits(0), 0x02);        // print speed 1: pin 2
+    EXPECT_EQ(printer.SwitchBits(1), 0x10);        // PC850: pin 5; pin 1 cleared (single-byte country)
+    EXPECT_EQ(printer.SwitchBits(2), 0x01);        // emulation 2: pin 1
+    EXPECT_EQ(printer.SwitchBits(3), 0x04);        // font B: pin 3
+    EXPECT_EQ(printer.SwitchBits(4), 0xA5);        // untouched
+    EXPECT_EQ(printer.SwitchBits(5), 0x02);        // --pin 6:2=on
+    EXPECT_EQ(printer.SwitchBits(7), 0x00);        // a code page clears switch 12
+    EXPECT_TRUE(printer.PowerSave());
+    EXPECT_EQ(printer.EntranceTime(), 50);         // kept from the printer
+}
+
+TEST(Kaloctl, SetStatusRefusals)
+{
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } rows[] = {
+        {{"set-status", "--entrance-time", "5"}, 1, "Enterance time should be from 6 to 255.\n"},
+        {{"set-status", "--code-page", "PC86"}, 2, "kaloctl set-status: no single code page matches 'PC86'\n"},
+        {{"set-status", "--pin", "7:1=on"}, 2, "kaloctl set-status: --pin takes SWITCH:PIN=on|off|keep, e.g. 6:2=on\n"},
+        {{"set-status", "--load", "x.STS"}, 1, "Wrong format files loaded.\n"},
+        {{"set-status", "--double-byte-font", "KS5601"}, 1, "Fail to download Font!\n"},
+        {{"get-status", "--bogus"}, 2, "kaloctl get-status: bad argument '--bogus'\n"},
+    };
+    for (const auto& row : rows) {
+        const KaloRun run = Kalo(row.args);
+        EXPECT_EQ(run.status, row.status) << row.args[1];
+        EXPECT_EQ(run.err, row.err) << row.args[1];
+    }
+}

@@ -1,0 +1,68 @@
+#include "PrinterSession.h"
+
+#include "platform/ConsoleMessageSink.h"
+
+namespace kalo::cli {
+
+TerminalProgress::TerminalProgress(std::ostream& err, bool terminal, platform::Clock& clock)
+    : m_err(err)
+    , m_terminal(terminal)
+    , m_clock(clock)
+    , m_start(clock.NowMicros())
+{
+}
+
+TerminalProgress::~TerminalProgress()
+{
+    if (m_drawn)
+        m_err << "\r\033[K" << std::flush;
+}
+
+void TerminalProgress::SetPosition(int position)
+{
+    m_state.SetPosition(position);
+    Draw();
+}
+
+void TerminalProgress::Step()
+{
+    m_state.Step();
+    Draw();
+}
+
+void TerminalProgress::Draw()
+{
+    if (!m_terminal || m_clock.NowMicros() - m_start < 1000000)
+        return;
+    const int filled = m_state.Position() * 30 / 100;
+    m_err << "\r[" << std::string(size_t(filled), '#') << std::string(size_t(30 - filled), ' ') << "] "
+          << m_state.Position() << "%" << std::flush;
+    m_drawn = true;
+}
+
+PrinterSession::PrinterSession(CommandContext& context, ResolvedConnection connection)
+    : m_connection(std::move(connection))
+    , m_hold(context.spooler, context.platform.Ports(), m_connection.portName)
+    , m_port(context.platform)
+{
+}
+
+PrinterSession::~PrinterSession()
+{
+    m_port.Close();
+}
+
+std::unique_ptr<PrinterSession> PrinterSession::Open(CommandContext& context)
+{
+    ResolvedConnection connection = ResolveConnection(context.connection, context.registry, context.platform.Messages());
+    std::unique_ptr<PrinterSession> session(new PrinterSession(context, std::move(connection)));
+    session->m_identity = ConnectPrinter(session->m_port, session->m_connection.settings,
+                                         session->m_connection.interfaceKind, context.platform.GetClock());
+    if (!session->m_identity.Connected()) {
+        context.err << platform::ConsoleMessageSink::PlainLines(MessageFor(session->m_identity.outcome).text) << '\n';
+        return nullptr;
+    }
+    return session;
+}
+
+} // namespace kalo::cli

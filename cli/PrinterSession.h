@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Command.h"
+#include "SpoolerHold.h"
+#include "app/PrinterIdentification.h"
+#include "status/ProgressSink.h"
+
+#include <memory>
+#include <optional>
+
+namespace kalo::cli {
+
+// A progress bar on standard error, drawn only on a terminal and only once
+// an exchange has run for a second.
+class TerminalProgress final : public ProgressSink {
+public:
+    TerminalProgress(std::ostream& err, bool terminal, platform::Clock& clock);
+    ~TerminalProgress() override;
+    void SetPosition(int position) override;
+    void SetStep(int step) override { m_state.SetStep(step); }
+    void Step() override;
+
+private:
+    void Draw();
+    std::ostream& m_err;
+    bool m_terminal;
+    platform::Clock& m_clock;
+    int64_t m_start;
+    bool m_drawn = false;
+    ProgressState m_state;
+};
+
+// The connection a printer command works over: spooler queues freed, the
+// port open and the printer identified, as Check Communication leaves it.
+class PrinterSession {
+public:
+    // Prints the reason and gives nothing when the printer cannot be used.
+    static std::unique_ptr<PrinterSession> Open(CommandContext& context);
+
+    CPrinterPort& Port() { return m_port; }
+    PortKind Interface() const { return m_connection.interfaceKind; }
+    const IdentifyResult& Identity() const { return m_identity; }
+    ~PrinterSession();
+
+private:
+    PrinterSession(CommandContext& context, ResolvedConnection connection);
+    ResolvedConnection m_connection;
+    SpoolerHold m_hold;
+    CPrinterPort m_port;
+    IdentifyResult m_identity;
+};
+
+} // namespace kalo::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Command.h"
+
+namespace kalo::cli {
+
+class GetStatusCommand final : public Command {
+public:
+    const char* Name() const override { return "get-status"; }
+    const char* Summary() const override { return "read the memory switches and settings"; }
+    const char* Help() const override;
+    int Execute(CommandContext& context) override;
+};
+
+class SetStatusCommand final : public Command {
+public:
+    const char* Name() const override { return "set-status"; }
+    const char* Summary() const override { return "write switches and settings (only what is named)"; }
+    const char* Help() const override;
+    int Execute(CommandContext& context) override;
+};
+
+class PrintStatusCommand final : public Command {
+public:
+    const char* Name() const override { return "print-status"; }
+    const char* Summary() const override { return "have the printer print its status sheet"; }
+    const char* Help() const override;
+    int Execute(CommandContext& context) override;
+};
+
+class PrintCodepageCommand final : public Command {
+public:
+    const char* Name() const override { return "print-codepage"; }
+    const char* Summary() const override { return "have the printer print its code-page sheet"; }
+    const char* Help() const override;
+    int Execute(CommandContext& context) override;
+};
+
+class SelfTestCommand final : public Command {
+public:
+    const char* Name() const override { return "self-test"; }
+    const char* Summary() const override { return "have the printer print its test page"; }
+    const char* Help() const override;
+    int Execute(CommandContext& context) override;
+};
+
+class ShowStsCommand final : public Command {
+public:
+    const char* Name() const override { return "show-sts"; }
+    const char* Summary() const override { return "decode a .sts status file (no printer needed)"; }
+    const char* Help() const override;
+    int Execute(CommandContext& context) override;
+};
+
+} // namespace kalo::cli

@@ -1,0 +1,136 @@
+#include "StatusReport.h"
+
+#include "status/MemSwitchForm.h"
+#include "status/PrinterSettingForm.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+namespace kalo::cli {
+
+namespace {
+
+using Form = PrinterSettingForm;
+
+std::string Entry(const std::vector<std::string>& list, int position)
+{
+    if (position >= 0 && position < int(list.size()))
+        return list[size_t(position)];
+    return "no entry (" + std::to_string(position) + ")";
+}
+
+std::string PinText(int slot, int pin, int32_t state)
+{
+    const PinDefinition row = MemSwitchForm::Definition(slot + 1, pin);
+    std::string text = state >= 0 && state <= 2 ? row.choices[size_t(state)] : "value " + std::to_string(state);
+    if (state == PinOn)
+        text += " (bit set)";
+    else if (state == PinOff)
+        text += " (bit clear)";
+    return text;
+}
+
+std::vector<std::pair<std::string, std::string>> Settings(const StatusRecord& r, const std::vector<int>& slots)
+{
+    auto shown = [&slots](int slot) { return std::find(slots.begin(), slots.end(), slot) != slots.end(); };
+    const std::string notStored = "not in a status file";
+    const int d = Form::DoubleByteValue(r);
+    const int32_t country = r.switchPins[1][1];
+    std::string doubleByte;
+    switch (d) {
+    case 0: doubleByte = Form::kDoubleByteFonts[1]; break;
+    case 1: doubleByte = Form::kDoubleByteFonts[2]; break;
+    case 2: doubleByte = Form::kDoubleByteFonts[3] + " / " + Form::kDoubleByteFonts[4] + " / " + Form::kDoubleByteFonts[5]; break;
+    case 3: doubleByte = Form::kDoubleByteFonts[6]; break;
+    default: doubleByte = "value " + std::to_string(d); break;
+    }
+    const int speed = Form::ReadPrintSpeed(r);
+    const int page = Form::ReadCodePage(r);
+    return {
+        {"Print speed", speed < 0 ? Form::kPrintSpeeds[0] : Entry(Form::kPrintSpeeds, speed)},
+        {"Country", country == PinOn ? "Double byte Country" : country == PinOff ? "Single byte Country" : "No Change"},
+        {"Default code page", d >= 1 && d <= 3 ? Form::kCodePages[0] : page < 0 ? Form::kCodePages[0] : Entry(Form::kCodePages, page)},
+        {"Double-byte font", doubleByte},
+        {"Emulation", shown(2) ? Entry(Form::kEmulations, Form::ReadEmulation(r)) : notStored},
+        {"Single-byte font", shown(3) ? Entry(Form::kSingleByteFonts, Form::ReadSingleByteFont(r)) : notStored},
+    };
+}
+
+std::string Json(const std::string& text)
+{
+    std::string out = "\"";
+    for (const unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+void PrintStatusText(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
+                     const std::vector<int>& slots)
+{
+    if (facts) {
+        out << "Printer Model : " << facts->modelName << '\n'
+            << "Firmware Version : " << facts->firmwareVersion << '\n'
+            << "Language : " << facts->language << '\n';
+    }
+    for (int slot : slots) {
+        out << "Memory switch " << int(kSwitchNumbers[slot]) << '\n';
+        for (int pin = 1; pin <= 8; ++pin) {
+            out << "  pin " << pin << "  " << MemSwitchForm::Definition(slot + 1, pin).label << ": "
+                << PinText(slot, pin, record.switchPins[slot][pin]) << '\n';
+        }
+    }
+    for (const auto& [name, value] : Settings(record, slots))
+        out << name << ": " << value << '\n';
+    if (facts) {
+        out << "Power save: " << (facts->powerSaveMode == 0 ? "Disable" : "Enable") << '\n'
+            << "Entrance time: " << facts->entranceTime << " s\n";
+    } else {
+        out << "Double-byte font choice: " << Entry(Form::kDoubleByteFonts, record.doubleByteFontIndex) << '\n';
+    }
+}
+
+void PrintStatusJson(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
+                     const std::vector<int>& slots)
+{
+    out << "{\n";
+    if (facts) {
+        out << "  \"model\": " << Json(facts->modelName) << ",\n"
+            << "  \"firmware\": " << Json(facts->firmwareVersion) << ",\n"
+            << "  \"language\": " << Json(facts->language) << ",\n"
+            << "  \"powerSave\": " << (facts->powerSaveMode == 0 ? "false" : "true") << ",\n"
+            << "  \"entranceTime\": " << facts->entranceTime << ",\n";
+    }
+    out << "  \"switches\": {";
+    for (size_t i = 0; i < slots.size(); ++i) {
+        const int slot = slots[i];
+        out << (i ? "," : "") << "\n    \"" << int(kSwitchNumbers[slot]) << "\": [";
+        for (int pin = 1; pin <= 8; ++pin) {
+            const int32_t state = record.switchPins[slot][pin];
+            out << (pin > 1 ? ", " : "") << "{\"pin\": " << pin << ", \"state\": "
+                << Json(state == PinOn ? "on" : state == PinOff ? "off" : state == PinNoChange ? "keep" : "invalid")
+                << ", \"value\": " << state << ", \"text\": " << Json(PinText(slot, pin, state)) << "}";
+        }
+        out << "]";
+    }
+    out << "\n  },\n  \"settings\": {";
+    const auto settings = Settings(record, slots);
+    for (size_t i = 0; i < settings.size(); ++i)
+        out << (i ? "," : "") << "\n    " << Json(settings[i].first) << ": " << Json(settings[i].second);
+    out << "\n  },\n  \"doubleByteFontIndex\": " << record.doubleByteFontIndex << "\n}\n";
+}
+
+} // namespace kalo::cli
