@@ -3,6 +3,7 @@
 #include "CAboutDlg.h"
 #include "SelfTest.h"
 #include "status/CStatusDlg.h"
+#include "status/ComboBoxItems.h"
 #include "ui_CMainDlg.h"
 
 #include <QApplication>
@@ -23,17 +24,8 @@ const char kEditorComing[] = "The Command Test Editor (send command bytes typed 
 
 void ShowList(QComboBox* combo, const ListControl& list)
 {
+    SetComboItems(combo, list.items);
     const QSignalBlocker quiet(combo);
-    QStringList items;
-    for (const std::string& item : list.items)
-        items << QString::fromStdString(item);
-    bool same = combo->count() == items.size();
-    for (int i = 0; same && i < items.size(); ++i)
-        same = combo->itemText(i) == items[i];
-    if (!same) {
-        combo->clear();
-        combo->addItems(items);
-    }
     combo->setCurrentIndex(list.selected);
     if (list.selected < 0 && combo->isEditable())
         combo->setEditText(QString());

@@ -88,6 +88,15 @@ int Unexpected(CommandContext& context, const char* command)
     return kExitUsage;
 }
 
+// A command without arguments of its own that does one thing with the printer.
+int OnPrinter(CommandContext& context, const char* command, const std::function<int(PrinterSession&)>& action)
+{
+    if (!context.args.empty())
+        return Unexpected(context, command);
+    const auto session = PrinterSession::Open(context);
+    return session ? action(*session) : int(kExitFailed);
+}
+
 } // namespace
 
 const char* GetStatusCommand::Help() const
@@ -279,13 +288,10 @@ const char* PrintStatusCommand::Help() const
 
 int PrintStatusCommand::Execute(CommandContext& context)
 {
-    if (!context.args.empty())
-        return Unexpected(context, Name());
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    Exchange run(context, *session);
-    return run.exchange.PrintStatus() ? kExitOk : kExitFailed;
+    return OnPrinter(context, Name(), [&context](PrinterSession& session) {
+        Exchange run(context, session);
+        return run.exchange.PrintStatus() ? kExitOk : kExitFailed;
+    });
 }
 
 const char* PrintCodepageCommand::Help() const
@@ -295,14 +301,11 @@ const char* PrintCodepageCommand::Help() const
 
 int PrintCodepageCommand::Execute(CommandContext& context)
 {
-    if (!context.args.empty())
-        return Unexpected(context, Name());
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    Exchange run(context, *session);
-    run.exchange.PrintCodepage();
-    return kExitOk;
+    return OnPrinter(context, Name(), [&context](PrinterSession& session) {
+        Exchange run(context, session);
+        run.exchange.PrintCodepage();
+        return kExitOk;
+    });
 }
 
 const char* SelfTestCommand::Help() const
@@ -312,13 +315,10 @@ const char* SelfTestCommand::Help() const
 
 int SelfTestCommand::Execute(CommandContext& context)
 {
-    if (!context.args.empty())
-        return Unexpected(context, Name());
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    RunSelfTest(session->Port(), context.platform.GetClock());
-    return kExitOk;
+    return OnPrinter(context, Name(), [&context](PrinterSession& session) {
+        RunSelfTest(session.Port(), context.platform.GetClock());
+        return int(kExitOk);
+    });
 }
 
 const char* ShowStsCommand::Help() const

@@ -1,5 +1,6 @@
 #include "CMemSwitchPage.h"
 
+#include "ComboBoxItems.h"
 #include "ui_CMemSwitchPage.h"
 
 #include <QSignalBlocker>
@@ -33,17 +34,8 @@ void CMemSwitchPage::FormToControls()
         const kalo::PinDefinition& row = m_form.rows[i];
         m_pinLabel[i]->setText(QString::fromStdString(row.label));
         QComboBox* combo = m_pinCombo[i];
+        SetComboItems(combo, row.choices);
         const QSignalBlocker quiet(combo);
-        QStringList items;
-        for (const std::string& choice : row.choices)
-            items << QString::fromStdString(choice);
-        bool same = combo->count() == items.size();
-        for (int k = 0; same && k < items.size(); ++k)
-            same = combo->itemText(k) == items[k];
-        if (!same) {
-            combo->clear();
-            combo->addItems(items);
-        }
         // A value outside the list (from a status file) shows no selection.
         const int index = m_form.pinIndex[i];
         combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);

@@ -1,16 +1,11 @@
 #include "CPrinterSettingPage.h"
 
+#include "ComboBoxItems.h"
 #include "ui_CPrinterSettingPage.h"
 
 #include <QSignalBlocker>
 
 namespace {
-
-void Fill(QComboBox* combo, const std::vector<std::string>& items)
-{
-    for (const std::string& item : items)
-        combo->addItem(QString::fromStdString(item));
-}
 
 void Show(QComboBox* combo, int choice, bool enabled)
 {
@@ -27,11 +22,11 @@ CPrinterSettingPage::CPrinterSettingPage(QWidget* parent)
 {
     m_ui->setupUi(this);
     using Form = kalo::PrinterSettingForm;
-    Fill(m_ui->comboPrintSpeed, Form::kPrintSpeeds);
-    Fill(m_ui->comboSingleByteFont, Form::kSingleByteFonts);
-    Fill(m_ui->comboDoubleByteFont, Form::kDoubleByteFonts);
-    Fill(m_ui->comboEmulation, Form::kEmulations);
-    Fill(m_ui->comboCodePage, Form::kCodePages);
+    SetComboItems(m_ui->comboPrintSpeed, Form::kPrintSpeeds);
+    SetComboItems(m_ui->comboSingleByteFont, Form::kSingleByteFonts);
+    SetComboItems(m_ui->comboDoubleByteFont, Form::kDoubleByteFonts);
+    SetComboItems(m_ui->comboEmulation, Form::kEmulations);
+    SetComboItems(m_ui->comboCodePage, Form::kCodePages);
 
     connect(m_ui->comboPrintSpeed, qOverload<int>(&QComboBox::activated), this, [this](int position) {
         ControlsToForm();

@@ -241,16 +241,27 @@ void CStatusDlg::OnSetStatus()
     StartFontDownload(choice);
 }
 
-void CStatusDlg::OnSaveStatus()
+namespace {
+
+platform::FileDialogRequest StatusFileRequest(bool save)
 {
     platform::FileDialogRequest request;
-    request.kind = platform::FileDialogRequest::Save;
-    request.title = "Save current status";
-    request.initialName = "Noname.sts";
+    request.kind = save ? platform::FileDialogRequest::Save : platform::FileDialogRequest::Open;
+    request.title = save ? "Save current status" : "Load saved status";
+    request.initialName = save ? "Noname.sts" : "*.sts";
     request.filter = kStatusFilter;
-    request.overwritePrompt = request.createPrompt = true;
+    request.overwritePrompt = true;
+    request.createPrompt = save;
+    request.mustExist = !save;
+    return request;
+}
+
+} // namespace
+
+void CStatusDlg::OnSaveStatus()
+{
     std::string path;
-    if (!m_fileDialogs.Choose(request, path))
+    if (!m_fileDialogs.Choose(StatusFileRequest(true), path))
         return;
     std::string error;
     if (!StatusFile::Save(path, m_record, error))
@@ -259,14 +270,8 @@ void CStatusDlg::OnSaveStatus()
 
 void CStatusDlg::OnLoadStatus()
 {
-    platform::FileDialogRequest request;
-    request.kind = platform::FileDialogRequest::Open;
-    request.title = "Load saved status";
-    request.initialName = "*.sts";
-    request.filter = kStatusFilter;
-    request.overwritePrompt = request.mustExist = true;
     std::string path;
-    if (!m_fileDialogs.Choose(request, path))
+    if (!m_fileDialogs.Choose(StatusFileRequest(false), path))
         return;
     if (!StatusFile::HasStatusExtension(path)) {
         ShowMessage("Wrong format files loaded.", "Warning", MessageIcon::Warning);
