@@ -91,6 +91,7 @@ private slots:
     void roundTripThroughAFile();
     void loadRefusesOtherNamesAndKeepsSwitches3To6();
     void tabsBeforeAnyStatusStayBlank();
+    void entranceTimeThatIsNotANumber();
     void printButtons();
 };
 
@@ -243,6 +244,7 @@ void CStatusDlgTest::loadRefusesOtherNamesAndKeepsSwitches3To6()
     QCOMPARE(bench.window->Record().switchPins[0][1], int32_t(PinNoChange));
     QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
     QCOMPARE(bench.window->Record().doubleByteFontIndex, 0);
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Load and Initialize still on from Get Status
 
     bench.dialogs.answers.push_back(TempPath("missing.sts"));
     bench.Click("buttonLoadStatus");
@@ -264,6 +266,22 @@ void CStatusDlgTest::tabsBeforeAnyStatusStayBlank()
     QVERIFY(!bench.Find<QComboBox>("comboPin1")->isEnabled());
     QVERIFY(!bench.Find<QComboBox>("comboCodePage")->isEnabled());
     QCOMPARE(bench.Find<QLabel>("labelModel")->text(), QStringLiteral("TLR-740plusII"));
+}
+
+void CStatusDlgTest::entranceTimeThatIsNotANumber()
+{
+    Bench bench;
+    bench.Ready();
+    bench.window->Tabs()->setCurrentIndex(1);
+    bench.Find<QRadioButton>("radioPowerSaveEnable")->setChecked(true); // not taken: it comes after the box
+    bench.Find<QLineEdit>("editEntranceTime")->setText("3o");
+    bench.Choose("comboEmulation", 2);
+    QCOMPARE(bench.Texts().size(), size_t(1)); // a notice
+    auto& form = bench.window->Tabs()->m_settingPage->Form();
+    QCOMPARE(form.facts.entranceTime, 30); // kept, as is the power-save mode
+    QCOMPARE(form.facts.powerSaveMode, 0);
+    QCOMPARE(form.emulationChoice, 2);     // the lists before it were taken
+    QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
 }
 
 void CStatusDlgTest::printButtons()
