@@ -71,7 +71,7 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         return kExitUsage;
     }
     if (wantsHelp) {
-        out << "Usage: kaloctl [CONNECTION] " << command->Name() << "\n\n" << command->Help() << '\n'
+        out << "Usage: kaloctl [CONNECTION] " << command->Name() << " [OPTIONS]\n\n" << command->Help() << '\n'
             << kConnectionHelp;
         return kExitOk;
     }

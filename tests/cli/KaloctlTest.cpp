@@ -131,7 +131,7 @@ TEST(Kaloctl, Help)
     EXPECT_NE(general.out.find("--tcp ADDRESS[:PORT]"), std::string::npos);
     const KaloRun command = Kalo({"identify", "--help"});
     EXPECT_EQ(command.status, 0);
-    EXPECT_NE(command.out.find("Usage: kaloctl [CONNECTION] identify"), std::string::npos);
+    EXPECT_NE(command.out.find("Usage: kaloctl [CONNECTION] identify [OPTIONS]"), std::string::npos);
 }
 
 TEST(KaloctlProgram, IdentifiesTheVirtualPrinterEndToEnd)
