@@ -1,5 +1,6 @@
 #include "PrinterIdentification.h"
 
+#include "port/IdleDrain.h"
 #include "port/ModelTable.h"
 
 #include <cstring>
@@ -11,10 +12,8 @@ namespace {
 using platform::MessageIcon;
 
 constexpr size_t kBufferSize = 20;
-// Bounds on what a printer may keep sending: enough for any real reply and
-// start-up chatter, small enough that a babbling device cannot hold the
-// program.
-constexpr int kMaxDrainReads = 100;
+// A text reply longer than this is not a name: enough for any real reply,
+// small enough that a babbling device cannot hold the program.
 constexpr size_t kMaxTextBytes = 256;
 
 class Exchange {
@@ -41,7 +40,6 @@ private:
     }
     int Read(uint32_t length) { return m_port.Read(m_buffer, length); }
     void Wait(uint32_t ms) { m_clock.SleepMs(ms); }
-    void Drain();
     std::string ReadText(uint32_t byteWiseWaitMs);
 
     CPrinterPort& m_port;
@@ -49,21 +47,6 @@ private:
     platform::Clock& m_clock;
     uint8_t m_buffer[kBufferSize] = {};
 };
-
-void Exchange::Drain()
-{
-    int empty = 0;
-    for (int reads = 0; reads < kMaxDrainReads; ++reads) {
-        Wait(50);
-        Read(1);
-        if (m_buffer[0] != 0) {
-            empty = 0;
-        } else if (++empty > 4) {
-            break;
-        }
-        Clear();
-    }
-}
 
 std::string Exchange::ReadText(uint32_t byteWiseWaitMs)
 {
@@ -91,7 +74,7 @@ std::string Exchange::ReadText(uint32_t byteWiseWaitMs)
 ConnectOutcome Exchange::Run(IdentifyResult& result)
 {
     if (m_byteWise)
-        Drain();
+        IdleDrain(m_port, m_clock, m_buffer, sizeof m_buffer);
     if (Send({0x1B, 0x40}) != 2)
         return ConnectOutcome::PortError;
     Send({0x1B, 0x3D, 0x01});

@@ -1,5 +1,7 @@
 #include "StatusExchange.h"
 
+#include "port/IdleDrain.h"
+
 #include <cstring>
 
 namespace kalo {
@@ -38,17 +40,6 @@ void StatusExchange::Drain(uint8_t* buffer)
     for (int i = 0; i < 5; ++i) {
         Wait(100);
         Read(buffer, 1);
-    }
-}
-
-void StatusExchange::IdleDrain(uint8_t* buffer, size_t size)
-{
-    int zeros = 0;
-    for (int reads = 0; reads < kMaxDrainReads && zeros < 5; ++reads) {
-        Wait(50);
-        std::memset(buffer, 0, size);
-        Read(buffer, 1);
-        zeros = buffer[0] == 0 ? zeros + 1 : 0;
     }
 }
 
@@ -160,7 +151,7 @@ std::string StatusExchange::ReadText(uint8_t query)
     if (ByteWise()) {
         Wait(100);
         text = ByteWiseText(buffer, false);
-        IdleDrain(buffer, sizeof buffer);
+        IdleDrain(m_c.port, m_c.clock, buffer, sizeof buffer);
         return text;
     }
     BlockRead(buffer, sizeof buffer);
@@ -177,7 +168,7 @@ void StatusExchange::ReadFirmwareAndLanguage()
 {
     if (ByteWise()) {
         uint8_t buffer[64] = {};
-        IdleDrain(buffer, sizeof buffer);
+        IdleDrain(m_c.port, m_c.clock, buffer, sizeof buffer);
     }
     const std::string firmware = ReadText(0x41);
     const std::string language = ReadText(0x45);

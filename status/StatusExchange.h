@@ -36,7 +36,6 @@ public:
     static constexpr int kMaxEmptyReads = 5;
     static constexpr int kMaxTextBytes = 256;
     static constexpr int kMaxHeaderBytes = 64;
-    static constexpr int kMaxDrainReads = 100;
 
     explicit StatusExchange(Context context);
 
@@ -59,7 +58,6 @@ private:
     int Read(uint8_t* buffer, uint32_t length) { return m_c.port.Read(buffer, length); }
     void Wait(uint32_t ms) { m_c.clock.SleepMs(ms); }
     void Drain(uint8_t* buffer);
-    void IdleDrain(uint8_t* buffer, size_t size);
     // Reads single bytes up to the 0x00 that ends a text; "_" is dropped.
     std::string ByteWiseText(uint8_t* buffer, bool stepEachByte);
     // Waits 200 ms and reads a block, once more when nothing came.
