@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortSettings.h"
+#include "platform/Failure.h"
 #include "platform/Platform.h"
 
 #include <memory>
@@ -29,9 +30,11 @@ public:
     int Write(const uint8_t* data, uint32_t length);
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
+    const platform::Failure& LastFailure() const { return m_failure; }
 
 private:
     platform::Platform& m_platform;
+    platform::Failure m_failure;
     std::unique_ptr<platform::StreamSocket> m_socket;
     std::string m_address;
     uint32_t m_tcpPort = 0;

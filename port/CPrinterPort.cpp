@@ -85,12 +85,31 @@ int CPrinterPort::Configure(PortSettings settings)
 
 int CPrinterPort::Open()
 {
+    m_tally = {};
     return Dispatch(m_port, [](auto& port) { return port.Open(); });
 }
 
 int CPrinterPort::Write(const uint8_t* data, uint32_t length)
 {
-    return Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
+    const int written = Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
+    m_tally.requested += length;
+    m_tally.written += uint64_t(written > 0 ? written : 0);
+    return written;
+}
+
+const platform::Failure& CPrinterPort::LastFailure() const
+{
+    if (const auto* serial = std::get_if<std::unique_ptr<CSerialPort>>(&m_port))
+        return (*serial)->LastFailure();
+    if (const auto* ethernet = std::get_if<std::unique_ptr<CEthernetPort>>(&m_port))
+        return (*ethernet)->LastFailure();
+    return m_configureFailure;
+}
+
+bool CPrinterPort::LinkLost() const
+{
+    const platform::Result result = LastFailure().result;
+    return result == platform::kErrClosed;
 }
 
 int CPrinterPort::Read(uint8_t* buffer, uint32_t length)

@@ -3,6 +3,7 @@
 #include "CEthernetPort.h"
 #include "CSerialPort.h"
 #include "PortSettings.h"
+#include "platform/Failure.h"
 
 #include <memory>
 #include <optional>
@@ -37,6 +38,23 @@ public:
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
 
+    // What the writes since Open (or since ResetWriteTally) asked for and
+    // what went out: an operation that spans several exchanges reports a
+    // write cut short with the real counts.
+    struct WriteTally {
+        uint64_t requested = 0;
+        uint64_t written = 0;
+        bool CutShort() const { return written < requested; }
+    };
+    const WriteTally& Tally() const { return m_tally; }
+    void ResetWriteTally() { m_tally = {}; }
+
+    // The last platform call that failed on the held port, with the system's
+    // reason; empty when none has failed since Configure.
+    const platform::Failure& LastFailure() const;
+    // True once a read or write found the printer gone (hang-up, reset).
+    bool LinkLost() const;
+
     bool HoldsPort() const { return !std::holds_alternative<std::monostate>(m_port); }
     PortKind Kind() const { return m_kind; }
     platform::Platform& GetPlatform() { return m_platform; }
@@ -47,6 +65,8 @@ private:
     platform::Platform& m_platform;
     Held m_port;
     PortKind m_kind = PortKind::Serial;
+    WriteTally m_tally;
+    platform::Failure m_configureFailure;
 };
 
 } // namespace kalo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortSettings.h"
+#include "platform/Failure.h"
 #include "platform/Platform.h"
 
 #include <memory>
@@ -21,6 +22,7 @@ public:
     int Write(const uint8_t* data, uint32_t length);
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
+    const platform::Failure& LastFailure() const { return m_failure; }
 
     const std::string& PortName() const { return m_portName; }
 
@@ -30,6 +32,7 @@ private:
     bool DsrHeldOff();
 
     platform::Platform& m_platform;
+    platform::Failure m_failure;
     std::string m_portName;
     uint32_t m_baudRate = 0;
     uint32_t m_dataBits = 0;
