@@ -2,6 +2,7 @@
 
 #include "CAboutDlg.h"
 #include "SelfTest.h"
+#include "port/WriteReport.h"
 #include "status/CStatusDlg.h"
 #include "status/ComboBoxItems.h"
 #include "ui_CMainDlg.h"
@@ -167,9 +168,13 @@ void CMainDlg::OnSelfTest()
 {
     m_ui->buttonRunManager->setEnabled(false);
     m_ui->buttonCommandTestEditor->setEnabled(false);
+    m_port.ResetWriteTally();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    RunSelfTest(m_port, m_services.platform.GetClock());
+    const bool whole = RunSelfTest(m_port, m_services.platform.GetClock());
     QApplication::restoreOverrideCursor();
+    if (!whole)
+        m_services.platform.Messages().Show(StoppedWriteMessage(WriteOperation::SelfTest, m_port.Tally()), "Warning",
+                                            platform::MessageIcon::Warning);
     EnableConnectedButtons(m_connected);
 }
 

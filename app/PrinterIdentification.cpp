@@ -2,6 +2,8 @@
 
 #include "port/IdleDrain.h"
 #include "port/ModelTable.h"
+#include "port/PrinterCommands.h"
+#include "port/TextReply.h"
 
 #include <cstring>
 
@@ -12,9 +14,6 @@ namespace {
 using platform::MessageIcon;
 
 constexpr size_t kBufferSize = 20;
-// A text reply longer than this is not a name: enough for any real reply,
-// small enough that a babbling device cannot hold the program.
-constexpr size_t kMaxTextBytes = 256;
 
 class Exchange {
 public:
@@ -29,14 +28,13 @@ public:
 
 private:
     void Clear() { std::memset(m_buffer, 0, sizeof m_buffer); }
-    int Send(std::initializer_list<uint8_t> command)
+    template <size_t N>
+    int Send(const cmd::Command<N>& command)
     {
         // The command goes out of the shared buffer, with its terminating zero copied along.
         Clear();
-        size_t i = 0;
-        for (uint8_t byte : command)
-            m_buffer[i++] = byte;
-        return m_port.Write(m_buffer, uint32_t(command.size()));
+        std::memcpy(m_buffer, command.data(), N);
+        return m_port.Write(m_buffer, uint32_t(N));
     }
     int Read(uint32_t length) { return m_port.Read(m_buffer, length); }
     void Wait(uint32_t ms) { m_clock.SleepMs(ms); }
@@ -50,35 +48,22 @@ private:
 
 std::string Exchange::ReadText(uint32_t byteWiseWaitMs)
 {
-    std::string text;
+    if (!m_byteWise)
+        return ReadBlockText(m_port, m_clock, m_buffer, sizeof m_buffer, 16, TextStart::SecondByte);
     Clear();
-    if (!m_byteWise) {
-        Wait(200);
-        if (Read(16) == 0)
-            Read(16);
-        // The first byte is the reply's header, whatever it is.
-        for (size_t i = 1; i < kBufferSize && m_buffer[i] != 0; ++i)
-            text += char(m_buffer[i]);
-        return text;
-    }
     Wait(byteWiseWaitMs);
-    for (size_t count = 0; count < kMaxTextBytes; ++count) {
-        if (Read(1) <= 0 || m_buffer[0] == 0)
-            break;
-        if (m_buffer[0] != '_')
-            text += char(m_buffer[0]);
-    }
-    return text;
+    // The first read that brings nothing ends the text.
+    return ReadByteWiseText(m_port, m_buffer, 1);
 }
 
 ConnectOutcome Exchange::Run(IdentifyResult& result)
 {
     if (m_byteWise)
         IdleDrain(m_port, m_clock, m_buffer, sizeof m_buffer);
-    if (Send({0x1B, 0x40}) != 2)
+    if (Send(cmd::kInitialize) != int(cmd::kInitialize.size()))
         return ConnectOutcome::PortError;
-    Send({0x1B, 0x3D, 0x01});
-    Send({0x1D, 0x61, 0x00});
+    Send(cmd::kSelectPrinter);
+    Send(cmd::kStatusBackOff);
     Clear();
     if (m_byteWise) {
         for (int i = 0; i < 5; ++i) {
@@ -87,7 +72,7 @@ ConnectOutcome Exchange::Run(IdentifyResult& result)
         }
     }
 
-    Send({0x1D, 0x49, 0x03});
+    Send(cmd::kIdentificationByteQuery);
     Clear();
     if (m_byteWise) {
         Wait(100);
@@ -112,13 +97,13 @@ ConnectOutcome Exchange::Run(IdentifyResult& result)
     if (!identified)
         return ConnectOutcome::NoPrinterId;
 
-    Send({0x1D, 0x49, 0x42});
+    Send(cmd::kMakerNameQuery);
     result.maker = ReadText(1000);
     Wait(500);
     if (result.maker != kMakerName)
         return ConnectOutcome::WrongMaker;
 
-    Send({0x1D, 0x49, 0x43});
+    Send(cmd::kModelNameQuery);
     result.model = ReadText(100);
     for (const ModelInfo& model : kModels) {
         if (result.model == model.modelName)

@@ -1,12 +1,15 @@
 #include "SelfTest.h"
 
+#include "port/PrinterCommands.h"
+#include "port/WriteReport.h"
+
 namespace kalo {
 
-void RunSelfTest(CPrinterPort& port, platform::Clock& clock)
+bool RunSelfTest(CPrinterPort& port, platform::Clock& clock)
 {
-    static const uint8_t kExecuteTestPrint[] = {0x1D, 0x28, 0x41, 0x02, 0x00, 0x01, 0x02};
-    port.Write(kExecuteTestPrint, sizeof kExecuteTestPrint);
+    cmd::Send(port, cmd::kExecuteTestPrint);
     clock.SleepMs(4300);
+    return WentOutWhole(port);
 }
 
 } // namespace kalo

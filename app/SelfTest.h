@@ -5,8 +5,9 @@
 
 namespace kalo {
 
-// Has the printer print its test page (GS ( A) and waits the 4.3 s it takes.
-// The write's outcome is not looked at.
-void RunSelfTest(CPrinterPort& port, platform::Clock& clock);
+// Has the printer print its test page (GS ( A) and waits the 4.3 s it takes,
+// whatever the write did. False when a write since the port's tally was
+// reset went out short or the printer went away.
+bool RunSelfTest(CPrinterPort& port, platform::Clock& clock);
 
 } // namespace kalo

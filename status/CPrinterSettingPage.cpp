@@ -112,7 +112,7 @@ void CPrinterSettingPage::EnablePowerSaveControls(bool enable)
     m_form.EnablePowerSaveControls(enable);
     m_ui->radioPowerSaveDisable->setEnabled(enable);
     m_ui->radioPowerSaveEnable->setEnabled(enable);
-    m_ui->editEntranceTime->setEnabled(enable);
+    m_ui->editEntranceTime->setEnabled(m_form.EntranceTimeEnabled());
 }
 
 int CPrinterSettingPage::GetPowerSaveMode()

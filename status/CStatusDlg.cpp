@@ -5,6 +5,7 @@
 #include "CStatusTab.h"
 #include "CWaitDlg.h"
 #include "StatusFile.h"
+#include "port/WriteReport.h"
 #include "ui_CStatusDlg.h"
 
 #include <QApplication>
@@ -169,9 +170,12 @@ void CStatusDlg::OnGetStatus()
         reject();
         return;
     }
-    m_exchange->ReadStatus();
+    const StatusReadReport report = m_exchange->ReadStatus();
     QApplication::restoreOverrideCursor();
-    ShowMessage("Success to get status of printer.", "Information", MessageIcon::Information);
+    if (report.Complete())
+        ShowMessage("Success to get status of printer.", "Information", MessageIcon::Information);
+    else
+        ShowMessage(NoAnswerMessage(report), "Warning", MessageIcon::Warning);
 
     CPrinterSettingPage* setting = m_tabs->m_settingPage;
     CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
@@ -191,6 +195,8 @@ void CStatusDlg::OnSetStatus()
 {
     CPrinterSettingPage* setting = m_tabs->m_settingPage;
     CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
+    // The counts of a stopped Set Status cover its check and its writes.
+    m_port->ResetWriteTally();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool answered = m_exchange->CheckPrinter();
     QApplication::restoreOverrideCursor();
@@ -216,18 +222,24 @@ void CStatusDlg::OnSetStatus()
     setting->repaint();
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_exchange->WriteStatus();
+    const bool whole = m_exchange->WriteStatus();
+    const CPrinterPort::WriteTally tally = m_port->Tally();
     switches->FormToControls();
     switches->ShowSwitch(switches->CurrentSwitch(), true);
     m_progress->SetPosition(100);
 
     const int choice = setting->Form().doubleByteFontChoice;
-    if (choice == 0 || choice == 1) {
+    // A font download after a status the printer may not hold would only
+    // add to the doubt: a stopped write ends here, as a write without one.
+    if (choice == 0 || choice == 1 || !whole) {
         m_exchange->ReadFirmwareAndLanguage();
         QApplication::restoreOverrideCursor();
         setting->FormToControls();
         setting->RefreshSettingPage(true);
-        ShowMessage("Success to set status of printer", "", MessageIcon::Information);
+        if (whole)
+            ShowMessage("Success to set status of printer", "", MessageIcon::Information);
+        else
+            ShowMessage(StoppedWriteMessage(WriteOperation::SetStatus, tally), "Warning", MessageIcon::Warning);
         m_progress->SetPosition(0);
         EnableAllButtons(true);
         setting->repaint();
@@ -311,14 +323,21 @@ void CStatusDlg::OnInitializeStatus()
 
 void CStatusDlg::OnPrintStatus()
 {
+    m_port->ResetWriteTally();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_exchange->PrintStatus();
+    const bool answered = m_exchange->PrintStatus();
     QApplication::restoreOverrideCursor();
+    // A failed check has told the technician already.
+    if (answered && !WentOutWhole(*m_port))
+        ShowMessage(StoppedWriteMessage(WriteOperation::PrintStatus, m_port->Tally()), "Warning", MessageIcon::Warning);
 }
 
 void CStatusDlg::OnPrintCodepage()
 {
-    m_exchange->PrintCodepage();
+    m_port->ResetWriteTally();
+    if (!m_exchange->PrintCodepage())
+        ShowMessage(StoppedWriteMessage(WriteOperation::PrintCodepage, m_port->Tally()), "Warning",
+                    MessageIcon::Warning);
 }
 
 void CStatusDlg::OnExit()

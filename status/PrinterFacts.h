@@ -12,7 +12,7 @@ struct PrinterFacts {
     std::string language;
     int powerSaveMode = -1;      // 0 disabled, 1 enabled, -1 none
     int entranceTime = 0;        // seconds; the printer takes 6..255
-    bool entranceTimeEnabled = false;
+    bool entranceTimeEnabled = false; // the power-save reply's mode byte was not 0
 };
 
 } // namespace kalo

@@ -51,6 +51,9 @@ public:
 
     void RefreshSettingPage(bool enable);
     void EnablePowerSaveControls(bool enable) { powerSaveEnabled = enable; }
+    // The entrance-time box goes with the power-save controls, but only when
+    // the last power-save reply said power save is on.
+    bool EntranceTimeEnabled() const { return powerSaveEnabled && facts.entranceTimeEnabled; }
 
     // The pin translations themselves, for whoever needs them without a page.
     static void WritePrintSpeed(StatusRecord& record, int position);

@@ -1,6 +1,8 @@
 #include "StatusExchange.h"
 
 #include "port/IdleDrain.h"
+#include "port/PrinterCommands.h"
+#include "port/WriteReport.h"
 
 #include <cstring>
 
@@ -12,21 +14,35 @@ namespace {
 const char kCantConnect[] = "Can't connect printer. Please restart printer.";
 const char kOtherProduct[] = "Don't use this program for other company product.";
 const char kNotOurPrinter[] = "This printer don't match our printer name.";
-constexpr uint8_t kSelectPrinter[] = {0x1B, 0x3D, 0x01};
+constexpr uint32_t kPowerSaveReplyLength = 4;
+
+// A switch reply from its identifier on: the identifier (never examined),
+// eight digits "0" or "1" for pin 8 down to pin 1, and the closing 0x00.
+// A stray byte ahead of the reply shifts it out of this shape.
+bool InSwitchLayout(const uint8_t* identifier)
+{
+    for (int i = 1; i <= 8; ++i) {
+        if (identifier[i] != '0' && identifier[i] != '1')
+            return false;
+    }
+    return identifier[9] == 0x00;
+}
 } // namespace
+
+std::string NoAnswerMessage(const StatusReadReport& report)
+{
+    std::string names;
+    for (int number : report.missingSwitches)
+        names += (names.empty() ? "" : ", ") + std::string("memory switch ") + std::to_string(number);
+    if (report.powerSaveMissing)
+        names += names.empty() ? "power save" : ", power save";
+    return "The printer did not answer for: " + names
+        + ". These show \"No Change\" and Set Status leaves them as they are.";
+}
 
 StatusExchange::StatusExchange(Context context)
     : m_c(std::move(context))
 {
-}
-
-int StatusExchange::Write(std::initializer_list<uint8_t> bytes)
-{
-    uint8_t command[16];
-    size_t n = 0;
-    for (uint8_t b : bytes)
-        command[n++] = b;
-    return m_c.port.Write(command, uint32_t(n));
 }
 
 void StatusExchange::Notify()
@@ -43,53 +59,25 @@ void StatusExchange::Drain(uint8_t* buffer)
     }
 }
 
-std::string StatusExchange::ByteWiseText(uint8_t* buffer, bool stepEachByte)
-{
-    std::string text;
-    int empty = 0;
-    for (int bytes = 0; bytes < kMaxTextBytes && empty < kMaxEmptyReads;) {
-        // An empty read does not repeat the byte before it.
-        if (Read(buffer, 1) <= 0) {
-            ++empty;
-            continue;
-        }
-        empty = 0;
-        ++bytes;
-        if (stepEachByte)
-            m_c.progress.Step();
-        if (buffer[0] == 0x00)
-            break;
-        if (buffer[0] != 0x5F)
-            text += char(buffer[0]);
-    }
-    return text;
-}
-
-int StatusExchange::BlockRead(uint8_t* buffer, uint32_t length)
-{
-    Wait(200);
-    const int n = Read(buffer, length);
-    return n == 0 ? Read(buffer, length) : n;
-}
-
 bool StatusExchange::CheckPrinter()
 {
-    uint8_t buffer[20] = {0x1B, 0x40};
-    bool written = Write(buffer, 2) != 0;
+    uint8_t buffer[20] = {};
+    std::memcpy(buffer, cmd::kInitialize.data(), cmd::kInitialize.size());
+    bool written = m_c.port.Write(buffer, uint32_t(cmd::kInitialize.size())) != 0;
     if (written) {
         if (ByteWise())
             Drain(buffer);
-        Write(kSelectPrinter, 3);
+        Send(cmd::kSelectPrinter);
         if (!IdentifyModel()) {
             m_c.messages.Show(kOtherProduct, "Information", MessageIcon::Warning);
             return false;
         }
         m_c.progress.SetPosition(50);
-        Write({0x1D, 0x61, 0x00});
+        Send(cmd::kStatusBackOff);
         if (ByteWise())
             Drain(buffer);
         m_c.progress.SetPosition(70);
-        Write({0x1D, 0x49, 0x03});
+        Send(cmd::kIdentificationByteQuery);
         std::memset(buffer, 0, sizeof buffer);
         if (m_c.interfaceKind == PortKind::Usb) {
             BlockRead(buffer, 16);
@@ -122,17 +110,15 @@ bool StatusExchange::IdentifyModel()
         return true;
     ReadFirmwareAndLanguage();
     uint8_t buffer[20] = {};
-    Write({0x1D, 0x49, 0x43});
+    Send(cmd::kModelNameQuery);
     m_c.progress.SetPosition(10);
     m_c.facts.modelName.clear();
     if (ByteWise()) {
         Wait(1000);
-        m_c.facts.modelName = ByteWiseText(buffer, true);
+        m_c.facts.modelName = ReadByteWiseText(m_c.port, buffer, kMaxEmptyReads, [this] { m_c.progress.Step(); });
         Drain(buffer);
     } else {
-        BlockRead(buffer, 16);
-        for (size_t i = 1; i < sizeof buffer && buffer[i] != 0; ++i)
-            m_c.facts.modelName += char(buffer[i]);
+        m_c.facts.modelName = ReadBlockText(m_c.port, m_c.clock, buffer, sizeof buffer, 16, TextStart::SecondByte);
     }
     m_c.progress.SetPosition(30);
     if (m_c.facts.modelName.find("TLR-") == std::string::npos) {
@@ -143,24 +129,15 @@ bool StatusExchange::IdentifyModel()
     return true;
 }
 
-std::string StatusExchange::ReadText(uint8_t query)
+std::string StatusExchange::ReadText(const std::array<uint8_t, 3>& query)
 {
     uint8_t buffer[64] = {};
-    Write({0x1D, 0x49, query});
-    std::string text;
-    if (ByteWise()) {
-        Wait(100);
-        text = ByteWiseText(buffer, false);
-        IdleDrain(m_c.port, m_c.clock, buffer, sizeof buffer);
-        return text;
-    }
-    BlockRead(buffer, sizeof buffer);
-    size_t start = 0;
-    while (start < sizeof buffer && buffer[start] != 0x5F)
-        ++start;
-    start = start < sizeof buffer ? start + 1 : 0;
-    for (size_t i = start; i < sizeof buffer && buffer[i] != 0; ++i)
-        text += char(buffer[i]);
+    Send(query);
+    if (!ByteWise())
+        return ReadBlockText(m_c.port, m_c.clock, buffer, sizeof buffer, sizeof buffer, TextStart::AfterUnderscore);
+    Wait(100);
+    const std::string text = ReadByteWiseText(m_c.port, buffer, kMaxEmptyReads);
+    IdleDrain(m_c.port, m_c.clock, buffer, sizeof buffer);
     return text;
 }
 
@@ -170,95 +147,115 @@ void StatusExchange::ReadFirmwareAndLanguage()
         uint8_t buffer[64] = {};
         IdleDrain(m_c.port, m_c.clock, buffer, sizeof buffer);
     }
-    const std::string firmware = ReadText(0x41);
-    const std::string language = ReadText(0x45);
+    const std::string firmware = ReadText(cmd::kFirmwareVersionQuery);
+    const std::string language = ReadText(cmd::kLanguageQuery);
     m_c.facts.firmwareVersion = firmware;
     m_c.facts.language = language;
     Notify();
 }
 
-void StatusExchange::ReadSwitches()
+bool StatusExchange::ReadSwitchReplyByteWise(int slot, uint8_t* buffer)
 {
+    Wait(100);
+    Read(buffer, 1);
+    if (slot >= 1 && slot <= 5) {
+        m_c.progress.Step();
+        // Wait for the reply's header byte, but not for ever.
+        int empty = 0;
+        int bytes = 0;
+        while (buffer[0] != 0x37) {
+            if (empty >= kMaxEmptyReads || bytes >= kMaxHeaderBytes)
+                return false;
+            if (Read(buffer, 1) > 0) {
+                ++bytes;
+                empty = 0;
+            } else {
+                ++empty;
+            }
+        }
+    }
+    return true;
+}
+
+StatusReadReport StatusExchange::ReadSwitches()
+{
+    StatusReadReport report;
     for (int slot = 0; slot < 8; ++slot) {
         uint8_t buffer[20] = {};
-        const uint8_t query[7] = {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, kSwitchNumbers[slot]};
-        Write(query, sizeof query);
-        int lastDigit = 10; // the digit of pin p is at lastDigit - p
+        const auto query = cmd::SwitchQuery(kSwitchNumbers[slot]);
+        const bool asked = Send(query) == int(query.size());
+        // Where the identifier lands; the digit of pin p is p bytes before the 0x00 after it.
+        const uint8_t* identifier = buffer + 1;
+        bool whole = false;
         if (ByteWise()) {
-            lastDigit = 9;
-            Wait(100);
-            Read(buffer, 1);
-            bool replied = true;
-            if (slot >= 1 && slot <= 5) {
-                m_c.progress.Step();
-                // Wait for the reply's header byte, but not for ever.
-                int empty = 0;
-                int bytes = 0;
-                while (buffer[0] != 0x37) {
-                    if (empty >= kMaxEmptyReads || bytes >= kMaxHeaderBytes) {
-                        replied = false;
-                        break;
-                    }
-                    if (Read(buffer, 1) > 0) {
-                        ++bytes;
-                        empty = 0;
-                    } else {
-                        ++empty;
-                    }
-                }
-            }
-            if (replied)
-                Read(buffer, 10);
+            identifier = buffer;
+            if (ReadSwitchReplyByteWise(slot, buffer))
+                whole = Read(buffer, 10) == 10;
             else
                 std::memset(buffer, 0, sizeof buffer);
             if (slot == 0 || slot >= 6)
                 m_c.progress.Step();
         } else {
-            BlockRead(buffer, 16);
+            whole = BlockRead(buffer, 16) >= 11;
         }
+        const bool answered = asked && whole && InSwitchLayout(identifier);
+        if (!answered)
+            report.missingSwitches.push_back(kSwitchNumbers[slot]);
         for (int pin = 1; pin <= 8; ++pin) {
-            const uint8_t digit = buffer[lastDigit - pin];
-            m_c.record.switchPins[slot][pin] = digit == '0' ? PinOff : digit == '1' ? PinOn : PinNoChange;
+            const uint8_t digit = identifier[9 - pin];
+            m_c.record.switchPins[slot][pin] = !answered ? PinNoChange
+                : digit == '0'                           ? PinOff
+                : digit == '1'                           ? PinOn
+                                                         : PinNoChange;
             m_c.progress.Step();
         }
     }
+    return report;
 }
 
-void StatusExchange::ReadPowerSave()
+StatusReadReport StatusExchange::ReadPowerSave()
 {
     uint8_t buffer[20] = {};
-    Write({0x08, 0x5E, 0x50, 0x31});
+    const bool asked = Send(cmd::kPowerSaveQuery) == int(cmd::kPowerSaveQuery.size());
     Wait(100);
+    int got = 0;
     if (ByteWise()) {
         Wait(100);
-        Read(buffer, 4);
+        got = Read(buffer, kPowerSaveReplyLength);
     } else {
-        BlockRead(buffer, 4);
+        got = BlockRead(buffer, kPowerSaveReplyLength);
     }
+    StatusReadReport report;
+    report.powerSaveMissing = !asked || got < int(kPowerSaveReplyLength);
+    // Part of a reply is not the printer's setting: it reads as no reply at all.
+    if (report.powerSaveMissing)
+        std::memset(buffer, 0, sizeof buffer);
     m_c.facts.powerSaveMode = buffer[1] == 0 ? 0 : 1;
     m_c.facts.entranceTimeEnabled = buffer[1] != 0;
     m_c.facts.entranceTime = buffer[2];
     Notify();
     if (ByteWise())
         Drain(buffer);
+    return report;
 }
 
-void StatusExchange::ReadStatus()
+StatusReadReport StatusExchange::ReadStatus()
 {
     m_c.progress.SetPosition(0);
-    ReadSwitches();
-    ReadPowerSave();
-    Write(kSelectPrinter, 3);
+    StatusReadReport report = ReadSwitches();
+    report.powerSaveMissing = ReadPowerSave().powerSaveMissing;
+    Send(cmd::kSelectPrinter);
     m_c.progress.Step();
     m_c.progress.SetPosition(100);
+    return report;
 }
 
-void StatusExchange::WriteStatus()
+bool StatusExchange::WriteStatus()
 {
     uint8_t buffer[32] = {};
     m_c.progress.SetPosition(0);
     m_c.progress.SetStep(10);
-    Write({0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E});
+    Send(cmd::kEnterUserSetting);
     if (ByteWise()) {
         Wait(100);
         Read(buffer, 3);
@@ -267,37 +264,39 @@ void StatusExchange::WriteStatus()
     }
     m_c.progress.Step();
     for (int slot = 0; slot < 8; ++slot) {
-        uint8_t command[15] = {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, kSwitchNumbers[slot]};
+        std::array<char, 8> pins{};
         for (int pin = 8; pin >= 1; --pin) {
             const int32_t state = m_c.record.switchPins[slot][pin];
-            command[7 + (8 - pin)] = state == PinOn ? '1' : state == PinOff ? '0' : '2';
+            pins[size_t(8 - pin)] = state == PinOn ? '1' : state == PinOff ? '0' : '2';
         }
-        Write(command, sizeof command);
+        Send(cmd::SwitchWrite(kSwitchNumbers[slot], pins));
         m_c.progress.Step();
     }
-    Write({0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54});
+    Send(cmd::kEndUserSetting);
     Wait(100);
-    Write({0x08, 0x5E, 0x50, 0x30, uint8_t(m_c.facts.powerSaveMode != 0 ? 1 : 0), uint8_t(m_c.facts.entranceTime)});
-    Write(kSelectPrinter, 3);
+    Send(cmd::PowerSaveWrite(m_c.facts.powerSaveMode != 0, uint8_t(m_c.facts.entranceTime)));
+    Send(cmd::kSelectPrinter);
     for (int i = 0; i < 2; ++i) {
         m_c.progress.Step();
         Wait(1000);
         m_c.progress.Step();
     }
+    return WentOutWhole(m_c.port);
 }
 
 bool StatusExchange::PrintStatus()
 {
     if (!CheckPrinter())
         return false;
-    Write({0x08, 0x39, 0x01, 0x00});
+    Send(cmd::kPrintStatusSheet);
     m_c.progress.SetPosition(0);
     return true;
 }
 
-void StatusExchange::PrintCodepage()
+bool StatusExchange::PrintCodepage()
 {
-    Write({0x08, 0x39, 0x02, 0x00});
+    Send(cmd::kPrintCodePageSheet);
+    return WentOutWhole(m_c.port);
 }
 
 } // namespace kalo

@@ -6,10 +6,27 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "port/CPrinterPort.h"
+#include "port/TextReply.h"
+
+#include <array>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace kalo {
+
+// Which replies of a status read did not arrive whole and in their layout
+// (or came after the printer went away). Their rows were left at
+// PinNoChange, so a later Set Status leaves those pins as they are.
+struct StatusReadReport {
+    std::vector<int> missingSwitches; // printer switch numbers (1..6, 11, 12), in reading order
+    bool powerSaveMissing = false;
+    bool Complete() const { return missingSwitches.empty() && !powerSaveMissing; }
+};
+
+// The Get Status warning that names what is missing.
+std::string NoAnswerMessage(const StatusReadReport& report);
 
 // The Printer Status window's exchanges with the printer, without the window:
 // check it, read its switches and power-save settings, write them back, have
@@ -34,7 +51,6 @@ public:
     // waits 110 ms on a serial line, far beyond a byte's time even at 2400
     // baud), or this many bytes, end a text or the wait for a switch header.
     static constexpr int kMaxEmptyReads = 5;
-    static constexpr int kMaxTextBytes = 256;
     static constexpr int kMaxHeaderBytes = 64;
 
     explicit StatusExchange(Context context);
@@ -42,27 +58,30 @@ public:
     bool CheckPrinter();
     bool IdentifyModel();
     void ReadFirmwareAndLanguage();
-    void ReadSwitches();
-    void ReadPowerSave();
-    void WriteStatus();
+    // The reports name the replies that did not come whole.
+    StatusReadReport ReadSwitches();
+    StatusReadReport ReadPowerSave();
     // Get Status after its printer check: switches, power save, select printer.
-    void ReadStatus();
-    // Print Status: the check, then the sheet. False when the check failed.
+    StatusReadReport ReadStatus();
+    // The writes below return WentOutWhole for the port: true when nothing
+    // written since its tally was last reset went out short.
+    bool WriteStatus();
+    // Print Status: the check, then the sheet. False when the check failed;
+    // whether the sheet went out whole the port's tally tells.
     bool PrintStatus();
-    void PrintCodepage();
+    bool PrintCodepage();
 
 private:
     bool ByteWise() const { return IsByteWise(m_c.interfaceKind); }
-    int Write(std::initializer_list<uint8_t> bytes);
-    int Write(const uint8_t* data, uint32_t length) { return m_c.port.Write(data, length); }
+    template <size_t N>
+    int Send(const std::array<uint8_t, N>& command) { return m_c.port.Write(command.data(), uint32_t(N)); }
     int Read(uint8_t* buffer, uint32_t length) { return m_c.port.Read(buffer, length); }
     void Wait(uint32_t ms) { m_c.clock.SleepMs(ms); }
     void Drain(uint8_t* buffer);
-    // Reads single bytes up to the 0x00 that ends a text; "_" is dropped.
-    std::string ByteWiseText(uint8_t* buffer, bool stepEachByte);
-    // Waits 200 ms and reads a block, once more when nothing came.
-    int BlockRead(uint8_t* buffer, uint32_t length);
-    std::string ReadText(uint8_t query);
+    int BlockRead(uint8_t* buffer, uint32_t length) { return kalo::BlockRead(m_c.port, m_c.clock, buffer, length); }
+    // Byte-wise: the switch reply after its header; false when the header never came.
+    bool ReadSwitchReplyByteWise(int slot, uint8_t* buffer);
+    std::string ReadText(const std::array<uint8_t, 3>& query);
     void Notify();
 
     Context m_c;

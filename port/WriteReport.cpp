@@ -1,0 +1,30 @@
+#include "WriteReport.h"
+
+namespace kalo {
+
+bool WentOutWhole(const CPrinterPort& port)
+{
+    return !port.Tally().CutShort() && !port.LinkLost();
+}
+
+std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::WriteTally& tally)
+{
+    struct Wording {
+        const char* name;
+        const char* doubt;
+    };
+    Wording wording{"Set Status", "the printer may not hold the new status"};
+    switch (operation) {
+    case WriteOperation::SetStatus: break;
+    case WriteOperation::PrintStatus: wording = {"Print Status", "the printer may not print its status sheet"}; break;
+    case WriteOperation::PrintCodepage:
+        wording = {"Print Codepage", "the printer may not print its code page sheet"};
+        break;
+    case WriteOperation::SelfTest: wording = {"Self Test", "the printer may not print its test page"}; break;
+    }
+    return std::string(wording.name) + " stopped after " + std::to_string(tally.written) + " of "
+        + std::to_string(tally.requested) + " bytes: " + wording.doubt + ". Check the printer and press "
+        + wording.name + " again.";
+}
+
+} // namespace kalo

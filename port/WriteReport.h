@@ -1,0 +1,25 @@
+#pragma once
+
+#include "CPrinterPort.h"
+
+#include <string>
+
+namespace kalo {
+
+// The operations whose writes, cut short, leave the printer in doubt.
+enum class WriteOperation {
+    SetStatus,
+    PrintStatus,
+    PrintCodepage,
+    SelfTest,
+};
+
+// True when every write since the tally was last reset went out whole and
+// the printer is still there.
+bool WentOutWhole(const CPrinterPort& port);
+
+// What to tell the technician when an operation's writes did not all go
+// out: how far it got, what may be wrong now, and what to do.
+std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::WriteTally& tally);
+
+} // namespace kalo
