@@ -348,9 +348,24 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     QCOMPARE(bench.machine.Paper().front(), std::string("[self test]"));
     QVERIFY(bench.Button("buttonSelfTest")->isEnabled());
 
+    QCOMPARE(bench.Messages().size(), size_t(1)); // "Printer is connected." alone
+
     // Closing the window closes the port.
     bench.window.reset();
     QCOMPARE(bench.machine.openDevices, 0);
+
+    // A printer that hangs up three bytes into the command: the wait is kept, the stop is told.
+    sim::PrinterOptions options;
+    options.closeAfter = 17 + 3; // after the identification's 17 bytes
+    Bench cut("", options);
+    cut.Click("buttonCheckCommunication");
+    cut.Click("buttonSelfTest");
+    QCOMPARE(cut.machine.Clock().Sleeps().back(), uint32_t(4300));
+    const Message expected{"Self Test stopped after 3 of 7 bytes: the printer may not print its test page. Check the "
+                           "printer and press Self Test again.",
+                           "Warning", MessageIcon::Warning};
+    QCOMPARE(cut.Messages().back(), expected);
+    QVERIFY(cut.Button("buttonSelfTest")->isEnabled());
 }
 
 void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()

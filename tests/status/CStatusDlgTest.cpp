@@ -84,6 +84,10 @@ class CStatusDlgTest : public QObject {
     Q_OBJECT
 private slots:
     void enablingTable();
+    void getStatusNamesTheRowsThatDidNotCome_data();
+    void getStatusNamesTheRowsThatDidNotCome();
+    void setStatusStoppedByAHangUp_data();
+    void setStatusStoppedByAHangUp();
     void startupCheckFailureClosesTheWindow();
     void setStatusRefusesAnEntranceTimeOutOfRange();
     void setStatusWithADownloadableFont();
@@ -106,6 +110,9 @@ void CStatusDlgTest::enablingTable()
     bench.Click("buttonGetStatus");
     QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
     QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Get Status succeeded
+    // Power save is off on the printer: its radio buttons are usable, the entrance time is not.
+    QVERIFY(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled());
+    QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
 
     bench.Click("buttonSetStatus");
     QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
@@ -117,6 +124,84 @@ void CStatusDlgTest::enablingTable()
         for (int pin = 1; pin <= 8; ++pin)
             QCOMPARE(bench.window->Record().switchPins[slot][pin], int32_t(PinOff));
     QCOMPARE(bench.window->Record().doubleByteFontIndex, 1);
+}
+
+// Bytes written before Get Status asks for switch 1: the start-up check (20)
+// and the check of Get Status (11); and all of Ready (a Get Status of 63 more).
+constexpr int64_t kBeforeSwitchQueries = 31;
+constexpr int64_t kReadyBytes = kBeforeSwitchQueries + 63;
+
+void CStatusDlgTest::getStatusNamesTheRowsThatDidNotCome_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("switchesAsked"); // whole switch queries before the hang-up
+    QTest::addColumn<int>("extraBytes");
+    QTest::addColumn<QString>("missing");
+    const QString tail = QStringLiteral(". These show \"No Change\" and Set Status leaves them as they are.");
+    QTest::newRow("serial, after switch 2") << int(PortKind::Serial) << 2 << 0
+        << "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory switch 12, "
+           "power save" + tail;
+    QTest::newRow("network, inside switch 12") << int(PortKind::Ethernet) << 7 << 5
+        << "memory switch 12, power save" + tail;
+    QTest::newRow("serial, inside the power-save query") << int(PortKind::Serial) << 8 << 3 << "power save" + tail;
+}
+
+void CStatusDlgTest::getStatusNamesTheRowsThatDidNotCome()
+{
+    QFETCH(int, kind);
+    QFETCH(int, switchesAsked);
+    QFETCH(int, extraBytes);
+    QFETCH(QString, missing);
+    sim::PrinterOptions options;
+    for (uint8_t& bits : options.switches)
+        bits = 0x81; // pins 1 and 8 on
+    options.powerSave = true;
+    options.closeAfter = kBeforeSwitchQueries + 7 * switchesAsked + extraBytes;
+    Bench bench(PortKind(kind), options);
+    bench.window->OnTimer(18);
+    bench.Click("buttonGetStatus");
+    const platform::RecordingMessageSink::Message expected{
+        "The printer did not answer for: " + missing.toStdString(), "Warning", MessageIcon::Warning};
+    QCOMPARE(bench.machine.Recorded().Messages(), std::vector{expected});
+    for (int slot = 0; slot < 8; ++slot) {
+        const bool came = slot < switchesAsked;
+        QCOMPARE(bench.window->Record().switchPins[slot][1], int32_t(came ? PinOn : PinNoChange));
+        QCOMPARE(bench.window->Record().switchPins[slot][2], int32_t(came ? PinOff : PinNoChange));
+    }
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // what did come can be saved and set
+    // No power-save reply: mode 0, time 0, and the entrance-time box off.
+    QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
+    QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("0"));
+}
+
+void CStatusDlgTest::setStatusStoppedByAHangUp_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("doubleByteFont");
+    // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes; the
+    // printer takes the check, the user-setting command and three switches.
+    QTest::newRow("serial") << int(PortKind::Serial) << 0;
+    QTest::newRow("network, a font to download") << int(PortKind::Ethernet) << 2;
+}
+
+void CStatusDlgTest::setStatusStoppedByAHangUp()
+{
+    QFETCH(int, kind);
+    QFETCH(int, doubleByteFont);
+    sim::PrinterOptions options;
+    options.closeAfter = kReadyBytes + 11 + 8 + 3 * 15;
+    Bench bench(PortKind(kind), options);
+    bench.Ready();
+    if (doubleByteFont != 0)
+        bench.Choose("comboDoubleByteFont", doubleByteFont);
+    bench.Click("buttonSetStatus");
+    const platform::RecordingMessageSink::Message expected{
+        "Set Status stopped after 64 of 157 bytes: the printer may not hold the new status. Check the printer and "
+        "press Set Status again.",
+        "Warning", MessageIcon::Warning};
+    QCOMPARE(bench.machine.Recorded().Messages(), std::vector{expected});
+    // No font download after a status in doubt: the window is ready for another try.
+    QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
 }
 
 void CStatusDlgTest::startupCheckFailureClosesTheWindow()
@@ -185,9 +270,11 @@ void CStatusDlgTest::roundTripThroughAFile()
 {
     sim::PrinterOptions options;
     options.switches[0] = 0x80;
+    options.powerSave = true;
     Bench bench(PortKind::Serial, options);
     bench.Ready();
     QCOMPARE(bench.window->Record().switchPins[0][8], int32_t(PinOn));
+    QVERIFY(bench.Find<QLineEdit>("editEntranceTime")->isEnabled()); // power save on: its time can be changed
 
     // Edit: code page, emulation and a pin of switch 6.
     bench.window->Tabs()->setCurrentIndex(1);
@@ -297,6 +384,20 @@ void CStatusDlgTest::printButtons()
     QCOMPARE(bench.machine.lastLink->Written().size(), writes + 1);
     QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
     QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
+    QVERIFY(bench.Texts().empty());
+
+    // The printer hangs up one byte into the status sheet command, after the check.
+    sim::PrinterOptions options;
+    options.closeAfter = kReadyBytes + 11 + 1;
+    Bench cut(PortKind::Serial, options);
+    cut.Ready();
+    cut.Click("buttonPrintStatus");
+    cut.Click("buttonPrintCodepage");
+    QCOMPARE(cut.Texts(), (std::vector<std::string>{
+                              "Print Status stopped after 12 of 15 bytes: the printer may not print its status sheet. "
+                              "Check the printer and press Print Status again.",
+                              "Print Codepage stopped after 0 of 4 bytes: the printer may not print its code page "
+                              "sheet. Check the printer and press Print Codepage again."}));
 }
 
 int main(int argc, char** argv)
