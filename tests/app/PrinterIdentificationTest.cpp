@@ -112,15 +112,14 @@ TEST(Identification, EveryOutcomeOnEveryLink)
     };
     for (const auto& row : rows) {
         for (Link link : {Link::Serial, Link::Network}) {
+            SCOPED_TRACE(std::string(row.what) + (link == Link::Serial ? " on serial" : " on network"));
             Identification id(link, row.options);
             const ConnectOutcome expected = link == Link::Serial ? row.serial : row.network;
             const IdentifyResult result = id.Run();
-            const char* linkName = link == Link::Serial ? "serial" : "network";
-            EXPECT_EQ(result.outcome, expected) << row.what << " on " << linkName;
+            EXPECT_EQ(result.outcome, expected);
             // Accepted: the port stays open. Refused: it is closed again.
-            EXPECT_EQ(id.machine.openDevices, expected == ConnectOutcome::Connected ? 1 : 0)
-                << row.what << " on " << linkName;
-            EXPECT_EQ(id.port.HoldsPort(), expected == ConnectOutcome::Connected) << row.what;
+            EXPECT_EQ(id.machine.openDevices, expected == ConnectOutcome::Connected ? 1 : 0);
+            EXPECT_EQ(id.port.HoldsPort(), expected == ConnectOutcome::Connected);
             if (expected == ConnectOutcome::Connected) {
                 EXPECT_EQ(result.maker, "KEMTRAN");
             }
@@ -128,32 +127,36 @@ TEST(Identification, EveryOutcomeOnEveryLink)
     }
 }
 
-TEST(Identification, SerialExchangeBytesAndWaits)
+TEST(Identification, ExchangeBytesAndWaitsInTheirOrder)
 {
-    Identification id(Link::Serial);
-    ASSERT_TRUE(id.Run().Connected());
-    EXPECT_EQ(id.Written(), kFullExchange);
-    const std::vector<uint32_t> waits = {100,                     // open
-                                         50,  50,  50,  50,  50,  // drain of a quiet line
-                                         100, 100, 100, 100, 100, // after GS a 0
-                                         100,                     // before the id byte
-                                         1000, 500,               // maker
-                                         100};                    // model
-    EXPECT_EQ(id.machine.Clock().Sleeps(), waits);
-    EXPECT_EQ(id.result.model, "TLR-740plusII");
-}
-
-TEST(Identification, NetworkExchangeBytesAndWaits)
-{
-    Identification id(Link::Network);
-    ASSERT_TRUE(id.Run().Connected());
-    EXPECT_EQ(id.Written(), kFullExchange);
-    EXPECT_EQ(id.machine.Clock().Sleeps(), (std::vector<uint32_t>{200, 200, 500, 200}));
+    const struct {
+        const char* name;
+        Link link;
+        std::vector<uint32_t> waits;
+    } rows[] = {
+        {"serial", Link::Serial,
+         {100,                     // open
+          50, 50, 50, 50, 50,      // drain of a quiet line
+          100, 100, 100, 100, 100, // after GS a 0
+          100,                     // before the id byte
+          1000, 500,               // maker
+          100}},                   // model
+        {"network", Link::Network, {200, 200, 500, 200}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Identification id(row.link);
+        ASSERT_TRUE(id.Run().Connected());
+        EXPECT_EQ(id.Written(), kFullExchange);
+        EXPECT_EQ(id.machine.Clock().Sleeps(), row.waits);
+        EXPECT_EQ(id.result.model, "TLR-740plusII");
+    }
 }
 
 TEST(Identification, WrongIdByteIsRefusedBeforeTheMakerIsAsked)
 {
     for (Link link : {Link::Serial, Link::Network}) {
+        SCOPED_TRACE(link == Link::Serial ? "serial" : "network");
         Identification id(link, With([](PrinterOptions& o) { o.wrongId = true; }));
         EXPECT_EQ(id.Run().outcome, ConnectOutcome::NoPrinterId);
         EXPECT_EQ(id.Written(), std::vector<Bytes>(kFullExchange.begin(), kFullExchange.begin() + 4));

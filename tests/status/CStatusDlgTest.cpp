@@ -84,10 +84,8 @@ class CStatusDlgTest : public QObject {
     Q_OBJECT
 private slots:
     void enablingTable();
-    void getStatusNamesTheRowsThatDidNotCome_data();
-    void getStatusNamesTheRowsThatDidNotCome();
-    void setStatusStoppedByAHangUp_data();
-    void setStatusStoppedByAHangUp();
+    void printerHangsUp_data();
+    void printerHangsUp();
     void startupCheckFailureClosesTheWindow();
     void setStatusRefusesAnEntranceTimeOutOfRange();
     void setStatusWithADownloadableFont();
@@ -128,80 +126,65 @@ void CStatusDlgTest::enablingTable()
 
 // Bytes written before Get Status asks for switch 1: the start-up check (20)
 // and the check of Get Status (11); and all of Ready (a Get Status of 63 more).
-constexpr int64_t kBeforeSwitchQueries = 31;
-constexpr int64_t kReadyBytes = kBeforeSwitchQueries + 63;
+constexpr int kBeforeSwitchQueries = 31;
+constexpr int kReadyBytes = kBeforeSwitchQueries + 63;
 
-void CStatusDlgTest::getStatusNamesTheRowsThatDidNotCome_data()
+void CStatusDlgTest::printerHangsUp_data()
 {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("switchesAsked"); // whole switch queries before the hang-up
-    QTest::addColumn<int>("extraBytes");
-    QTest::addColumn<QString>("missing");
-    const QString tail = QStringLiteral(". These show \"No Change\" and Set Status leaves them as they are.");
-    QTest::newRow("serial, after switch 2") << int(PortKind::Serial) << 2 << 0
-        << "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory switch 12, "
-           "power save" + tail;
-    QTest::newRow("network, inside switch 12") << int(PortKind::Ethernet) << 7 << 5
-        << "memory switch 12, power save" + tail;
-    QTest::newRow("serial, inside the power-save query") << int(PortKind::Serial) << 8 << 3 << "power save" + tail;
+    QTest::addColumn<int>("closeAfter");
+    QTest::addColumn<bool>("setStatus"); // with a font to download, which a stopped write must not start
+    QTest::addColumn<int>("switchesRead");
+    QTest::addColumn<QString>("message");
+    const QString noAnswer = QStringLiteral(
+        "The printer did not answer for: %1. These show \"No Change\" and Set Status leaves them as they are.");
+    QTest::newRow("Get Status, serial, after switch 2")
+        << int(PortKind::Serial) << kBeforeSwitchQueries + 2 * 7 << false << 2
+        << noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, "
+                        "memory switch 12, power save");
+    QTest::newRow("Get Status, network, inside the power-save query")
+        << int(PortKind::Ethernet) << kBeforeSwitchQueries + 8 * 7 + 2 << false << 8 << noAnswer.arg("power save");
+    // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes; the
+    // printer takes the check, the user-setting command and three switches.
+    const QString stopped = QStringLiteral("Set Status stopped after 64 of 157 bytes: the printer may not hold the "
+                                           "new status. Check the printer and press Set Status again.");
+    QTest::newRow("Set Status, serial") << int(PortKind::Serial) << kReadyBytes + 11 + 8 + 3 * 15 << true << 8
+                                        << stopped;
+    QTest::newRow("Set Status, network") << int(PortKind::Ethernet) << kReadyBytes + 11 + 8 + 3 * 15 << true << 8
+                                         << stopped;
 }
 
-void CStatusDlgTest::getStatusNamesTheRowsThatDidNotCome()
+void CStatusDlgTest::printerHangsUp()
 {
     QFETCH(int, kind);
-    QFETCH(int, switchesAsked);
-    QFETCH(int, extraBytes);
-    QFETCH(QString, missing);
+    QFETCH(int, closeAfter);
+    QFETCH(bool, setStatus);
+    QFETCH(int, switchesRead);
+    QFETCH(QString, message);
     sim::PrinterOptions options;
     for (uint8_t& bits : options.switches)
         bits = 0x81; // pins 1 and 8 on
     options.powerSave = true;
-    options.closeAfter = kBeforeSwitchQueries + 7 * switchesAsked + extraBytes;
+    options.closeAfter = closeAfter;
     Bench bench(PortKind(kind), options);
     bench.window->OnTimer(18);
     bench.Click("buttonGetStatus");
-    const platform::RecordingMessageSink::Message expected{
-        "The printer did not answer for: " + missing.toStdString(), "Warning", MessageIcon::Warning};
-    QCOMPARE(bench.machine.Recorded().Messages(), std::vector{expected});
-    for (int slot = 0; slot < 8; ++slot) {
-        const bool came = slot < switchesAsked;
-        QCOMPARE(bench.window->Record().switchPins[slot][1], int32_t(came ? PinOn : PinNoChange));
-        QCOMPARE(bench.window->Record().switchPins[slot][2], int32_t(came ? PinOff : PinNoChange));
+    if (setStatus) {
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
+        bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
+        bench.Click("buttonSetStatus");
     }
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // what did come can be saved and set
-    // No power-save reply: mode 0, time 0, and the entrance-time box off.
-    QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
-    QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("0"));
-}
-
-void CStatusDlgTest::setStatusStoppedByAHangUp_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("doubleByteFont");
-    // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes; the
-    // printer takes the check, the user-setting command and three switches.
-    QTest::newRow("serial") << int(PortKind::Serial) << 0;
-    QTest::newRow("network, a font to download") << int(PortKind::Ethernet) << 2;
-}
-
-void CStatusDlgTest::setStatusStoppedByAHangUp()
-{
-    QFETCH(int, kind);
-    QFETCH(int, doubleByteFont);
-    sim::PrinterOptions options;
-    options.closeAfter = kReadyBytes + 11 + 8 + 3 * 15;
-    Bench bench(PortKind(kind), options);
-    bench.Ready();
-    if (doubleByteFont != 0)
-        bench.Choose("comboDoubleByteFont", doubleByteFont);
-    bench.Click("buttonSetStatus");
-    const platform::RecordingMessageSink::Message expected{
-        "Set Status stopped after 64 of 157 bytes: the printer may not hold the new status. Check the printer and "
-        "press Set Status again.",
-        "Warning", MessageIcon::Warning};
+    const platform::RecordingMessageSink::Message expected{message.toStdString(), "Warning", MessageIcon::Warning};
     QCOMPARE(bench.machine.Recorded().Messages(), std::vector{expected});
-    // No font download after a status in doubt: the window is ready for another try.
+    // What did come can be saved and set; what did not reads "No Change".
     QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+    for (int slot = 0; slot < 7; ++slot) {
+        QCOMPARE(bench.window->Record().switchPins[slot][1], int32_t(slot < switchesRead ? PinOn : PinNoChange));
+        QCOMPARE(bench.window->Record().switchPins[slot][2], int32_t(slot < switchesRead ? PinOff : PinNoChange));
+    }
+    // Without a power-save reply: mode 0, time 0, and the entrance-time box off.
+    QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), setStatus);
+    QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), setStatus ? QStringLiteral("30") : QStringLiteral("0"));
 }
 
 void CStatusDlgTest::startupCheckFailureClosesTheWindow()

@@ -1,5 +1,3 @@
-#include "port/PrinterCommands.h"
-#include "port/WriteReport.h"
 #include "sim/InProcessPlatform.h"
 #include "status/StatusExchange.h"
 
@@ -68,8 +66,7 @@ struct Bench {
     StatusExchange exchange;
 };
 
-constexpr int32_t kNoChange[8] = {PinNoChange, PinNoChange, PinNoChange, PinNoChange,
-                                  PinNoChange, PinNoChange, PinNoChange, PinNoChange};
+constexpr int32_t kNoChange[8] = {}; // PinNoChange is 0
 // 0x5A: pins 2, 4, 5, 7 on.
 constexpr uint8_t kPattern = 0x5A;
 constexpr int32_t kPatternPins[8] = {PinOff, PinOn, PinOff, PinOn, PinOn, PinOff, PinOn, PinOff};
@@ -165,12 +162,10 @@ TEST(StatusExchange, ReadStatusOnBothKindsOfLink)
         Bench bench(link.kind, options);
         const StatusReadReport report = bench.exchange.ReadStatus();
         EXPECT_TRUE(report.Complete());
-        const std::vector<Bytes> expected = {
-            {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 1}, {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 2},
-            {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 3}, {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 4},
-            {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 5}, {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 6},
-            {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x0B}, {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x0C},
-            {0x08, 0x5E, 0x50, 0x31}, {0x1B, 0x3D, 0x01}};
+        auto query = [](uint8_t n) { return Bytes{0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, n}; };
+        const std::vector<Bytes> expected = {query(1), query(2),    query(3),    query(4),      query(5),
+                                             query(6), query(0x0B), query(0x0C), {0x08, 0x5E, 0x50, 0x31},
+                                             {0x1B, 0x3D, 0x01}};
         EXPECT_EQ(bench.Written(), expected);
         bench.ExpectRow(0, {PinOff, PinOn, PinOff, PinOff, PinOff, PinOff, PinOff, PinOn});
         bench.ExpectRow(6, {PinOff, PinOff, PinOff, PinOff, PinOff, PinOn, PinOn, PinOn});
@@ -182,7 +177,7 @@ TEST(StatusExchange, ReadStatusOnBothKindsOfLink)
     }
 }
 
-TEST(StatusExchange, MissingAndEndlessRepliesAreReportedInBoundedTime)
+TEST(StatusExchange, SilentAndEndlessPrintersAreReportedInBoundedTime)
 {
     for (bool noise : {false, true}) {
         for (const Link& link : kLinks) {
@@ -191,18 +186,7 @@ TEST(StatusExchange, MissingAndEndlessRepliesAreReportedInBoundedTime)
             options.silent = !noise;
             options.noise = noise;
             Bench bench(link.kind, options);
-            bench.record.switchPins[3][5] = PinOn;
-            const StatusReadReport report = bench.exchange.ReadStatus();
-            EXPECT_FALSE(report.Complete());
-            if (!noise) {
-                EXPECT_EQ(report.missingSwitches, (std::vector<int>{1, 2, 3, 4, 5, 6, 11, 12}));
-                EXPECT_TRUE(report.powerSaveMissing);
-                for (int slot = 0; slot < 8; ++slot)
-                    bench.ExpectRow(slot, kNoChange);
-                EXPECT_EQ(bench.facts.powerSaveMode, 0);
-                EXPECT_EQ(bench.facts.entranceTime, 0);
-                EXPECT_FALSE(bench.facts.entranceTimeEnabled);
-            }
+            EXPECT_FALSE(bench.exchange.ReadStatus().Complete());
             bench.exchange.ReadFirmwareAndLanguage();
             // Silent network reads wait out their bound twice per block read; still bounded.
             EXPECT_LT(bench.machine.Clock().NowMicros(), 90'000'000);
@@ -253,8 +237,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"network_before_switch_1", kLinks[1], 0, {1, 2, 3, 4, 5, 6, 11, 12}, true},
         {"serial_inside_switch_3", kLinks[0], 2 * 7 + 3, {3, 4, 5, 6, 11, 12}, true},
         {"network_inside_switch_3", kLinks[1], 2 * 7 + 3, {3, 4, 5, 6, 11, 12}, true},
-        {"serial_after_switch_6", kLinks[0], 6 * 7, {11, 12}, true},
-        {"network_after_switch_6", kLinks[1], 6 * 7, {11, 12}, true},
         {"serial_inside_power_save", kLinks[0], 8 * 7 + 2, {}, true},
         {"network_inside_power_save", kLinks[1], 8 * 7 + 2, {}, true},
         {"serial_at_select_printer", kLinks[0], 8 * 7 + 4, {}, false},
@@ -262,24 +244,13 @@ INSTANTIATE_TEST_SUITE_P(
     }),
     [](const testing::TestParamInfo<DropRow>& param) { return std::string(param.param.name); });
 
-TEST(StatusExchange, NoAnswerMessageNamesTheRowsInReadingOrder)
-{
-    StatusReadReport report;
-    report.missingSwitches = {3, 11};
-    report.powerSaveMissing = true;
-    EXPECT_EQ(NoAnswerMessage(report), "The printer did not answer for: memory switch 3, memory switch 11, power save. "
-                                       "These show \"No Change\" and Set Status leaves them as they are.");
-    report.powerSaveMissing = false;
-    EXPECT_EQ(NoAnswerMessage(report), "The printer did not answer for: memory switch 3, memory switch 11. "
-                                       "These show \"No Change\" and Set Status leaves them as they are.");
-}
-
 TEST(StatusExchange, StrayByteShiftsTheReplyOfSwitch1OutOfItsLayout)
 {
     // Switch 1's header is not looked for on a byte-wise link: a byte left
     // over from an earlier command is taken for it, and the digits shift.
     Bench bench(PortKind::Serial, Patterned());
-    bench.port.Write(cmd::kIdentificationByteQuery.data(), 3); // its 0x63 answer stays unread
+    const uint8_t idQuery[] = {0x1D, 0x49, 0x03};
+    bench.port.Write(idQuery, sizeof idQuery); // its 0x63 answer stays unread
     const StatusReadReport report = bench.exchange.ReadStatus();
     EXPECT_EQ(report.missingSwitches, std::vector<int>{1});
     EXPECT_FALSE(report.powerSaveMissing);
@@ -356,10 +327,6 @@ TEST(StatusExchange, SetStatusStoppedByAHangUpTellsHowFarItGot)
         EXPECT_FALSE(bench.exchange.WriteStatus());
         EXPECT_EQ(bench.port.Tally().requested, 157u);
         EXPECT_EQ(bench.port.Tally().written, row.written);
-        EXPECT_EQ(StoppedWriteMessage(WriteOperation::SetStatus, bench.port.Tally()),
-                  "Set Status stopped after " + std::to_string(row.written)
-                      + " of 157 bytes: the printer may not hold the new status. Check the printer and press Set "
-                        "Status again.");
     }
 }
 
@@ -394,29 +361,4 @@ TEST(StatusExchange, FixedWaitsOfGetAndSetStatusInTheirOrder)
         bench.exchange.WriteStatus();
         EXPECT_EQ(bench.machine.Clock().Sleeps(), row.setStatus);
     }
-}
-
-TEST(StatusExchange, PrintSheets)
-{
-    Bench bench(PortKind::Serial);
-    ASSERT_TRUE(bench.exchange.PrintStatus());
-    EXPECT_EQ(bench.Written().back(), (Bytes{0x08, 0x39, 0x01, 0x00}));
-    EXPECT_TRUE(bench.exchange.PrintCodepage());
-    EXPECT_EQ(bench.Written().back(), (Bytes{0x08, 0x39, 0x02, 0x00}));
-    EXPECT_EQ(bench.machine.Paper().front(), "[status sheet]");
-
-    PrinterOptions silent;
-    silent.silent = true;
-    Bench quiet(PortKind::Ethernet, silent);
-    EXPECT_FALSE(quiet.exchange.PrintStatus());
-    EXPECT_TRUE(quiet.exchange.PrintCodepage()); // sent even when nobody answers
-    EXPECT_EQ(quiet.Written().back(), (Bytes{0x08, 0x39, 0x02, 0x00}));
-
-    PrinterOptions hangsUp;
-    hangsUp.closeAfter = 2;
-    Bench cut(PortKind::Serial, hangsUp);
-    EXPECT_FALSE(cut.exchange.PrintCodepage());
-    EXPECT_EQ(StoppedWriteMessage(WriteOperation::PrintCodepage, cut.port.Tally()),
-              "Print Codepage stopped after 2 of 4 bytes: the printer may not print its code page sheet. Check the "
-              "printer and press Print Codepage again.");
 }
