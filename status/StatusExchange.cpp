@@ -1,7 +1,6 @@
 #include "StatusExchange.h"
 
 #include "port/IdleDrain.h"
-#include "port/PrinterCommands.h"
 #include "port/WriteReport.h"
 
 #include <cstring>

@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "port/CPrinterPort.h"
+#include "port/PrinterCommands.h"
 #include "port/TextReply.h"
 
 #include <array>
@@ -74,7 +75,7 @@ public:
 private:
     bool ByteWise() const { return IsByteWise(m_c.interfaceKind); }
     template <size_t N>
-    int Send(const std::array<uint8_t, N>& command) { return m_c.port.Write(command.data(), uint32_t(N)); }
+    int Send(const cmd::Command<N>& command) { return cmd::Send(m_c.port, command); }
     int Read(uint8_t* buffer, uint32_t length) { return m_c.port.Read(buffer, length); }
     void Wait(uint32_t ms) { m_c.clock.SleepMs(ms); }
     void Drain(uint8_t* buffer);
