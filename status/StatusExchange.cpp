@@ -201,11 +201,9 @@ StatusReadReport StatusExchange::ReadSwitches()
         if (!answered)
             report.missingSwitches.push_back(kSwitchNumbers[slot]);
         for (int pin = 1; pin <= 8; ++pin) {
+            // A reply in its layout holds only "0" and "1".
             const uint8_t digit = identifier[9 - pin];
-            m_c.record.switchPins[slot][pin] = !answered ? PinNoChange
-                : digit == '0'                           ? PinOff
-                : digit == '1'                           ? PinOn
-                                                         : PinNoChange;
+            m_c.record.switchPins[slot][pin] = !answered ? PinNoChange : digit == '1' ? PinOn : PinOff;
             m_c.progress.Step();
         }
     }
