@@ -55,7 +55,12 @@ protected:
             return Refuse(context, error);
         return CheckOperands(context);
     }
-    bool TakeArguments(CommandContext& context) const { return CheckOperands(context); }
+    bool TakeArguments(CommandContext& context) const
+    {
+        struct Nothing {};
+        Nothing nothing;
+        return TakeArguments(context, OptionTable<Nothing>{}, nothing);
+    }
 
 private:
     bool CheckOperands(CommandContext& context) const;
