@@ -42,7 +42,12 @@ OptionValues OptionValues::Numbers(std::vector<Range> ranges)
 {
     OptionValues values;
     values.m_kind = Kind::Numbers;
-    values.m_ranges = std::move(ranges);
+    for (const Range& range : ranges) {
+        if (!values.m_ranges.empty() && values.m_ranges.back().second + 1 == range.first)
+            values.m_ranges.back().second = range.second;
+        else
+            values.m_ranges.push_back(range);
+    }
     return values;
 }
 

@@ -25,7 +25,8 @@ public:
 
     // The option takes no value.
     static OptionValues None();
-    // Whole decimal numbers within the ranges (both ends included).
+    // Whole decimal numbers within the ranges (both ends included; ranges
+    // in order, those that meet are joined).
     static OptionValues Numbers(std::vector<Range> ranges);
     // The numbers written in a list of texts.
     static OptionValues NumbersOf(const std::vector<std::string>& texts);

@@ -47,6 +47,14 @@ int PinState(int64_t position)
     return kStates[position];
 }
 
+std::vector<OptionValues::Range> SwitchNumbers()
+{
+    std::vector<OptionValues::Range> numbers;
+    for (const uint8_t number : kSwitchNumbers)
+        numbers.emplace_back(number, number);
+    return numbers;
+}
+
 int SlotOf(int64_t switchNumber)
 {
     for (int slot = 0; slot < 8; ++slot) {
@@ -124,7 +132,7 @@ const OptionTable<SetStatusRequest>& SetStatusTable()
           Values::Numbers({{Form::kEntranceTimeMin, Form::kEntranceTimeMax}}), nullptr, Form::kEntranceTimeRange},
          [](SetStatusRequest& r, const OptionValue& v) { r.entranceTime = int(v.number); }},
         {{"--pin", "", "one pin of a memory switch, e.g. --pin 6:2=on",
-          Values::Fields({{"SWITCH", '\0', Values::Numbers({{1, 6}, {11, 11}, {12, 12}})},
+          Values::Fields({{"SWITCH", '\0', Values::Numbers(SwitchNumbers())},
                           {"PIN", ':', Values::Numbers({{1, 8}})},
                           {"STATE", '=', Values::Names({"on", "off", "keep"})}})},
          [](SetStatusRequest& r, const OptionValue& v) {
