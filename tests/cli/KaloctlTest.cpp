@@ -127,6 +127,11 @@ struct Refusal {
     std::string message; // the first line on standard error
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* out)
+{
+    *out << ::testing::PrintToString(refusal.args);
+}
+
 class KaloctlRefuses : public ::testing::TestWithParam<Refusal> {};
 
 // Refused arguments exit 2 with the option and what it takes, before any
