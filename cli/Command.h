@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionOptions.h"
+#include "Option.h"
 #include "app/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"
@@ -30,9 +31,40 @@ public:
     virtual ~Command() = default;
     virtual const char* Name() const = 0;
     virtual const char* Summary() const = 0;
-    // The command's own part of its --help text.
-    virtual const char* Help() const = 0;
+    // What --help says the command does, before its options.
+    virtual const char* Description() const = 0;
+    // The command's own options, from its table.
+    virtual std::vector<const OptionInfo*> Options() const { return {}; }
+    // What follows the command on its usage line ("FILE.sts"); empty for none.
+    virtual const char* Operands() const { return ""; }
+    virtual bool NeedsPrinter() const { return true; }
     virtual int Execute(CommandContext& context) = 0;
+
+    // The usage line and the help built from the table.
+    void PrintHelp(std::ostream& out) const;
+
+protected:
+    // Takes the command's options from context.args into target; the
+    // operands, as many as Operands() names, are left in context.args.
+    // Prints the refusal and gives false when something does not fit.
+    template <class Target>
+    bool TakeArguments(CommandContext& context, const OptionTable<Target>& table, Target& target) const
+    {
+        std::string error;
+        if (!TakeOptions(table, context.args, OtherArguments::Operands, target, error))
+            return Refuse(context, error);
+        return CheckOperands(context);
+    }
+    bool TakeArguments(CommandContext& context) const
+    {
+        struct Nothing {};
+        Nothing nothing;
+        return TakeArguments(context, OptionTable<Nothing>{}, nothing);
+    }
+
+private:
+    bool CheckOperands(CommandContext& context) const;
+    bool Refuse(CommandContext& context, const std::string& error) const;
 };
 
 } // namespace kalo::cli

@@ -4,23 +4,25 @@
 #include "platform/MessageSink.h"
 #include "port/PortSettings.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace kalo::cli {
 
-// How kaloctl reaches the printer; the defaults are the main window's
-// initial choice (COM1, 9600, 8, None, 1, Hardware).
+// How kaloctl reaches the printer. The defaults, the main window's initial
+// choice (COM1, 9600, 8, None, 1, Hardware), are the option table's and are
+// set when the options are taken.
 struct ConnectionOptions {
     PortKind interfaceKind = PortKind::Serial;
-    std::string serialPort = "COM1";
-    uint32_t baudRate = 9600;
-    uint32_t dataBits = 8;
+    std::string serialPort;
+    uint32_t baudRate = 0;
+    uint32_t dataBits = 0;
     uint32_t parity = 0;      // position in None, Odd, Even, Mark, Space
     uint32_t stopBits = 0;    // position in 1, 1.5, 2
     uint32_t flowControl = 0; // position in Hardware, Xon/Xoff, None
     std::string address;
-    uint32_t tcpPort = 9100;
+    uint32_t tcpPort = 0;
     // A printer whose settings are read from the registry, as "kalo NAME" does.
     std::string printer;
 
@@ -28,8 +30,11 @@ struct ConnectionOptions {
 };
 
 // Takes the connection options out of args (wherever they stand) and leaves
-// the rest. False with a reason for a malformed option.
+// the rest. False with the message for an option refused.
 bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error);
+
+// The connection options as --help shows them.
+void PrintConnectionOptions(std::ostream& out);
 
 // The port settings and interface to use: from the options, or for
 // --printer from the registry through the main window's own preselection.
@@ -40,7 +45,5 @@ struct ResolvedConnection {
 };
 ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,
                                      platform::MessageSink& messages);
-
-extern const char kConnectionHelp[];
 
 } // namespace kalo::cli

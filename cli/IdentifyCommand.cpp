@@ -2,10 +2,9 @@
 
 #include "PrinterSession.h"
 
-
 namespace kalo::cli {
 
-const char* IdentifyCommand::Help() const
+const char* IdentifyCommand::Description() const
 {
     return "Opens the port, initialises the printer and asks for its identification\n"
            "byte, maker and model. Prints the maker and model of a supported printer\n"
@@ -14,10 +13,8 @@ const char* IdentifyCommand::Help() const
 
 int IdentifyCommand::Execute(CommandContext& context)
 {
-    if (!context.args.empty()) {
-        context.err << "kaloctl identify: unexpected argument '" << context.args.front() << "'\n";
+    if (!TakeArguments(context))
         return kExitUsage;
-    }
     const auto session = PrinterSession::Open(context);
     if (!session)
         return kExitFailed;

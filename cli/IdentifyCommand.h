@@ -9,7 +9,7 @@ class IdentifyCommand final : public Command {
 public:
     const char* Name() const override { return "identify"; }
     const char* Summary() const override { return "check that a supported printer answers"; }
-    const char* Help() const override;
+    const char* Description() const override;
     int Execute(CommandContext& context) override;
 };
 

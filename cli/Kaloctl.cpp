@@ -35,7 +35,9 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     for (const auto& command : m_commands)
         out << "  " << command->Name() << std::string(16 - std::min<size_t>(15, std::string(command->Name()).size()), ' ')
             << command->Summary() << '\n';
-    out << '\n' << kConnectionHelp << "\n'kaloctl COMMAND --help' tells more about a command.\n"
+    out << '\n';
+    PrintConnectionOptions(out);
+    out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done, 1 the printer refused or the port failed, 2 usage error.\n";
 }
 
@@ -71,8 +73,7 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         return kExitUsage;
     }
     if (wantsHelp) {
-        out << "Usage: kaloctl [CONNECTION] " << command->Name() << " [OPTIONS]\n\n" << command->Help() << '\n'
-            << kConnectionHelp;
+        command->PrintHelp(out);
         return kExitOk;
     }
     context.args = std::move(args);

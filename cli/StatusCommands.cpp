@@ -3,16 +3,14 @@
 #include "PrinterSession.h"
 #include "StatusReport.h"
 #include "app/SelfTest.h"
+#include "platform/Terminal.h"
 #include "status/PrinterSettingForm.h"
 #include "status/StatusExchange.h"
 #include "status/StatusFile.h"
 
-#include <cctype>
-#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <unistd.h>
 
 namespace kalo::cli {
 
@@ -24,15 +22,15 @@ const std::vector<int> kAllSlots = {0, 1, 2, 3, 4, 5, 6, 7};
 const std::vector<int> kFileSlots = {0, 1, 6, 7};
 const char kWrongFormat[] = "Wrong format files loaded.";
 
-bool IsTerminal(std::ostream& stream, int fd)
+bool ReachesTerminal(const std::ostream& err)
 {
-    return (&stream == &std::cerr || &stream == &std::cout) && isatty(fd);
+    return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
 }
 
 // The printer's status exchanges with a progress bar on the terminal.
 struct Exchange {
     Exchange(CommandContext& context, PrinterSession& session)
-        : progress(context.err, IsTerminal(context.err, 2), context.platform.GetClock())
+        : progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
         , exchange({session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(),
                     progress, record, facts, nullptr})
     {
@@ -43,84 +41,141 @@ struct Exchange {
     StatusExchange exchange;
 };
 
-std::string Lower(std::string text)
+int PinState(int64_t position)
 {
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+    static const int32_t kStates[3] = {PinOn, PinOff, PinNoChange};
+    return kStates[position];
 }
 
-// A list position by the entry's text, a short name, or a unique beginning of a text.
-int FindChoice(const std::vector<std::string>& list, const std::string& given,
-               const std::vector<std::pair<std::string, int>>& shortNames = {})
+std::vector<OptionValues::Range> SwitchNumbers()
 {
-    const std::string wanted = Lower(given);
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (Lower(list[i]) == wanted)
-            return int(i);
-    }
-    for (const auto& [name, position] : shortNames) {
-        if (Lower(name) == wanted)
-            return position;
-    }
-    int found = -1;
-    for (size_t i = 0; i < list.size() && !wanted.empty(); ++i) {
-        if (Lower(list[i]).rfind(wanted, 0) == 0) {
-            if (found >= 0)
-                return -1; // ambiguous
-            found = int(i);
-        }
-    }
-    return found;
+    std::vector<OptionValues::Range> numbers;
+    for (const uint8_t number : kSwitchNumbers)
+        numbers.emplace_back(number, number);
+    return numbers;
 }
 
-bool ParseSeconds(const std::string& text, int& value)
+int SlotOf(int64_t switchNumber)
 {
-    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    value = std::stoi(text);
-    return true;
-}
-
-int Unexpected(CommandContext& context, const char* command)
-{
-    context.err << "kaloctl " << command << ": unexpected argument '" << context.args.front() << "'\n";
-    return kExitUsage;
+    for (int slot = 0; slot < 8; ++slot) {
+        if (kSwitchNumbers[slot] == switchNumber)
+            return slot;
+    }
+    return -1;
 }
 
 // A command without arguments of its own that does one thing with the printer.
-int OnPrinter(CommandContext& context, const char* command, const std::function<int(PrinterSession&)>& action)
+int OnPrinter(CommandContext& context, const std::function<int(PrinterSession&)>& action)
 {
-    if (!context.args.empty())
-        return Unexpected(context, command);
     const auto session = PrinterSession::Open(context);
     return session ? action(*session) : int(kExitFailed);
 }
 
+struct GetStatusRequest {
+    bool json = false;
+    std::string save;
+};
+
+const OptionTable<GetStatusRequest>& GetStatusTable()
+{
+    static const OptionTable<GetStatusRequest> table = {
+        {{"--json", "", "print it as JSON", OptionValues::None()},
+         [](GetStatusRequest& r, const OptionValue&) { r.json = true; }},
+        {{"--save", "FILE", "also save it as a status file",
+          OptionValues::Text("a file name ending in \"sts\", as Load takes", StatusFile::HasStatusExtension)},
+         [](GetStatusRequest& r, const OptionValue& v) { r.save = v.text; }},
+    };
+    return table;
+}
+
+// What set-status was asked for: the edits go through the Printer Setting
+// page's translations, in the order given, after the file is loaded.
+struct SetStatusRequest {
+    std::string load;
+    std::optional<int> powerSave;
+    std::optional<int> entranceTime;
+    std::vector<std::function<void(Form&)>> edits;
+};
+
+const OptionTable<SetStatusRequest>& SetStatusTable()
+{
+    using Values = OptionValues;
+    static const OptionTable<SetStatusRequest> table = {
+        {{"--load", "FILE", "switches 1, 2, 11 and 12 from a status file", Values::Text("a file name")},
+         [](SetStatusRequest& r, const OptionValue& v) { r.load = v.text; }},
+        {{"--code-page", "NAME", "the default code page", Values::ListEntry(Form::kCodePages)},
+         [](SetStatusRequest& r, const OptionValue& v) {
+             r.edits.push_back([position = int(v.number)](Form& form) { form.OnCodePage(position); });
+         }},
+        {{"--double-byte-font", "NAME", "the double-byte font", Values::ListEntry(Form::kDoubleByteFonts)},
+         [](SetStatusRequest& r, const OptionValue& v) {
+             r.edits.push_back([position = int(v.number)](Form& form) { form.OnDoubleByteFont(position); });
+         }},
+        {{"--emulation", "NAME", "the emulation",
+          Values::ListEntry(Form::kEmulations, {{"1", 1}, {"2", 2}, {"3", 3}, {"4", 4}, {"5", 5}})},
+         [](SetStatusRequest& r, const OptionValue& v) {
+             r.edits.push_back([position = int(v.number)](Form& form) { form.OnEmulation(position); });
+         }},
+        {{"--print-speed", "NAME", "the print speed",
+          Values::ListEntry(Form::kPrintSpeeds, {{"3", 1}, {"2", 2}, {"1", 3}})},
+         [](SetStatusRequest& r, const OptionValue& v) {
+             r.edits.push_back([position = int(v.number)](Form& form) { form.OnPrintSpeed(position); });
+         }},
+        {{"--single-byte-font", "NAME", "the single-byte font",
+          Values::ListEntry(Form::kSingleByteFonts, {{"A", 1}, {"B", 2}, {"C", 3}})},
+         [](SetStatusRequest& r, const OptionValue& v) {
+             r.edits.push_back([position = int(v.number)](Form& form) { form.OnSingleByteFont(position); });
+         }},
+        {{"--power-save", "MODE", "power save; the printer's mode is kept when not given", Values::Names({"off", "on"})},
+         [](SetStatusRequest& r, const OptionValue& v) { r.powerSave = int(v.number); }},
+        {{"--entrance-time", "SECONDS", "the power-save entrance time; the printer's is kept when not given",
+          Values::Numbers({{Form::kEntranceTimeMin, Form::kEntranceTimeMax}}), nullptr, Form::kEntranceTimeRange},
+         [](SetStatusRequest& r, const OptionValue& v) { r.entranceTime = int(v.number); }},
+        {{"--pin", "", "one pin of a memory switch, e.g. --pin 6:2=on",
+          Values::Fields({{"SWITCH", '\0', Values::Numbers(SwitchNumbers())},
+                          {"PIN", ':', Values::Numbers({{1, 8}})},
+                          {"STATE", '=', Values::Names({"on", "off", "keep"})}})},
+         [](SetStatusRequest& r, const OptionValue& v) {
+             r.edits.push_back([slot = SlotOf(v.fields[0].number), pin = v.fields[1].number,
+                                state = PinState(v.fields[2].number)](Form& form) {
+                 form.record->switchPins[slot][pin] = state;
+             });
+         }},
+    };
+    return table;
+}
+
+struct ShowStsRequest {
+    bool json = false;
+};
+
+const OptionTable<ShowStsRequest>& ShowStsTable()
+{
+    static const OptionTable<ShowStsRequest> table = {
+        {{"--json", "", "print it as JSON", OptionValues::None()},
+         [](ShowStsRequest& r, const OptionValue&) { r.json = true; }},
+    };
+    return table;
+}
+
 } // namespace
 
-const char* GetStatusCommand::Help() const
+const char* GetStatusCommand::Description() const
 {
     return "Checks the printer, reads its eight memory switches and power-save settings,\n"
-           "and prints every pin with its label and the settings by their list texts.\n"
-           "  --json          print it as JSON\n"
-           "  --save FILE     also save it as a status file (.sts)\n";
+           "and prints every pin with its label and the settings by their list texts.\n";
+}
+
+std::vector<const OptionInfo*> GetStatusCommand::Options() const
+{
+    return Infos(GetStatusTable());
 }
 
 int GetStatusCommand::Execute(CommandContext& context)
 {
-    bool json = false;
-    std::string save;
-    for (size_t i = 0; i < context.args.size(); ++i) {
-        if (context.args[i] == "--json") {
-            json = true;
-        } else if (context.args[i] == "--save" && i + 1 < context.args.size()) {
-            save = context.args[++i];
-        } else {
-            context.err << "kaloctl get-status: bad argument '" << context.args[i] << "'\n";
-            return kExitUsage;
-        }
-    }
+    GetStatusRequest request;
+    if (!TakeArguments(context, GetStatusTable(), request))
+        return kExitUsage;
     const auto session = PrinterSession::Open(context);
     if (!session)
         return kExitFailed;
@@ -128,126 +183,58 @@ int GetStatusCommand::Execute(CommandContext& context)
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
     run.exchange.ReadStatus();
-    if (json)
+    if (request.json)
         PrintStatusJson(context.out, run.record, &run.facts, kAllSlots);
     else
         PrintStatusText(context.out, run.record, &run.facts, kAllSlots);
     std::string error;
-    if (!save.empty() && !StatusFile::Save(save, run.record, error)) {
+    if (!request.save.empty() && !StatusFile::Save(request.save, run.record, error)) {
         context.err << error << '\n';
         return kExitFailed;
     }
     return kExitOk;
 }
 
-const char* SetStatusCommand::Help() const
+const char* SetStatusCommand::Description() const
 {
     return "Writes memory switches and settings in user-setting mode. Only what is named\n"
            "changes: every other pin is sent as \"keep\". Settings go through the same\n"
            "translation as the Printer Setting page's lists, side effects included (a code\n"
-           "page sets the single-byte country and clears switch 12, for example).\n"
-           "  --load FILE.sts                   switches 1, 2, 11, 12 from a status file\n"
-           "  --code-page NAME                  e.g. \"PC850 (Multilingual)\" or PC850\n"
-           "  --double-byte-font NAME           e.g. \"[Single Byte Font]\" or KS5601\n"
-           "  --emulation 1-5|NAME              e.g. 2 for \"Emulation 2\"\n"
-           "  --print-speed 1-3|NAME            e.g. 1 for \"Print speed 1\"\n"
-           "  --single-byte-font A|B|C|NAME\n"
-           "  --power-save on|off               (the printer's values are kept otherwise)\n"
-           "  --entrance-time SECONDS           6 to 255\n"
-           "  --pin SWITCH:PIN=on|off|keep      e.g. --pin 6:2=on (switches 1-6, 11, 12)\n"
-           "Settings apply in the order given, after --load.\n";
+           "page sets the single-byte country and clears switch 12, for example), and apply\n"
+           "in the order given, after --load.\n";
+}
+
+std::vector<const OptionInfo*> SetStatusCommand::Options() const
+{
+    return Infos(SetStatusTable());
 }
 
 int SetStatusCommand::Execute(CommandContext& context)
 {
+    SetStatusRequest request;
+    if (!TakeArguments(context, SetStatusTable(), request))
+        return kExitUsage;
     StatusRecord record; // every pin PinNoChange
     PrinterSettingForm form;
+    form.InitDialog(); // the double-byte list shows "No Change", as the window's does when it opens
     form.record = &record;
     for (int32_t& pin : form.savedDoubleBytePins)
         pin = PinNoChange; // "No Change" keeps switch 12 as the printer has it
-    std::string load;
-    std::optional<int> powerSave;
-    std::optional<int> entranceTime;
-    std::vector<std::function<void()>> edits;
-
-    auto usage = [&context](const std::string& what) {
-        context.err << "kaloctl set-status: " << what << '\n';
-        return kExitUsage;
-    };
-    const auto& a = context.args;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const std::string& option = a[i];
-        if (i + 1 >= a.size())
-            return usage("'" + option + "' needs a value, or is unknown");
-        const std::string value = a[++i];
-        int position = -1;
-        if (option == "--load") {
-            load = value;
-        } else if (option == "--code-page") {
-            if ((position = FindChoice(Form::kCodePages, value)) < 0)
-                return usage("no single code page matches '" + value + "'");
-            edits.push_back([&form, position] { form.OnCodePage(position); });
-        } else if (option == "--double-byte-font") {
-            if ((position = FindChoice(Form::kDoubleByteFonts, value)) < 0)
-                return usage("no single double-byte font matches '" + value + "'");
-            edits.push_back([&form, position] { form.OnDoubleByteFont(position); });
-        } else if (option == "--emulation") {
-            position = FindChoice(Form::kEmulations, value, {{"1", 1}, {"2", 2}, {"3", 3}, {"4", 4}, {"5", 5}});
-            if (position < 0)
-                return usage("no emulation '" + value + "'");
-            edits.push_back([&form, position] { form.OnEmulation(position); });
-        } else if (option == "--print-speed") {
-            if ((position = FindChoice(Form::kPrintSpeeds, value, {{"3", 1}, {"2", 2}, {"1", 3}})) < 0)
-                return usage("no print speed '" + value + "'");
-            edits.push_back([&form, position] { form.OnPrintSpeed(position); });
-        } else if (option == "--single-byte-font") {
-            if ((position = FindChoice(Form::kSingleByteFonts, value, {{"A", 1}, {"B", 2}, {"C", 3}})) < 0)
-                return usage("no single-byte font '" + value + "'");
-            edits.push_back([&form, position] { form.OnSingleByteFont(position); });
-        } else if (option == "--power-save") {
-            if (value != "on" && value != "off")
-                return usage("--power-save takes on or off");
-            powerSave = value == "on" ? 1 : 0;
-        } else if (option == "--entrance-time") {
-            int seconds = 0;
-            if (!ParseSeconds(value, seconds))
-                return usage("--entrance-time takes whole seconds");
-            entranceTime = seconds;
-        } else if (option == "--pin") {
-            unsigned number = 0, pin = 0;
-            char state[8] = {};
-            const int slot = std::sscanf(value.c_str(), "%u:%u=%7s", &number, &pin, state) == 3
-                ? [number] {
-                      for (int s = 0; s < 8; ++s)
-                          if (kSwitchNumbers[s] == number)
-                              return s;
-                      return -1;
-                  }()
-                : -1;
-            const std::string s = state;
-            if (slot < 0 || pin < 1 || pin > 8 || (s != "on" && s != "off" && s != "keep"))
-                return usage("--pin takes SWITCH:PIN=on|off|keep, e.g. 6:2=on");
-            const int32_t pinState = s == "on" ? PinOn : s == "off" ? PinOff : PinNoChange;
-            edits.push_back([&record, slot, pin, pinState] { record.switchPins[slot][pin] = pinState; });
-        } else {
-            return usage("unknown option '" + option + "'");
-        }
-    }
-
-    if (!load.empty()) {
-        if (!StatusFile::HasStatusExtension(load)) {
+    if (!request.load.empty()) {
+        if (!StatusFile::HasStatusExtension(request.load)) {
             context.err << kWrongFormat << '\n';
             return kExitFailed;
         }
         std::string error;
-        if (!StatusFile::Load(load, record, error)) {
+        if (!StatusFile::Load(request.load, record, error)) {
             context.err << error << '\n';
             return kExitFailed;
         }
-        form.doubleByteFontChoice = record.doubleByteFontIndex;
+        // As in the window, a Load leaves the double-byte list as it was:
+        // the file's choice goes out in switch 12 but starts no download.
     }
-    for (const auto& edit : edits)
-        edit();
+    for (const auto& edit : request.edits)
+        edit(form);
 
     const auto session = PrinterSession::Open(context);
     if (!session)
@@ -256,16 +243,16 @@ int SetStatusCommand::Execute(CommandContext& context)
     run.record = record;
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
-    if (!powerSave || !entranceTime) {
+    if (!request.powerSave || !request.entranceTime) {
         // The power-save write always goes out: what is not named keeps the printer's value.
         run.exchange.ReadPowerSave();
     }
-    if (powerSave)
-        run.facts.powerSaveMode = *powerSave;
-    if (entranceTime)
-        run.facts.entranceTime = *entranceTime;
-    if (run.facts.entranceTime < 6 || run.facts.entranceTime > 255) {
-        context.err << "Enterance time should be from 6 to 255.\n";
+    if (request.powerSave)
+        run.facts.powerSaveMode = *request.powerSave;
+    if (request.entranceTime)
+        run.facts.entranceTime = *request.entranceTime;
+    if (run.facts.entranceTime < Form::kEntranceTimeMin || run.facts.entranceTime > Form::kEntranceTimeMax) {
+        context.err << Form::kEntranceTimeRange << '\n'; // the printer's own value, kept
         return kExitFailed;
     }
     run.exchange.WriteStatus();
@@ -277,73 +264,78 @@ int SetStatusCommand::Execute(CommandContext& context)
         context.err << "Fail to download Font!\n";
         return kExitFailed;
     }
+    if (const int loaded = record.doubleByteFontIndex; !request.load.empty() && loaded >= 2 && loaded <= 6) {
+        context.err << "kaloctl set-status: " << request.load << " chooses the double-byte font \""
+                    << Form::kDoubleByteFonts[size_t(loaded)]
+                    << "\"; switch 12 was written from it, but the double-byte font image was not sent\n";
+    }
     context.out << "Success to set status of printer\n";
     return kExitOk;
 }
 
-const char* PrintStatusCommand::Help() const
+const char* PrintStatusCommand::Description() const
 {
     return "Checks the printer and has it print its status sheet.\n";
 }
 
 int PrintStatusCommand::Execute(CommandContext& context)
 {
-    return OnPrinter(context, Name(), [&context](PrinterSession& session) {
+    if (!TakeArguments(context))
+        return kExitUsage;
+    return OnPrinter(context, [&context](PrinterSession& session) {
         Exchange run(context, session);
         return run.exchange.PrintStatus() ? kExitOk : kExitFailed;
     });
 }
 
-const char* PrintCodepageCommand::Help() const
+const char* PrintCodepageCommand::Description() const
 {
     return "Has the printer print its code-page sheet (no check, no reply).\n";
 }
 
 int PrintCodepageCommand::Execute(CommandContext& context)
 {
-    return OnPrinter(context, Name(), [&context](PrinterSession& session) {
+    if (!TakeArguments(context))
+        return kExitUsage;
+    return OnPrinter(context, [&context](PrinterSession& session) {
         Exchange run(context, session);
         run.exchange.PrintCodepage();
         return kExitOk;
     });
 }
 
-const char* SelfTestCommand::Help() const
+const char* SelfTestCommand::Description() const
 {
     return "Has the printer print its test page and waits the 4.3 s it takes.\n";
 }
 
 int SelfTestCommand::Execute(CommandContext& context)
 {
-    return OnPrinter(context, Name(), [&context](PrinterSession& session) {
+    if (!TakeArguments(context))
+        return kExitUsage;
+    return OnPrinter(context, [&context](PrinterSession& session) {
         RunSelfTest(session.Port(), context.platform.GetClock());
         return int(kExitOk);
     });
 }
 
-const char* ShowStsCommand::Help() const
+const char* ShowStsCommand::Description() const
 {
     return "Decodes a status file: switches 1, 2, 11 and 12 pin by pin, the settings\n"
-           "they hold, and the double-byte font choice. No printer is needed.\n"
-           "  kaloctl show-sts FILE.sts [--json]\n";
+           "they hold, and the double-byte font choice. No printer is needed.\n";
+}
+
+std::vector<const OptionInfo*> ShowStsCommand::Options() const
+{
+    return Infos(ShowStsTable());
 }
 
 int ShowStsCommand::Execute(CommandContext& context)
 {
-    std::string path;
-    bool json = false;
-    for (const std::string& arg : context.args) {
-        if (arg == "--json")
-            json = true;
-        else if (path.empty())
-            path = arg;
-        else
-            return Unexpected(context, Name());
-    }
-    if (path.empty()) {
-        context.err << "kaloctl show-sts: which file?\n";
+    ShowStsRequest request;
+    if (!TakeArguments(context, ShowStsTable(), request))
         return kExitUsage;
-    }
+    const std::string& path = context.args.front();
     if (!StatusFile::HasStatusExtension(path)) {
         context.err << kWrongFormat << '\n';
         return kExitFailed;
@@ -354,7 +346,7 @@ int ShowStsCommand::Execute(CommandContext& context)
         context.err << error << '\n';
         return kExitFailed;
     }
-    if (json)
+    if (request.json)
         PrintStatusJson(context.out, record, nullptr, kFileSlots);
     else
         PrintStatusText(context.out, record, nullptr, kFileSlots);

@@ -8,7 +8,8 @@ class GetStatusCommand final : public Command {
 public:
     const char* Name() const override { return "get-status"; }
     const char* Summary() const override { return "read the memory switches and settings"; }
-    const char* Help() const override;
+    const char* Description() const override;
+    std::vector<const OptionInfo*> Options() const override;
     int Execute(CommandContext& context) override;
 };
 
@@ -16,7 +17,8 @@ class SetStatusCommand final : public Command {
 public:
     const char* Name() const override { return "set-status"; }
     const char* Summary() const override { return "write switches and settings (only what is named)"; }
-    const char* Help() const override;
+    const char* Description() const override;
+    std::vector<const OptionInfo*> Options() const override;
     int Execute(CommandContext& context) override;
 };
 
@@ -24,7 +26,7 @@ class PrintStatusCommand final : public Command {
 public:
     const char* Name() const override { return "print-status"; }
     const char* Summary() const override { return "have the printer print its status sheet"; }
-    const char* Help() const override;
+    const char* Description() const override;
     int Execute(CommandContext& context) override;
 };
 
@@ -32,7 +34,7 @@ class PrintCodepageCommand final : public Command {
 public:
     const char* Name() const override { return "print-codepage"; }
     const char* Summary() const override { return "have the printer print its code-page sheet"; }
-    const char* Help() const override;
+    const char* Description() const override;
     int Execute(CommandContext& context) override;
 };
 
@@ -40,7 +42,7 @@ class SelfTestCommand final : public Command {
 public:
     const char* Name() const override { return "self-test"; }
     const char* Summary() const override { return "have the printer print its test page"; }
-    const char* Help() const override;
+    const char* Description() const override;
     int Execute(CommandContext& context) override;
 };
 
@@ -48,7 +50,10 @@ class ShowStsCommand final : public Command {
 public:
     const char* Name() const override { return "show-sts"; }
     const char* Summary() const override { return "decode a .sts status file (no printer needed)"; }
-    const char* Help() const override;
+    const char* Description() const override;
+    std::vector<const OptionInfo*> Options() const override;
+    const char* Operands() const override { return "FILE.sts"; }
+    bool NeedsPrinter() const override { return false; }
     int Execute(CommandContext& context) override;
 };
 

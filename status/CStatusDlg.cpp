@@ -16,7 +16,6 @@ using platform::MessageIcon;
 
 namespace {
 const char kStatusFilter[] = "Status Files (*.sts)|*.sts|";
-const char kEntranceTimeRange[] = "Enterance time should be from 6 to 255.";
 const char kFontChangeStarted[] =
     "Success to Change the Firmware,\n And Now Start Font Download!\r\nWhen download is finished, KALO is closed.";
 } // namespace
@@ -209,9 +208,10 @@ void CStatusDlg::OnSetStatus()
     // old value is not sent behind the technician's back.
     const bool readable = setting->ControlsToForm(false);
     const int entranceTime = setting->Form().facts.entranceTime;
-    if (!readable || entranceTime < 6 || entranceTime > 255) {
+    if (!readable || entranceTime < PrinterSettingForm::kEntranceTimeMin
+        || entranceTime > PrinterSettingForm::kEntranceTimeMax) {
         m_progress->SetPosition(0);
-        ShowMessage(kEntranceTimeRange, "Warning", MessageIcon::Warning);
+        ShowMessage(PrinterSettingForm::kEntranceTimeRange, "Warning", MessageIcon::Warning);
         setting->SetEntranceTime(20);
         return;
     }

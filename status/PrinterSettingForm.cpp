@@ -19,6 +19,8 @@ constexpr int kCodePageBitPins[6] = {4, 5, 6, 7, 8, 3};
 
 } // namespace
 
+const char PrinterSettingForm::kEntranceTimeRange[] = "Enterance time should be from 6 to 255.";
+
 const std::vector<std::string> PrinterSettingForm::kPrintSpeeds = {"No Change", "Print speed 3 [Default]",
                                                                    "Print speed 2", "Print speed 1"};
 const std::vector<std::string> PrinterSettingForm::kSingleByteFonts = {"No Chnage", "Font A (12x24)",

@@ -19,6 +19,11 @@ public:
     static const std::vector<std::string> kEmulations;
     static const std::vector<std::string> kCodePages;
 
+    // The entrance times the printer takes, in seconds, and what any other gets.
+    static constexpr int kEntranceTimeMin = 6;
+    static constexpr int kEntranceTimeMax = 255;
+    static const char kEntranceTimeRange[];
+
     // Fields.
     bool hasStatus = false;
     int32_t savedDoubleBytePins[8] = {PinOff, PinOff, PinOff, PinOff, PinOff, PinOff, PinOff, PinOff};

@@ -1,6 +1,7 @@
 #include "cli/Kaloctl.h"
 #include "platform/MemorySpooler.h"
 #include "platform/RegistryFile.h"
+#include "status/StatusFile.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 
@@ -18,6 +19,7 @@ struct KaloRun {
     int status;
     std::string out;
     std::string err;
+    bool opened; // a device or a connection was opened, or a spooler queue changed
 };
 
 const char kRegistry[] = R"(REGEDIT4
@@ -46,7 +48,24 @@ KaloRun Kalo(const std::vector<std::string>& args, PrinterOptions options = {})
     g_spooler.changes = 0;
     Kaloctl kaloctl;
     const int status = kaloctl.Run(args, out, err, machine, g_spooler, registry);
-    return {status, out.str(), err.str()};
+    return {status, out.str(), err.str(), !machine.lastOpenedPath.empty() || machine.lastLink || g_spooler.changes};
+}
+
+// Help text with its line breaks and indents read as single spaces.
+std::string Flowing(const std::string& text)
+{
+    std::string flowing;
+    for (const char c : text) {
+        const bool blank = c == ' ' || c == '\n';
+        if (!blank || (!flowing.empty() && flowing.back() != ' '))
+            flowing += blank ? ' ' : c;
+    }
+    return flowing;
+}
+
+std::string FirstLine(const std::string& text)
+{
+    return text.substr(0, text.find('\n'));
 }
 
 } // namespace
@@ -78,15 +97,13 @@ TEST(Kaloctl, RefusalsPrintTheMessageAndExitOne)
     } rows[] = {
         {{"identify"}, wrongModel, "The connected printer has different Model name.\n"},
         {{"--serial", "COM2", "identify"}, {}, "Can't open port and Printer is disconnected\n"},
-        {{"--serial", "COM1", "--parity", "mark", "--baud", "1234", "identify"}, {},
-         "Can't open port and Printer is disconnected\n"},
-        {{"--tcp", "10.0.0.50:0", "identify"}, {}, "Port Configuration Set Error!\n"},
         // No entry of the port list begins with "COM10", so no port is chosen.
         {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
-        {{"--tcp", "10.0.0.50:9101", "identify"}, {},
+        {{"--tcp", "10.0.0.50:65535", "identify"}, {},
          "Can't open port and Printer is disconnected\n"}, // after the port's own box, shown through the platform
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.args));
         const KaloRun run = Kalo(row.args, row.options);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, row.err);
@@ -104,34 +121,125 @@ TEST(Kaloctl, IdentifyFreesTheSerialPortFromTheSpoolerAndGivesItBack)
     EXPECT_EQ(g_spooler.changes, 0); // a network printer leaves the spooler alone
 }
 
-TEST(Kaloctl, UsageErrorsExitTwo)
+struct Refusal {
+    const char* name;
+    std::vector<std::string> args;
+    std::string message; // the first line on standard error
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out)
 {
-    for (const auto& args : {std::vector<std::string>{},
-                             {"frobnicate"},
-                             {"identify", "extra"},
-                             {"--parity", "sideways", "identify"},
-                             {"--stop-bits", "3", "identify"},
-                             {"--data-bits", "9", "identify"},
-                             {"--baud", "-5", "identify"},
-                             {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"},
-                             {"--tcp", ":9100", "identify"},
-                             {"--printer", "Receipt COM1", "--tcp", "10.0.0.50", "identify"},
-                             {"identify", "--serial"}}) {
-        const KaloRun run = Kalo(args);
-        EXPECT_EQ(run.status, 2) << (args.empty() ? "(none)" : args.back());
-        EXPECT_NE(run.err.find("kaloctl"), std::string::npos);
-    }
+    *out << ::testing::PrintToString(refusal.args);
 }
 
-TEST(Kaloctl, Help)
+class KaloctlRefuses : public ::testing::TestWithParam<Refusal> {};
+
+// Refused arguments exit 2 with the option and what it takes, before any
+// port is opened or any spooler queue is touched.
+TEST_P(KaloctlRefuses, BeforeOpeningAnything)
 {
-    const KaloRun general = Kalo({"--help"});
-    EXPECT_EQ(general.status, 0);
-    EXPECT_NE(general.out.find("identify"), std::string::npos);
-    EXPECT_NE(general.out.find("--tcp ADDRESS[:PORT]"), std::string::npos);
-    const KaloRun command = Kalo({"identify", "--help"});
-    EXPECT_EQ(command.status, 0);
-    EXPECT_NE(command.out.find("Usage: kaloctl [CONNECTION] identify [OPTIONS]"), std::string::npos);
+    const KaloRun run = Kalo(GetParam().args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(FirstLine(run.err), GetParam().message);
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(run.opened);
+}
+
+const std::string kBauds = "2400, 4800, 9600, 19200, 38400, 57600, 115200";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kaloctl, KaloctlRefuses,
+    ::testing::Values(
+        Refusal{"NoCommand", {}, "kaloctl: no command given"},
+        Refusal{"UnknownCommand", {"frobnicate"}, "kaloctl: unknown command 'frobnicate'"},
+        Refusal{"ExtraOperand", {"identify", "extra"}, "kaloctl identify: unexpected argument 'extra'"},
+        Refusal{"UnknownOption", {"get-status", "--bogus"}, "kaloctl get-status: unknown option '--bogus'"},
+        Refusal{"MissingValue", {"identify", "--data-bits"}, "kaloctl: --data-bits needs a value: 7, 8"},
+        Refusal{"Parity", {"--parity", "sideways", "identify"},
+                "kaloctl: --parity takes none, odd, even, mark, space, not 'sideways'"},
+        Refusal{"StopBits", {"--stop-bits", "3", "identify"}, "kaloctl: --stop-bits takes 1, 1.5, 2, not '3'"},
+        Refusal{"DataBits", {"--data-bits", "9", "identify"}, "kaloctl: --data-bits takes 7, 8, not '9'"},
+        Refusal{"BaudNotInTheList", {"--baud", "123", "identify"}, "kaloctl: --baud takes " + kBauds + ", not '123'"},
+        Refusal{"BaudNegative", {"--baud", "-9600", "identify"}, "kaloctl: --baud takes " + kBauds + ", not '-9600'"},
+        Refusal{"BaudWrapped", {"--baud", "4294976896", "identify"},
+                "kaloctl: --baud takes " + kBauds + ", not '4294976896'"},
+        Refusal{"SerialNotInTheList", {"--serial", "COM15", "identify"},
+                "kaloctl: --serial takes COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9, \\\\.\\COM10, "
+                "\\\\.\\COM11, \\\\.\\COM12, \\\\.\\COM13, \\\\.\\COM14, not 'COM15'"},
+        Refusal{"SerialAndTcp", {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"},
+                "kaloctl: give only one of --serial, --tcp, --printer"},
+        Refusal{"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"},
+                "kaloctl: give only one of --serial, --tcp, --printer"},
+        Refusal{"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
+                "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
+        Refusal{"TcpPortZero", {"--tcp", "10.0.0.50:0", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '0'"},
+        Refusal{"TcpPortTooHigh", {"--tcp", "host:65536", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '65536'"},
+        Refusal{"TcpPortTrailingText", {"--tcp", "10.0.0.50:9100 x", "identify"},
+                "kaloctl: --tcp PORT takes 1-65535, not '9100 x'"},
+        Refusal{"PinTrailingText", {"set-status", "--pin", "6:2=on garbage"},
+                "kaloctl set-status: --pin STATE takes on, off, keep, not 'on garbage'"},
+        Refusal{"PinSwitchWrapped", {"set-status", "--pin", "4294967297:2=on"},
+                "kaloctl set-status: --pin SWITCH takes 1-6, 11, 12, not '4294967297'"},
+        Refusal{"PinNumberWrapped", {"set-status", "--pin", "6:4294967298=on"},
+                "kaloctl set-status: --pin PIN takes 1-8, not '4294967298'"},
+        Refusal{"PinSwitchSeven", {"set-status", "--pin", "7:1=on"},
+                "kaloctl set-status: --pin SWITCH takes 1-6, 11, 12, not '7'"},
+        Refusal{"PinZero", {"set-status", "--pin", "6:0=on"}, "kaloctl set-status: --pin PIN takes 1-8, not '0'"},
+        Refusal{"PinWithoutState", {"set-status", "--pin", "6:2"},
+                "kaloctl set-status: --pin takes SWITCH:PIN=STATE, not '6:2'"},
+        Refusal{"EntranceTimeLow", {"set-status", "--entrance-time", "5"},
+                "kaloctl set-status: --entrance-time 5: Enterance time should be from 6 to 255."},
+        Refusal{"EntranceTimeHigh", {"set-status", "--entrance-time", "256"},
+                "kaloctl set-status: --entrance-time 256: Enterance time should be from 6 to 255."},
+        Refusal{"EntranceTimeTrailingText", {"set-status", "--entrance-time", "30s"},
+                "kaloctl set-status: --entrance-time 30s: Enterance time should be from 6 to 255."},
+        Refusal{"EmulationSix", {"set-status", "--emulation", "6"},
+                "kaloctl set-status: --emulation takes 1, 2, 3, 4, 5, \"No Change\", \"Emulation 1 [Default]\", "
+                "\"Emulation 2\", \"Emulation 3\", \"Emulation 4\", \"Emulation 5\" (in any case, or a beginning only "
+                "one entry has), not '6'"},
+        Refusal{"PowerSave", {"set-status", "--power-save", "maybe"},
+                "kaloctl set-status: --power-save takes off, on, not 'maybe'"},
+        Refusal{"SaveNotEndingInSts", {"get-status", "--save", "backup.STS"},
+                "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not 'backup.STS'"},
+        Refusal{"SaveEmpty", {"get-status", "--save", ""},
+                "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not ''"},
+        Refusal{"LoadEmpty", {"set-status", "--load", ""}, "kaloctl set-status: --load takes a file name, not ''"},
+        Refusal{"ShowStsEmpty", {"show-sts", ""}, "kaloctl show-sts: FILE.sts is empty"},
+        Refusal{"ShowStsMissing", {"show-sts", "--json"}, "kaloctl show-sts: FILE.sts is missing"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
+{
+    const std::vector<std::string> connection = {
+        "--serial PORT", "--baud RATE", "--data-bits BITS", "--parity PARITY", "--stop-bits BITS",
+        "--flow FLOW", "--tcp ADDRESS[:PORT]", "--printer NAME", "(" + kBauds + "; default 9600)"};
+    const struct {
+        std::vector<std::string> args;
+        std::string usage;
+        std::vector<std::string> options;
+    } rows[] = {
+        {{"--help"}, "Usage: kaloctl [CONNECTION] COMMAND [OPTIONS]\n", {" show-sts decode"}},
+        {{"identify", "--help"}, "Usage: kaloctl [CONNECTION] identify\n", {}},
+        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", {"--json", "--save FILE"}},
+        {{"set-status", "--help"}, "Usage: kaloctl [CONNECTION] set-status [OPTIONS]\n",
+         {"--load FILE", "--code-page NAME", "--double-byte-font NAME", "--emulation NAME", "--print-speed NAME",
+          "--single-byte-font NAME", "--power-save MODE", "--entrance-time SECONDS", "--pin SWITCH:PIN=STATE",
+          "(6-255)", "(SWITCH 1-6, 11, 12; PIN 1-8; STATE on, off, keep)"}},
+        {{"show-sts", "--help"}, "Usage: kaloctl show-sts FILE.sts [OPTIONS]\n", {"--json"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.front());
+        const KaloRun run = Kalo(row.args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind(row.usage, 0), 0u) << run.out;
+        std::vector<std::string> wanted = row.options;
+        if (row.usage.find("[CONNECTION]") != std::string::npos)
+            wanted.insert(wanted.end(), connection.begin(), connection.end());
+        else
+            EXPECT_EQ(run.out.find("--serial"), std::string::npos);
+        for (const std::string& option : wanted)
+            EXPECT_NE(Flowing(run.out).find(option), std::string::npos) << option;
+    }
 }
 
 TEST(KaloctlProgram, IdentifiesTheVirtualPrinterEndToEnd)
@@ -206,23 +314,52 @@ TEST(Kaloctl, SetStatusChangesOnlyWhatIsNamed)
     EXPECT_EQ(printer.EntranceTime(), 50);         // kept from the printer
 }
 
-TEST(Kaloctl, SetStatusRefusals)
+TEST(Kaloctl, SetStatusFailuresExitOne)
 {
+    PrinterOptions outOfRange;
+    outOfRange.entranceTime = 0;
     const struct {
+        const char* name;
         std::vector<std::string> args;
-        int status;
+        PrinterOptions options;
         std::string err;
     } rows[] = {
-        {{"set-status", "--entrance-time", "5"}, 1, "Enterance time should be from 6 to 255.\n"},
-        {{"set-status", "--code-page", "PC86"}, 2, "kaloctl set-status: no single code page matches 'PC86'\n"},
-        {{"set-status", "--pin", "7:1=on"}, 2, "kaloctl set-status: --pin takes SWITCH:PIN=on|off|keep, e.g. 6:2=on\n"},
-        {{"set-status", "--load", "x.STS"}, 1, "Wrong format files loaded.\n"},
-        {{"set-status", "--double-byte-font", "KS5601"}, 1, "Fail to download Font!\n"},
-        {{"get-status", "--bogus"}, 2, "kaloctl get-status: bad argument '--bogus'\n"},
+        {"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
+        {"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n"},
+        // The printer's own entrance time is kept only when the printer takes it.
+        {"PrintersEntranceTime", {"set-status", "--power-save", "on"}, outOfRange,
+         "Enterance time should be from 6 to 255.\n"},
     };
     for (const auto& row : rows) {
-        const KaloRun run = Kalo(row.args);
-        EXPECT_EQ(run.status, row.status) << row.args[1];
-        EXPECT_EQ(run.err, row.err) << row.args[1];
+        SCOPED_TRACE(row.name);
+        const KaloRun run = Kalo(row.args, row.options);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, row.err);
     }
+}
+
+// A loaded double-byte choice goes out in switch 12 but starts no download,
+// as Set Status after a Load does in the window.
+TEST(Kaloctl, SetStatusLoadSendsNoFontImage)
+{
+    kalo::StatusRecord saved;
+    saved.switchPins[1][1] = kalo::PinOn;  // double-byte country
+    saved.switchPins[7][1] = kalo::PinOn;  // double-byte value 1
+    saved.doubleByteFontIndex = 2;         // "KS5601(Korean)"
+    const std::string path = ::testing::TempDir() + "kaloctl-korean.sts";
+    std::string error;
+    ASSERT_TRUE(kalo::StatusFile::Save(path, saved, error)) << error;
+
+    InProcessPlatform machine;
+    std::ostringstream out, err;
+    const auto file = kalo::platform::RegistryFile::FromText("");
+    const kalo::CRegistryKey registry({&file});
+    Kaloctl kaloctl;
+    EXPECT_EQ(kaloctl.Run({"set-status", "--load", path}, out, err, machine, g_spooler, registry), 0);
+    EXPECT_EQ(out.str(), "Success to set status of printer\n");
+    EXPECT_EQ(err.str(), "kaloctl set-status: " + path +
+                             " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was written from it, "
+                             "but the double-byte font image was not sent\n");
+    EXPECT_EQ(machine.Printer().SwitchBits(7), 0x01);
+    EXPECT_EQ(machine.Printer().SwitchBits(1) & 0x01, 0x01);
 }

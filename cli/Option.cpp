@@ -1,0 +1,126 @@
+#include "Option.h"
+
+#include <sstream>
+
+namespace kalo::cli {
+
+namespace {
+
+constexpr size_t kHelpColumn = 28;
+constexpr size_t kLineWidth = 79;
+
+int Find(const std::vector<const OptionInfo*>& table, const std::string& name)
+{
+    for (size_t row = 0; row < table.size(); ++row) {
+        if (name == table[row]->name)
+            return int(row);
+    }
+    return -1;
+}
+
+bool Take(const OptionInfo& option, const std::string& text, OptionValue& value, std::string& error)
+{
+    std::string refusal;
+    if (option.values.Take(text, value, refusal))
+        return true;
+    error = option.refusal ? std::string(option.name) + " " + text + ": " + option.refusal
+                           : std::string(option.name) + " " + refusal;
+    return false;
+}
+
+// Words filled into lines that begin at the help column.
+void Wrap(std::ostream& out, std::string line, const std::string& text)
+{
+    std::istringstream words(text);
+    std::string word;
+    bool first = true;
+    while (words >> word) {
+        if (!first && line.size() + 1 + word.size() > kLineWidth) {
+            out << line << '\n';
+            line = std::string(kHelpColumn, ' ');
+            first = true;
+        }
+        line += (first ? "" : " ") + word;
+        first = false;
+    }
+    out << line << '\n';
+}
+
+} // namespace
+
+std::string OptionInfo::Synopsis() const
+{
+    const std::string shape = values.GetKind() == OptionValues::Kind::Fields ? values.Pattern() : valueName;
+    return shape.empty() ? std::string(name) : std::string(name) + " " + shape;
+}
+
+bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::string>& args, OtherArguments others,
+                 const std::function<void(size_t row, const OptionValue& value)>& set, std::string& error)
+{
+    for (size_t row = 0; row < table.size(); ++row) {
+        OptionValue value;
+        if (table[row]->byDefault && Take(*table[row], table[row]->byDefault, value, error))
+            set(row, value);
+    }
+    std::vector<std::string> rest;
+    std::vector<std::string> alternatives;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const int row = Find(table, args[i]);
+        if (row < 0) {
+            if (others == OtherArguments::Operands && args[i].size() > 1 && args[i][0] == '-') {
+                error = "unknown option '" + args[i] + "'";
+                return false;
+            }
+            rest.push_back(args[i]);
+            continue;
+        }
+        const OptionInfo& option = *table[size_t(row)];
+        OptionValue value;
+        if (option.values.GetKind() != OptionValues::Kind::None) {
+            if (i + 1 >= args.size()) {
+                error = std::string(option.name) + " needs a value: " + option.values.Describe();
+                return false;
+            }
+            if (!Take(option, args[++i], value, error))
+                return false;
+        }
+        if (option.alternative) {
+            alternatives.push_back(option.name);
+            if (alternatives.size() > 1 && alternatives.front() != alternatives.back()) {
+                error = "give only one of " + Alternatives(table);
+                return false;
+            }
+        }
+        set(size_t(row), value);
+    }
+    args = std::move(rest);
+    return true;
+}
+
+std::string Alternatives(const std::vector<const OptionInfo*>& table)
+{
+    std::string names;
+    for (const OptionInfo* option : table)
+        names += option->alternative ? (names.empty() ? "" : ", ") + std::string(option->name) : "";
+    return names;
+}
+
+void PrintOptions(std::ostream& out, const std::vector<const OptionInfo*>& table)
+{
+    for (const OptionInfo* option : table) {
+        std::string line = "  " + option->Synopsis();
+        if (line.size() + 1 > kHelpColumn) {
+            out << line << '\n';
+            line.clear();
+        }
+        line.resize(kHelpColumn, ' ');
+        std::string text = option->help;
+        const std::string values = option->values.Describe();
+        const std::string byDefault = option->byDefault ? std::string("default ") + option->byDefault : "";
+        if (!values.empty() || !byDefault.empty())
+            text += " (" + values + (values.empty() || byDefault.empty() ? "" : "; ") + byDefault + ")";
+        Wrap(out, line, text);
+    }
+}
+
+} // namespace kalo::cli
