@@ -4,6 +4,7 @@
 #include "StatusReport.h"
 #include "app/SelfTest.h"
 #include "platform/Terminal.h"
+#include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
 #include "status/StatusExchange.h"
 #include "status/StatusFile.h"
@@ -64,6 +65,16 @@ int SlotOf(int64_t switchNumber)
     return -1;
 }
 
+// A write cut short is told with the counts of the whole command: the port's
+// tally is never reset here, so they run from the identification on.
+int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperation operation)
+{
+    if (WentOutWhole(port))
+        return kExitOk;
+    context.err << StoppedWriteMessage(operation, port.Tally()) << '\n';
+    return kExitFailed;
+}
+
 // A command without arguments of its own that does one thing with the printer.
 int OnPrinter(CommandContext& context, const std::function<int(PrinterSession&)>& action)
 {
@@ -73,6 +84,7 @@ int OnPrinter(CommandContext& context, const std::function<int(PrinterSession&)>
 
 struct GetStatusRequest {
     bool json = false;
+    bool partial = false;
     std::string save;
 };
 
@@ -84,6 +96,11 @@ const OptionTable<GetStatusRequest>& GetStatusTable()
         {{"--save", "FILE", "also save it as a status file",
           OptionValues::Text("a file name ending in \"sts\", as Load takes", StatusFile::HasStatusExtension)},
          [](GetStatusRequest& r, const OptionValue& v) { r.save = v.text; }},
+        {{"--partial", "",
+          "when a reply is missing, print the JSON and save the file all the same, listing what is missing "
+          "(the exit status stays 1)",
+          OptionValues::None()},
+         [](GetStatusRequest& r, const OptionValue&) { r.partial = true; }},
     };
     return table;
 }
@@ -163,7 +180,9 @@ const OptionTable<ShowStsRequest>& ShowStsTable()
 const char* GetStatusCommand::Description() const
 {
     return "Checks the printer, reads its eight memory switches and power-save settings,\n"
-           "and prints every pin with its label and the settings by their list texts.\n";
+           "and prints every pin with its label and the settings by their list texts.\n"
+           "When a reply does not come whole, standard error names it, its pins read\n"
+           "\"No Change\", and the exit status is 1.\n";
 }
 
 std::vector<const OptionInfo*> GetStatusCommand::Options() const
@@ -182,17 +201,29 @@ int GetStatusCommand::Execute(CommandContext& context)
     Exchange run(context, *session);
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
-    run.exchange.ReadStatus();
-    if (request.json)
-        PrintStatusJson(context.out, run.record, &run.facts, kAllSlots);
-    else
-        PrintStatusText(context.out, run.record, &run.facts, kAllSlots);
+    const StatusReadReport report = run.exchange.ReadStatus();
+    // The rows of a missing reply read "No Change": a technician reading them
+    // sees the warning beside them, but a backup or a script's input made of
+    // them would pass for the printer's status, so those wait for --partial.
+    const bool whole = report.Complete() || request.partial;
+    if (!request.json)
+        PrintStatusText(context.out, run.record, &run.facts, kAllSlots, &report);
+    else if (whole)
+        PrintStatusJson(context.out, run.record, &run.facts, kAllSlots, &report);
+    if (!report.Complete()) {
+        context.err << NoAnswerMessage(report) << '\n';
+        std::string withheld = whole || request.save.empty() ? "" : request.save + " not saved";
+        if (!whole && request.json)
+            withheld += withheld.empty() ? "no JSON printed" : ", no JSON printed";
+        if (!withheld.empty())
+            context.err << "kaloctl get-status: " << withheld << " (--partial gives what did come)\n";
+    }
     std::string error;
-    if (!request.save.empty() && !StatusFile::Save(request.save, run.record, error)) {
+    if (!request.save.empty() && whole && !StatusFile::Save(request.save, run.record, error)) {
         context.err << error << '\n';
         return kExitFailed;
     }
-    return kExitOk;
+    return report.Complete() ? kExitOk : kExitFailed;
 }
 
 const char* SetStatusCommand::Description() const
@@ -244,8 +275,13 @@ int SetStatusCommand::Execute(CommandContext& context)
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
     if (!request.powerSave || !request.entranceTime) {
-        // The power-save write always goes out: what is not named keeps the printer's value.
-        run.exchange.ReadPowerSave();
+        // The power-save write always goes out: what is not named keeps the
+        // printer's value, so without an answer there is nothing to keep.
+        if (!run.exchange.ReadPowerSave().Complete()) {
+            context.err << "kaloctl set-status: the printer did not answer for power save, so its mode and entrance "
+                           "time are not known; nothing was written (--power-save and --entrance-time name both)\n";
+            return kExitFailed;
+        }
     }
     if (request.powerSave)
         run.facts.powerSaveMode = *request.powerSave;
@@ -256,6 +292,10 @@ int SetStatusCommand::Execute(CommandContext& context)
         return kExitFailed;
     }
     run.exchange.WriteStatus();
+    // A font download after a status the printer may not hold would only add
+    // to the doubt: a stopped write ends here, as in the window.
+    if (const int outcome = WriteOutcome(context, session->Port(), WriteOperation::SetStatus); outcome != kExitOk)
+        return outcome;
     const int choice = form.doubleByteFontChoice;
     if (choice >= 2 && choice <= 6) {
         context.out << "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, "
@@ -284,7 +324,9 @@ int PrintStatusCommand::Execute(CommandContext& context)
         return kExitUsage;
     return OnPrinter(context, [&context](PrinterSession& session) {
         Exchange run(context, session);
-        return run.exchange.PrintStatus() ? kExitOk : kExitFailed;
+        if (!run.exchange.PrintStatus())
+            return int(kExitFailed); // the failed check has told why
+        return WriteOutcome(context, session.Port(), WriteOperation::PrintStatus);
     });
 }
 
@@ -300,7 +342,7 @@ int PrintCodepageCommand::Execute(CommandContext& context)
     return OnPrinter(context, [&context](PrinterSession& session) {
         Exchange run(context, session);
         run.exchange.PrintCodepage();
-        return kExitOk;
+        return WriteOutcome(context, session.Port(), WriteOperation::PrintCodepage);
     });
 }
 
@@ -315,7 +357,7 @@ int SelfTestCommand::Execute(CommandContext& context)
         return kExitUsage;
     return OnPrinter(context, [&context](PrinterSession& session) {
         RunSelfTest(session.Port(), context.platform.GetClock());
-        return int(kExitOk);
+        return WriteOutcome(context, session.Port(), WriteOperation::SelfTest);
     });
 }
 

@@ -76,10 +76,15 @@ std::string Json(const std::string& text)
     return out + "\"";
 }
 
+bool PowerSaveUnknown(const StatusReadReport* report)
+{
+    return report && report->powerSaveMissing;
+}
+
 } // namespace
 
 void PrintStatusText(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
-                     const std::vector<int>& slots)
+                     const std::vector<int>& slots, const StatusReadReport* report)
 {
     if (facts) {
         out << "Printer Model : " << facts->modelName << '\n'
@@ -95,7 +100,9 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
     }
     for (const auto& [name, value] : Settings(record, slots))
         out << name << ": " << value << '\n';
-    if (facts) {
+    if (facts && PowerSaveUnknown(report)) {
+        out << "Power save: no answer\nEntrance time: no answer\n";
+    } else if (facts) {
         out << "Power save: " << (facts->powerSaveMode == 0 ? "Disable" : "Enable") << '\n'
             << "Entrance time: " << facts->entranceTime << " s\n";
     } else {
@@ -104,15 +111,27 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
 }
 
 void PrintStatusJson(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
-                     const std::vector<int>& slots)
+                     const std::vector<int>& slots, const StatusReadReport* report)
 {
     out << "{\n";
     if (facts) {
+        const bool unknown = PowerSaveUnknown(report);
         out << "  \"model\": " << Json(facts->modelName) << ",\n"
             << "  \"firmware\": " << Json(facts->firmwareVersion) << ",\n"
             << "  \"language\": " << Json(facts->language) << ",\n"
-            << "  \"powerSave\": " << (facts->powerSaveMode == 0 ? "false" : "true") << ",\n"
-            << "  \"entranceTime\": " << facts->entranceTime << ",\n";
+            << "  \"powerSave\": " << (unknown ? "null" : facts->powerSaveMode == 0 ? "false" : "true") << ",\n"
+            << "  \"entranceTime\": " << (unknown ? "null" : std::to_string(facts->entranceTime)) << ",\n";
+    }
+    if (report) {
+        out << "  \"missing\": [";
+        const char* separator = "";
+        for (const int number : report->missingSwitches) {
+            out << separator << number;
+            separator = ", ";
+        }
+        if (report->powerSaveMissing)
+            out << separator << "\"powerSave\"";
+        out << "],\n";
     }
     out << "  \"switches\": {";
     for (size_t i = 0; i < slots.size(); ++i) {
