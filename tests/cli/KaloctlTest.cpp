@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"LoadEmpty", {"set-status", "--load", ""}, "kaloctl set-status: --load takes a file name, not ''"},
         Refusal{"ShowStsEmpty", {"show-sts", ""}, "kaloctl show-sts: FILE.sts is empty"},
         Refusal{"ShowStsMissing", {"show-sts", "--json"}, "kaloctl show-sts: FILE.sts is missing"}),
-    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
 
 TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
 {
@@ -220,7 +220,7 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
     } rows[] = {
         {{"--help"}, "Usage: kaloctl [CONNECTION] COMMAND [OPTIONS]\n", {" show-sts decode"}},
         {{"identify", "--help"}, "Usage: kaloctl [CONNECTION] identify\n", {}},
-        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", {"--json", "--save FILE"}},
+        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", {"--json", "--save FILE", "--partial"}},
         {{"set-status", "--help"}, "Usage: kaloctl [CONNECTION] set-status [OPTIONS]\n",
          {"--load FILE", "--code-page NAME", "--double-byte-font NAME", "--emulation NAME", "--print-speed NAME",
           "--single-byte-font NAME", "--power-save MODE", "--entrance-time SECONDS", "--pin SWITCH:PIN=STATE",
@@ -362,4 +362,133 @@ TEST(Kaloctl, SetStatusLoadSendsNoFontImage)
                              "but the double-byte font image was not sent\n");
     EXPECT_EQ(machine.Printer().SwitchBits(7), 0x01);
     EXPECT_EQ(machine.Printer().SwitchBits(1) & 0x01, 0x01);
+}
+
+// Bytes a command sends before its own: the identification (17), then the
+// first printer check of a status command (20).
+constexpr int64_t kIdentifyBytes = 17;
+constexpr int64_t kFirstSwitchQuery = kIdentifyBytes + 20;
+
+struct HangUp {
+    const char* name;
+    bool tcp;
+    int64_t closeAfter;
+    std::vector<std::string> command; // FILE stands for a status file of the row's own
+    std::string err;                  // all of standard error, FILE as above
+    std::string out;                  // what standard output holds; empty for nothing
+    bool saved;
+};
+
+void PrintTo(const HangUp& row, std::ostream* out)
+{
+    *out << ::testing::PrintToString(row.command) << " close-after=" << row.closeAfter;
+}
+
+std::string WithPath(std::string text, const std::string& path)
+{
+    for (size_t at; (at = text.find("FILE")) != std::string::npos;)
+        text.replace(at, 4, path);
+    return text;
+}
+
+class KaloctlPrinterHangsUp : public ::testing::TestWithParam<HangUp> {};
+
+// A reply that did not come or a write cut short is a failure: exit 1, the
+// reason on standard error, and no backup made of "No Change" rows unless
+// --partial asks for one.
+TEST_P(KaloctlPrinterHangsUp, ExitsOneAndSaysWhat)
+{
+    const HangUp& row = GetParam();
+    const std::string path = ::testing::TempDir() + "kaloctl-" + row.name + ".sts";
+    std::remove(path.c_str());
+    std::vector<std::string> args = {row.tcp ? "--tcp" : "--serial", row.tcp ? "10.0.0.50" : "COM1"};
+    for (const std::string& arg : row.command)
+        args.push_back(WithPath(arg, path));
+    PrinterOptions options;
+    for (uint8_t& bits : options.switches)
+        bits = 0x81; // pins 1 and 8 on
+    options.powerSave = true;
+    options.closeAfter = row.closeAfter;
+    const KaloRun run = Kalo(args, options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, WithPath(row.err, path));
+    if (row.out.empty()) {
+        EXPECT_EQ(run.out, "");
+    } else {
+        EXPECT_NE(Flowing(run.out).find(row.out), std::string::npos) << run.out;
+    }
+    kalo::StatusRecord saved;
+    std::string error;
+    EXPECT_EQ(kalo::StatusFile::Load(path, saved, error), row.saved) << error;
+    if (row.saved) { // switch 1 was read, switch 11 was not
+        EXPECT_EQ(saved.switchPins[0][8], kalo::PinOn);
+        EXPECT_EQ(saved.switchPins[6][8], kalo::PinNoChange);
+    }
+}
+
+const std::string kNoAnswer = "The printer did not answer for: ";
+const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
+const std::string kSetStatusStopped = " of 187 bytes: the printer may not hold the new status. Check the printer and "
+                                      "press Set Status again.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kaloctl, KaloctlPrinterHangsUp,
+    ::testing::Values(
+        HangUp{"GetStatusInsideSwitch5", false, 70, {"get-status", "--save", "FILE"},
+               kNoAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" +
+                   kNoChange + "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
+               "Entrance time: no answer", false},
+        HangUp{"GetStatusAfterSwitch2", true, kFirstSwitchQuery + 2 * 7, {"get-status", "--json", "--save", "FILE"},
+               kNoAnswer +
+                   "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory "
+                   "switch 12, power save" +
+                   kNoChange + "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n",
+               "", false},
+        HangUp{"GetStatusPartial", false, kFirstSwitchQuery + 6 * 7 + 3, {"get-status", "--json", "--partial", "--save", "FILE"},
+               kNoAnswer + "memory switch 11, memory switch 12, power save" + kNoChange,
+               "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
+        HangUp{"GetStatusPartialOnlyPowerSave", true, kFirstSwitchQuery + 8 * 7 + 2, {"get-status", "--json", "--partial"},
+               kNoAnswer + "power save" + kNoChange, "\"missing\": [\"powerSave\"],", false},
+        // set-status reads the power save first (4 bytes), then writes 146.
+        HangUp{"SetStatusSerial", false, 60, {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time", "99"},
+               "Set Status stopped after 60" + kSetStatusStopped, "", false},
+        // A socket's send fails whole: the 15 bytes of switch 1 do not count.
+        HangUp{"SetStatusNetwork", true, 60, {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time", "99"},
+               "Set Status stopped after 49" + kSetStatusStopped, "", false},
+        // A stopped write starts no font download.
+        HangUp{"SetStatusBeforeSelectPrinter", false, 187 - 3,
+               {"set-status", "--double-byte-font", "KS5601", "--entrance-time", "99"},
+               "Set Status stopped after 184" + kSetStatusStopped, "", false},
+        HangUp{"SetStatusWithoutPowerSave", true, kFirstSwitchQuery + 2, {"set-status", "--emulation", "2"},
+               "kaloctl set-status: the printer did not answer for power save, so its mode and entrance time are not "
+               "known; nothing was written (--power-save and --entrance-time name both)\n",
+               "", false},
+        HangUp{"PrintStatus", false, kFirstSwitchQuery + 2, {"print-status"},
+               "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
+               "printer and press Print Status again.\n",
+               "", false},
+        HangUp{"PrintCodepage", true, kIdentifyBytes + 2, {"print-codepage"},
+               "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check the "
+               "printer and press Print Codepage again.\n",
+               "", false},
+        HangUp{"SelfTest", false, kIdentifyBytes + 3, {"self-test"},
+               "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
+               "and press Self Test again.\n",
+               "", false}),
+    [](const ::testing::TestParamInfo<HangUp>& named) { return std::string(named.param.name); });
+
+// The case as a technician meets it: a network printer that hangs up half way.
+TEST(KaloctlProgram, GetStatusFromAPrinterThatHangsUpSavesNothing)
+{
+    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--fault", "close-after=70", "--paper", "/dev/null"});
+    const std::string path = ::testing::TempDir() + "kaloctl-program-cut.sts";
+    std::remove(path.c_str());
+    const auto run = kalo::test::RunProgram(
+        KALO_KALOCTL_PATH,
+        {"--tcp", printer.tcpAddress + ":" + std::to_string(printer.tcpPort), "get-status", "--save", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind(kNoAnswer + "memory switch 5,", 0), 0u) << run.err;
+    kalo::StatusRecord saved;
+    std::string error;
+    EXPECT_FALSE(kalo::StatusFile::Load(path, saved, error));
 }
