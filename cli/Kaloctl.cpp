@@ -38,7 +38,8 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     out << '\n';
     PrintConnectionOptions(out);
     out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
-        << "Exit status: 0 done, 1 the printer refused or the port failed, 2 usage error.\n";
+        << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
+           "or a write was cut short; 2 usage error.\n";
 }
 
 int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
