@@ -6,7 +6,7 @@
 #include "QtFileDialogs.h"
 #include "QtMessageBoxes.h"
 #include "platform/PosixPlatform.h"
-#include "platform/RegistryFile.h"
+#include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
 #include <QSocketNotifier>
@@ -79,7 +79,8 @@ bool CConfigApp::InitInstance()
     PaintingClock clock;
     kalo::platform::PosixPlatform platform(messages, kalo::platform::PortMap(), &clock);
     kalo::platform::CupsSpooler spooler;
-    const kalo::platform::RegistryFile file = kalo::platform::RegistryFile::FromPath(kalo::RegistryFilePath());
+    // Read only when the program was started for a printer.
+    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath);
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
 

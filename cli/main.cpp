@@ -3,7 +3,7 @@
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
 #include "platform/PosixPlatform.h"
-#include "platform/RegistryFile.h"
+#include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
 #include <csignal>
@@ -15,7 +15,8 @@ int main(int argc, char** argv)
     kalo::platform::ConsoleMessageSink messages(std::cerr);
     kalo::platform::PosixPlatform platform(messages);
     kalo::platform::CupsSpooler spooler;
-    const auto file = kalo::platform::RegistryFile::FromPath(kalo::RegistryFilePath());
+    // Read only when a command names a printer to preselect.
+    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath);
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
     kalo::cli::Kaloctl kaloctl;
