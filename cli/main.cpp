@@ -3,15 +3,15 @@
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
 #include "platform/PosixPlatform.h"
+#include "platform/Signals.h"
 #include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
-#include <csignal>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    signal(SIGPIPE, SIG_IGN);
+    kalo::platform::IgnoreBrokenPipes();
     kalo::platform::ConsoleMessageSink messages(std::cerr);
     kalo::platform::PosixPlatform platform(messages);
     kalo::platform::CupsSpooler spooler;
