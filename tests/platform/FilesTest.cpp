@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -226,4 +227,31 @@ TEST(ReadFile, ReadsRegularFilesOnlyAndNeverWaits)
         EXPECT_EQ(bytes.size(), row.size);
         EXPECT_NE(error.find(row.reason), std::string::npos) << error;
     }
+}
+
+TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)
+{
+    // A file of root's that anyone may write, saved by nobody: the new file
+    // would be nobody's, so the save is refused and the old file stays.
+    const Folder folder;
+    chmod(folder.path.c_str(), 0777);
+    const std::string path = folder / "shared.sts";
+    Write(path, "old");
+    chmod(path.c_str(), 0666);
+    ASSERT_EQ(getuid(), 0u) << "the tests run as root";
+    const pid_t child = fork();
+    if (child == 0) {
+        std::string error;
+        const bool dropped = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        const bool refused = !Save(path, error) && error.find("owner cannot be kept") != std::string::npos;
+        _exit(dropped && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u);
+    EXPECT_EQ(Contents(path), "old");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"shared.sts"});
 }
