@@ -34,8 +34,9 @@ SerialSettings ReadSerialSettingsText(const std::string& settings)
 {
     SerialSettings read;
     const size_t comma = settings.find(',');
-    // The leading decimal number, as atoi reads it.
-    read.baudRate = comma == std::string::npos ? 0 : int32_t(std::strtol(settings.substr(0, comma).c_str(), nullptr, 10));
+    // The leading decimal number of the baud field, as atoi reads it.
+    const std::string baud = comma == std::string::npos ? std::string() : settings.substr(0, comma);
+    read.baudRate = int32_t(std::strtol(baud.c_str(), nullptr, 10));
     const std::string r = comma == std::string::npos ? settings : settings.substr(comma + 1);
     // r[i] for i == size() reads as the end of r ('\0'); further on, the test is not made.
     auto at = [&r](size_t i) { return r[i]; };
