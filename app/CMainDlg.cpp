@@ -181,7 +181,7 @@ void CMainDlg::OnSelfTest()
 
 void CMainDlg::OnRunManager()
 {
-    m_statusDlg = new CStatusDlg(m_services.platform, m_services.fileDialogs, &m_port, int(m_form.interfaceKind));
+    m_statusDlg = new CStatusDlg(m_services.platform, m_services.fileDialogs, &m_port, m_form.interfaceKind);
     const int result = m_statusDlg->exec();
     delete m_statusDlg;
     m_statusDlg = nullptr;
