@@ -6,27 +6,11 @@
 #include "QtFileDialogs.h"
 #include "QtMessageBoxes.h"
 #include "platform/PosixPlatform.h"
-#include "platform/RegistryFile.h"
+#include "platform/Signals.h"
+#include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
 #include <QSocketNotifier>
-
-#include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int g_signalWriteFd = -1;
-
-void OnTerminationSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(g_signalWriteFd, &byte, 1);
-}
-
-} // namespace
 
 CConfigApp::CConfigApp(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -48,25 +32,16 @@ std::string CConfigApp::TargetPrinter(int argc, char** argv)
 
 void CConfigApp::WatchTerminationSignals()
 {
-    int fds[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0)
+    const int fd = kalo::platform::NoticeTerminationSignals();
+    if (fd < 0)
         return;
-    g_signalWriteFd = fds[0];
-    auto* notifier = new QSocketNotifier(fds[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [fd = fds[1]] {
-        char drained[16];
-        while (read(fd, drained, sizeof drained) > 0) {
-        }
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [fd] {
+        kalo::platform::DrainTerminationNotices(fd);
         // Close the windows from the innermost out; each run ends as if cancelled.
         while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             dialog->reject();
     });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
 }
 
 bool CConfigApp::InitInstance()
@@ -79,7 +54,8 @@ bool CConfigApp::InitInstance()
     PaintingClock clock;
     kalo::platform::PosixPlatform platform(messages, kalo::platform::PortMap(), &clock);
     kalo::platform::CupsSpooler spooler;
-    const kalo::platform::RegistryFile file = kalo::platform::RegistryFile::FromPath(kalo::RegistryFilePath());
+    // Read only when the program was started for a printer.
+    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath);
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
 

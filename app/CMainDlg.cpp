@@ -105,10 +105,11 @@ void CMainDlg::ControlsToForm()
                  {m_ui->comboStopBits, m_form.stopBitsList}, {m_ui->comboFlowControl, m_form.flowList}};
     for (const auto& entry : lists)
         entry.list.selected = SelectedPosition(entry.combo);
-    m_form.interfaceRadio = m_ui->radioParallel->isChecked() ? 1
-        : m_ui->radioUsb->isChecked()                        ? 2
-        : m_ui->radioEthernet->isChecked()                   ? 3
-                                                             : 0;
+    const PortKind checked = m_ui->radioParallel->isChecked() ? PortKind::Parallel
+        : m_ui->radioUsb->isChecked()                         ? PortKind::Usb
+        : m_ui->radioEthernet->isChecked()                    ? PortKind::Ethernet
+                                                              : PortKind::Serial;
+    m_form.interfaceRadio = int(checked);
     m_form.tcpPortText = m_ui->editTcpPort->text().trimmed().toStdString();
     m_ui->ipAddress->GetAddress(m_form.ipFields);
 }
@@ -153,7 +154,7 @@ void CMainDlg::OnCheckCommunication()
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const IdentifyResult result =
-        ConnectPrinter(m_port, settings, PortKind(m_form.interfaceKind), m_services.platform.GetClock());
+        ConnectPrinter(m_port, settings, m_form.interfaceKind, m_services.platform.GetClock());
     QApplication::restoreOverrideCursor();
 
     m_connected = result.Connected();

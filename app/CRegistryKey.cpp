@@ -1,8 +1,9 @@
 #include "CRegistryKey.h"
 
+#include "platform/Files.h"
+
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace kalo {
 
@@ -54,7 +55,7 @@ std::string RegistryFilePath()
         candidates.push_back(std::string(home) + "/.config/kalo/registry.reg");
     candidates.push_back("/etc/kalo/registry.reg");
     for (const std::string& path : candidates) {
-        if (access(path.c_str(), R_OK) == 0)
+        if (platform::IsReadable(path))
             return path;
     }
     return "";

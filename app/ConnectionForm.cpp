@@ -1,35 +1,22 @@
 #include "ConnectionForm.h"
 
+#include "RegistryKeyPaths.h"
+#include "SerialSettingsText.h"
+#include "platform/Text.h"
 #include "port/ModelTable.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace kalo {
 
+using platform::StartsWith;
+using platform::StartsWithNoCase;
+
 namespace {
 
-const char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-const char kPortsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-const char kTcpPortsKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
 const char kNoUsbPrinter[] = "Printer is not connected by USB.\nPlease, turn on the printer!!";
-
-bool StartsWith(const std::string& text, const char* prefix)
-{
-    return text.rfind(prefix, 0) == 0;
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
 
 // The leading decimal number of text, 0 when there is none (as atoi reads it).
 int32_t Decimal(const std::string& text)
@@ -74,7 +61,7 @@ ConnectionForm::ConnectionForm()
 void ConnectionForm::UpdateData(bool saveAndValidate)
 {
     if (saveAndValidate) {
-        interfaceKind = interfaceRadio;
+        interfaceKind = PortKind(interfaceRadio);
         // Anything but a whole number counts as no port, which the port
         // factory refuses ("Port Configuration Set Error!").
         char* end = nullptr;
@@ -82,7 +69,7 @@ void ConnectionForm::UpdateData(bool saveAndValidate)
         const bool whole = !tcpPortText.empty() && *end == '\0' && value >= 0 && value <= 0x7FFFFFFF;
         tcpPort = whole ? int32_t(value) : 0;
     } else {
-        interfaceRadio = interfaceKind;
+        interfaceRadio = int(interfaceKind);
         tcpPortText = std::to_string(tcpPort);
     }
 }
@@ -97,8 +84,8 @@ std::string ConnectionForm::IpAddressText() const
 void ConnectionForm::InitDialog(const CRegistryKey& registry)
 {
     std::sscanf(kDefaultAddress, "%d.%d.%d.%d", &ipFields[0], &ipFields[1], &ipFields[2], &ipFields[3]);
-    tcpPort = 9100;
-    FillPortList(0);
+    tcpPort = kDefaultTcpPort;
+    FillPortList(PortKind::Serial);
     portList.Select(0);
     baudList.Select(2);
     dataBitsList.Select(0);
@@ -109,7 +96,7 @@ void ConnectionForm::InitDialog(const CRegistryKey& registry)
         Preselect(registry);
 }
 
-void ConnectionForm::FillPortList(int kind)
+void ConnectionForm::FillPortList(PortKind kind)
 {
     portList.items.clear();
     portList.selected = -1;
@@ -117,36 +104,36 @@ void ConnectionForm::FillPortList(int kind)
     ipEnabled = tcpPortEnabled = false;
 
     switch (kind) {
-    case 1:
+    case PortKind::Parallel:
         portList.items = kParallelPorts;
         portList.enabled = true;
         break;
-    case 0:
+    case PortKind::Serial:
         portList.items = kSerialPorts;
         baudList.items = kBaudRates;
         baudList.Select(3);
         baudList.enabled = dataBitsList.enabled = parityList.enabled = stopBitsList.enabled = flowList.enabled = true;
         portList.enabled = true;
         break;
-    case 3:
+    case PortKind::Ethernet:
         portList.enabled = false;
         ipEnabled = tcpPortEnabled = true;
         if (portName.empty()) {
             std::sscanf(kDefaultAddress, "%d.%d.%d.%d", &ipFields[0], &ipFields[1], &ipFields[2], &ipFields[3]);
             portName = kDefaultAddress;
-            tcpPort = 9100;
+            tcpPort = kDefaultTcpPort;
         }
-        interfaceKind = 3;
+        interfaceKind = PortKind::Ethernet;
         UpdateData(false);
         break;
-    case 2: {
+    case PortKind::Usb: {
         if (enumerateUsb)
             portList.items = enumerateUsb();
         if (portList.items.empty()) {
             if (messages)
                 messages->Show(kNoUsbPrinter, "Information", platform::MessageIcon::Information);
-            interfaceKind = 0;
-            FillPortList(0);
+            interfaceKind = PortKind::Serial;
+            FillPortList(PortKind::Serial);
             baudList.Select(2);
             dataBitsList.Select(0);
             parityList.Select(0);
@@ -158,15 +145,13 @@ void ConnectionForm::FillPortList(int kind)
         UpdateData(false);
         return;
     }
-    default:
-        break;
     }
 
     if (targetPrinter.empty())
         return;
     // Started for one printer: whatever the members hold is chosen again.
     switch (interfaceKind) {
-    case 0:
+    case PortKind::Serial:
         portList.SelectBeginningWith(portName);
         baudList.SelectBeginningWith(std::to_string(baudRate));
         dataBitsList.Select(dataBits == 8 ? 0 : 1);
@@ -174,13 +159,13 @@ void ConnectionForm::FillPortList(int kind)
         stopBitsList.Select(stopBits);
         flowList.Select(flowControl);
         break;
-    case 1:
+    case PortKind::Parallel:
         portList.SelectBeginningWith(portName);
         break;
-    case 2:
+    case PortKind::Usb:
         portList.Select(0);
         break;
-    case 3: {
+    case PortKind::Ethernet: {
         size_t dots[3];
         size_t from = 0;
         for (size_t& dot : dots) {
@@ -195,11 +180,8 @@ void ConnectionForm::FillPortList(int kind)
         ipFields[3] = Decimal(portName.substr(dots[2] + 1));
         for (int& field : ipFields)
             field = field < 0 ? 0 : field > 255 ? 255 : field;
-        tcpPort = baudRate;
         break;
     }
-    default:
-        break;
     }
 }
 
@@ -220,60 +202,26 @@ void ConnectionForm::ReadWindowsPortSettings(const CRegistryKey& registry)
 {
     registry.ReadText(registryKey, "Port", portName);
     if (StartsWith(portName, "COM")) {
-        interfaceKind = 0;
-        std::string settings;
-        registry.ReadText(kPortsKey, portName, settings);
-        const size_t comma = settings.find(',');
-        baudRate = Decimal(comma == std::string::npos ? std::string() : settings.substr(0, comma));
-        const std::string r = comma == std::string::npos ? settings : settings.substr(comma + 1);
+        interfaceKind = PortKind::Serial;
+        std::string text;
+        registry.ReadText(kPortsKey, portName, text);
+        const SerialSettings settings = ReadSerialSettingsText(text);
+        baudRate = settings.baudRate;
+        parity = settings.parity.value_or(parity);
+        dataBits = settings.dataBits.value_or(dataBits);
+        stopBits = settings.stopBits.value_or(stopBits);
+        flowControl = settings.flowControl.value_or(flowControl);
         portName.pop_back();
-        // R[i] for i == size() reads as the end of R ('\0'); further on, the test is not made.
-        auto at = [&r](size_t i) { return r[i]; };
-        if (!r.empty()) {
-            switch (at(0)) {
-            case 'n': parity = 0; break;
-            case 'o': parity = 1; break;
-            case 'e': parity = 2; break;
-            case 'm': parity = 3; break;
-            case 's': parity = 4; break;
-            default: break;
-            }
-        }
-        if (r.size() > 2 && std::isdigit(static_cast<unsigned char>(at(2))))
-            dataBits = at(2) - '0';
-        if (r.size() > 4) {
-            if (at(4) == '1' && (at(5) == ',' || at(5) == '\0'))
-                stopBits = 0;
-            else if (at(4) == '1' && at(5) == '.')
-                stopBits = 1;
-            else if (at(4) == '2')
-                stopBits = 2;
-        }
-        if (r.size() >= 5) {
-            const char flowAt = r.size() > 5 ? at(5) : '\0';
-            if (flowAt == ',') {
-                if (r.size() > 6 && at(6) == 'x')
-                    flowControl = 1;
-                else if (r.size() > 6 && at(6) == 'p')
-                    flowControl = 0;
-            } else if (flowAt == '.') {
-                if (r.size() > 8 && at(8) == 'x')
-                    flowControl = 1;
-                else if (r.size() > 8 && at(8) == 'p')
-                    flowControl = 0;
-            } else {
-                flowControl = 2;
-            }
-        }
     } else if (StartsWith(portName, "LPT")) {
-        interfaceKind = 1;
+        interfaceKind = PortKind::Parallel;
         portName.pop_back();
     } else if (StartsWith(portName, "USB")) {
-        interfaceKind = 2;
+        interfaceKind = PortKind::Usb;
     } else if (StartsWith(portName, "IP")) {
-        interfaceKind = 3;
-        registry.ReadNumber(kTcpPortsKey + portName, "PortNumber", baudRate);
+        interfaceKind = PortKind::Ethernet;
+        const std::string portKey = kTcpPortsKey + portName;
         portName.erase(0, 3);
+        ReadPresetTcpPort(registry, portKey, "PortNumber");
     } else {
         return;
     }
@@ -285,23 +233,23 @@ void ConnectionForm::ReadCustomPortSettings(const CRegistryKey& registry)
 {
     registry.ReadText(registryKey, "Port", portName);
     if (StartsWith(portName, "COM")) {
-        interfaceKind = 0;
+        interfaceKind = PortKind::Serial;
+        registry.ReadNumber(registryKey, "BaudRate", baudRate);
     } else if (StartsWith(portName, "LPT")) {
-        interfaceKind = 1;
+        interfaceKind = PortKind::Parallel;
     } else if (StartsWith(portName, "USB")) {
-        interfaceKind = 2;
+        interfaceKind = PortKind::Usb;
         std::string device;
         registry.ReadText(registryKey, "UsbdeviceName", device);
         portName += device;
     } else if (StartsWith(portName, "NET")) {
-        interfaceKind = 3;
+        interfaceKind = PortKind::Ethernet;
         portName.clear();
         registry.ReadText(registryKey, "TcpIp", portName);
-        registry.ReadNumber(registryKey, "TcpPort", baudRate);
+        ReadPresetTcpPort(registry, registryKey, "TcpPort");
     } else {
         return;
     }
-    registry.ReadNumber(registryKey, interfaceKind == 0 ? "BaudRate" : "TcpPort", baudRate);
     registry.ReadNumber(registryKey, "DataBits", dataBits);
     registry.ReadNumber(registryKey, "FlowControl", flowControl);
     registry.ReadNumber(registryKey, "Parity", parity);
@@ -310,10 +258,22 @@ void ConnectionForm::ReadCustomPortSettings(const CRegistryKey& registry)
     UpdateData(false);
 }
 
+void ConnectionForm::ReadPresetTcpPort(const CRegistryKey& registry, const std::string& key, const char* valueName)
+{
+    if (portName.empty())
+        portName = kDefaultAddress;
+    // The port goes with the address: an address the IP box cannot show
+    // (fewer than three dots) brings neither, and a missing port is none (0).
+    if (std::count(portName.begin(), portName.end(), '.') < 3)
+        return;
+    tcpPort = 0;
+    registry.ReadNumber(key, valueName, tcpPort);
+}
+
 void ConnectionForm::ReadLineSettings()
 {
     UpdateData(true);
-    if (interfaceKind != 3)
+    if (interfaceKind != PortKind::Ethernet)
         portName = portList.SelectedText();
     baudRate = Decimal(baudList.SelectedText());
     dataBits = Decimal(dataBitsList.SelectedText());
@@ -325,9 +285,9 @@ void ConnectionForm::ReadLineSettings()
 
 void ConnectionForm::InterfaceSerial()
 {
-    interfaceKind = 0;
+    interfaceKind = PortKind::Serial;
     portName = "COM1:";
-    FillPortList(0);
+    FillPortList(PortKind::Serial);
     portList.Select(0);
     baudList.Select(3);
     dataBitsList.Select(0);
@@ -335,31 +295,37 @@ void ConnectionForm::InterfaceSerial()
 
 void ConnectionForm::InterfaceParallel()
 {
-    interfaceKind = 1;
+    interfaceKind = PortKind::Parallel;
     portName = "LPT1";
-    FillPortList(1);
+    FillPortList(PortKind::Parallel);
     portList.Select(0);
 }
 
 void ConnectionForm::InterfaceUsb()
 {
-    interfaceKind = 2;
-    FillPortList(2);
+    interfaceKind = PortKind::Usb;
+    FillPortList(PortKind::Usb);
     portList.Select(0);
     UpdateData(false);
 }
 
 void ConnectionForm::InterfaceEthernet()
 {
-    interfaceKind = 3;
-    FillPortList(3);
+    interfaceKind = PortKind::Ethernet;
+    FillPortList(PortKind::Ethernet);
+    // Check Communication on another interface takes the disabled TCP port
+    // box's "0" into the member; a network printer is never at port 0.
+    if (tcpPort == 0) {
+        tcpPort = kDefaultTcpPort;
+        tcpPortText = std::to_string(tcpPort);
+    }
 }
 
 PortSettings ConnectionForm::BuildPortSettings()
 {
     UpdateData(true);
     PortSettings settings;
-    if (interfaceKind == 3) {
+    if (interfaceKind == PortKind::Ethernet) {
         settings = NetworkPortSettings(IpAddressText(), uint32_t(tcpPort));
     } else {
         ReadLineSettings();

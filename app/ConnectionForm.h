@@ -32,6 +32,7 @@ struct ListControl {
 class ConnectionForm {
 public:
     static constexpr const char* kDefaultAddress = "192.168.1.100";
+    static constexpr int32_t kDefaultTcpPort = 9100;
     static const std::vector<std::string> kSerialPorts;
     static const std::vector<std::string> kParallelPorts;
     static const std::vector<std::string> kBaudRates;
@@ -47,7 +48,7 @@ public:
     int32_t dataBits = 0;
     int32_t parity = 0;
     int32_t stopBits = 0;
-    int32_t interfaceKind = 0;
+    PortKind interfaceKind = PortKind::Serial;
     int32_t tcpPort = 0;
 
     // Controls.
@@ -57,7 +58,7 @@ public:
     ListControl parityList; // also takes typed text, which selects nothing
     ListControl stopBitsList;
     ListControl flowList;
-    int interfaceRadio = 0;
+    int interfaceRadio = 0; // the checked radio button's position, in PortKind order
     std::string tcpPortText = "0";
     bool tcpPortEnabled = false;
     int ipFields[4] = {0, 0, 0, 0};
@@ -74,10 +75,12 @@ public:
     // default address, port lists, initial selections, preselection.
     void InitDialog(const CRegistryKey& registry);
 
-    void FillPortList(int kind);
+    void FillPortList(PortKind kind);
     void Preselect(const CRegistryKey& registry);
     void ReadWindowsPortSettings(const CRegistryKey& registry);
     void ReadCustomPortSettings(const CRegistryKey& registry);
+    // The TCP port of a preselected network printer, once its address is in portName.
+    void ReadPresetTcpPort(const CRegistryKey& registry, const std::string& key, const char* valueName);
     void ReadLineSettings();
 
     // The interface radio buttons, after the port has been closed.

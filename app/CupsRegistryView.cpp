@@ -1,30 +1,17 @@
 #include "CupsRegistryView.h"
 
+#include "RegistryKeyPaths.h"
+#include "SerialSettingsText.h"
 #include "SpoolerQueues.h"
-
-#include <cctype>
+#include "platform/Text.h"
 
 namespace kalo {
 
+using platform::Lower;
 using platform::RegistryValue;
+using platform::StartsWith;
 
 namespace {
-
-const char kPrintersKey[] = "system\\currentcontrolset\\control\\print\\printers\\";
-const char kPortsKey[] = "software\\microsoft\\windows nt\\currentversion\\ports";
-const char kTcpPortsKey[] = "system\\currentcontrolset\\control\\print\\monitors\\standard tcp/ip port\\ports\\";
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
 
 RegistryValue Text(const std::string& text)
 {
@@ -33,25 +20,6 @@ RegistryValue Text(const std::string& text)
     value.text = text;
     value.data.assign(text.begin(), text.end());
     return value;
-}
-
-// The value of "name=" among a URI's options, joined by '+' or '&'.
-std::string Option(const std::string& uri, const std::string& name)
-{
-    const size_t query = uri.find('?');
-    if (query == std::string::npos)
-        return "";
-    size_t pos = query + 1;
-    while (pos < uri.size()) {
-        size_t end = uri.find_first_of("+&", pos);
-        if (end == std::string::npos)
-            end = uri.size();
-        const std::string option = uri.substr(pos, end - pos);
-        if (StartsWith(option, name + "="))
-            return option.substr(name.size() + 1);
-        pos = end + 1;
-    }
-    return "";
 }
 
 std::string PortOf(const std::string& uri)
@@ -74,25 +42,11 @@ CupsRegistryView::CupsRegistryView(platform::Spooler& spooler, const platform::P
 {
 }
 
-std::string CupsRegistryView::SerialSettingsText(const std::string& uri)
-{
-    const std::string baud = Option(uri, "baud");
-    const std::string bits = Option(uri, "bits");
-    const std::string parity = Option(uri, "parity");
-    const std::string flow = Option(uri, "flow");
-    const std::string stop = Option(uri, "stop");
-    std::string text = (baud.empty() ? "9600" : baud) + ",";
-    text += parity.empty() ? 'n' : char(std::tolower(static_cast<unsigned char>(parity[0])));
-    text += "," + (bits.empty() ? std::string("8") : bits) + "," + (stop == "2" ? "2" : "1");
-    if (flow == "soft")
-        text += ",x";
-    else if (flow == "hard" || flow == "rtscts")
-        text += ",p";
-    return text;
-}
-
 bool CupsRegistryView::Find(const std::string& keyPath, const std::string& valueName, RegistryValue& value) const
 {
+    static const std::string printersKey = Lower(kPrintersKey);
+    static const std::string portsKey = Lower(kPortsKey);
+    static const std::string tcpPortsKey = Lower(kTcpPortsKey);
     std::string key = Lower(keyPath);
     while (!key.empty() && key.back() == '\\')
         key.pop_back();
@@ -101,23 +55,23 @@ bool CupsRegistryView::Find(const std::string& keyPath, const std::string& value
     if (!m_spooler.ListQueues(queues))
         return false;
 
-    if (StartsWith(key, kPrintersKey) && name == "port") {
-        const std::string queueName = key.substr(sizeof kPrintersKey - 1);
+    if (StartsWith(key, printersKey) && name == "port") {
+        const std::string queueName = key.substr(printersKey.size());
         for (const auto& queue : queues) {
             if (Lower(queue.name) == queueName) {
                 value = Text(PortTextOf(queue.deviceUri, m_ports));
                 return true;
             }
         }
-    } else if (key == kPortsKey) {
+    } else if (key == portsKey) {
         for (const auto& queue : queues) {
             if (StartsWith(queue.deviceUri, "serial:") && Lower(PortTextOf(queue.deviceUri, m_ports)) == name) {
-                value = Text(SerialSettingsText(queue.deviceUri));
+                value = Text(SerialSettingsTextOf(queue.deviceUri));
                 return true;
             }
         }
-    } else if (StartsWith(key, kTcpPortsKey) && name == "portnumber") {
-        const std::string portText = key.substr(sizeof kTcpPortsKey - 1);
+    } else if (StartsWith(key, tcpPortsKey) && name == "portnumber") {
+        const std::string portText = key.substr(tcpPortsKey.size());
         for (const auto& queue : queues) {
             if (StartsWith(queue.deviceUri, "socket:") && Lower(PortTextOf(queue.deviceUri, m_ports)) == portText) {
                 const std::string digits = PortOf(queue.deviceUri);

@@ -78,7 +78,7 @@ ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRe
     form.UpdateData(false);
     form.InitDialog(registry);
     resolved.settings = form.BuildPortSettings();
-    resolved.interfaceKind = PortKind(form.interfaceKind);
+    resolved.interfaceKind = form.interfaceKind;
     resolved.portName = form.portName;
     return resolved;
 }

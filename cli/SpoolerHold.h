@@ -1,8 +1,7 @@
 #pragma once
 
 #include "app/SpoolerQueues.h"
-
-#include <csignal>
+#include "platform/Signals.h"
 
 namespace kalo::cli {
 
@@ -17,9 +16,10 @@ public:
     SpoolerHold& operator=(const SpoolerHold&) = delete;
 
 private:
+    // Before the queues are touched, and until they are given back.
+    platform::DeferredTerminationSignals m_deferred;
     platform::Spooler& m_spooler;
     SavedPrinterPorts m_saved;
-    sigset_t m_previous;
 };
 
 } // namespace kalo::cli

@@ -3,19 +3,20 @@
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
 #include "platform/PosixPlatform.h"
-#include "platform/RegistryFile.h"
+#include "platform/Signals.h"
+#include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
-#include <csignal>
 #include <iostream>
 
 int main(int argc, char** argv)
 {
-    signal(SIGPIPE, SIG_IGN);
+    kalo::platform::IgnoreBrokenPipes();
     kalo::platform::ConsoleMessageSink messages(std::cerr);
     kalo::platform::PosixPlatform platform(messages);
     kalo::platform::CupsSpooler spooler;
-    const auto file = kalo::platform::RegistryFile::FromPath(kalo::RegistryFilePath());
+    // Read only when a command names a printer to preselect.
+    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath);
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
     kalo::cli::Kaloctl kaloctl;

@@ -1,19 +1,13 @@
 #include "RegistryFile.h"
 
+#include "Files.h"
+#include "Text.h"
+
 #include <cctype>
-#include <fstream>
-#include <sstream>
 
 namespace kalo::platform {
 
 namespace {
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 void AppendUtf8(std::string& out, uint32_t cp)
 {
@@ -98,7 +92,7 @@ bool ParseValue(const std::string& valueText, bool unicode, RegistryValue& value
         return true;
     }
     const std::string lower = Lower(valueText);
-    if (lower.rfind("dword:", 0) == 0) {
+    if (StartsWith(lower, "dword:")) {
         const std::string digits = valueText.substr(6);
         if (digits.empty() || digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return false;
@@ -107,7 +101,7 @@ bool ParseValue(const std::string& valueText, bool unicode, RegistryValue& value
         value.data = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
         return true;
     }
-    if (lower.rfind("hex", 0) != 0)
+    if (!StartsWith(lower, "hex"))
         return false;
     size_t colon = lower.find(':');
     if (colon == std::string::npos)
@@ -184,34 +178,45 @@ RegistryFile RegistryFile::FromText(const std::string& bytes)
 
 RegistryFile RegistryFile::FromPath(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    std::string error;
+    if (!ReadFile(path, kMaxBytes, bytes, error))
         return RegistryFile();
-    std::string bytes(kMaxBytes, '\0');
-    in.read(bytes.data(), std::streamsize(bytes.size()));
-    bytes.resize(size_t(in.gcount()));
     return FromText(bytes);
 }
 
 void RegistryFile::Parse(const std::string& text, bool unicodeFile)
 {
-    std::istringstream lines(text);
+    // One pass over the text: every line and every key is looked at a fixed
+    // number of times, so a large export takes time in proportion to its size.
+    size_t next = 0;
+    auto getLine = [&text, &next](std::string& line) {
+        if (next >= text.size())
+            return false;
+        size_t end = text.find('\n', next);
+        if (end == std::string::npos)
+            end = text.size();
+        line.assign(text, next, end - next);
+        next = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    };
     std::string line;
     std::string key;
     bool inLocalMachine = false;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    while (getLine(line)) {
         // Long binary values go on over several lines, each ending in a backslash.
-        while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
-            line.pop_back();
-            std::string next;
-            if (!std::getline(lines, next))
-                break;
-            if (!next.empty() && next.back() == '\r')
-                next.pop_back();
-            line += next.substr(next.find_first_not_of(" \t") == std::string::npos ? next.size()
-                                                                                     : next.find_first_not_of(" \t"));
+        if (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos) {
+            std::string piece;
+            while (!line.empty() && line.back() == '\\') {
+                line.pop_back();
+                if (!getLine(piece))
+                    break;
+                const size_t indent = piece.find_first_not_of(" \t");
+                if (indent != std::string::npos)
+                    line.append(piece, indent, std::string::npos);
+            }
         }
         const size_t start = line.find_first_not_of(" \t");
         if (start == std::string::npos || line[start] == ';')
@@ -227,10 +232,13 @@ void RegistryFile::Parse(const std::string& text, bool unicodeFile)
                 full.erase(0, 1);
             inLocalMachine = LocalMachinePath(full, key);
             if (inLocalMachine && remove) {
-                for (auto it = m_keys.begin(); it != m_keys.end();) {
-                    const bool below = it->first == key || it->first.rfind(key + "\\", 0) == 0;
-                    it = below ? m_keys.erase(it) : std::next(it);
-                }
+                // The key and everything below it; the keys below sit together
+                // in the sorted map, from "key\" on.
+                m_keys.erase(key);
+                const std::string below = key + "\\";
+                auto it = m_keys.lower_bound(below);
+                while (it != m_keys.end() && StartsWith(it->first, below))
+                    it = m_keys.erase(it);
                 inLocalMachine = false;
             } else if (inLocalMachine) {
                 m_keys[key];

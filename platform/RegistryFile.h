@@ -16,7 +16,8 @@ public:
     static constexpr size_t kMaxBytes = 16 * 1024 * 1024;
 
     static RegistryFile FromText(const std::string& bytes);
-    // An absent or unreadable file gives an empty registry; loaded() tells.
+    // An absent or unreadable file, or anything but a regular file (a FIFO is
+    // never waited on), gives an empty registry; Loaded() tells.
     static RegistryFile FromPath(const std::string& path);
 
     bool Find(const std::string& keyPath, const std::string& valueName, RegistryValue& value) const override;

@@ -1,15 +1,13 @@
 #include "CPrinterPort.h"
 
 #include "ModelTable.h"
+#include "platform/Text.h"
 
 namespace kalo {
 
-namespace {
+using platform::StartsWith;
 
-bool StartsWith(const std::string& text, std::string_view prefix)
-{
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
+namespace {
 
 // Calls f on the held port object, whatever its kind; 0 when none is held.
 template <typename F>

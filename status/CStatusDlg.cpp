@@ -35,7 +35,7 @@ private:
 };
 
 CStatusDlg::CStatusDlg(platform::Platform& platform, platform::FileDialogs& fileDialogs, CPrinterPort* port,
-                       int interfaceKind, QWidget* parent)
+                       PortKind interfaceKind, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CStatusDlg>())
     , m_platform(platform)
@@ -59,7 +59,7 @@ CStatusDlg::CStatusDlg(platform::Platform& platform, platform::FileDialogs& file
 
     CPrinterSettingPage* setting = m_tabs->m_settingPage;
     m_exchange = std::make_unique<StatusExchange>(StatusExchange::Context{
-        *m_port, PortKind(m_interface), m_platform.GetClock(), m_platform.Messages(), *m_progress, m_record,
+        *m_port, m_interface, m_platform.GetClock(), m_platform.Messages(), *m_progress, m_record,
         setting->Form().facts, [setting] { setting->FormToControls(); }});
 
     // What opening the window does.

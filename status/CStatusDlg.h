@@ -29,7 +29,7 @@ class CStatusDlg : public QDialog {
     Q_OBJECT
 public:
     CStatusDlg(kalo::platform::Platform& platform, kalo::platform::FileDialogs& fileDialogs, kalo::CPrinterPort* port,
-               int interfaceKind, QWidget* parent = nullptr);
+               kalo::PortKind interfaceKind, QWidget* parent = nullptr);
     ~CStatusDlg() override;
 
     // Timer 18 is the start-up check; 1, 2 and 3 belong to the font download.
@@ -64,7 +64,7 @@ private:
     kalo::platform::FileDialogs& m_fileDialogs;
     kalo::StatusRecord m_record;
     kalo::CPrinterPort* m_port;
-    int m_interface;
+    kalo::PortKind m_interface;
     QPointer<QDialog> m_waitDlg; // the CWaitDlg while the start-up check runs
     std::unique_ptr<ProgressBar> m_progress;
     CStatusTab* m_tabs;

@@ -21,9 +21,11 @@ public:
     static void Decode(const uint8_t* bytes, size_t length, StatusRecord& record);
 
     // Writes a new file and only then puts it in the old one's place, so a
-    // failure never costs the file that was there. False with a reason.
+    // failure never costs the file that was there; only regular files are
+    // replaced. False with a reason.
     static bool Save(const std::string& path, const StatusRecord& record, std::string& error);
-    // Leaves record untouched unless the whole read worked. False with a reason.
+    // Leaves record untouched unless the whole read worked; anything but a
+    // regular file is refused. False with a reason.
     static bool Load(const std::string& path, StatusRecord& record, std::string& error);
 };
 

@@ -1,9 +1,12 @@
 #include "app/CRegistryKey.h"
 #include "app/ConnectionForm.h"
+#include "app/SerialSettingsText.h"
+#include "platform/LazyRegistryFile.h"
 #include "platform/RegistryFile.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <random>
 
 using namespace kalo;
@@ -180,8 +183,10 @@ TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
     EXPECT_EQ(s.parity, 3u);
     EXPECT_EQ(s.stopBits, 0xFFFFFFFFu);
 
+    // The serial Check Communications above took the disabled box's "0".
     form.InterfaceEthernet();
-    form.interfaceRadio = 3;
+    EXPECT_EQ(form.tcpPortText, "9100");
+    EXPECT_EQ(form.BuildPortSettings().tcpPort, 9100u);
     form.tcpPortText = "9101";
     s = form.BuildPortSettings();
     EXPECT_EQ(s.portName, "192.168.1.100");
@@ -189,5 +194,76 @@ TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
     for (const char* bad : {"", "abc", "91x", "-1"}) {
         form.tcpPortText = bad;
         EXPECT_EQ(form.BuildPortSettings().tcpPort, 0u) << bad;
+    }
+}
+
+TEST(RegistryFile, ALargeExportTakesTimeInProportionToItsSize)
+{
+    // 100000 keys: K<i> and K<i>\Sub; then every even K<i> is deleted with
+    // what is below it. "k10\sub" sorts after "k101" and "k103", which stay.
+    constexpr int kPairs = 50000;
+    std::string text = "REGEDIT4\r\n\r\n";
+    for (int i = 0; i < kPairs; ++i) {
+        const std::string key = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K" + std::to_string(i);
+        text += key + "]\r\n\"V\"=dword:00000001\r\n" + key + "\\Sub]\r\n\"V\"=\"x\"\r\n";
+    }
+    for (int i = 0; i < kPairs; i += 2)
+        text += "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\K" + std::to_string(i) + "]\r\n";
+    ASSERT_GT(text.size(), 3'300'000u);
+
+    const auto start = std::chrono::steady_clock::now();
+    const RegistryFile file = RegistryFile::FromText(text);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(1)) << std::chrono::duration<double>(took).count() << " s";
+    EXPECT_EQ(file.KeyCount(), size_t(kPairs));
+    platform::RegistryValue value;
+    for (const auto& [key, kept] : std::vector<std::pair<std::string, bool>>{
+             {"SOFTWARE\\K10", false}, {"SOFTWARE\\K10\\Sub", false}, {"SOFTWARE\\K101", true},
+             {"SOFTWARE\\K103\\Sub", true}, {"SOFTWARE\\K49999", true}, {"SOFTWARE\\K49998\\Sub", false}})
+        EXPECT_EQ(file.Find(key, "V", value), kept) << key;
+}
+
+TEST(LazyRegistryFile, IsReadOnlyWhenAPrinterIsPreselected)
+{
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named ? "started for a printer" : "started without a name");
+        int located = 0;
+        const platform::LazyRegistryFile file([&located] {
+            ++located;
+            return std::string("/nonexistent/registry.reg");
+        });
+        const CRegistryKey registry({&file});
+        ConnectionForm form;
+        form.targetPrinter = named ? "Receipt COM3" : "";
+        form.UpdateData(false);
+        form.InitDialog(registry);
+        form.BuildPortSettings();
+        EXPECT_EQ(located, named ? 1 : 0); // looked for once, however many values are read
+        EXPECT_EQ(file.HasRead(), named);
+    }
+}
+
+TEST(SerialSettingsText, WhatTheCupsViewWritesReadsBack)
+{
+    const struct {
+        const char* uri;
+        const char* text;
+        int32_t baud, parity, dataBits, stopBits, flow;
+    } rows[] = {
+        {"serial:/dev/ttyS0", "9600,n,8,1", 9600, 0, 8, 0, 2},
+        {"serial:/dev/ttyS0?baud=19200+bits=7+parity=even+flow=soft", "19200,e,7,1,x", 19200, 2, 7, 0, 1},
+        {"serial:/dev/ttyS1?parity=odd&flow=hard&stop=2", "9600,o,8,2,p", 9600, 1, 8, 2, 0},
+        {"serial:/dev/ttyS2?baud=115200+parity=Space+flow=rtscts", "115200,s,8,1,p", 115200, 4, 8, 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.uri);
+        const std::string text = SerialSettingsTextOf(row.uri);
+        EXPECT_EQ(text, row.text);
+        const SerialSettings read = ReadSerialSettingsText(text);
+        EXPECT_EQ(read.baudRate, row.baud);
+        EXPECT_EQ(read.parity, row.parity);
+        EXPECT_EQ(read.dataBits, row.dataBits);
+        EXPECT_EQ(read.stopBits, row.stopBits);
+        EXPECT_EQ(read.flowControl, row.flow);
     }
 }

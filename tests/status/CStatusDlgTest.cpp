@@ -32,7 +32,7 @@ struct Bench {
         port.Configure(kind == PortKind::Serial ? LinePortSettings("COM1", 9600, 8, 0, 0, 0)
                                                 : NetworkPortSettings(machine.networkHost, machine.networkPort));
         port.Open();
-        window = std::make_unique<CStatusDlg>(machine, dialogs, &port, int(kind));
+        window = std::make_unique<CStatusDlg>(machine, dialogs, &port, kind);
         window->show();
     }
     QString Buttons()

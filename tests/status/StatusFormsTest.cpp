@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace kalo;
 
 namespace {
@@ -28,16 +30,60 @@ void SetPins(StatusRecord& record, int slot, std::initializer_list<std::pair<int
 
 TEST(PrinterSettingForm, EveryCodePageBothWays)
 {
+    // Positions 1..37: the list's text and the pins of switch 2 (3..8) that are on.
+    const struct {
+        const char* text;
+        const char* onPins;
+    } rows[] = {
+        {"PC437 (USA: Standard Europe)", ""},
+        {"Katakana", "4"},
+        {"PC850 (Multilingual)", "5"},
+        {"PC860 (Portugues)", "45"},
+        {"PC863 (Canadian-French)", "6"},
+        {"PC865 (Nordic)", "46"},
+        {"WPC1252 (Lantin 1)", "56"},
+        {"PC866 (Cyrillic #2)", "456"},
+        {"PC852 (Latin 2)", "7"},
+        {"PC858 (Euro)", "47"},
+        {"PC862 (Hebrew DOS code)", "57"},
+        {"PC864 (Arabic)", "457"},
+        {"Thai character code 42", "67"},
+        {"WPC1253 (Greek)", "467"},
+        {"WPC1254 (Turkish)", "567"},
+        {"WPC1257 (Baltic)", "4567"},
+        {"Farsi", "8"},
+        {"WPC1251 (Cyrillic)", "48"},
+        {"PC737 (Greek)", "58"},
+        {"PC775 (Baltic)", "458"},
+        {"Thai character code 14", "68"},
+        {"Hebrew Old code", "468"},
+        {"WPC1255 (Hebrew)", "568"},
+        {"Thai character code 11", "4568"},
+        {"Thai character code 18", "78"},
+        {"PC855 (Cyrillic)", "478"},
+        {"PC857 (Turkish)", "578"},
+        {"PC928 (Greek)", "4578"},
+        {"Thai character code 16", "678"},
+        {"WPC1256 (ARB)", "4678"},
+        {"WPC1258 (Vietnam)", "5678"},
+        {"Khmer (Cambodia)", "45678"},
+        {"PC852 (MSAN)", "3"},
+        {"PC864 (CASIO)", "34"},
+        {"PC865/PC1252 (ADC)", "35"},
+        {"PC866 (DTK)", "345"},
+        {"WPC1250 (Czech)", "36"},
+    };
     ASSERT_EQ(PrinterSettingForm::kCodePages.size(), 38u);
-    static const int kBitPins[6] = {4, 5, 6, 7, 8, 3};
+    EXPECT_EQ(PrinterSettingForm::kCodePages[0], "No Change");
     for (int position = 1; position <= 37; ++position) {
+        const auto& row = rows[position - 1];
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(PrinterSettingForm::kCodePages[size_t(position)], row.text);
         Page page;
         page.record.switchPins[1][2] = PinOff; // switch 2 has been read
         page.form.OnCodePage(position);
-        const int value = position - 1;
-        for (int bit = 0; bit < 6; ++bit)
-            EXPECT_EQ(page.record.switchPins[1][kBitPins[bit]], (value >> bit) & 1 ? PinOn : PinOff)
-                << PrinterSettingForm::kCodePages[size_t(position)];
+        for (int pin = 3; pin <= 8; ++pin)
+            EXPECT_EQ(page.record.switchPins[1][pin], std::strchr(row.onPins, '0' + pin) ? PinOn : PinOff) << pin;
         EXPECT_EQ(page.record.switchPins[1][1], PinOff);
         for (int pin = 1; pin <= 8; ++pin)
             EXPECT_EQ(page.record.switchPins[7][pin], PinOff);

@@ -1,0 +1,313 @@
+#include "../Files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalo::platform {
+
+namespace {
+
+// Enough for any sane chain of links; a loop ends here too.
+constexpr int kMaxLinks = 40;
+constexpr int kTemporaryTries = 100;
+constexpr char kTemporaryMark[] = ".kalo-";
+
+std::string SystemReason(int error)
+{
+    return std::strerror(error);
+}
+
+std::string Folder(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+const char* KindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "not a regular file";
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0)
+{
+    int fd;
+    do
+        fd = open(path, flags | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Follows symlinks from path to the name the data lives under (which need
+// not exist yet).
+bool FollowLinks(std::string path, std::string& target, std::string& error)
+{
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            target = path;
+            return true;
+        }
+        std::string link(size_t(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+        if (n < 0) {
+            error = "Cannot follow the link " + path + ": " + SystemReason(errno);
+            return false;
+        }
+        link.resize(size_t(n));
+        path = !link.empty() && link[0] == '/' ? link : Join(Folder(path), link);
+    }
+    error = "Cannot follow the link " + path + ": " + SystemReason(ELOOP);
+    return false;
+}
+
+bool ProcessExists(pid_t pid)
+{
+    return kill(pid, 0) == 0 || errno == EPERM;
+}
+
+// Temporary files of an earlier save of the same name whose writer is gone
+// (killed half way); those of a writer still running are its own business.
+void RemoveLeftovers(const std::string& folder, const std::string& name)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    const std::string prefix = name + kTemporaryMark;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string entryName = entry->d_name;
+        if (entryName.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string rest = entryName.substr(prefix.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || dash > 10 || rest.size() != dash + 7
+            || rest.find_first_not_of("0123456789") != dash)
+            continue;
+        const long pid = std::strtol(rest.c_str(), nullptr, 10);
+        if (pid <= 0 || ProcessExists(pid_t(pid)))
+            continue;
+        const std::string path = Join(folder, entryName);
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            unlink(path.c_str());
+    }
+    closedir(dir);
+}
+
+int MakeTemporary(const std::string& target, std::string& temporary)
+{
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    const std::string stem = target + kTemporaryMark + std::to_string(getpid()) + "-";
+    for (int attempt = 0; attempt < kTemporaryTries; ++attempt) {
+        temporary = stem;
+        for (int i = 0; i < 6; ++i)
+            temporary += kLetters[random() % (sizeof kLetters - 1)];
+        // Created with the usual permissions (0666 less the umask) for a new file.
+        const int fd = OpenRetrying(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        data += n;
+        length -= size_t(n);
+    }
+    return true;
+}
+
+int CloseKeepingErrno(int fd)
+{
+    const int saved = errno;
+    const int result = close(fd);
+    errno = saved;
+    return result;
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    // The new file is in place already; a folder that cannot be synced
+    // (some network file systems) only makes it less sure to survive a crash.
+    while (fsync(fd) != 0 && errno == EINTR) {
+    }
+    close(fd);
+}
+
+} // namespace
+
+bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::string& error)
+{
+    if (path.empty()) {
+        error = "No file name given";
+        return false;
+    }
+    std::string target;
+    if (!FollowLinks(path, target, error))
+        return false;
+    const std::string cannot = "Cannot save " + path + (target == path ? "" : " (" + target + ")") + ": ";
+
+    struct stat old {};
+    const bool exists = lstat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) {
+        error = cannot + SystemReason(errno);
+        return false;
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        error = cannot + "it is " + KindOf(old.st_mode) + ", not a regular file";
+        return false;
+    }
+    if (exists && old.st_nlink > 1) {
+        error = cannot + "it has " + std::to_string(old.st_nlink)
+            + " hard links, and a new file would part it from the others";
+        return false;
+    }
+
+    const std::string folder = Folder(target);
+    RemoveLeftovers(folder, BaseName(target));
+    std::string temporary;
+    const int fd = MakeTemporary(target, temporary);
+    if (fd < 0) {
+        error = cannot + "no temporary file can be made in " + folder + ": " + SystemReason(errno);
+        return false;
+    }
+    auto fail = [&](const std::string& reason) {
+        unlink(temporary.c_str());
+        error = cannot + reason;
+        return false;
+    };
+
+    if (exists) {
+        struct stat made {};
+        if (fstat(fd, &made) != 0 || ((made.st_uid != old.st_uid || made.st_gid != old.st_gid)
+                                      && fchown(fd, old.st_uid, old.st_gid) != 0)) {
+            const std::string reason = "its owner cannot be kept: " + SystemReason(errno);
+            CloseKeepingErrno(fd);
+            return fail(reason);
+        }
+        // After the owner: a change of owner clears the set-id bits.
+        if (fchmod(fd, old.st_mode & 07777) != 0) {
+            const std::string reason = "its mode cannot be kept: " + SystemReason(errno);
+            CloseKeepingErrno(fd);
+            return fail(reason);
+        }
+    }
+    bool written = WriteAll(fd, data, length);
+    while (written && fsync(fd) != 0) {
+        if (errno != EINTR)
+            written = false;
+    }
+    if (!written) {
+        const std::string reason = SystemReason(errno);
+        CloseKeepingErrno(fd);
+        return fail(reason);
+    }
+    if (close(fd) != 0)
+        return fail(SystemReason(errno));
+    if (rename(temporary.c_str(), target.c_str()) != 0)
+        return fail(SystemReason(errno));
+    SyncFolder(folder);
+    return true;
+}
+
+bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error)
+{
+    if (path.empty()) {
+        error = "No file name given";
+        return false;
+    }
+    const std::string cannot = "Cannot read " + path + ": ";
+    // Non-blocking, so a FIFO with no writer does not hold the program; it is
+    // refused below anyway.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        error = cannot + SystemReason(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        error = cannot + SystemReason(errno);
+        close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = cannot + "it is " + KindOf(info.st_mode) + ", not a regular file";
+        close(fd);
+        return false;
+    }
+    const size_t wanted = size_t(info.st_size) < maxBytes ? size_t(info.st_size) : maxBytes;
+    bytes.assign(wanted, '\0');
+    size_t got = 0;
+    // The size may change while reading; read until the end or the limit.
+    while (got < maxBytes) {
+        if (got == bytes.size())
+            bytes.resize(std::min(maxBytes, bytes.size() + 4096));
+        const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = cannot + SystemReason(errno);
+            close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += size_t(n);
+    }
+    bytes.resize(got);
+    close(fd);
+    return true;
+}
+
+bool IsReadable(const std::string& path)
+{
+    return !path.empty() && access(path.c_str(), R_OK) == 0;
+}
+
+} // namespace kalo::platform

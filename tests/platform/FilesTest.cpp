@@ -1,0 +1,257 @@
+#include "platform/Files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace kalo::platform;
+
+namespace {
+
+const std::string kNew = "new bytes";
+
+// A folder of its own for each test, removed with everything in it.
+struct Folder {
+    Folder()
+    {
+        std::string pattern = ::testing::TempDir() + "kalo-files-XXXXXX";
+        path = mkdtemp(pattern.data());
+    }
+    ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        DIR* dir = opendir(path.c_str());
+        while (const dirent* entry = readdir(dir)) {
+            if (entry->d_name[0] != '.')
+                names.push_back(entry->d_name);
+        }
+        closedir(dir);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string path;
+};
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool Save(const std::string& path, std::string& error)
+{
+    return SaveFile(path, reinterpret_cast<const uint8_t*>(kNew.data()), kNew.size(), error);
+}
+
+pid_t DeadPid()
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+} // namespace
+
+TEST(SaveFile, RefusesWhatIsNotARegularFileOfItsOwn)
+{
+    const struct {
+        const char* what;
+        // Makes what is at the path; returns the path.
+        std::function<std::string(const Folder&)> make;
+        // What must still be there afterwards.
+        std::function<bool(const std::string&)> untouched;
+        const char* reason;
+    } rows[] = {
+        {"character device", [](const Folder&) { return std::string("/dev/null"); },
+         [](const std::string& p) { struct stat s {}; return stat(p.c_str(), &s) == 0 && S_ISCHR(s.st_mode); },
+         "a character device"},
+        {"FIFO", [](const Folder& f) { mkfifo((f / "pipe.sts").c_str(), 0600); return f / "pipe.sts"; },
+         [](const std::string& p) { struct stat s {}; return lstat(p.c_str(), &s) == 0 && S_ISFIFO(s.st_mode); },
+         "a FIFO"},
+        {"folder", [](const Folder& f) { mkdir((f / "dir.sts").c_str(), 0700); return f / "dir.sts"; },
+         [](const std::string& p) { struct stat s {}; return lstat(p.c_str(), &s) == 0 && S_ISDIR(s.st_mode); },
+         "a folder"},
+        {"symlink to a FIFO",
+         [](const Folder& f) {
+             mkfifo((f / "pipe").c_str(), 0600);
+             symlink("pipe", (f / "link.sts").c_str());
+             return f / "link.sts";
+         },
+         [](const std::string& p) { struct stat s {}; return stat(p.c_str(), &s) == 0 && S_ISFIFO(s.st_mode); },
+         "a FIFO"},
+        {"second hard link",
+         [](const Folder& f) {
+             Write(f / "one.sts", "old");
+             link((f / "one.sts").c_str(), (f / "two.sts").c_str());
+             return f / "two.sts";
+         },
+         [](const std::string& p) {
+             struct stat s {};
+             return Contents(p) == "old" && stat(p.c_str(), &s) == 0 && s.st_nlink == 2;
+         },
+         "2 hard links"},
+        {"no temporary beside it", [](const Folder&) { return std::string("/proc/version"); },
+         [](const std::string& p) { return Contents(p).find("Linux") == 0; }, "no temporary file can be made"},
+        {"folder missing", [](const Folder&) { return std::string("/nonexistent-folder/x.sts"); },
+         [](const std::string&) { return true; }, "x.sts"},
+        {"empty path", [](const Folder&) { return std::string(); }, [](const std::string&) { return true; },
+         "No file name given"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Folder folder;
+        const std::string path = row.make(folder);
+        std::string error;
+        EXPECT_FALSE(Save(path, error));
+        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
+        EXPECT_TRUE(row.untouched(path));
+        for (const std::string& name : folder.Names())
+            EXPECT_EQ(name.find(".kalo-"), std::string::npos) << name;
+    }
+}
+
+TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
+{
+    const Folder folder;
+    // A file of another user, read-only for the group, reached through a
+    // relative symlink in another folder.
+    mkdir((folder / "sub").c_str(), 0700);
+    Write(folder / "data.sts", "old");
+    chmod((folder / "data.sts").c_str(), 0640);
+    ASSERT_EQ(chown((folder / "data.sts").c_str(), 65534, 65534), 0) << "the tests run as root";
+    symlink("../data.sts", (folder / "sub/link.sts").c_str());
+
+    std::string error;
+    ASSERT_TRUE(Save(folder / "sub/link.sts", error)) << error;
+    struct stat link {}, data {};
+    ASSERT_EQ(lstat((folder / "sub/link.sts").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(Contents(folder / "data.sts"), kNew);
+    ASSERT_EQ(stat((folder / "data.sts").c_str(), &data), 0);
+    EXPECT_EQ(data.st_mode & 07777, 0640u);
+    EXPECT_EQ(data.st_uid, 65534u);
+    EXPECT_EQ(data.st_gid, 65534u);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.sts", "sub"}));
+
+    // A new file gets the usual permissions.
+    const mode_t mask = umask(022);
+    ASSERT_TRUE(Save(folder / "fresh.sts", error)) << error;
+    umask(mask);
+    ASSERT_EQ(stat((folder / "fresh.sts").c_str(), &data), 0);
+    EXPECT_EQ(data.st_mode & 07777, 0644u);
+}
+
+TEST(SaveFile, AFailedWriteLeavesTheOldFileAndNoTemporary)
+{
+    const Folder folder;
+    const std::string path = folder / "keep.sts";
+    const std::string old(300, '\x02');
+    Write(path, old);
+    // A file-size limit makes the write fail half way.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 4;
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string error;
+    const bool saved = Save(path, error);
+    setrlimit(RLIMIT_FSIZE, &before);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error.find("File too large"), std::string::npos) << error;
+    EXPECT_EQ(Contents(path), old);
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"keep.sts"});
+}
+
+TEST(SaveFile, RemovesOnlyLeftoversOfGoneWritersOfTheSameName)
+{
+    const Folder folder;
+    const std::string dead = std::to_string(DeadPid());
+    const std::string alive = std::to_string(getppid());
+    for (const std::string& name : {"F.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + alive + "-abc123",
+                                    "G.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + dead + "-toolong1"})
+        Write(folder / name, "half");
+    std::string error;
+    ASSERT_TRUE(Save(folder / "F.sts", error)) << error;
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"F.sts", "F.sts.kalo-" + alive + "-abc123",
+                                                        "F.sts.kalo-" + dead + "-toolong1",
+                                                        "G.sts.kalo-" + dead + "-abc123"}));
+}
+
+TEST(ReadFile, ReadsRegularFilesOnlyAndNeverWaits)
+{
+    const Folder folder;
+    mkfifo((folder / "pipe").c_str(), 0600);
+    Write(folder / "big", std::string(5000, 'x'));
+    const struct {
+        const char* what;
+        std::string path;
+        bool ok;
+        size_t size;
+        const char* reason;
+    } rows[] = {
+        {"FIFO without a writer", folder / "pipe", false, 0, "a FIFO"},
+        {"folder", folder.path, false, 0, "a folder"},
+        {"device", "/dev/zero", false, 0, "a character device"},
+        {"missing", folder / "none", false, 0, "No such file"},
+        {"empty path", "", false, 0, "No file name given"},
+        {"longer than the limit", folder / "big", true, 292, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto start = std::chrono::steady_clock::now();
+        std::string bytes, error;
+        EXPECT_EQ(ReadFile(row.path, 292, bytes, error), row.ok);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        EXPECT_EQ(bytes.size(), row.size);
+        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
+    }
+}
+
+TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)
+{
+    // A file of root's that anyone may write, saved by nobody: the new file
+    // would be nobody's, so the save is refused and the old file stays.
+    const Folder folder;
+    chmod(folder.path.c_str(), 0777);
+    const std::string path = folder / "shared.sts";
+    Write(path, "old");
+    chmod(path.c_str(), 0666);
+    ASSERT_EQ(getuid(), 0u) << "the tests run as root";
+    const pid_t child = fork();
+    if (child == 0) {
+        std::string error;
+        const bool dropped = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        const bool refused = !Save(path, error) && error.find("owner cannot be kept") != std::string::npos;
+        _exit(dropped && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u);
+    EXPECT_EQ(Contents(path), "old");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"shared.sts"});
+}
