@@ -2,6 +2,7 @@
 
 #include "IdentifyCommand.h"
 #include "StatusCommands.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 
@@ -55,7 +56,7 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
     }
     Command* command = nullptr;
     for (auto it = args.begin(); it != args.end(); ++it) {
-        if (it->rfind("-", 0) != 0) {
+        if (!platform::StartsWith(*it, "-")) {
             command = Find(*it);
             if (!command) {
                 err << "kaloctl: unknown command '" << *it << "'\nTry 'kaloctl --help'.\n";

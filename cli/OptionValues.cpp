@@ -1,18 +1,12 @@
 #include "OptionValues.h"
 
-#include <cctype>
+#include "platform/Text.h"
+
 #include <charconv>
 
 namespace kalo::cli {
 
 namespace {
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string Join(const std::vector<std::string>& parts, const char* between)
 {
@@ -161,19 +155,19 @@ bool OptionValues::Take(const std::string& text, OptionValue& value, std::string
         }
         break;
     case Kind::ListEntry: {
-        const std::string wanted = Lower(text);
+        const std::string wanted = platform::Lower(text);
         int found = -1;
         for (size_t i = 0; i < m_names.size() && found < 0; ++i) {
-            if (Lower(m_names[i]) == wanted)
+            if (platform::Lower(m_names[i]) == wanted)
                 found = int(i);
         }
         for (size_t i = 0; i < m_shortNames.size() && found < 0; ++i) {
-            if (Lower(m_shortNames[i].first) == wanted)
+            if (platform::Lower(m_shortNames[i].first) == wanted)
                 found = m_shortNames[i].second;
         }
         int begun = 0;
         for (size_t i = 0; i < m_names.size() && found < 0 && !wanted.empty(); ++i) {
-            if (Lower(m_names[i]).compare(0, wanted.size(), wanted) == 0 && begun++ == 0)
+            if (platform::StartsWithNoCase(m_names[i], wanted) && begun++ == 0)
                 value.number = int64_t(i);
         }
         taken = found >= 0 || begun == 1;
