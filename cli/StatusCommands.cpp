@@ -278,8 +278,9 @@ int SetStatusCommand::Execute(CommandContext& context)
         // The power-save write always goes out: what is not named keeps the
         // printer's value, so without an answer there is nothing to keep.
         if (!run.exchange.ReadPowerSave().Complete()) {
-            context.err << "kaloctl set-status: the printer did not answer for power save, so its mode and entrance "
-                           "time are not known; nothing was written (--power-save and --entrance-time name both)\n";
+            context.err << "kaloctl set-status: the printer did not answer for power save, so the mode and entrance "
+                           "time to keep are not known; nothing was written (give both --power-save and "
+                           "--entrance-time to set them)\n";
             return kExitFailed;
         }
     }

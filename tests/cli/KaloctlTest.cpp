@@ -460,8 +460,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"set-status", "--double-byte-font", "KS5601", "--entrance-time", "99"},
                "Set Status stopped after 184" + kSetStatusStopped, "", false},
         HangUp{"SetStatusWithoutPowerSave", true, kFirstSwitchQuery + 2, {"set-status", "--emulation", "2"},
-               "kaloctl set-status: the printer did not answer for power save, so its mode and entrance time are not "
-               "known; nothing was written (--power-save and --entrance-time name both)\n",
+               "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
+               "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n",
                "", false},
         HangUp{"PrintStatus", false, kFirstSwitchQuery + 2, {"print-status"},
                "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
