@@ -86,31 +86,6 @@ TEST(Kaloctl, IdentifyOverEachLink)
     }
 }
 
-TEST(Kaloctl, RefusalsPrintTheMessageAndExitOne)
-{
-    PrinterOptions wrongModel;
-    wrongModel.model = "RP-F10";
-    const struct {
-        std::vector<std::string> args;
-        PrinterOptions options;
-        std::string err;
-    } rows[] = {
-        {{"identify"}, wrongModel, "The connected printer has different Model name.\n"},
-        {{"--serial", "COM2", "identify"}, {}, "Can't open port and Printer is disconnected\n"},
-        // No entry of the port list begins with "COM10", so no port is chosen.
-        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
-        {{"--tcp", "10.0.0.50:65535", "identify"}, {},
-         "Can't open port and Printer is disconnected\n"}, // after the port's own box, shown through the platform
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::PrintToString(row.args));
-        const KaloRun run = Kalo(row.args, row.options);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, row.err);
-        EXPECT_EQ(run.out, "");
-    }
-}
-
 TEST(Kaloctl, IdentifyFreesTheSerialPortFromTheSpoolerAndGivesItBack)
 {
     const KaloRun run = Kalo({"--serial", "COM1", "identify"});
@@ -314,30 +289,6 @@ TEST(Kaloctl, SetStatusChangesOnlyWhatIsNamed)
     EXPECT_EQ(printer.EntranceTime(), 50);         // kept from the printer
 }
 
-TEST(Kaloctl, SetStatusFailuresExitOne)
-{
-    PrinterOptions outOfRange;
-    outOfRange.entranceTime = 0;
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        PrinterOptions options;
-        std::string err;
-    } rows[] = {
-        {"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
-        {"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n"},
-        // The printer's own entrance time is kept only when the printer takes it.
-        {"PrintersEntranceTime", {"set-status", "--power-save", "on"}, outOfRange,
-         "Enterance time should be from 6 to 255.\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const KaloRun run = Kalo(row.args, row.options);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, row.err);
-    }
-}
-
 // A loaded double-byte choice goes out in switch 12 but starts no download,
 // as Set Status after a Load does in the window.
 TEST(Kaloctl, SetStatusLoadSendsNoFontImage)
@@ -369,19 +320,36 @@ TEST(Kaloctl, SetStatusLoadSendsNoFontImage)
 constexpr int64_t kIdentifyBytes = 17;
 constexpr int64_t kFirstSwitchQuery = kIdentifyBytes + 20;
 
-struct HangUp {
+PrinterOptions With(void (*edit)(PrinterOptions&))
+{
+    PrinterOptions options;
+    edit(options);
+    return options;
+}
+
+// A printer with pins 1 and 8 of every switch on that hangs up after bytes.
+PrinterOptions HangsUpAfter(int64_t bytes)
+{
+    PrinterOptions options;
+    for (uint8_t& bits : options.switches)
+        bits = 0x81;
+    options.powerSave = true;
+    options.closeAfter = bytes;
+    return options;
+}
+
+struct Failure {
     const char* name;
-    bool tcp;
-    int64_t closeAfter;
-    std::vector<std::string> command; // FILE stands for a status file of the row's own
-    std::string err;                  // all of standard error, FILE as above
-    std::string out;                  // what standard output holds; empty for nothing
-    bool saved;
+    std::vector<std::string> args; // FILE stands for a status file of the row's own
+    PrinterOptions options;
+    std::string err;               // all of standard error, FILE as above
+    std::string out;               // what standard output holds; empty for nothing
+    bool saved = false;
 };
 
-void PrintTo(const HangUp& row, std::ostream* out)
+void PrintTo(const Failure& row, std::ostream* out)
 {
-    *out << ::testing::PrintToString(row.command) << " close-after=" << row.closeAfter;
+    *out << ::testing::PrintToString(row.args) << " close-after=" << row.options.closeAfter;
 }
 
 std::string WithPath(std::string text, const std::string& path)
@@ -391,25 +359,20 @@ std::string WithPath(std::string text, const std::string& path)
     return text;
 }
 
-class KaloctlPrinterHangsUp : public ::testing::TestWithParam<HangUp> {};
+class KaloctlFails : public ::testing::TestWithParam<Failure> {};
 
-// A reply that did not come or a write cut short is a failure: exit 1, the
+// A refusal, a reply that did not come or a write cut short: exit 1, the
 // reason on standard error, and no backup made of "No Change" rows unless
 // --partial asks for one.
-TEST_P(KaloctlPrinterHangsUp, ExitsOneAndSaysWhat)
+TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
 {
-    const HangUp& row = GetParam();
+    const Failure& row = GetParam();
     const std::string path = ::testing::TempDir() + "kaloctl-" + row.name + ".sts";
     std::remove(path.c_str());
-    std::vector<std::string> args = {row.tcp ? "--tcp" : "--serial", row.tcp ? "10.0.0.50" : "COM1"};
-    for (const std::string& arg : row.command)
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args)
         args.push_back(WithPath(arg, path));
-    PrinterOptions options;
-    for (uint8_t& bits : options.switches)
-        bits = 0x81; // pins 1 and 8 on
-    options.powerSave = true;
-    options.closeAfter = row.closeAfter;
-    const KaloRun run = Kalo(args, options);
+    const KaloRun run = Kalo(args, row.options);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, WithPath(row.err, path));
     if (row.out.empty()) {
@@ -430,52 +393,82 @@ const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
 const std::string kSetStatusStopped = " of 187 bytes: the printer may not hold the new status. Check the printer and "
                                       "press Set Status again.\n";
+const std::vector<std::string> kSetStatus = {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time",
+                                             "99"};
+
+std::vector<std::string> Serial(std::vector<std::string> command)
+{
+    command.insert(command.begin(), {"--serial", "COM1"});
+    return command;
+}
+
+std::vector<std::string> Tcp(std::vector<std::string> command)
+{
+    command.insert(command.begin(), {"--tcp", "10.0.0.50"});
+    return command;
+}
 
 INSTANTIATE_TEST_SUITE_P(
-    Kaloctl, KaloctlPrinterHangsUp,
+    Kaloctl, KaloctlFails,
     ::testing::Values(
-        HangUp{"GetStatusInsideSwitch5", false, 70, {"get-status", "--save", "FILE"},
-               kNoAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" +
-                   kNoChange + "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
-               "Entrance time: no answer", false},
-        HangUp{"GetStatusAfterSwitch2", true, kFirstSwitchQuery + 2 * 7, {"get-status", "--json", "--save", "FILE"},
-               kNoAnswer +
-                   "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory "
-                   "switch 12, power save" +
-                   kNoChange + "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n",
-               "", false},
-        HangUp{"GetStatusPartial", false, kFirstSwitchQuery + 6 * 7 + 3, {"get-status", "--json", "--partial", "--save", "FILE"},
-               kNoAnswer + "memory switch 11, memory switch 12, power save" + kNoChange,
-               "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
-        HangUp{"GetStatusPartialOnlyPowerSave", true, kFirstSwitchQuery + 8 * 7 + 2, {"get-status", "--json", "--partial"},
-               kNoAnswer + "power save" + kNoChange, "\"missing\": [\"powerSave\"],", false},
+        Failure{"WrongModel", {"identify"}, With([](PrinterOptions& o) { o.model = "RP-F10"; }),
+                "The connected printer has different Model name.\n"},
+        Failure{"NoDevice", {"--serial", "COM2", "identify"}, {}, "Can't open port and Printer is disconnected\n"},
+        // No entry of the port list begins with "COM10", so no port is chosen.
+        Failure{"NoPortChosen", {"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
+        // After the port's own box, shown through the platform.
+        Failure{"ConnectionRefused", {"--tcp", "10.0.0.50:65535", "identify"}, {},
+                "Can't open port and Printer is disconnected\n"},
+        Failure{"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
+        Failure{"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n",
+                "And Now Start Font Download!"},
+        // The printer's own entrance time is kept only when the printer takes it.
+        Failure{"PrintersEntranceTime", {"set-status", "--power-save", "on"},
+                With([](PrinterOptions& o) { o.entranceTime = 0; }), "Enterance time should be from 6 to 255.\n"},
+        Failure{"GetStatusInsideSwitch5", Serial({"get-status", "--save", "FILE"}),
+                HangsUpAfter(70),
+                kNoAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" +
+                    kNoChange + "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
+                "Entrance time: no answer"},
+        Failure{"GetStatusAfterSwitch2", Tcp({"get-status", "--json", "--save", "FILE"}),
+                HangsUpAfter(kFirstSwitchQuery + 2 * 7),
+                kNoAnswer +
+                    "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory "
+                    "switch 12, power save" +
+                    kNoChange +
+                    "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n"},
+        Failure{"GetStatusPartial",
+                Serial({"get-status", "--json", "--partial", "--save", "FILE"}),
+                HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3),
+                kNoAnswer + "memory switch 11, memory switch 12, power save" + kNoChange,
+                "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
+        Failure{"GetStatusPartialOnlyPowerSave", Tcp({"get-status", "--json", "--partial"}),
+                HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange,
+                "\"missing\": [\"powerSave\"],"},
         // set-status reads the power save first (4 bytes), then writes 146.
-        HangUp{"SetStatusSerial", false, 60, {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time", "99"},
-               "Set Status stopped after 60" + kSetStatusStopped, "", false},
+        Failure{"SetStatusSerial", Serial(kSetStatus), HangsUpAfter(60),
+                "Set Status stopped after 60" + kSetStatusStopped},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.
-        HangUp{"SetStatusNetwork", true, 60, {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time", "99"},
-               "Set Status stopped after 49" + kSetStatusStopped, "", false},
+        Failure{"SetStatusNetwork", Tcp(kSetStatus), HangsUpAfter(60),
+                "Set Status stopped after 49" + kSetStatusStopped},
         // A stopped write starts no font download.
-        HangUp{"SetStatusBeforeSelectPrinter", false, 187 - 3,
-               {"set-status", "--double-byte-font", "KS5601", "--entrance-time", "99"},
-               "Set Status stopped after 184" + kSetStatusStopped, "", false},
-        HangUp{"SetStatusWithoutPowerSave", true, kFirstSwitchQuery + 2, {"set-status", "--emulation", "2"},
-               "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
-               "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n",
-               "", false},
-        HangUp{"PrintStatus", false, kFirstSwitchQuery + 2, {"print-status"},
-               "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
-               "printer and press Print Status again.\n",
-               "", false},
-        HangUp{"PrintCodepage", true, kIdentifyBytes + 2, {"print-codepage"},
-               "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check the "
-               "printer and press Print Codepage again.\n",
-               "", false},
-        HangUp{"SelfTest", false, kIdentifyBytes + 3, {"self-test"},
-               "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
-               "and press Self Test again.\n",
-               "", false}),
-    [](const ::testing::TestParamInfo<HangUp>& named) { return std::string(named.param.name); });
+        Failure{"SetStatusBeforeSelectPrinter",
+                Serial({"set-status", "--double-byte-font", "KS5601", "--entrance-time", "99"}),
+                HangsUpAfter(187 - 3), "Set Status stopped after 184" + kSetStatusStopped},
+        Failure{"SetStatusWithoutPowerSave", Tcp({"set-status", "--emulation", "2"}),
+                HangsUpAfter(kFirstSwitchQuery + 2),
+                "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
+                "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
+        Failure{"PrintStatus", Serial({"print-status"}), HangsUpAfter(kFirstSwitchQuery + 2),
+                "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
+                "printer and press Print Status again.\n"},
+        Failure{"PrintCodepage", Tcp({"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
+                "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
+                "the printer and press Print Codepage again.\n"},
+        Failure{"SelfTest", Serial({"self-test"}), HangsUpAfter(kIdentifyBytes + 3),
+                "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
+                "and press Self Test again.\n"}),
+    [](const ::testing::TestParamInfo<Failure>& named) { return std::string(named.param.name); });
 
 // The case as a technician meets it: a network printer that hangs up half way.
 TEST(KaloctlProgram, GetStatusFromAPrinterThatHangsUpSavesNothing)
