@@ -75,7 +75,7 @@ struct Bench {
             fields << Find<QLineEdit>(qPrintable(QStringLiteral("ipField%1").arg(i)))->text();
         return fields.join('.');
     }
-    std::vector<Message> Messages() { return machine.Recorded().Messages(); }
+    const std::vector<Message>& Messages() const { return machine.Recorded().Messages(); }
 
     sim::InProcessPlatform machine;
     platform::MemorySpooler spooler;

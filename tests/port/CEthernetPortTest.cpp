@@ -19,6 +19,8 @@ struct EthernetFixture : ::testing::Test {
 
     void Connect()
     {
+        // The old port still uses the old printer: it must go first.
+        port.reset();
         machine = std::make_unique<InProcessPlatform>(options);
         port = std::make_unique<CPrinterPort>(*machine);
         ASSERT_EQ(port->Configure(NetworkPortSettings(machine->networkHost, machine->networkPort)), 1);

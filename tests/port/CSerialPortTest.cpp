@@ -26,6 +26,8 @@ struct SerialFixture : ::testing::Test {
 
     void Connect(const PortSettings& settings = Com("COM1"))
     {
+        // The old port still uses the old printer: it must go first.
+        port.reset();
         machine = std::make_unique<InProcessPlatform>(options);
         port = std::make_unique<CPrinterPort>(*machine);
         ASSERT_EQ(port->Configure(settings), 1);
