@@ -77,14 +77,19 @@ TEST(Kaloctl, RefusalsPrintTheMessageAndExitOne)
         std::string err;
     } rows[] = {
         {{"identify"}, wrongModel, "The connected printer has different Model name.\n"},
-        {{"--serial", "COM2", "identify"}, {}, "Can't open port and Printer is disconnected\n"},
+        {{"--serial", "COM2", "identify"}, {},
+         "Can't open port and Printer is disconnected\n"
+         "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)\n"},
         {{"--serial", "COM1", "--parity", "mark", "--baud", "1234", "identify"}, {},
-         "Can't open port and Printer is disconnected\n"},
-        {{"--tcp", "10.0.0.50:0", "identify"}, {}, "Port Configuration Set Error!\n"},
+         "Can't open port and Printer is disconnected\nset line /dev/ttyS0: Invalid argument\n"},
+        {{"--tcp", "10.0.0.50:0", "identify"}, {},
+         "Port Configuration Set Error!\n"
+         "configure 10.0.0.50: neither a COM, LPT or USB port nor an address with a TCP port\n"},
         // No entry of the port list begins with "COM10", so no port is chosen.
-        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
+        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\nconfigure: no port chosen\n"},
         {{"--tcp", "10.0.0.50:9101", "identify"}, {},
-         "Can't open port and Printer is disconnected\n"}, // after the port's own box, shown through the platform
+         "Can't open port and Printer is disconnected\n" // after the port's own box, shown through the platform
+         "connect 10.0.0.50:9101: Connection refused\n"},
     };
     for (const auto& row : rows) {
         const KaloRun run = Kalo(row.args, row.options);

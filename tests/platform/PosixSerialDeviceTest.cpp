@@ -11,23 +11,7 @@
 
 using namespace kalo::platform;
 
-namespace {
-
-// A pseudo-terminal pair; the test plays the printer on the master side.
-struct PtyPair {
-    PtyPair()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        grantpt(master);
-        unlockpt(master);
-        path = ptsname(master);
-    }
-    ~PtyPair() { close(master); }
-    int master = -1;
-    std::string path;
-};
-
-} // namespace
+using kalo::test::PtyPair;
 
 TEST(PosixSerialDevice, RefusesMissingBusyAndNonTerminalDevices)
 {
