@@ -261,11 +261,6 @@ void CMainDlgTest::checkCommunication_data()
                                            << QStringList{"Port Configuration Set Error!"} << notConfigured << false;
     QTest::newRow("nothing listens") << "radioEthernet" << "9101" << "" << QStringList{connectError, cantOpen}
                                      << "connect 192.168.1.100:9101: Connection refused" << false;
-    QTest::newRow("nobody at the address")
-        << "radioEthernet" << "9100" << "machine:elsewhere" << QStringList{connectError, cantOpen}
-        << "connect 192.168.1.100:9100: no answer within 5 s (check the address, and that the printer is on and on "
-           "the network)"
-        << false;
     QTest::newRow("permission denied") << "radioSerial" << "" << "machine:permission-denied" << QStringList{cantOpen}
                                        << "open /dev/ttyS0: Permission denied (add the user to the dialout group)"
                                        << false;
@@ -303,8 +298,6 @@ void CMainDlgTest::checkCommunication()
     bench.machine.serialHeldElsewhere = fault == "machine:busy";
     if (fault == "machine:missing")
         bench.machine.serialPath = "/dev/ttyUSB0";
-    if (fault == "machine:elsewhere")
-        bench.machine.networkHost = "192.168.1.101";
     QFETCH(QString, radio);
     bench.Click(qPrintable(radio));
     QFETCH(QString, tcpPort);

@@ -75,8 +75,6 @@ TEST(CSerialPort, OpenRefusesSaysWhyAndLeavesNothingOpen)
     } rows[] = {
         {"no such device", Com("COM2"), [](InProcessPlatform&) {},
          "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)"},
-        {"permission denied", Com("COM1"), [](InProcessPlatform& m) { m.serialPermissionDenied = true; },
-         "open /dev/ttyS0: Permission denied (add the user to the dialout group)"},
         {"held by another program", Com("COM1"), [](InProcessPlatform& m) { m.serialHeldElsewhere = true; },
          "open /dev/ttyS0: busy (another program holds it)"},
         {"DSR low", Com("COM1"), [](InProcessPlatform& m) { m.dsrLow = true; },
