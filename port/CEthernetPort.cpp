@@ -39,14 +39,12 @@ int CEthernetPort::Open()
         return 0;
     }
     const bool portFits = m_tcpPort > 0 && m_tcpPort <= 65535;
-    if (!portFits)
-        m_failure = Failure{"connect", Target(), kErrArgument, 0, "no such TCP port (1 to 65535)"};
-    else if (socket->Connect(m_address, uint16_t(m_tcpPort), kConnectTimeoutMs * 1000) != kOk)
-        m_failure = socket->LastFailure();
-    else {
+    if (portFits && socket->Connect(m_address, uint16_t(m_tcpPort), kConnectTimeoutMs * 1000) == kOk) {
         m_socket = std::move(socket);
         return 1;
     }
+    m_failure = portFits ? socket->LastFailure()
+                         : Failure{"connect", Target(), kErrArgument, 0, "no such TCP port (1 to 65535)"};
     socket->Close();
     m_platform.Messages().Show(kSocketConnectErrorText, "Error", MessageIcon::Error,
                                DescribeFailure(m_failure, m_address));

@@ -141,10 +141,10 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         m_failure = m_device->LastFailure();
     } else if (sent < length) {
         const std::string bound = "the write time-out of " + DurationText(deadline - start);
-        m_failure = Failure{"write", m_path, kErrTimeout, 0,
-                            heldOff ? "the printer held DSR off for " + bound
-                                    : std::to_string(sent) + " of " + std::to_string(length) + " bytes left within "
-                                          + bound};
+        const std::string reason = heldOff ? "the printer held DSR off for " + bound
+                                           : "only " + std::to_string(sent) + " of " + std::to_string(length)
+                                                 + " bytes went out within " + bound;
+        m_failure = Failure{"write", m_path, kErrTimeout, 0, reason};
     }
     return int(sent);
 }
