@@ -253,6 +253,8 @@ TEST(IdentificationOverRealLinks, KaloctlSaysWhyThePortFailed)
     // The resolver's words for it depend on the machine's resolver.
     addrinfo* found = nullptr;
     const int looked = getaddrinfo(unknownHost.c_str(), nullptr, nullptr, &found);
+    if (found)
+        freeaddrinfo(found);
     ASSERT_NE(looked, 0);
     const std::string unknownHostReason = gai_strerror(looked);
 
@@ -285,8 +287,9 @@ TEST(IdentificationOverRealLinks, KaloctlSaysWhyThePortFailed)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         platform::PosixSerialDevice holder;
-        if (row.heldByUs)
+        if (row.heldByUs) {
             ASSERT_EQ(holder.Open(row.device), platform::kOk);
+        }
         std::vector<std::string> args = row.args;
         std::string program = KALO_KALOCTL_PATH;
         if (row.asNobody) {
