@@ -96,11 +96,14 @@ TEST(Kaloctl, RefusalsPrintTheMessageAndExitOne)
         std::string err;
     } rows[] = {
         {{"identify"}, wrongModel, "The connected printer has different Model name.\n"},
-        {{"--serial", "COM2", "identify"}, {}, "Can't open port and Printer is disconnected\n"},
+        {{"--serial", "COM2", "identify"}, {},
+         "Can't open port and Printer is disconnected\n"
+         "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)\n"},
         // No entry of the port list begins with "COM10", so no port is chosen.
-        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
+        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\nconfigure: no port chosen\n"},
         {{"--tcp", "10.0.0.50:65535", "identify"}, {},
-         "Can't open port and Printer is disconnected\n"}, // after the port's own box, shown through the platform
+         "Can't open port and Printer is disconnected\n" // after the port's own box, shown through the platform
+         "connect 10.0.0.50:65535: Connection refused\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
