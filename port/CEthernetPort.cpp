@@ -34,8 +34,7 @@ int CEthernetPort::Open()
     auto socket = m_platform.NewStreamSocket();
     if (socket->Create() != kOk) {
         m_failure = socket->LastFailure();
-        m_platform.Messages().Show(kSocketCreateErrorText, "Error", MessageIcon::Error,
-                                   DescribeFailure(m_failure, m_address));
+        m_platform.Messages().Show(kSocketCreateErrorText, "Error", MessageIcon::Error);
         return 0;
     }
     const bool portFits = m_tcpPort > 0 && m_tcpPort <= 65535;
@@ -46,8 +45,8 @@ int CEthernetPort::Open()
     m_failure = portFits ? socket->LastFailure()
                          : Failure{"connect", Target(), kErrArgument, 0, "no such TCP port (1 to 65535)"};
     socket->Close();
-    m_platform.Messages().Show(kSocketConnectErrorText, "Error", MessageIcon::Error,
-                               DescribeFailure(m_failure, m_address));
+    // The reason goes with the box of whoever opened the port, so it is said once.
+    m_platform.Messages().Show(kSocketConnectErrorText, "Error", MessageIcon::Error);
     return 0;
 }
 

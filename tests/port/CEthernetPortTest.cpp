@@ -6,6 +6,7 @@
 #include <cstring>
 
 using namespace kalo;
+using platform::DescribeFailure;
 using platform::MessageIcon;
 using platform::RecordingMessageSink;
 using sim::InProcessPlatform;
@@ -30,11 +31,8 @@ struct EthernetFixture : ::testing::Test {
     int64_t Now() { return machine->Clock().NowMicros(); }
 };
 
-RecordingMessageSink::Message ConnectError(const std::string& detail)
-{
-    return {"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"",
-            "Error", MessageIcon::Error, detail};
-}
+const char kConnectError[] =
+    "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"";
 
 } // namespace
 
@@ -134,25 +132,27 @@ TEST_F(EthernetFixture, ReadsThatGetNothing)
     }
 }
 
-TEST(CEthernetPort, OpenFailuresShowTheirBoxWithTheReasonAndLeaveNothingOpen)
+// The port's own box keeps its fixed text; the reason goes with the
+// caller's box (Check Communication's), so it is not said twice.
+TEST(CEthernetPort, OpenFailuresShowTheirBoxKeepTheReasonAndLeaveNothingOpen)
 {
     const struct {
         const char* what;
         std::string host;
         uint32_t tcpPort;
         bool failCreate;
-        RecordingMessageSink::Message box;
+        const char* box;
+        std::string reason;
     } rows[] = {
-        {"refused", "10.0.0.50", 9101, false, ConnectError("connect 10.0.0.50:9101: Connection refused")},
-        {"nobody there", "10.0.0.99", 9100, false,
-         ConnectError("connect 10.0.0.99:9100: no answer within 5 s (check the address, and that the printer is on "
-                      "and on the network)")},
-        {"unknown host", "printer.invalid", 9100, false,
-         ConnectError("connect printer.invalid:9100: Name or service not known (check the printer's address)")},
-        {"port beyond 65535", "10.0.0.50", 9100 + 65536, false,
-         ConnectError("connect 10.0.0.50:74636: no such TCP port (1 to 65535)")},
-        {"no socket", "10.0.0.50", 9100, true,
-         {"Error : Failed to Create socket!", "Error", MessageIcon::Error, "socket: Too many open files"}},
+        {"refused", "10.0.0.50", 9101, false, kConnectError, "connect 10.0.0.50:9101: Connection refused"},
+        {"nobody there", "10.0.0.99", 9100, false, kConnectError,
+         "connect 10.0.0.99:9100: no answer within 5 s (check the address, and that the printer is on and on the "
+         "network)"},
+        {"unknown host", "printer.invalid", 9100, false, kConnectError,
+         "connect printer.invalid:9100: Name or service not known (check the printer's address)"},
+        {"port beyond 65535", "10.0.0.50", 9100 + 65536, false, kConnectError,
+         "connect 10.0.0.50:74636: no such TCP port (1 to 65535)"},
+        {"no socket", "10.0.0.50", 9100, true, "Error : Failed to Create socket!", "socket: Too many open files"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -162,7 +162,8 @@ TEST(CEthernetPort, OpenFailuresShowTheirBoxWithTheReasonAndLeaveNothingOpen)
         ASSERT_EQ(port.Configure(NetworkPortSettings(row.host, row.tcpPort)), 1);
         EXPECT_EQ(port.Open(), 0);
         ASSERT_EQ(machine.Recorded().Messages().size(), 1u);
-        EXPECT_EQ(machine.Recorded().Messages()[0], row.box);
+        EXPECT_EQ(machine.Recorded().Messages()[0], (RecordingMessageSink::Message{row.box, "Error", MessageIcon::Error, ""}));
+        EXPECT_EQ(DescribeFailure(port.LastFailure(), row.host), row.reason);
         EXPECT_EQ(machine.openDevices, 0);
     }
 }

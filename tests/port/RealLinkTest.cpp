@@ -145,12 +145,13 @@ TEST(EthernetOverLoopback, RefusedConnectionShowsTheBox)
         CPrinterPort port(machine);
         ASSERT_EQ(port.Configure(NetworkPortSettings("127.0.0.1", closed)), 1);
         EXPECT_EQ(port.Open(), 0);
+        EXPECT_EQ(platform::DescribeFailure(port.LastFailure(), "127.0.0.1"),
+                  "connect 127.0.0.1:" + std::to_string(closed) + ": Connection refused");
     }
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text,
               "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"");
     EXPECT_EQ(messages.Messages()[0].caption, "Error");
-    EXPECT_EQ(messages.Messages()[0].detail, "connect 127.0.0.1:" + std::to_string(closed) + ": Connection refused");
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
 }
 
