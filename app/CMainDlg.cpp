@@ -138,9 +138,9 @@ void CMainDlg::EnableConnectedButtons(bool enable)
     m_ui->buttonCommandTestEditor->setEnabled(false);
 }
 
-void CMainDlg::ShowMessage(const OutcomeMessage& message)
+void CMainDlg::ShowMessage(const OutcomeMessage& message, const std::string& detail)
 {
-    m_services.platform.Messages().Show(message.text, message.caption, message.icon);
+    m_services.platform.Messages().Show(message.text, message.caption, message.icon, detail);
 }
 
 void CMainDlg::OnCheckCommunication()
@@ -158,7 +158,7 @@ void CMainDlg::OnCheckCommunication()
     QApplication::restoreOverrideCursor();
 
     m_connected = result.Connected();
-    ShowMessage(MessageFor(result.outcome));
+    ShowMessage(MessageFor(result.outcome), platform::DescribeFailure(result.failure, settings.portName));
     if (m_connected) {
         EnableConnectedButtons(true);
         m_ui->buttonCheckCommunication->setEnabled(false);

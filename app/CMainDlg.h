@@ -70,7 +70,7 @@ private:
     void FormToControls();
     void EnableConnectedButtons(bool enable);
     void LeaveConnectedState();
-    void ShowMessage(const kalo::OutcomeMessage& message);
+    void ShowMessage(const kalo::OutcomeMessage& message, const std::string& detail);
 
     std::unique_ptr<Ui::CMainDlg> m_ui;
     MainWindowServices m_services;

@@ -142,6 +142,8 @@ IdentifyResult IdentifyPrinter(CPrinterPort& port, PortKind interfaceKind, platf
     IdentifyResult result;
     Exchange exchange(port, interfaceKind, clock);
     result.outcome = exchange.Run(result);
+    if (result.outcome == ConnectOutcome::PortError)
+        result.failure = port.LastFailure();
     if (!result.Connected())
         port.Close();
     return result;
@@ -153,10 +155,12 @@ IdentifyResult ConnectPrinter(CPrinterPort& port, const PortSettings& settings, 
     IdentifyResult result;
     if (port.Configure(settings) != 1) {
         result.outcome = ConnectOutcome::ConfigureFailed;
+        result.failure = port.LastFailure();
         return result;
     }
     if (port.Open() != 1) {
         result.outcome = ConnectOutcome::OpenFailed;
+        result.failure = port.LastFailure();
         return result;
     }
     return IdentifyPrinter(port, interfaceKind, clock);

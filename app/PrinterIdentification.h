@@ -32,6 +32,9 @@ struct IdentifyResult {
     ConnectOutcome outcome = ConnectOutcome::ConfigureFailed;
     std::string maker; // as received, "_" dropped on byte-wise links
     std::string model;
+    // Why the port failed, for the outcomes a port failure causes (configure,
+    // open, the initialise write); empty for the others.
+    platform::Failure failure;
     bool Connected() const { return outcome == ConnectOutcome::Connected; }
 };
 

@@ -5,7 +5,8 @@
 
 using kalo::platform::MessageIcon;
 
-void QtMessageBoxes::Show(const std::string& text, const std::string& caption, MessageIcon icon)
+void QtMessageBoxes::Show(const std::string& text, const std::string& caption, MessageIcon icon,
+                          const std::string& detail)
 {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
@@ -16,8 +17,10 @@ void QtMessageBoxes::Show(const std::string& text, const std::string& caption, M
     case MessageIcon::None: break;
     }
     const QString title = caption.empty() ? QCoreApplication::applicationName() : QString::fromStdString(caption);
-        // Owned by the window in front: the main window, or one it opened.
+    // Owned by the window in front: the main window, or one it opened.
     QWidget* owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_owner.data();
     QMessageBox box(qtIcon, title, QString::fromStdString(text), QMessageBox::Ok, owner);
+    if (!detail.empty())
+        box.setInformativeText(QString::fromStdString(detail));
     box.exec();
 }

@@ -58,8 +58,12 @@ std::unique_ptr<PrinterSession> PrinterSession::Open(CommandContext& context)
     std::unique_ptr<PrinterSession> session(new PrinterSession(context, std::move(connection)));
     session->m_identity = ConnectPrinter(session->m_port, session->m_connection.settings,
                                          session->m_connection.interfaceKind, context.platform.GetClock());
-    if (!session->m_identity.Connected()) {
-        context.err << platform::ConsoleMessageSink::PlainLines(MessageFor(session->m_identity.outcome).text) << '\n';
+    const IdentifyResult& identity = session->m_identity;
+    if (!identity.Connected()) {
+        context.err << platform::ConsoleMessageSink::PlainLines(MessageFor(identity.outcome).text) << '\n';
+        const std::string reason = platform::DescribeFailure(identity.failure, session->m_connection.settings.portName);
+        if (!reason.empty())
+            context.err << reason << '\n';
         return nullptr;
     }
     return session;

@@ -18,10 +18,12 @@ std::string ConsoleMessageSink::PlainLines(const std::string& text)
     return lines;
 }
 
-void ConsoleMessageSink::Show(const std::string& text, const std::string&, MessageIcon)
+void ConsoleMessageSink::Show(const std::string& text, const std::string&, MessageIcon, const std::string& detail)
 {
     // On a console the text alone says it; a caption would only stand in front of it.
     m_out << PlainLines(text) << '\n';
+    if (!detail.empty())
+        m_out << PlainLines(detail) << '\n';
     m_out.flush();
 }
 

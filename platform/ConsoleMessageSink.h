@@ -7,11 +7,13 @@
 namespace kalo::platform {
 
 // Message boxes for a program without windows: the text, as lines, on the
-// given stream.
+// given stream, and the detail on the line after it.
 class ConsoleMessageSink final : public MessageSink {
 public:
     explicit ConsoleMessageSink(std::ostream& out) : m_out(out) {}
-    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    using MessageSink::Show;
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon,
+              const std::string& detail) override;
 
     // The text with "\r\n" and lone "\r" turned into "\n".
     static std::string PlainLines(const std::string& text);

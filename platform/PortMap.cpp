@@ -39,6 +39,11 @@ std::string PortMap::BaseName(const std::string& portName)
     return portName;
 }
 
+std::string PortMap::VariableName(const std::string& portName)
+{
+    return "KALO_PORT_" + BaseName(portName);
+}
+
 std::string PortMap::DevicePath(const std::string& portName) const
 {
     const std::string base = BaseName(portName);
@@ -47,7 +52,7 @@ std::string PortMap::DevicePath(const std::string& portName) const
     const bool isLpt = !isCom && ParseNumbered(base, "LPT", number);
     if (!isCom && !isLpt)
         return portName;
-    const std::string variable = "KALO_PORT_" + base;
+    const std::string variable = VariableName(portName);
     if (const char* overridden = m_lookup(variable.c_str()); overridden && *overridden)
         return overridden;
     return (isCom ? "/dev/ttyS" : "/dev/lp") + std::to_string(number - 1);

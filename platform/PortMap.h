@@ -21,6 +21,8 @@ public:
 
     // "COM12" for "\\.\COM12", the name itself otherwise.
     static std::string BaseName(const std::string& portName);
+    // The environment variable that names the device for a port: "KALO_PORT_COM12".
+    static std::string VariableName(const std::string& portName);
 
 private:
     Lookup m_lookup;

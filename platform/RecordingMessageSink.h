@@ -13,12 +13,15 @@ public:
         std::string text;
         std::string caption;
         MessageIcon icon;
+        std::string detail;
         bool operator==(const Message&) const = default;
     };
 
-    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override
+    using MessageSink::Show;
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon,
+              const std::string& detail) override
     {
-        m_messages.push_back({text, caption, icon});
+        m_messages.push_back({text, caption, icon, detail});
     }
     const std::vector<Message>& Messages() const { return m_messages; }
     void Clear() { m_messages.clear(); }

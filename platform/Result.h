@@ -11,7 +11,7 @@ enum Result : int {
     kErrFail = -2,         // any other system failure
     kErrNoDevice = -3,     // no such device or host
     kErrBusy = -4,         // device held by another opener
-    kErrTimeout = -5,      // nothing happened within the allowed time
+    kErrTimeout = -5,      // nothing happened within the time we allowed (never a system ETIMEDOUT)
     kErrNotSupported = -6, // the device has no such feature (a pty's modem lines)
     kErrClosed = -7,       // the peer went away
     kErrRefused = -8,      // connection refused or unreachable

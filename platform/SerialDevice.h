@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Failure.h"
+#include "Result.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,14 +18,11 @@ struct LineSettings {
     uint8_t stopBits = 0;  // 0 one, 1 one and a half, 2 two
     bool parityCheck = false;
     bool outxCtsFlow = false;
-    bool outxDsrFlow = false;
     bool dtrOn = false;
     bool rtsOn = false;
-    bool dsrSensitivity = false;
     bool txContinueOnXoff = false;
     bool outX = false;
     bool inX = false;
-    bool discardNul = false;
 };
 
 enum ModemLine : unsigned {
@@ -42,27 +42,30 @@ public:
     virtual ~SerialDevice() = default;
 
     // Opens for reading and writing, for this process alone.
-    virtual int Open(const std::string& path) = 0;
-    virtual int GetLine(LineSettings& settings) = 0;
-    virtual int SetLine(const LineSettings& settings) = 0;
+    virtual Result Open(const std::string& path) = 0;
+    virtual Result GetLine(LineSettings& settings) = 0;
+    virtual Result SetLine(const LineSettings& settings) = 0;
     // Sets bits of ModemLine. kErrNotSupported when the device has no modem lines.
-    virtual int GetModemStatus(unsigned& lines) = 0;
+    virtual Result GetModemStatus(unsigned& lines) = 0;
     // Discards everything queued in both directions.
-    virtual int Purge() = 0;
+    virtual Result Purge() = 0;
     // kOk when a byte can be read, kErrTimeout when none came in time, kErrClosed on hang-up.
-    virtual int WaitReadable(int64_t timeoutMicros) = 0;
+    virtual Result WaitReadable(int64_t timeoutMicros) = 0;
     // Reads what is there without waiting: count, 0 when nothing, or an error.
     virtual long ReadAvailable(uint8_t* buffer, size_t length) = 0;
     // kOk when a write can go on.
-    virtual int WaitWritable(int64_t timeoutMicros) = 0;
+    virtual Result WaitWritable(int64_t timeoutMicros) = 0;
     // Queues what fits without waiting: count, or an error.
     virtual long WriteAvailable(const uint8_t* data, size_t length) = 0;
     // Waits until the output queue is empty; returns the bytes still queued
     // when the time ran out (0 when all left).
     virtual long WaitDrained(int64_t timeoutMicros) = 0;
     // Drops what is still queued for output.
-    virtual int FlushOutput() = 0;
+    virtual Result FlushOutput() = 0;
     virtual void Close() = 0;
+    // The last call that failed, kept until another fails. A wait that only
+    // ran out of time is not a failure of the device.
+    virtual const Failure& LastFailure() const = 0;
 };
 
 } // namespace kalo::platform

@@ -24,21 +24,30 @@ int CEthernetPort::Configure(const PortSettings& settings)
     return 1;
 }
 
+std::string CEthernetPort::Target() const
+{
+    return m_address + ":" + std::to_string(m_tcpPort);
+}
+
 int CEthernetPort::Open()
 {
     auto socket = m_platform.NewStreamSocket();
     if (socket->Create() != kOk) {
+        m_failure = socket->LastFailure();
         m_platform.Messages().Show(kSocketCreateErrorText, "Error", MessageIcon::Error);
         return 0;
     }
     const bool portFits = m_tcpPort > 0 && m_tcpPort <= 65535;
-    if (!portFits || socket->Connect(m_address, uint16_t(m_tcpPort), kConnectTimeoutMs * 1000) != kOk) {
-        socket->Close();
-        m_platform.Messages().Show(kSocketConnectErrorText, "Error", MessageIcon::Error);
-        return 0;
+    if (portFits && socket->Connect(m_address, uint16_t(m_tcpPort), kConnectTimeoutMs * 1000) == kOk) {
+        m_socket = std::move(socket);
+        return 1;
     }
-    m_socket = std::move(socket);
-    return 1;
+    m_failure = portFits ? socket->LastFailure()
+                         : Failure{"connect", Target(), kErrArgument, 0, "no such TCP port (1 to 65535)"};
+    socket->Close();
+    // The reason goes with the box of whoever opened the port, so it is said once.
+    m_platform.Messages().Show(kSocketConnectErrorText, "Error", MessageIcon::Error);
+    return 0;
 }
 
 int CEthernetPort::Write(const uint8_t* data, uint32_t length)
@@ -49,8 +58,10 @@ int CEthernetPort::Write(const uint8_t* data, uint32_t length)
     uint32_t remaining = length;
     while (sent < length) {
         const uint32_t piece = remaining > kPieceSize ? kPieceSize : remaining;
-        if (m_socket->Send(data + sent, piece, kSendTimeoutMs * 1000) < 1)
+        if (m_socket->Send(data + sent, piece, kSendTimeoutMs * 1000) < 1) {
+            m_failure = m_socket->LastFailure();
             break;
+        }
         sent += piece;
         remaining -= piece;
         // The printer's network buffer takes one piece at a time.
@@ -65,8 +76,16 @@ int CEthernetPort::Read(uint8_t* buffer, uint32_t length)
     if (!m_socket || !buffer || length == 0)
         return 0;
     const long n = m_socket->Receive(buffer, length, kReceiveTimeoutMs * 1000);
-    if (n == kErrTimeout)
-        return 0; // nothing arrived: to every caller the same as an empty read
+    if (n == kErrTimeout) {
+        // Only our own bound ran out: nothing arrived, to every caller the
+        // same as an empty read. A connection the system timed out is a
+        // socket error like any other.
+        m_failure = Failure{"receive", Target(), kErrTimeout, 0,
+                            "nothing arrived within " + DurationText(kReceiveTimeoutMs * 1000)};
+        return 0;
+    }
+    if (n <= 0)
+        m_failure = m_socket->LastFailure(); // closed by the printer (0), or failed
     return n < 0 ? -1 : int(n);
 }
 

@@ -33,6 +33,8 @@ public:
     const platform::Failure& LastFailure() const { return m_failure; }
 
 private:
+    std::string Target() const; // "address:port", as failures name it
+
     platform::Platform& m_platform;
     platform::Failure m_failure;
     std::unique_ptr<platform::StreamSocket> m_socket;

@@ -54,9 +54,14 @@ CPrinterPort::~CPrinterPort() = default;
 int CPrinterPort::Configure(PortSettings settings)
 {
     m_port = std::monostate{};
+    m_keptFailure = {};
     const std::optional<PortChoice> choice = ChoosePortKind(settings);
-    if (!choice)
+    if (!choice) {
+        m_keptFailure = {"configure", settings.portName, platform::kErrArgument, 0,
+                         settings.portName.empty() ? "no port chosen"
+                                                   : "neither a COM, LPT or USB port nor an address with a TCP port"};
         return 0;
+    }
     m_kind = choice->kind;
     settings.portName = choice->name;
     switch (choice->kind) {
@@ -76,6 +81,9 @@ int CPrinterPort::Configure(PortSettings settings)
     case PortKind::Usb:
         // These kinds are not part of this build: the name is recognised,
         // but there is no port to hand it to.
+        m_keptFailure = {"configure", settings.portName, platform::kErrNotSupported, 0,
+                         choice->kind == PortKind::Parallel ? "parallel ports are not part of this build"
+                                                            : "USB printers are not part of this build"};
         return 0;
     }
     return 0;
@@ -101,7 +109,7 @@ const platform::Failure& CPrinterPort::LastFailure() const
         return (*serial)->LastFailure();
     if (const auto* ethernet = std::get_if<std::unique_ptr<CEthernetPort>>(&m_port))
         return (*ethernet)->LastFailure();
-    return m_configureFailure;
+    return m_keptFailure;
 }
 
 bool CPrinterPort::LinkLost() const
@@ -121,6 +129,8 @@ void CPrinterPort::Close()
         port.Close();
         return 0;
     });
+    // The reason a refused printer was closed for must outlive the port object.
+    m_keptFailure = LastFailure();
     m_port = std::monostate{};
 }
 

@@ -50,7 +50,8 @@ public:
     void ResetWriteTally() { m_tally = {}; }
 
     // The last platform call that failed on the held port, with the system's
-    // reason; empty when none has failed since Configure.
+    // reason, or why Configure refused; kept after Close; empty when nothing
+    // has failed since Configure.
     const platform::Failure& LastFailure() const;
     // True once a read or write found the printer gone (hang-up, reset).
     bool LinkLost() const;
@@ -66,7 +67,7 @@ private:
     Held m_port;
     PortKind m_kind = PortKind::Serial;
     WriteTally m_tally;
-    platform::Failure m_configureFailure;
+    platform::Failure m_keptFailure; // Configure's refusal, or the port's last failure after Close
 };
 
 } // namespace kalo

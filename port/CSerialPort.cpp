@@ -8,6 +8,10 @@ namespace kalo {
 
 using namespace platform;
 
+namespace {
+const char kDsrOffReason[] = "the printer holds DSR off (switched off, or its cable is out)";
+} // namespace
+
 CSerialPort::CSerialPort(Platform& platform)
     : m_platform(platform)
 {
@@ -34,42 +38,43 @@ int CSerialPort::Open()
     if (m_open)
         return 1;
     auto device = m_platform.NewSerialDevice();
-    const int opened = device->Open(m_platform.Ports().DevicePath(m_portName));
+    m_path = m_platform.Ports().DevicePath(m_portName);
+    const Result opened = device->Open(m_path);
     // The line needs this long to settle after an open; the wait is taken
     // whether or not the open worked.
     m_platform.GetClock().SleepMs(100);
     if (opened != kOk)
-        return 0;
+        return Refuse(*device);
 
     LineSettings line;
     if (device->GetLine(line) != kOk)
-        return 0;
+        return Refuse(*device);
     line.baudRate = m_baudRate;
     line.byteSize = uint8_t(m_dataBits);
     line.parity = uint8_t(m_parity);
     line.stopBits = uint8_t(m_stopBits);
     line.parityCheck = m_parity != 0;
+    // The DSR output handshake has no termios flag: Write watches DSR itself.
     line.outxCtsFlow = true;
-    line.outxDsrFlow = true;
     line.dtrOn = true;
     line.rtsOn = true;
-    line.dsrSensitivity = false;
     line.txContinueOnXoff = false;
     line.outX = m_flowControl != 0;
     line.inX = m_flowControl != 0;
-    line.discardNul = false;
     if (device->SetLine(line) != kOk)
-        return 0;
+        return Refuse(*device);
 
     // A device without modem lines (a pseudo-terminal) cannot say DSR is low.
     unsigned modem = 0;
-    const int status = device->GetModemStatus(modem);
+    const Result status = device->GetModemStatus(modem);
     if (status == kErrNotSupported)
         modem = kModemDsr;
     else if (status != kOk)
+        return Refuse(*device);
+    if (!(modem & kModemDsr)) {
+        m_failure = Failure{"open", m_path, kErrFail, 0, kDsrOffReason};
         return 0;
-    if (!(modem & kModemDsr))
-        return 0;
+    }
 
     const uint32_t fixed[5] = {10, 10, 100, 5, 3000};
     std::copy(std::begin(fixed), std::end(fixed), m_timeouts);
@@ -77,6 +82,12 @@ int CSerialPort::Open()
     m_device = std::move(device);
     m_open = true;
     return 1;
+}
+
+int CSerialPort::Refuse(const SerialDevice& device)
+{
+    m_failure = device.LastFailure();
+    return 0;
 }
 
 bool CSerialPort::DsrHeldOff()
@@ -91,24 +102,33 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         return 0;
     Clock& clock = m_platform.GetClock();
     std::lock_guard<std::mutex> hold(m_ioLock);
-    const int64_t deadline = clock.NowMicros()
+    const int64_t start = clock.NowMicros();
+    const int64_t deadline = start
         + (int64_t(m_timeouts[kWriteMultiplier]) * length + m_timeouts[kWriteConstant]) * 1000;
     uint32_t sent = 0;
+    bool heldOff = false;
+    bool failed = false;
     while (sent < length) {
         const int64_t left = deadline - clock.NowMicros();
         if (left <= 0)
             break;
         // The kernel holds output while CTS is low; DSR it cannot watch, so
         // the write waits here while the printer holds DSR off.
-        if (DsrHeldOff()) {
+        heldOff = DsrHeldOff();
+        if (heldOff) {
             clock.SleepMs(uint32_t(std::min<int64_t>(10, (left + 999) / 1000)));
             continue;
         }
-        if (m_device->WaitWritable(left) != kOk)
+        const Result ready = m_device->WaitWritable(left);
+        if (ready != kOk) {
+            failed = ready != kErrTimeout;
             break;
+        }
         const long n = m_device->WriteAvailable(data + sent, length - sent);
-        if (n < 0)
+        if (n < 0) {
+            failed = true;
             break;
+        }
         sent += uint32_t(n);
     }
     const long queued = m_device->WaitDrained(std::max<int64_t>(0, deadline - clock.NowMicros()));
@@ -116,6 +136,15 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         // Out of time: what has not left is dropped, and not counted.
         m_device->FlushOutput();
         sent -= std::min<uint32_t>(sent, uint32_t(queued));
+    }
+    if (failed) {
+        m_failure = m_device->LastFailure();
+    } else if (sent < length) {
+        const std::string bound = "the write time-out of " + DurationText(deadline - start);
+        const std::string reason = heldOff ? "the printer held DSR off for " + bound
+                                           : "only " + std::to_string(sent) + " of " + std::to_string(length)
+                                                 + " bytes went out within " + bound;
+        m_failure = Failure{"write", m_path, kErrTimeout, 0, reason};
     }
     return int(sent);
 }
@@ -141,11 +170,22 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t length)
             until = std::min(until, lastByte + interval);
         if (until <= now)
             break;
-        if (m_device->WaitReadable(until - now) != kOk)
+        const Result ready = m_device->WaitReadable(until - now);
+        if (ready != kOk) {
+            if (ready != kErrTimeout) // a read that only ran out of time is no failure
+                m_failure = m_device->LastFailure();
             break;
+        }
         const long n = m_device->ReadAvailable(buffer + got, length - got);
-        if (n <= 0)
-            break; // readable but nothing to read: the device has gone
+        if (n < 0) {
+            m_failure = m_device->LastFailure();
+            break;
+        }
+        if (n == 0) {
+            // Readable but nothing to read: the device has gone.
+            m_failure = Failure{"read", m_path, kErrClosed, 0, kHungUpReason};
+            break;
+        }
         got += uint32_t(n);
         lastByte = clock.NowMicros();
     }

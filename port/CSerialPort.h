@@ -29,11 +29,14 @@ public:
 private:
     enum Timeout { kReadInterval, kReadMultiplier, kReadConstant, kWriteMultiplier, kWriteConstant };
 
+    // Keeps the device's failure and refuses the open.
+    int Refuse(const platform::SerialDevice& device);
     bool DsrHeldOff();
 
     platform::Platform& m_platform;
     platform::Failure m_failure;
     std::string m_portName;
+    std::string m_path; // the device the port name stands for
     uint32_t m_baudRate = 0;
     uint32_t m_dataBits = 0;
     uint32_t m_stopBits = 0;

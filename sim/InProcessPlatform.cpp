@@ -2,11 +2,39 @@
 
 #include "platform/Result.h"
 
+#include <cerrno>
+
 namespace kalo::sim {
 
 using namespace platform;
 
 namespace {
+
+// A failed call as the POSIX devices record it, with the text the system
+// gives for that errno.
+Failure SystemLike(const char* call, const std::string& target, int errnoValue, const char* systemText)
+{
+    return Failure{call, target, MapErrno(errnoValue), errnoValue, systemText};
+}
+
+bool IsDottedAddress(const std::string& host)
+{
+    int fields = 0;
+    size_t digits = 0;
+    for (char c : host + ".") {
+        if (c == '.') {
+            if (digits == 0 || digits > 3)
+                return false;
+            ++fields;
+            digits = 0;
+        } else if (c >= '0' && c <= '9') {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return fields == 4;
+}
 
 int64_t CharacterMicros(const LineSettings& line)
 {
@@ -28,63 +56,72 @@ public:
     explicit InProcessSerialDevice(InProcessPlatform& machine) : m_machine(machine) {}
     ~InProcessSerialDevice() override { Close(); }
 
-    int Open(const std::string& path) override
+    Result Open(const std::string& path) override
     {
         m_machine.lastOpenedPath = path;
+        m_path = path;
         if (path != m_machine.serialPath)
-            return kErrNoDevice;
+            return Fail("open", ENOENT, "No such file or directory");
+        if (m_machine.serialPermissionDenied)
+            return Fail("open", EACCES, "Permission denied");
+        if (m_machine.serialHeldElsewhere)
+            return Fail("open", EBUSY, "Device or resource busy");
         if (m_machine.openDevices > 0)
-            return kErrBusy;
+            return Fail("open", EWOULDBLOCK, "Resource temporarily unavailable"); // the advisory lock
         m_link = m_machine.NewLink(CharacterMicros(m_line));
         ++m_machine.openDevices;
         return kOk;
     }
-    int GetLine(LineSettings& settings) override
+    Result GetLine(LineSettings& settings) override
     {
         settings = m_line;
         return kOk;
     }
-    int SetLine(const LineSettings& settings) override
+    Result SetLine(const LineSettings& settings) override
     {
-        if (!ValidLine(settings))
+        if (!ValidLine(settings)) {
+            Fail("set line", EINVAL, "Invalid argument");
+            m_failure.result = kErrArgument; // as the POSIX device refuses what termios cannot say
             return kErrArgument;
+        }
         m_line = settings;
         m_machine.lastLine = settings;
         m_link->SetByteMicros(CharacterMicros(settings));
         return kOk;
     }
-    int GetModemStatus(unsigned& lines) override
+    Result GetModemStatus(unsigned& lines) override
     {
         if (m_machine.serialWithoutModemLines)
-            return kErrNotSupported;
+            return Fail("modem status", ENOTTY, "Inappropriate ioctl for device");
         lines = kModemCts | (m_machine.dsrLow ? 0u : unsigned(kModemDsr));
         return kOk;
     }
-    int Purge() override
+    Result Purge() override
     {
         m_link->DiscardInput();
         m_link->DropOutput();
         return kOk;
     }
-    int WaitReadable(int64_t timeoutMicros) override
+    Result WaitReadable(int64_t timeoutMicros) override
     {
         if (m_link->WaitReadable(timeoutMicros))
             return kOk;
-        return m_link->HungUp() ? kErrClosed : kErrTimeout;
+        return m_link->HungUp() ? HungUp("read") : kErrTimeout;
     }
     long ReadAvailable(uint8_t* buffer, size_t length) override
     {
         const size_t n = m_link->ReadArrived(buffer, length);
-        return n == 0 && m_link->HungUp() ? long(kErrClosed) : long(n);
+        return n == 0 && m_link->HungUp() ? long(HungUp("read")) : long(n);
     }
-    int WaitWritable(int64_t) override { return m_link->HungUp() ? kErrClosed : kOk; }
+    Result WaitWritable(int64_t) override { return m_link->HungUp() ? HungUp("write") : kOk; }
     long WriteAvailable(const uint8_t* data, size_t length) override
     {
         const size_t n = m_link->Write(data, length);
-        return n == 0 && m_link->HungUp() ? long(kErrClosed) : long(n);
+        // A terminal that has hung up refuses writes with EIO.
+        return n == 0 && m_link->HungUp() ? long(Fail("write", EIO, "Input/output error")) : long(n);
     }
     long WaitDrained(int64_t timeoutMicros) override { return long(m_link->WaitDrained(timeoutMicros)); }
-    int FlushOutput() override
+    Result FlushOutput() override
     {
         m_link->DropOutput();
         return kOk;
@@ -97,11 +134,25 @@ public:
             --m_machine.openDevices;
         }
     }
+    const Failure& LastFailure() const override { return m_failure; }
 
 private:
+    Result Fail(const char* call, int errnoValue, const char* systemText)
+    {
+        m_failure = SystemLike(call, m_path, errnoValue, systemText);
+        return m_failure.result;
+    }
+    Result HungUp(const char* call)
+    {
+        m_failure = Failure{call, m_path, kErrClosed, 0, kHungUpReason};
+        return kErrClosed;
+    }
+
     InProcessPlatform& m_machine;
     LineSettings m_line; // what the device reports before anyone sets it
     std::shared_ptr<InProcessLink> m_link;
+    std::string m_path;
+    Failure m_failure;
 };
 
 class InProcessSocket final : public StreamSocket {
@@ -109,23 +160,26 @@ public:
     explicit InProcessSocket(InProcessPlatform& machine) : m_machine(machine) {}
     ~InProcessSocket() override { Close(); }
 
-    int Create() override
+    Result Create() override
     {
         if (m_machine.failSocketCreate)
-            return kErrFail;
+            return Fail("socket", EMFILE, "Too many open files");
         m_created = true;
         ++m_machine.openDevices;
         return kOk;
     }
-    int Connect(const std::string& host, uint16_t port, int64_t timeoutMicros) override
+    Result Connect(const std::string& host, uint16_t port, int64_t timeoutMicros) override
     {
-        m_machine.lastOpenedPath = host + ":" + std::to_string(port);
+        m_target = host + ":" + std::to_string(port);
+        m_machine.lastOpenedPath = m_target;
+        if (!IsDottedAddress(host))
+            return Own("connect", kErrNoDevice, "Name or service not known"); // as getaddrinfo says it
         if (host != m_machine.networkHost) {
             m_machine.Clock().AdvanceBy(timeoutMicros); // nobody answers at that address
-            return kErrTimeout;
+            return Own("connect", kErrTimeout, "no answer within " + DurationText(timeoutMicros));
         }
         if (port != m_machine.networkPort)
-            return kErrRefused;
+            return Fail("connect", ECONNREFUSED, "Connection refused");
         m_link = m_machine.NewLink(0);
         return kOk;
     }
@@ -133,15 +187,24 @@ public:
     {
         if (!m_link)
             return kErrArgument;
-        return m_link->Write(data, length) == length ? long(length) : long(kErrClosed);
+        if (m_machine.connectionTimesOut)
+            return Fail("send", ETIMEDOUT, "Connection timed out");
+        if (m_link->Write(data, length) == length)
+            return long(length);
+        return Fail("send", EPIPE, "Broken pipe");
     }
     long Receive(uint8_t* buffer, size_t length, int64_t timeoutMicros) override
     {
         if (!m_link)
             return kErrArgument;
+        if (m_machine.connectionTimesOut)
+            return Fail("receive", ETIMEDOUT, "Connection timed out");
         if (m_link->WaitReadable(timeoutMicros))
             return long(m_link->ReadArrived(buffer, length));
-        return m_link->HungUp() ? 0 : long(kErrTimeout);
+        if (!m_link->HungUp())
+            return kErrTimeout;
+        Own("receive", kErrClosed, kPeerClosedReason);
+        return 0;
     }
     void Close() override
     {
@@ -154,11 +217,25 @@ public:
             --m_machine.openDevices;
         }
     }
+    const Failure& LastFailure() const override { return m_failure; }
 
 private:
+    Result Fail(const char* call, int errnoValue, const char* systemText)
+    {
+        m_failure = SystemLike(call, m_target, errnoValue, systemText);
+        return m_failure.result;
+    }
+    Result Own(const char* call, Result result, const std::string& reason)
+    {
+        m_failure = Failure{call, m_target, result, 0, reason};
+        return result;
+    }
+
     InProcessPlatform& m_machine;
     bool m_created = false;
     std::shared_ptr<InProcessLink> m_link;
+    std::string m_target;
+    Failure m_failure;
 };
 
 } // namespace

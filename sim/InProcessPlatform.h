@@ -41,6 +41,12 @@ public:
     // DSR as the printer holds it; starts from the dsr-low fault.
     bool dsrLow = false;
     bool failSocketCreate = false;
+    // The serial device is there but only root may open it (EACCES).
+    bool serialPermissionDenied = false;
+    // Another program has the serial device open (EBUSY).
+    bool serialHeldElsewhere = false;
+    // An established connection dies: the system gives up on it with ETIMEDOUT.
+    bool connectionTimesOut = false;
 
     // What the program did last: the device it opened, the line it set, the
     // link it used (kept after closing), and how many devices are open now.

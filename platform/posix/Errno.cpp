@@ -1,6 +1,8 @@
 #include "../Result.h"
+#include "SystemFailure.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace kalo::platform {
 
@@ -19,12 +21,13 @@ Result MapErrno(int errnoValue)
     case EAGAIN:
     case EADDRINUSE:
         return kErrBusy;
-    case ETIMEDOUT:
-        return kErrTimeout;
     case ENOTTY:
     case EINVAL:
     case ENOTSUP:
         return kErrNotSupported;
+    // A connection the kernel gave up on is gone: kErrTimeout is kept for the
+    // bounds of our own waits, which the callers set themselves.
+    case ETIMEDOUT:
     case EPIPE:
     case ECONNRESET:
     case EIO:
@@ -38,6 +41,12 @@ Result MapErrno(int errnoValue)
     default:
         return kErrFail;
     }
+}
+
+Failure SystemFailure(const char* call, const std::string& target, int errnoValue)
+{
+    char buffer[256];
+    return Failure{call, target, MapErrno(errnoValue), errnoValue, strerror_r(errnoValue, buffer, sizeof buffer)};
 }
 
 const char* ResultText(int result)

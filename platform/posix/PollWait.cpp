@@ -17,7 +17,7 @@ int64_t MonotonicMicros()
 }
 } // namespace
 
-int PollWait(int fd, short events, int64_t timeoutMicros)
+Result PollWait(int fd, short events, int64_t timeoutMicros)
 {
     const int64_t deadline = MonotonicMicros() + (timeoutMicros > 0 ? timeoutMicros : 0);
     for (;;) {

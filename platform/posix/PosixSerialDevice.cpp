@@ -2,6 +2,7 @@
 
 #include "../Result.h"
 #include "PollWait.h"
+#include "SystemFailure.h"
 
 #include <poll.h>
 #include <ctime>
@@ -67,24 +68,38 @@ PosixSerialDevice::~PosixSerialDevice()
     Close();
 }
 
-int PosixSerialDevice::Open(const std::string& path)
+Result PosixSerialDevice::Fail(const char* call, int errnoValue)
+{
+    m_failure = SystemFailure(call, m_path, errnoValue);
+    return m_failure.result;
+}
+
+Result PosixSerialDevice::HungUp(const char* call)
+{
+    m_failure = Failure{call, m_path, kErrClosed, 0, kHungUpReason};
+    return kErrClosed;
+}
+
+Result PosixSerialDevice::Open(const std::string& path)
 {
     if (m_fd >= 0)
         return kErrArgument;
+    m_path = path;
     if (path.empty())
-        return kErrNoDevice;
+        return Fail("open", ENOENT);
     const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0)
-        return MapErrno(errno);
+        return Fail("open", errno);
     // TIOCEXCL keeps other users out; root passes it, so an advisory lock
     // keeps out a second copy of this program even then.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         ::close(fd);
-        return err == EWOULDBLOCK ? kErrBusy : MapErrno(err);
+        return Fail("open", err);
     }
     if (!isatty(fd)) {
         ::close(fd);
+        m_failure = Failure{"open", path, kErrNotSupported, ENOTTY, "not a serial device"};
         return kErrNotSupported;
     }
     ioctl(fd, TIOCEXCL);
@@ -92,11 +107,11 @@ int PosixSerialDevice::Open(const std::string& path)
     return kOk;
 }
 
-int PosixSerialDevice::GetLine(LineSettings& s)
+Result PosixSerialDevice::GetLine(LineSettings& s)
 {
     termios t{};
     if (tcgetattr(m_fd, &t) != 0)
-        return MapErrno(errno);
+        return Fail("get line", errno);
     s.baudRate = SpeedRate(cfgetospeed(&t));
     switch (t.c_cflag & CSIZE) {
     case CS5: s.byteSize = 5; break;
@@ -119,14 +134,20 @@ int PosixSerialDevice::GetLine(LineSettings& s)
     return kOk;
 }
 
-int PosixSerialDevice::SetLine(const LineSettings& s)
+Result PosixSerialDevice::SetLine(const LineSettings& s)
 {
     termios t{};
     if (tcgetattr(m_fd, &t) != 0)
-        return MapErrno(errno);
+        return Fail("set line", errno);
+    // termios cannot say these; the system refuses such values with EINVAL.
+    const auto refused = [this] {
+        m_failure = SystemFailure("set line", m_path, EINVAL);
+        m_failure.result = kErrArgument;
+        return kErrArgument;
+    };
     speed_t speed{};
     if (!SpeedCode(s.baudRate, speed))
-        return kErrArgument;
+        return refused();
     cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -135,7 +156,7 @@ int PosixSerialDevice::SetLine(const LineSettings& s)
     case 6: t.c_cflag |= CS6; break;
     case 7: t.c_cflag |= CS7; break;
     case 8: t.c_cflag |= CS8; break;
-    default: return kErrArgument;
+    default: return refused();
     }
     switch (s.parity) {
     case 0: break;
@@ -143,7 +164,7 @@ int PosixSerialDevice::SetLine(const LineSettings& s)
     case 2: t.c_cflag |= PARENB; break;
     case 3: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
     case 4: t.c_cflag |= PARENB | CMSPAR; break;
-    default: return kErrArgument;
+    default: return refused();
     }
     // Linux has no one and a half stop bits; two is the nearest a receiver
     // expecting one or two still accepts.
@@ -151,7 +172,7 @@ int PosixSerialDevice::SetLine(const LineSettings& s)
     case 0: break;
     case 1:
     case 2: t.c_cflag |= CSTOPB; break;
-    default: return kErrArgument;
+    default: return refused();
     }
     if (s.parityCheck && s.parity != 0)
         t.c_iflag |= INPCK;
@@ -169,7 +190,7 @@ int PosixSerialDevice::SetLine(const LineSettings& s)
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);
     if (RetryEintr([&] { return tcsetattr(m_fd, TCSANOW, &t); }) != 0)
-        return MapErrno(errno);
+        return Fail("set line", errno);
 
     int lines = (s.dtrOn ? TIOCM_DTR : 0) | (s.rtsOn ? TIOCM_RTS : 0);
     if (lines)
@@ -179,11 +200,11 @@ int PosixSerialDevice::SetLine(const LineSettings& s)
     return kOk;
 }
 
-int PosixSerialDevice::GetModemStatus(unsigned& lines)
+Result PosixSerialDevice::GetModemStatus(unsigned& lines)
 {
     int bits = 0;
     if (ioctl(m_fd, TIOCMGET, &bits) != 0)
-        return MapErrno(errno);
+        return Fail("modem status", errno);
     lines = 0;
     if (bits & TIOCM_CTS)
         lines |= kModemCts;
@@ -196,14 +217,24 @@ int PosixSerialDevice::GetModemStatus(unsigned& lines)
     return kOk;
 }
 
-int PosixSerialDevice::Purge()
+Result PosixSerialDevice::Purge()
 {
-    return tcflush(m_fd, TCIOFLUSH) == 0 ? kOk : MapErrno(errno);
+    return tcflush(m_fd, TCIOFLUSH) == 0 ? kOk : Fail("purge", errno);
 }
 
-int PosixSerialDevice::WaitReadable(int64_t timeoutMicros)
+Result PosixSerialDevice::Wait(short events, int64_t timeoutMicros, const char* call)
 {
-    return PollWait(m_fd, POLLIN, timeoutMicros);
+    const Result waited = PollWait(m_fd, events, timeoutMicros);
+    if (waited == kErrClosed)
+        return HungUp(call);
+    if (waited != kOk && waited != kErrTimeout)
+        return Fail(call, errno);
+    return waited;
+}
+
+Result PosixSerialDevice::WaitReadable(int64_t timeoutMicros)
+{
+    return Wait(POLLIN, timeoutMicros, "read");
 }
 
 long PosixSerialDevice::ReadAvailable(uint8_t* buffer, size_t length)
@@ -211,12 +242,12 @@ long PosixSerialDevice::ReadAvailable(uint8_t* buffer, size_t length)
     const ssize_t n = RetryEintr([&] { return int(::read(m_fd, buffer, length)); });
     if (n >= 0)
         return n;
-    return errno == EAGAIN ? 0 : MapErrno(errno);
+    return errno == EAGAIN ? 0 : Fail("read", errno);
 }
 
-int PosixSerialDevice::WaitWritable(int64_t timeoutMicros)
+Result PosixSerialDevice::WaitWritable(int64_t timeoutMicros)
 {
-    return PollWait(m_fd, POLLOUT, timeoutMicros);
+    return Wait(POLLOUT, timeoutMicros, "write");
 }
 
 long PosixSerialDevice::WriteAvailable(const uint8_t* data, size_t length)
@@ -224,7 +255,7 @@ long PosixSerialDevice::WriteAvailable(const uint8_t* data, size_t length)
     const ssize_t n = RetryEintr([&] { return int(::write(m_fd, data, length)); });
     if (n >= 0)
         return n;
-    return errno == EAGAIN ? 0 : MapErrno(errno);
+    return errno == EAGAIN ? 0 : Fail("write", errno);
 }
 
 long PosixSerialDevice::WaitDrained(int64_t timeoutMicros)
@@ -246,9 +277,9 @@ long PosixSerialDevice::WaitDrained(int64_t timeoutMicros)
     }
 }
 
-int PosixSerialDevice::FlushOutput()
+Result PosixSerialDevice::FlushOutput()
 {
-    return tcflush(m_fd, TCOFLUSH) == 0 ? kOk : MapErrno(errno);
+    return tcflush(m_fd, TCOFLUSH) == 0 ? kOk : Fail("flush", errno);
 }
 
 void PosixSerialDevice::Close()

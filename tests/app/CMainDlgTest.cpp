@@ -75,7 +75,7 @@ struct Bench {
             fields << Find<QLineEdit>(qPrintable(QStringLiteral("ipField%1").arg(i)))->text();
         return fields.join('.');
     }
-    std::vector<Message> Messages() { return machine.Recorded().Messages(); }
+    const std::vector<Message>& Messages() const { return machine.Recorded().Messages(); }
 
     sim::InProcessPlatform machine;
     platform::MemorySpooler spooler;
@@ -246,26 +246,42 @@ void CMainDlgTest::checkCommunication_data()
     QTest::addColumn<QString>("tcpPort");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("detail"); // of the last box; the port's own box before it has none
     QTest::addColumn<bool>("connected");
     const QString connectError =
         "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"";
-    QTest::newRow("serial success") << "radioSerial" << "" << "" << QStringList{"Printer is connected."} << true;
-    QTest::newRow("network success") << "radioEthernet" << "9100" << "" << QStringList{"Printer is connected."} << true;
-    QTest::newRow("TCP port 0") << "radioEthernet" << "0" << "" << QStringList{"Port Configuration Set Error!"} << false;
+    const QString cantOpen = "Can't open port and Printer is disconnected";
+    const QString notConfigured = "configure 192.168.1.100: neither a COM, LPT or USB port nor an address with a TCP port";
+    QTest::newRow("serial success") << "radioSerial" << "" << "" << QStringList{"Printer is connected."} << "" << true;
+    QTest::newRow("network success") << "radioEthernet" << "9100" << "" << QStringList{"Printer is connected."} << ""
+                                     << true;
+    QTest::newRow("TCP port 0") << "radioEthernet" << "0" << "" << QStringList{"Port Configuration Set Error!"}
+                                << notConfigured << false;
     QTest::newRow("TCP port not a number") << "radioEthernet" << "91x0" << ""
-                                           << QStringList{"Port Configuration Set Error!"} << false;
-    QTest::newRow("nothing listens") << "radioEthernet" << "9101" << ""
-                                     << QStringList{connectError, "Can't open port and Printer is disconnected"} << false;
-    QTest::newRow("DSR low") << "radioSerial" << "" << "dsr-low"
-                             << QStringList{"Can't open port and Printer is disconnected"} << false;
+                                           << QStringList{"Port Configuration Set Error!"} << notConfigured << false;
+    QTest::newRow("nothing listens") << "radioEthernet" << "9101" << "" << QStringList{connectError, cantOpen}
+                                     << "connect 192.168.1.100:9101: Connection refused" << false;
+    QTest::newRow("permission denied") << "radioSerial" << "" << "machine:permission-denied" << QStringList{cantOpen}
+                                       << "open /dev/ttyS0: Permission denied (add the user to the dialout group)"
+                                       << false;
+    QTest::newRow("missing device") << "radioSerial" << "" << "machine:missing" << QStringList{cantOpen}
+                                    << "open /dev/ttyS0: No such file or directory (set KALO_PORT_COM1 to the device)"
+                                    << false;
+    QTest::newRow("busy device") << "radioSerial" << "" << "machine:busy" << QStringList{cantOpen}
+                                 << "open /dev/ttyS0: busy (another program holds it)" << false;
+    QTest::newRow("DSR low") << "radioSerial" << "" << "dsr-low" << QStringList{cantOpen}
+                             << "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)"
+                             << false;
     QTest::newRow("initialise not written") << "radioSerial" << "" << "close-after=1"
-                                            << QStringList{"Port error! Check printer's port, please."} << false;
+                                            << QStringList{"Port error! Check printer's port, please."}
+                                            << "write /dev/ttyS0: the device hung up" << false;
+    // Refusals of the printer's answers are not port failures: no reason below them.
     QTest::newRow("wrong id") << "radioSerial" << "" << "wrong-id"
-                              << QStringList{"Fail to get printer ID.\r\n\r\nPlease retry connect"} << false;
+                              << QStringList{"Fail to get printer ID.\r\n\r\nPlease retry connect"} << "" << false;
     QTest::newRow("wrong maker") << "radioEthernet" << "9100" << "wrong-maker"
-                                 << QStringList{"This printer don't match our company name."} << false;
+                                 << QStringList{"This printer don't match our company name."} << "" << false;
     QTest::newRow("wrong model") << "radioSerial" << "" << "wrong-model"
-                                 << QStringList{"The connected printer has different Model name."} << false;
+                                 << QStringList{"The connected printer has different Model name."} << "" << false;
 }
 
 void CMainDlgTest::checkCommunication()
@@ -273,10 +289,15 @@ void CMainDlgTest::checkCommunication()
     QFETCH(QString, fault);
     sim::PrinterOptions options;
     std::string error;
-    if (!fault.isEmpty())
+    const bool machineFault = fault.startsWith("machine:");
+    if (!fault.isEmpty() && !machineFault)
         QVERIFY(sim::ApplyFault(fault.toStdString(), options, error));
     Bench bench("", options);
     bench.machine.networkHost = "192.168.1.100";
+    bench.machine.serialPermissionDenied = fault == "machine:permission-denied";
+    bench.machine.serialHeldElsewhere = fault == "machine:busy";
+    if (fault == "machine:missing")
+        bench.machine.serialPath = "/dev/ttyUSB0";
     QFETCH(QString, radio);
     bench.Click(qPrintable(radio));
     QFETCH(QString, tcpPort);
@@ -290,10 +311,13 @@ void CMainDlgTest::checkCommunication()
     bench.Click("buttonCheckCommunication");
 
     QFETCH(QStringList, texts);
+    QFETCH(QString, detail);
     QFETCH(bool, connected);
     QCOMPARE(int(bench.Messages().size()), texts.size());
-    for (int i = 0; i < texts.size(); ++i)
+    for (int i = 0; i < texts.size(); ++i) {
         QCOMPARE(QString::fromStdString(bench.Messages()[size_t(i)].text), texts[i]);
+        QCOMPARE(QString::fromStdString(bench.Messages()[size_t(i)].detail), i + 1 == texts.size() ? detail : QString());
+    }
     const Message& last = bench.Messages().back();
     QCOMPARE(QString::fromStdString(last.caption), connected ? QStringLiteral("Information") : QStringLiteral("Warning"));
     QCOMPARE(last.icon, connected ? MessageIcon::Information : MessageIcon::Warning);

@@ -1,12 +1,14 @@
 #include "app/PrinterIdentification.h"
 #include "platform/PosixPlatform.h"
 #include "platform/RecordingMessageSink.h"
+#include "platform/posix/PosixSerialDevice.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <netdb.h>
 
 using namespace kalo;
 using sim::InProcessPlatform;
@@ -173,54 +175,40 @@ TEST(Identification, ABabblingPrinterCannotHoldTheDrain)
     EXPECT_LT(id.machine.Clock().NowMicros(), 30 * 1000000);
 }
 
-TEST(Identification, PreparationFailures)
+TEST(Identification, PortFailuresCarryTheirReason)
 {
-    {
-        Identification id(Link::Network);
-        EXPECT_EQ(id.Run(NetworkPortSettings(id.machine.networkHost, 0)).outcome, ConnectOutcome::ConfigureFailed);
-    }
-    {
-        Identification id(Link::Serial);
-        EXPECT_EQ(id.Run(LinePortSettings("", 9600, 8, 0, 0, 0)).outcome, ConnectOutcome::ConfigureFailed);
-        EXPECT_EQ(id.Run(LinePortSettings("COM3", 9600, 8, 0, 0, 0)).outcome, ConnectOutcome::OpenFailed);
-    }
-    {
-        Identification id(Link::Serial, With([](PrinterOptions& o) { o.dsrLow = true; }));
-        EXPECT_EQ(id.Run().outcome, ConnectOutcome::OpenFailed);
-    }
-    {
-        Identification id(Link::Network);
-        EXPECT_EQ(id.Run(NetworkPortSettings(id.machine.networkHost, 9101)).outcome, ConnectOutcome::OpenFailed);
-        ASSERT_EQ(id.machine.Recorded().Messages().size(), 1u); // the port's own box comes first
-        EXPECT_EQ(id.machine.Recorded().Messages()[0].caption, "Error");
-    }
-    EXPECT_STREQ(MessageFor(ConnectOutcome::ConfigureFailed).text, "Port Configuration Set Error!");
-    EXPECT_STREQ(MessageFor(ConnectOutcome::OpenFailed).text, "Can't open port and Printer is disconnected");
-}
-
-TEST(Identification, MessagesOfEveryOutcome)
-{
-    using platform::MessageIcon;
     const struct {
+        const char* what;
+        Link link;
+        PortSettings settings;
+        PrinterOptions options;
         ConnectOutcome outcome;
-        const char* text;
-        const char* caption;
-        MessageIcon icon;
+        const char* reason;
     } rows[] = {
-        {ConnectOutcome::Connected, "Printer is connected.", "Information", MessageIcon::Information},
-        {ConnectOutcome::ConfigureFailed, "Port Configuration Set Error!", "Warning", MessageIcon::Warning},
-        {ConnectOutcome::OpenFailed, "Can't open port and Printer is disconnected", "Warning", MessageIcon::Warning},
-        {ConnectOutcome::PortError, "Port error! Check printer's port, please.", "Warning", MessageIcon::Warning},
-        {ConnectOutcome::NoPrinterId, "Fail to get printer ID.\r\n\r\nPlease retry connect", "Warning",
-         MessageIcon::Warning},
-        {ConnectOutcome::WrongMaker, "This printer don't match our company name.", "Warning", MessageIcon::Warning},
-        {ConnectOutcome::WrongModel, "The connected printer has different Model name.", "Warning",
-         MessageIcon::Warning},
+        {"parallel port", Link::Serial, LinePortSettings("LPT1", 9600, 8, 0, 0, 0), {},
+         ConnectOutcome::ConfigureFailed, "configure LPT1: parallel ports are not part of this build"},
+        {"unknown host", Link::Network, NetworkPortSettings("printer.invalid", 9100), {}, ConnectOutcome::OpenFailed,
+         "connect printer.invalid:9100: Name or service not known (check the printer's address)"},
+        {"connection closed at once", Link::Network, NetworkPortSettings("10.0.0.50", 9100),
+         With([](PrinterOptions& o) { o.closeAfter = 1; }), ConnectOutcome::PortError,
+         "send 10.0.0.50:9100: Broken pipe"},
+        {"no answer is no port failure", Link::Serial, LinePortSettings("COM1", 9600, 8, 0, 0, 0),
+         With([](PrinterOptions& o) { o.silent = true; }), ConnectOutcome::NoPrinterId, ""},
     };
     for (const auto& row : rows) {
-        EXPECT_STREQ(MessageFor(row.outcome).text, row.text);
-        EXPECT_STREQ(MessageFor(row.outcome).caption, row.caption);
-        EXPECT_EQ(MessageFor(row.outcome).icon, row.icon);
+        SCOPED_TRACE(row.what);
+        Identification id(row.link, row.options);
+        const IdentifyResult result = id.Run(row.settings);
+        EXPECT_EQ(result.outcome, row.outcome);
+        EXPECT_EQ(platform::DescribeFailure(result.failure, row.settings.portName), row.reason);
+        EXPECT_EQ(id.machine.openDevices, 0);
+        // Only a refused connection shows a box of the port's own, and it says the same.
+        const auto& boxes = id.machine.Recorded().Messages();
+        ASSERT_EQ(boxes.size(), row.outcome == ConnectOutcome::OpenFailed ? 1u : 0u);
+        if (!boxes.empty()) {
+            EXPECT_EQ(boxes[0].caption, "Error");
+            EXPECT_EQ(boxes[0].detail, row.reason);
+        }
     }
 }
 
@@ -254,5 +242,66 @@ TEST(IdentificationOverRealLinks, TcpAndPty)
             ConnectPrinter(port, LinePortSettings("COM4", 19200, 8, 0, 0, 0), PortKind::Serial, machine.GetClock());
         EXPECT_EQ(overPty.outcome, row.outcome);
         port.Close();
+    }
+}
+
+// kaloctl as a technician runs it: each port failure says why on the line
+// below the message, in the system's own words.
+TEST(IdentificationOverRealLinks, KaloctlSaysWhyThePortFailed)
+{
+    test::VirtualPrinterProcess printer({"--pty", "--paper", "/dev/null"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    const std::string closedPort = std::to_string(test::ClosedLoopbackPort());
+    const std::string unknownHost = "kalo-no-such-host.invalid";
+    // The resolver's words for it depend on the machine's resolver.
+    addrinfo* found = nullptr;
+    const int looked = getaddrinfo(unknownHost.c_str(), nullptr, nullptr, &found);
+    if (found)
+        freeaddrinfo(found);
+    ASSERT_NE(looked, 0);
+    const std::string unknownHostReason = gai_strerror(looked);
+
+    const std::string cantOpen = "Can't open port and Printer is disconnected\n";
+    const std::string connectError =
+        "Error : Failed to connected \nPlease, check IP port configuration in printer control pannel \"PORT\"\n";
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        std::string device;
+        bool asNobody;
+        bool heldByUs;
+        std::string err;
+    } rows[] = {
+        // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
+        {"permission denied", {"--serial", "COM1", "identify"}, printer.ptyPath, true, false,
+         cantOpen + "open " + printer.ptyPath + ": Permission denied (add the user to the dialout group)\n"},
+        {"missing device", {"--serial", "COM1", "identify"}, "/dev/kalo-missing-tty", false, false,
+         cantOpen + "open /dev/kalo-missing-tty: No such file or directory (set KALO_PORT_COM1 to the device)\n"},
+        {"busy device", {"--serial", "COM1", "identify"}, printer.ptyPath, false, true,
+         cantOpen + "open " + printer.ptyPath + ": busy (another program holds it)\n"},
+        {"refused connection", {"--tcp", "127.0.0.1:" + closedPort, "identify"}, "", false, false,
+         connectError + "connect 127.0.0.1:" + closedPort + ": Connection refused\n" + cantOpen + "connect 127.0.0.1:"
+             + closedPort + ": Connection refused\n"},
+        {"unknown host", {"--tcp", unknownHost, "identify"}, "", false, false,
+         connectError + "connect " + unknownHost + ":9100: " + unknownHostReason + " (check the printer's address)\n"
+             + cantOpen + "connect " + unknownHost + ":9100: " + unknownHostReason
+             + " (check the printer's address)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        platform::PosixSerialDevice holder;
+        if (row.heldByUs) {
+            ASSERT_EQ(holder.Open(row.device), platform::kOk);
+        }
+        std::vector<std::string> args = row.args;
+        std::string program = KALO_KALOCTL_PATH;
+        if (row.asNobody) {
+            args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
+            program = "/usr/bin/setpriv";
+        }
+        const auto run = test::RunProgram(program, args, {"KALO_PORT_COM1=" + row.device});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, row.err);
     }
 }

@@ -413,12 +413,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Failure{"WrongModel", {"identify"}, With([](PrinterOptions& o) { o.model = "RP-F10"; }),
                 "The connected printer has different Model name.\n"},
-        Failure{"NoDevice", {"--serial", "COM2", "identify"}, {}, "Can't open port and Printer is disconnected\n"},
+        Failure{"NoDevice", {"--serial", "COM2", "identify"}, {},
+                "Can't open port and Printer is disconnected\n"
+                "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)\n"},
         // No entry of the port list begins with "COM10", so no port is chosen.
-        Failure{"NoPortChosen", {"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\n"},
+        Failure{"NoPortChosen", {"--printer", "Receipt COM10", "identify"}, {},
+                "Port Configuration Set Error!\nconfigure: no port chosen\n"},
         // After the port's own box, shown through the platform.
         Failure{"ConnectionRefused", {"--tcp", "10.0.0.50:65535", "identify"}, {},
-                "Can't open port and Printer is disconnected\n"},
+                "Can't open port and Printer is disconnected\nconnect 10.0.0.50:65535: Connection refused\n"},
         Failure{"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
         Failure{"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n",
                 "And Now Start Font Download!"},

@@ -57,5 +57,6 @@ TEST(ConsoleMessageSink, PrintsBoxTextsAsLines)
     std::ostringstream out;
     ConsoleMessageSink sink(out);
     sink.Show("Error : Failed to connected \r\nPlease", "Error", kalo::platform::MessageIcon::Error);
-    EXPECT_EQ(out.str(), "Error : Failed to connected \nPlease\n");
+    sink.Show("Can't open port", "Warning", kalo::platform::MessageIcon::Warning, "open /dev/ttyS0: busy");
+    EXPECT_EQ(out.str(), "Error : Failed to connected \nPlease\nCan't open port\nopen /dev/ttyS0: busy\n");
 }

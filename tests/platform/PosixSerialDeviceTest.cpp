@@ -4,29 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 using namespace kalo::platform;
 
-namespace {
-
-// A pseudo-terminal pair; the test plays the printer on the master side.
-struct PtyPair {
-    PtyPair()
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        grantpt(master);
-        unlockpt(master);
-        path = ptsname(master);
-    }
-    ~PtyPair() { close(master); }
-    int master = -1;
-    std::string path;
-};
-
-} // namespace
+using kalo::test::PtyPair;
 
 TEST(PosixSerialDevice, RefusesMissingBusyAndNonTerminalDevices)
 {
@@ -35,12 +20,19 @@ TEST(PosixSerialDevice, RefusesMissingBusyAndNonTerminalDevices)
         PtyPair pty;
         PosixSerialDevice missing;
         EXPECT_EQ(missing.Open("/dev/kalo-no-such-device"), kErrNoDevice);
+        EXPECT_EQ(missing.LastFailure(),
+                  (Failure{"open", "/dev/kalo-no-such-device", kErrNoDevice, ENOENT, "No such file or directory"}));
         PosixSerialDevice notATerminal;
         EXPECT_EQ(notATerminal.Open("/dev/null"), kErrNotSupported);
+        EXPECT_EQ(notATerminal.LastFailure(),
+                  (Failure{"open", "/dev/null", kErrNotSupported, ENOTTY, "not a serial device"}));
 
         PosixSerialDevice first, second;
         ASSERT_EQ(first.Open(pty.path), kOk);
+        EXPECT_TRUE(first.LastFailure().Empty());
         EXPECT_EQ(second.Open(pty.path), kErrBusy); // the advisory lock holds even for root
+        EXPECT_EQ(second.LastFailure(),
+                  (Failure{"open", pty.path, kErrBusy, EWOULDBLOCK, "Resource temporarily unavailable"}));
         first.Close();
         EXPECT_EQ(second.Open(pty.path), kOk);
     }
@@ -59,6 +51,7 @@ TEST(PosixSerialDevice, SetsTheLineAndPassesBytesBothWays)
     ASSERT_EQ(device.GetLine(line), kOk);
     line.baudRate = 12345;
     EXPECT_EQ(device.SetLine(line), kErrArgument);
+    EXPECT_EQ(device.LastFailure(), (Failure{"set line", pty.path, kErrArgument, EINVAL, "Invalid argument"}));
     line.baudRate = 19200;
     line.byteSize = 8;
     line.parity = 3;

@@ -26,6 +26,8 @@ struct SerialFixture : ::testing::Test {
 
     void Connect(const PortSettings& settings = Com("COM1"))
     {
+        // The old port still uses the old printer: it must go first.
+        port.reset();
         machine = std::make_unique<InProcessPlatform>(options);
         port = std::make_unique<CPrinterPort>(*machine);
         ASSERT_EQ(port->Configure(settings), 1);
@@ -58,35 +60,45 @@ TEST_F(SerialFixture, OpenSetsTheLineFromTheSettings)
         EXPECT_EQ(line.parityCheck, row.parityCheck);
         EXPECT_EQ(line.outX, row.xonXoff);
         EXPECT_EQ(line.inX, row.xonXoff);
-        EXPECT_TRUE(line.outxCtsFlow && line.outxDsrFlow && line.dtrOn && line.rtsOn);
-        EXPECT_FALSE(line.dsrSensitivity || line.txContinueOnXoff || line.discardNul);
+        EXPECT_TRUE(line.outxCtsFlow && line.dtrOn && line.rtsOn);
+        EXPECT_FALSE(line.txContinueOnXoff);
     }
 }
 
-TEST(CSerialPort, OpenRefusesAndLeavesNothingOpen)
+TEST(CSerialPort, OpenRefusesSaysWhyAndLeavesNothingOpen)
 {
     const struct {
         const char* what;
         PortSettings settings;
-        bool dsrLow;
+        void (*fault)(InProcessPlatform&);
+        const char* reason;
     } rows[] = {
-        {"no such device", Com("COM2"), false},
-        {"DSR low", Com("COM1"), true},
-        {"line refused (stop bits unset)", Com("COM1", 0, 0, 0xFFFFFFFF), false},
+        {"no such device", Com("COM2"), [](InProcessPlatform&) {},
+         "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)"},
+        {"held by another program", Com("COM1"), [](InProcessPlatform& m) { m.serialHeldElsewhere = true; },
+         "open /dev/ttyS0: busy (another program holds it)"},
+        {"DSR low", Com("COM1"), [](InProcessPlatform& m) { m.dsrLow = true; },
+         "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)"},
+        {"line refused (stop bits unset)", Com("COM1", 0, 0, 0xFFFFFFFF), [](InProcessPlatform&) {},
+         "set line /dev/ttyS0: Invalid argument"},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         InProcessPlatform machine;
-        machine.dsrLow = row.dsrLow;
+        row.fault(machine);
         CPrinterPort port(machine);
-        ASSERT_EQ(port.Configure(row.settings), 1) << row.what;
-        EXPECT_EQ(port.Open(), 0) << row.what;
-        EXPECT_EQ(machine.Clock().Sleeps(), std::vector<uint32_t>{100}) << row.what;
-        EXPECT_EQ(machine.openDevices, 0) << row.what;
+        ASSERT_EQ(port.Configure(row.settings), 1);
+        EXPECT_EQ(port.Open(), 0);
+        EXPECT_EQ(platform::DescribeFailure(port.LastFailure(), row.settings.portName), row.reason);
+        EXPECT_FALSE(port.LinkLost());
+        EXPECT_EQ(machine.Clock().Sleeps(), std::vector<uint32_t>{100});
+        EXPECT_EQ(machine.openDevices, 0);
 
-        // The printer is switched on: configure and open again succeed.
-        machine.dsrLow = false;
+        // The printer is switched on and free: configure and open again succeed.
+        machine.serialPermissionDenied = machine.serialHeldElsewhere = machine.dsrLow = false;
         ASSERT_EQ(port.Configure(Com("COM1")), 1);
-        EXPECT_EQ(port.Open(), 1) << row.what;
+        EXPECT_TRUE(port.LastFailure().Empty());
+        EXPECT_EQ(port.Open(), 1);
     }
 }
 
@@ -97,6 +109,8 @@ TEST(CSerialPort, DeviceNamespaceNamesAndBusyDevices)
     ASSERT_EQ(port.Configure(Com("\\\\.\\COM12")), 1);
     EXPECT_EQ(port.Open(), 0);
     EXPECT_EQ(machine.lastOpenedPath, "/dev/ttyS11");
+    EXPECT_EQ(platform::DescribeFailure(port.LastFailure(), "\\\\.\\COM12"),
+              "open /dev/ttyS11: No such file or directory (set KALO_PORT_COM12 to the device)");
 
     machine.serialPath = "/dev/ttyS11";
     ASSERT_EQ(port.Configure(Com("\\\\.\\COM12")), 1);
@@ -104,6 +118,7 @@ TEST(CSerialPort, DeviceNamespaceNamesAndBusyDevices)
     CPrinterPort other(machine);
     ASSERT_EQ(other.Configure(Com("\\\\.\\COM12")), 1);
     EXPECT_EQ(other.Open(), 0);
+    EXPECT_EQ(other.LastFailure().result, platform::kErrBusy);
     EXPECT_EQ(machine.openDevices, 1);
 }
 
@@ -126,6 +141,7 @@ TEST_F(SerialFixture, ReadWithNothingArrivingEndsAfter110ms)
     EXPECT_EQ(port->Read(buffer, 1), 0);
     EXPECT_EQ(Now() - start, 110000);
     EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_TRUE(port->LastFailure().Empty()); // a read that finds nothing has not failed
 }
 
 TEST_F(SerialFixture, BurstReadEndsTenMillisecondsAfterTheLastByte)
@@ -162,6 +178,9 @@ TEST_F(SerialFixture, WriteEdgeCases)
     EXPECT_EQ(port->Write(data, 10), 0);
     EXPECT_EQ(Now() - start, 3050000);
     EXPECT_TRUE(machine->lastLink->Written().empty());
+    EXPECT_EQ(platform::DescribeFailure(port->LastFailure(), "COM1"),
+              "write /dev/ttyS0: the printer held DSR off for the write time-out of 3050 ms");
+    EXPECT_FALSE(port->LinkLost());
 
     machine->dsrLow = false;
     start = Now();
@@ -176,8 +195,12 @@ TEST_F(SerialFixture, WriteToAPrinterThatHungUpCountsWhatLeft)
     Connect();
     const uint8_t data[8] = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
     EXPECT_EQ(port->Write(data, 8), 3);
+    EXPECT_EQ(platform::DescribeFailure(port->LastFailure(), "COM1"), "write /dev/ttyS0: the device hung up");
+    EXPECT_TRUE(port->LinkLost());
     uint8_t buffer[4] = {};
     EXPECT_EQ(port->Read(buffer, 4), 0);
+    EXPECT_EQ(port->LastFailure().call, "read");
     port->Close();
     EXPECT_EQ(machine->openDevices, 0);
+    EXPECT_TRUE(port->LinkLost()); // still known after the port is closed
 }

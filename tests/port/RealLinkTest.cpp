@@ -38,20 +38,6 @@ platform::PortMap MapCom1To(const std::string& path)
     });
 }
 
-// A loopback port on which nothing listens.
-uint16_t ClosedPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 std::string TempPath(const std::string& name)
 {
     return ::testing::TempDir() + "kalo-" + std::to_string(getpid()) + "-" + name;
@@ -154,14 +140,52 @@ TEST(EthernetOverLoopback, RefusedConnectionShowsTheBox)
     platform::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
     const int descriptors = test::OpenDescriptorCount();
+    const uint16_t closed = test::ClosedLoopbackPort();
     {
         CPrinterPort port(machine);
-        ASSERT_EQ(port.Configure(NetworkPortSettings("127.0.0.1", ClosedPort())), 1);
+        ASSERT_EQ(port.Configure(NetworkPortSettings("127.0.0.1", closed)), 1);
         EXPECT_EQ(port.Open(), 0);
+        EXPECT_EQ(platform::DescribeFailure(port.LastFailure(), "127.0.0.1"),
+                  "connect 127.0.0.1:" + std::to_string(closed) + ": Connection refused");
     }
     ASSERT_EQ(messages.Messages().size(), 1u);
     EXPECT_EQ(messages.Messages()[0].text,
               "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"");
     EXPECT_EQ(messages.Messages()[0].caption, "Error");
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+}
+
+// A printer that goes away mid-exchange is a lost link on both kinds of line,
+// whether the read or the next write finds it out.
+TEST(RealLinks, APrinterThatHungUpIsALostLink)
+{
+    for (const bool overTcp : {false, true}) {
+        SCOPED_TRACE(overTcp ? "TCP, printer closes after 2 bytes" : "pty, printer closes its end");
+        test::PtyPair pty;
+        VirtualPrinterProcess printer({"--tcp", "0", "--fault", "close-after=2", "--paper", "/dev/null"});
+        ASSERT_GT(printer.tcpPort, 0);
+        platform::RecordingMessageSink messages;
+        platform::PosixPlatform machine(messages, MapCom1To(pty.path));
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(overTcp ? NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort))
+                                         : LinePortSettings("COM1", 9600, 8, 0, 0, 0)),
+                  1);
+        ASSERT_EQ(port.Open(), 1);
+        const uint8_t init[] = {0x1B, 0x40};
+        ASSERT_EQ(port.Write(init, 2), 2);
+        EXPECT_FALSE(port.LinkLost());
+        if (!overTcp)
+            pty.CloseMaster();
+
+        uint8_t buffer[16] = {};
+        EXPECT_EQ(port.Read(buffer, 16), 0);
+        EXPECT_EQ(port.LastFailure().call, overTcp ? "receive" : "read");
+        EXPECT_TRUE(port.LinkLost()) << platform::DescribeFailure(port.LastFailure(), "COM1");
+        // The next write finds the same.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        port.Write(init, 2);
+        port.Write(init, 2);
+        EXPECT_TRUE(port.LinkLost()) << platform::DescribeFailure(port.LastFailure(), "COM1");
+        EXPECT_EQ(port.LastFailure().call, overTcp ? "send" : "write");
+    }
 }

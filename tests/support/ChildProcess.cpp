@@ -1,6 +1,7 @@
 #include "ChildProcess.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -8,7 +9,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <netinet/in.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -200,6 +203,39 @@ int OpenDescriptorCount()
         closedir(dir);
     }
     return count;
+}
+
+uint16_t ClosedLoopbackPort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+PtyPair::PtyPair()
+{
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    grantpt(master);
+    unlockpt(master);
+    path = ptsname(master);
+}
+
+PtyPair::~PtyPair()
+{
+    CloseMaster();
+}
+
+void PtyPair::CloseMaster()
+{
+    if (master >= 0)
+        close(master);
+    master = -1;
 }
 
 VirtualPrinterProcess::VirtualPrinterProcess(std::vector<std::string> args)

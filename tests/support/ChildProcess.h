@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,21 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 // Descriptors this process holds open now.
 int OpenDescriptorCount();
+
+// A loopback TCP port on which nothing listens.
+uint16_t ClosedLoopbackPort();
+
+// A pseudo-terminal pair; the test plays the printer on the master side.
+// The slave is root's alone, as a serial device of another user is.
+struct PtyPair {
+    PtyPair();
+    ~PtyPair();
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+    void CloseMaster(); // the printer hangs up
+    int master = -1;
+    std::string path;
+};
 
 // A kalo-vprinter for one test, with the links it announced.
 struct VirtualPrinterProcess {

@@ -1,0 +1,67 @@
+#include "platform/Failure.h"
+#include "platform/posix/SystemFailure.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace kalo::platform;
+
+TEST(DescribeFailure, SaysWhatFailedWhyAndWhatToDo)
+{
+    const struct {
+        const char* what;
+        Failure failure;
+        const char* portName;
+        const char* text;
+    } rows[] = {
+        {"permission denied", SystemFailure("open", "/dev/ttyS0", EACCES), "COM1",
+         "open /dev/ttyS0: Permission denied (add the user to the dialout group)"},
+        {"missing device", SystemFailure("open", "/dev/ttyS4", ENOENT), "COM5",
+         "open /dev/ttyS4: No such file or directory (set KALO_PORT_COM5 to the device)"},
+        {"missing device behind a namespace name", SystemFailure("open", "/dev/ttyS9", ENOENT), "\\\\.\\COM10",
+         "open /dev/ttyS9: No such file or directory (set KALO_PORT_COM10 to the device)"},
+        {"not a terminal", Failure{"open", "/dev/null", kErrNotSupported, ENOTTY, "not a serial device"}, "COM1",
+         "open /dev/null: not a serial device (set KALO_PORT_COM1 to a serial device)"},
+        {"busy (the advisory lock)", SystemFailure("open", "/dev/ttyUSB0", EWOULDBLOCK), "COM1",
+         "open /dev/ttyUSB0: busy (another program holds it)"},
+        {"refused", SystemFailure("connect", "10.0.0.7:9100", ECONNREFUSED), "10.0.0.7",
+         "connect 10.0.0.7:9100: Connection refused"},
+        {"unknown host", Failure{"connect", "printer.lan:9100", kErrNoDevice, 0, "Name or service not known"},
+         "printer.lan", "connect printer.lan:9100: Name or service not known (check the printer's address)"},
+        {"connect time-out", Failure{"connect", "10.0.0.99:9100", kErrTimeout, 0, "no answer within 5 s"},
+         "10.0.0.99",
+         "connect 10.0.0.99:9100: no answer within 5 s (check the address, and that the printer is on and on the "
+         "network)"},
+        // The dialout hint is for serial ports only.
+        {"permission denied on a path", SystemFailure("open", "/dev/pts/3", EACCES), "/dev/pts/3",
+         "open /dev/pts/3: Permission denied"},
+        {"no hint for a hang-up", Failure{"read", "/dev/ttyS0", kErrClosed, 0, kHungUpReason}, "COM1",
+         "read /dev/ttyS0: the device hung up"},
+        {"nothing failed", Failure{}, "COM1", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(DescribeFailure(row.failure, row.portName), row.text) << row.what;
+}
+
+TEST(SystemFailure, MapsErrnoOnceWithTheSystemsText)
+{
+    const struct {
+        int errnoValue;
+        Result result;
+        const char* text;
+    } rows[] = {
+        {EWOULDBLOCK, kErrBusy, "Resource temporarily unavailable"},
+        {EPIPE, kErrClosed, "Broken pipe"},
+        {ECONNRESET, kErrClosed, "Connection reset by peer"},
+        // An established connection the system gave up on is gone, not merely quiet.
+        {ETIMEDOUT, kErrClosed, "Connection timed out"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        const Failure failure = SystemFailure("write", "/dev/ttyS0", row.errnoValue);
+        EXPECT_EQ(failure.result, row.result);
+        EXPECT_EQ(failure.reason, row.text);
+        EXPECT_EQ(failure.systemError, row.errnoValue);
+    }
+}
