@@ -88,10 +88,25 @@ Result PosixStreamSocket::Connect(const std::string& host, uint16_t port, int64_
     return error == 0 ? kOk : Fail("connect", error);
 }
 
+bool PosixStreamSocket::PeerHasClosed() const
+{
+    pollfd p{m_fd, POLLRDHUP, 0};
+    int n;
+    do
+        n = ::poll(&p, 1, 0);
+    while (n < 0 && errno == EINTR);
+    return n > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
 long PosixStreamSocket::Send(const uint8_t* data, size_t length, int64_t timeoutMicros)
 {
     if (m_fd < 0)
         return kErrArgument;
+    // A printer that has closed its end takes nothing more, though the kernel
+    // would still accept bytes for it until the reset comes back: counting
+    // those as sent would hide where the transfer really stopped.
+    if (PeerHasClosed())
+        return Own("send", kErrClosed, kPeerClosedReason);
     size_t sent = 0;
     bool hungUp = false;
     while (sent < length) {

@@ -19,6 +19,7 @@ public:
     const Failure& LastFailure() const override { return m_failure; }
 
 private:
+    bool PeerHasClosed() const;
     Result Fail(const char* call, int errnoValue);
     // A failure of our own making, with no errno behind it.
     Result Own(const char* call, Result result, const std::string& reason);
