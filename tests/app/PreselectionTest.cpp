@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <random>
 
@@ -54,34 +55,39 @@ TEST(RegistryFile, ReadsExportsOfBothVersions)
         std::string text = body;
         return text.replace(text.find("%EXPAND%"), 8, expand);
     };
-    for (const std::string& text : {Utf16("Windows Registry Editor Version 5.00\n\n" + with(expandV5)),
-                                    "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + with(expandV5),
-                                    "REGEDIT4\n\n" + with(expandV4)}) {
+    const struct {
+        const char* version;
+        std::string text;
+    } versions[] = {{"5.00 in UTF-16", Utf16("Windows Registry Editor Version 5.00\n\n" + with(expandV5))},
+                    {"5.00 in UTF-8", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + with(expandV5)},
+                    {"REGEDIT4", "REGEDIT4\n\n" + with(expandV4)}};
+    for (const auto& [version, text] : versions) {
+        SCOPED_TRACE(version);
         const RegistryFile file = RegistryFile::FromText(text);
         const CRegistryKey registry({&file});
-        std::string value;
+        // The local-machine key, not the current user's; names of keys and values in any case.
+        for (const auto& [key, name, expected] : std::vector<std::array<std::string, 3>>{
+                 {kKey, "Port", "COM3"}, {"software\\kemtran\\tlr-740ii\\oxm\\custom", "port", "COM3"},
+                 {kKey, "Quoted \"name\"", "a \\ b"}, {kKey, "", "default"}, {kKey, "Path", "%A%"}}) {
+            std::string value;
+            EXPECT_TRUE(registry.ReadText(key, name, value)) << name;
+            EXPECT_EQ(value, expected);
+        }
         int32_t number = 0;
-        EXPECT_TRUE(registry.ReadText(kKey, "Port", value));
-        EXPECT_EQ(value, "COM3"); // the local-machine key, not the current user's
-        EXPECT_TRUE(registry.ReadText("software\\kemtran\\tlr-740ii\\oxm\\custom", "port", value));
-        EXPECT_TRUE(registry.ReadText(kKey, "Quoted \"name\"", value));
-        EXPECT_EQ(value, "a \\ b");
-        EXPECT_TRUE(registry.ReadText(kKey, "", value));
-        EXPECT_EQ(value, "default");
-        EXPECT_TRUE(registry.ReadText(kKey, "Path", value));
-        EXPECT_EQ(value, "%A%");
         EXPECT_TRUE(registry.ReadNumber(kKey, "BaudRate", number));
         EXPECT_EQ(number, 19200);
         EXPECT_TRUE(registry.ReadNumber(kKey, "Big", number));
         EXPECT_EQ(number, 0x004b0000); // the stored bytes, not reordered
         number = 7;
-        EXPECT_FALSE(registry.ReadNumber(kKey, "Short", number));
-        EXPECT_FALSE(registry.ReadNumber(kKey, "Binary", number));
-        EXPECT_FALSE(registry.ReadNumber(kKey, "Port", number)); // text is not a number
-        EXPECT_FALSE(registry.ReadText(kKey, "BaudRate", value)); // nor a number text
+        // Text is not a number, nor a number text.
+        for (const char* name : {"Short", "Binary", "Port"})
+            EXPECT_FALSE(registry.ReadNumber(kKey, name, number)) << name;
         EXPECT_EQ(number, 7);
+        std::string value = "kept";
+        EXPECT_FALSE(registry.ReadText(kKey, "BaudRate", value));
         EXPECT_FALSE(registry.ReadText(kKey, "Gone", value));
         EXPECT_FALSE(registry.ReadText("SOFTWARE\\Nothing", "Port", value));
+        EXPECT_EQ(value, "kept");
     }
 }
 
@@ -101,11 +107,9 @@ TEST(RegistryFile, TakesWhatItCanFromBadFiles)
         {"odd UTF-16", "\xFF\xFE\x41", false},
         {"no header", "[HKEY_LOCAL_MACHINE\\K]\n\"A\"=\"1\"\n", true},
     };
-    for (const auto& row : rows) {
-        const RegistryFile file = RegistryFile::FromText(row.text);
-        platform::RegistryValue value;
-        EXPECT_EQ(file.Find("K", "A", value), row.findsA) << row.what;
-    }
+    platform::RegistryValue value;
+    for (const auto& row : rows)
+        EXPECT_EQ(RegistryFile::FromText(row.text).Find("K", "A", value), row.findsA) << row.what;
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         std::string noise = good;
@@ -117,47 +121,45 @@ TEST(RegistryFile, TakesWhatItCanFromBadFiles)
     EXPECT_FALSE(missing.Loaded());
 }
 
-TEST(ReadWindowsPortSettings, ReadsTheSettingsTextByPosition)
+// The ports key's text as the window reads it, and as the CUPS view writes it for a queue.
+TEST(SerialSettingsText, ReadByPositionAndWrittenForCupsQueues)
 {
     const struct {
+        const char* uri; // of the CUPS queue the text is written for
         const char* settings;
         int32_t baud, parity, dataBits, stopBits, flow;
     } rows[] = {
         // Members before the read: parity 1, data bits 5, stop bits 1, flow 1.
-        {"9600,n,8,1", 9600, 0, 8, 0, 2},
-        {"19200,e,7,1.5,x", 19200, 2, 7, 1, 1},
-        {"4800,o,8,2,p", 4800, 1, 8, 2, 0},
-        {"2400,m,7,1,x", 2400, 3, 7, 0, 1},
-        {"115200,s,8,1.5,p", 115200, 4, 8, 1, 0},
-        {"9600,N,8,1", 9600, 1, 8, 0, 2},     // upper-case letters are not read
-        {"9600,n,8,1,q", 9600, 0, 8, 0, 1},   // an unknown flow letter leaves the member
-        {"9600,n,8", 9600, 0, 8, 1, 1},       // too short for stop bits and flow
-        {"9600", 0, 1, 0, 1, 1},              // no comma: baud empty, R = "9600", R[2] = "0"
-        {"", 0, 1, 5, 1, 1},
+        {"serial:/dev/ttyS0", "9600,n,8,1", 9600, 0, 8, 0, 2},
+        {nullptr, "19200,e,7,1.5,x", 19200, 2, 7, 1, 1},
+        {"serial:/dev/ttyS0?baud=19200+bits=7+parity=even+flow=soft", "19200,e,7,1,x", 19200, 2, 7, 0, 1},
+        {"serial:/dev/ttyS1?parity=odd&flow=hard&stop=2", "9600,o,8,2,p", 9600, 1, 8, 2, 0},
+        {nullptr, "2400,m,7,1,x", 2400, 3, 7, 0, 1},
+        {nullptr, "115200,s,8,1.5,p", 115200, 4, 8, 1, 0},
+        {"serial:/dev/ttyS2?baud=115200+parity=Space+flow=rtscts", "115200,s,8,1,p", 115200, 4, 8, 0, 0},
+        {nullptr, "9600,N,8,1", 9600, 1, 8, 0, 2},   // upper-case letters are not read
+        {nullptr, "9600,n,8,1,q", 9600, 0, 8, 0, 1}, // an unknown flow letter leaves the member
+        {nullptr, "9600,n,8", 9600, 0, 8, 1, 1},     // too short for stop bits and flow
+        {nullptr, "9600", 0, 1, 0, 1, 1},            // no comma: baud empty, R = "9600", R[2] = "0"
+        {nullptr, "", 0, 1, 5, 1, 1},
     };
     for (const auto& row : rows) {
-        const std::string text = std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
-                                             "Print\\Printers\\Q]\n\"Port\"=\"COM2:\"\n"
-                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
-                                             "Ports]\n\"COM2:\"=\"")
-            + row.settings + "\"\n";
-        const RegistryFile file = RegistryFile::FromText(text);
-        const CRegistryKey registry({&file});
+        SCOPED_TRACE(row.settings);
+        EXPECT_EQ(row.uri ? SerialSettingsTextOf(row.uri) : row.settings, row.settings);
+        const RegistryFile file = RegistryFile::FromText(
+            std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Q]\n"
+                        "\"Port\"=\"COM2:\"\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
+                        "Ports]\n\"COM2:\"=\"")
+            + row.settings + "\"\n");
         ConnectionForm form;
-        form.parity = 1;
-        form.dataBits = 5;
-        form.stopBits = 1;
-        form.flowControl = 1;
+        form.parity = 1, form.dataBits = 5, form.stopBits = 1, form.flowControl = 1;
         form.targetPrinter = "Q";
         form.registryKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Q";
-        form.ReadWindowsPortSettings(registry);
-        EXPECT_EQ(form.portName, "COM2") << row.settings;
-        EXPECT_EQ(form.baudRate, row.baud) << row.settings;
-        EXPECT_EQ(form.parity, row.parity) << row.settings;
-        EXPECT_EQ(form.dataBits, row.dataBits) << row.settings;
-        EXPECT_EQ(form.stopBits, row.stopBits) << row.settings;
-        EXPECT_EQ(form.flowControl, row.flow) << row.settings;
+        form.ReadWindowsPortSettings(CRegistryKey({&file}));
+        EXPECT_EQ(form.portName, "COM2");
         EXPECT_EQ(form.portList.SelectedText(), "COM2");
+        EXPECT_EQ((std::array{form.baudRate, form.parity, form.dataBits, form.stopBits, form.flowControl}),
+                  (std::array{row.baud, row.parity, row.dataBits, row.stopBits, row.flow}));
     }
 }
 
@@ -240,30 +242,5 @@ TEST(LazyRegistryFile, IsReadOnlyWhenAPrinterIsPreselected)
         form.BuildPortSettings();
         EXPECT_EQ(located, named ? 1 : 0); // looked for once, however many values are read
         EXPECT_EQ(file.HasRead(), named);
-    }
-}
-
-TEST(SerialSettingsText, WhatTheCupsViewWritesReadsBack)
-{
-    const struct {
-        const char* uri;
-        const char* text;
-        int32_t baud, parity, dataBits, stopBits, flow;
-    } rows[] = {
-        {"serial:/dev/ttyS0", "9600,n,8,1", 9600, 0, 8, 0, 2},
-        {"serial:/dev/ttyS0?baud=19200+bits=7+parity=even+flow=soft", "19200,e,7,1,x", 19200, 2, 7, 0, 1},
-        {"serial:/dev/ttyS1?parity=odd&flow=hard&stop=2", "9600,o,8,2,p", 9600, 1, 8, 2, 0},
-        {"serial:/dev/ttyS2?baud=115200+parity=Space+flow=rtscts", "115200,s,8,1,p", 115200, 4, 8, 0, 0},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.uri);
-        const std::string text = SerialSettingsTextOf(row.uri);
-        EXPECT_EQ(text, row.text);
-        const SerialSettings read = ReadSerialSettingsText(text);
-        EXPECT_EQ(read.baudRate, row.baud);
-        EXPECT_EQ(read.parity, row.parity);
-        EXPECT_EQ(read.dataBits, row.dataBits);
-        EXPECT_EQ(read.stopBits, row.stopBits);
-        EXPECT_EQ(read.flowControl, row.flow);
     }
 }
