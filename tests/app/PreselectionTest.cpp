@@ -9,23 +9,19 @@
 #include <array>
 #include <chrono>
 #include <random>
+#include <tuple>
 
 using namespace kalo;
 using platform::RegistryFile;
 
 namespace {
 
+// Windows writes its exports in UTF-16LE with CR LF line ends.
 std::string Utf16(const std::string& ascii)
 {
     std::string out = "\xFF\xFE";
-    for (char c : ascii) {
-        out += c == '\n' ? '\r' : c;
-        out += '\0';
-        if (c == '\n') {
-            out += '\n';
-            out += '\0';
-        }
-    }
+    for (char c : ascii)
+        out += c == '\n' ? std::string("\r\0\n\0", 4) : std::string{c, '\0'};
     return out;
 }
 
@@ -169,21 +165,14 @@ TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
     form.UpdateData(false);
     form.InitDialog(CRegistryKey());
     PortSettings s = form.BuildPortSettings();
-    EXPECT_EQ(s.portName, "COM1");
-    EXPECT_EQ(s.baudRate, 9600u);
-    EXPECT_EQ(s.dataBits, 8u);
-    EXPECT_EQ(s.timeouts[0], 10u);
-    EXPECT_EQ(s.timeouts[2], 10u);
-    EXPECT_EQ(s.inQueueSize, 8149u);
-    EXPECT_EQ(s.reserved[3], 1000u);
-    EXPECT_EQ(s.reserved[4], 3000u);
-    EXPECT_EQ(s.tcpPort, 0u);
+    EXPECT_EQ(std::tie(s.portName, s.baudRate, s.dataBits, s.timeouts[0], s.timeouts[2], s.inQueueSize, s.reserved[3],
+                       s.reserved[4], s.tcpPort),
+              std::make_tuple("COM1", 9600u, 8u, 10u, 10u, 8149u, 1000u, 3000u, 0u));
 
     form.parityList.Select(3);
     form.stopBitsList.selected = -1; // nothing chosen: the serial port refuses it when opening
     s = form.BuildPortSettings();
-    EXPECT_EQ(s.parity, 3u);
-    EXPECT_EQ(s.stopBits, 0xFFFFFFFFu);
+    EXPECT_EQ(std::tie(s.parity, s.stopBits), std::make_tuple(3u, 0xFFFFFFFFu));
 
     // The serial Check Communications above took the disabled box's "0".
     form.InterfaceEthernet();
@@ -191,8 +180,7 @@ TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
     EXPECT_EQ(form.BuildPortSettings().tcpPort, 9100u);
     form.tcpPortText = "9101";
     s = form.BuildPortSettings();
-    EXPECT_EQ(s.portName, "192.168.1.100");
-    EXPECT_EQ(s.tcpPort, 9101u);
+    EXPECT_EQ(std::tie(s.portName, s.tcpPort), std::make_tuple("192.168.1.100", 9101u));
     for (const char* bad : {"", "abc", "91x", "-1"}) {
         form.tcpPortText = bad;
         EXPECT_EQ(form.BuildPortSettings().tcpPort, 0u) << bad;
