@@ -23,7 +23,8 @@ struct Identification {
         : machine(std::move(options))
         , port(machine)
         , result(link == Link::Serial
-                     ? ConnectPrinter(port, LinePortSettings("COM1", 9600, 8, 0, 0, 0), PortKind::Serial, machine.Clock())
+                     ? ConnectPrinter(port, LinePortSettings("COM1", 9600, 8, 0, 0, 0), PortKind::Serial,
+                                      machine.Clock())
                      : ConnectPrinter(port, NetworkPortSettings(machine.networkHost, machine.networkPort),
                                       PortKind::Ethernet, machine.Clock()))
     {
