@@ -43,6 +43,7 @@ const std::vector<platform::SpoolerQueue> kCupsQueues = {
     {"Receipt COM10", "serial:/dev/ttyS9?baud=9600+bits=7+parity=even+flow=soft"},
     {"Receipt USB", "usb://KEMTRAN/TLR-740II?serial=0001"},
     {"Receipt Net", "socket://10.0.0.50"},
+    {"Receipt Net 9101", "socket://10.0.0.51:9101"},
 };
 
 // The window with everything it talks to, all in this process.
@@ -146,8 +147,11 @@ void CMainDlgTest::form_data()
     }
     QTest::newRow("Custom_TLR-740II with NET") << "file" << "Custom_TLR-740II" << "" << "Ethernet"
                                                << "- 9600 8 None 1 Hardware" << "10.0.0.50:9100" << false;
-    QTest::newRow("network queue (cups)") << "cups" << "Receipt Net" << "" << "Ethernet" << "- 9600 8 None 1 Hardware"
+    // Queue names in any case.
+    QTest::newRow("network queue (cups)") << "cups" << "receipt net" << "" << "Ethernet" << "- 9600 8 None 1 Hardware"
                                           << "10.0.0.50:9100" << false;
+    QTest::newRow("network queue with its port (cups)") << "cups" << "Receipt Net 9101" << "" << "Ethernet"
+                                                        << "- 9600 8 None 1 Hardware" << "10.0.0.51:9101" << false;
 }
 
 void CMainDlgTest::form()

@@ -66,29 +66,6 @@ TEST(SpoolerQueues, ASecondRedirectKeepsWhatTheFirstSaved)
     EXPECT_EQ(spooler.UriOf("d"), "parallel:/dev/lp0");
 }
 
-// What the window's preselection from CUPS does not show: names in any case, a queue's own TCP
-// port, and keys or values that are not there.
-TEST(CupsRegistryView, AnswersThePreselectionKeys)
-{
-    MemorySpooler spooler;
-    spooler.queues = {{"Office", "serial:/dev/ttyS2"}, {"Net", "socket://10.1.2.3:9101"}};
-    const CupsRegistryView view(spooler, DefaultPorts());
-    const CRegistryKey registry({&view});
-    const std::string printers = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-    const std::string tcp = "SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
-    std::string text;
-    int32_t number = 0;
-    EXPECT_TRUE(registry.ReadText(printers + "office", "Port", text));
-    EXPECT_EQ(text, "COM3:");
-    EXPECT_TRUE(registry.ReadNumber(tcp + "IP_10.1.2.3", "PortNumber", number));
-    EXPECT_EQ(number, 9101);
-    text = "kept";
-    EXPECT_FALSE(registry.ReadText(printers + "Nobody", "Port", text));
-    EXPECT_FALSE(registry.ReadNumber(tcp + "IP_10.1.2.3", "Port", number));
-    EXPECT_EQ(text, "kept");
-    EXPECT_EQ(number, 9101);
-}
-
 // The redirection against a real CUPS scheduler of the test's own, on a
 // socket in a private folder. The scheduler changes queues only for root.
 class PrivateCups : public ::testing::Test {
