@@ -119,48 +119,44 @@ private slots:
 // What the window shows at start, after an interface button, and for a printer named at start.
 void CMainDlgTest::form_data()
 {
-    QTest::addColumn<QString>("source"); // where the printer named in "target" is looked up
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("click"); // the interface button pressed
+    QTest::addColumn<QString>("target"); // the printer named, and where it is looked up
+    QTest::addColumn<QString>("click");  // the interface button pressed
     QTest::addColumn<QString>("radio");
     QTest::addColumn<QString>("line");    // port, baud rate, data bits, parity, stop bits, flow control
     QTest::addColumn<QString>("network"); // address:TCP port, shown for Ethernet only
     QTest::addColumn<bool>("usbMessage");
-    QTest::newRow("at start") << "file" << "" << "" << "Serial" << "COM1 9600 8 None 1 Hardware" << "" << false;
-    QTest::newRow("serial") << "file" << "" << "Serial" << "Serial" << "COM1 19200 8 None 1 Hardware" << "" << false;
-    QTest::newRow("parallel") << "file" << "" << "Parallel" << "Parallel" << "LPT1 9600 8 None 1 Hardware" << ""
-                              << false;
+    const QString standard = "COM1 9600 8 None 1 Hardware", noPort = "- 9600 8 None 1 Hardware";
+    QTest::newRow("at start") << "" << "" << "Serial" << standard << "" << false;
+    QTest::newRow("serial") << "" << "Serial" << "Serial" << "COM1 19200 8 None 1 Hardware" << "" << false;
+    QTest::newRow("parallel") << "" << "Parallel" << "Parallel" << "LPT1 9600 8 None 1 Hardware" << "" << false;
     // No USB printer: the message, then serial again with 9600.
-    QTest::newRow("usb") << "file" << "" << "Usb" << "Serial" << "COM1 9600 8 None 1 Hardware" << "" << true;
-    QTest::newRow("ethernet") << "file" << "" << "Ethernet" << "Ethernet" << "- 9600 8 None 1 Hardware"
-                              << "192.168.1.100:9100" << false;
-    for (const QString source : {"file", "cups"}) {
+    QTest::newRow("usb") << "" << "Usb" << "Serial" << standard << "" << true;
+    QTest::newRow("ethernet") << "" << "Ethernet" << "Ethernet" << noPort << "192.168.1.100:9100" << false;
+    for (const QString source : {"file:", "cups:"}) {
         auto row = [&](const char* name) -> QTestData& {
-            return QTest::newRow(qPrintable(QStringLiteral("%1 (%2)").arg(name, source))) << source << name << "";
+            return QTest::newRow(qPrintable(source + name)) << source + name << "";
         };
         row("Receipt COM3") << "Serial" << "COM3 19200 8 None 1 None" << "" << false;
         // No entry begins with "COM10": the list's entry is "\\.\COM10".
-        row("Receipt COM10") << "Serial" << "- 9600 7 Even " + QString(source == "cups" ? "1" : "1.5") + " Xon/Xoff"
+        row("Receipt COM10") << "Serial" << "- 9600 7 Even " + QString(source == "cups:" ? "1" : "1.5") + " Xon/Xoff"
                              << "" << false;
-        row("Receipt USB") << "Serial" << "COM1 9600 8 None 1 Hardware" << "" << true;
-        row("Nobody") << "Serial" << "COM1 9600 8 None 1 Hardware" << "" << false;
+        row("Receipt USB") << "Serial" << standard << "" << true;
+        row("Nobody") << "Serial" << standard << "" << false;
     }
-    QTest::newRow("Custom_TLR-740II with NET") << "file" << "Custom_TLR-740II" << "" << "Ethernet"
-                                               << "- 9600 8 None 1 Hardware" << "10.0.0.50:9100" << false;
+    QTest::newRow("file:Custom_TLR-740II") << "file:Custom_TLR-740II" << "" << "Ethernet" << noPort << "10.0.0.50:9100"
+                                           << false;
     // Queue names in any case.
-    QTest::newRow("network queue (cups)") << "cups" << "receipt net" << "" << "Ethernet" << "- 9600 8 None 1 Hardware"
-                                          << "10.0.0.50:9100" << false;
-    QTest::newRow("network queue with its port (cups)") << "cups" << "Receipt Net 9101" << "" << "Ethernet"
-                                                        << "- 9600 8 None 1 Hardware" << "10.0.0.51:9101" << false;
+    QTest::newRow("cups:receipt net") << "cups:receipt net" << "" << "Ethernet" << noPort << "10.0.0.50:9100" << false;
+    QTest::newRow("cups:Receipt Net 9101") << "cups:Receipt Net 9101" << "" << "Ethernet" << noPort << "10.0.0.51:9101"
+                                           << false;
 }
 
 void CMainDlgTest::form()
 {
-    QFETCH(QString, source);
     QFETCH(QString, target);
     QFETCH(QString, click);
     QFETCH(QString, radio);
-    Bench bench(target.toStdString(), {}, source == "cups");
+    Bench bench(target.section(':', 1).toStdString(), {}, target.startsWith("cups:"));
     if (!click.isEmpty())
         bench.Click(qPrintable("radio" + click));
     QVERIFY(bench.Find<QRadioButton>(qPrintable("radio" + radio))->isChecked());
