@@ -37,11 +37,9 @@ TEST(RegistryFile, ReadsExportsOfBothVersions)
                              "\"Quoted \\\"name\\\"\"=\"a \\\\ b\"\n"
                              "\"BaudRate\"=dword:00004b00\n"
                              "\"Big\"=hex(5):00,00,4b,00\n"
-                             "\"Short\"=hex(4):01,02\n"
-                             "\"Binary\"=hex:01,02\n"
+                             "\"Short\"=hex(4):01,02\n\"Binary\"=hex:01,02\n" // neither is a number
                              "@=\"default\"\n"
-                             "\"Gone\"=\"x\"\n"
-                             "\"Gone\"=-\n"
+                             "\"Gone\"=\"x\"\n\"Gone\"=-\n" // set, then deleted
                              "%EXPAND%"
                              "[HKEY_CURRENT_USER\\SOFTWARE\\KEMTRAN\\TLR-740II\\OXM\\Custom]\n"
                              "\"Port\"=\"LPT1\"\n";
