@@ -43,6 +43,7 @@ const std::vector<platform::SpoolerQueue> kCupsQueues = {
     {"Receipt COM10", "serial:/dev/ttyS9?baud=9600+bits=7+parity=even+flow=soft"},
     {"Receipt USB", "usb://KEMTRAN/TLR-740II?serial=0001"},
     {"Receipt Net", "socket://10.0.0.50"},
+    {"Receipt Net 9101", "socket://10.0.0.51:9101"},
 };
 
 // The window with everything it talks to, all in this process.
@@ -93,204 +94,151 @@ QString Choice(QComboBox* combo)
 
 } // namespace
 
+const QStringList kSerialPorts = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+                                   "\\\\.\\COM10", "\\\\.\\COM11", "\\\\.\\COM12", "\\\\.\\COM13", "\\\\.\\COM14"};
+const QMap<QString, QStringList> kPortLists = {
+    {"Serial", kSerialPorts}, {"Parallel", {"LPT1", "LPT2", "LPT3"}}, {"Ethernet", {}}};
+const Message kNoUsb{"Printer is not connected by USB.\nPlease, turn on the printer!!", "Information",
+                     MessageIcon::Information};
+
 class CMainDlgTest : public QObject {
     Q_OBJECT
 private slots:
-    void startsDisconnectedOnSerial();
-    void interfaceButtons_data();
-    void interfaceButtons();
-    void preselection_data();
-    void preselection();
+    void form_data();
+    void form();
     void checkCommunication_data();
     void checkCommunication();
     void connectedStateAndTheWaysOut_data();
     void connectedStateAndTheWaysOut();
+    void selfTestPrintsTheTestPage_data();
     void selfTestPrintsTheTestPage();
     void runManagerOpensThePrinterStatusWindow();
     void spoolerQueuesAreRedirectedAndGivenBack();
 };
 
-void CMainDlgTest::startsDisconnectedOnSerial()
+// What the window shows at start, after an interface button, and for a printer named at start.
+void CMainDlgTest::form_data()
 {
-    Bench bench;
+    QTest::addColumn<QString>("target"); // the printer named, and where it is looked up
+    QTest::addColumn<QString>("click");  // the interface button pressed
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<QString>("line");    // port, baud rate, data bits, parity, stop bits, flow control
+    QTest::addColumn<QString>("network"); // address:TCP port, shown for Ethernet only
+    QTest::addColumn<bool>("usbMessage");
+    const QString standard = "COM1 9600 8 None 1 Hardware", noPort = "- 9600 8 None 1 Hardware";
+    QTest::newRow("at start") << "" << "" << "Serial" << standard << "" << false;
+    QTest::newRow("serial") << "" << "Serial" << "Serial" << "COM1 19200 8 None 1 Hardware" << "" << false;
+    QTest::newRow("parallel") << "" << "Parallel" << "Parallel" << "LPT1 9600 8 None 1 Hardware" << "" << false;
+    // No USB printer: the message, then serial again with 9600.
+    QTest::newRow("usb") << "" << "Usb" << "Serial" << standard << "" << true;
+    QTest::newRow("ethernet") << "" << "Ethernet" << "Ethernet" << noPort << "192.168.1.100:9100" << false;
+    for (const QString source : {"file:", "cups:"}) {
+        auto row = [&](const char* name) -> QTestData& {
+            return QTest::newRow(qPrintable(source + name)) << source + name << "";
+        };
+        row("Receipt COM3") << "Serial" << "COM3 19200 8 None 1 None" << "" << false;
+        // No entry begins with "COM10": the list's entry is "\\.\COM10".
+        row("Receipt COM10") << "Serial" << "- 9600 7 Even " + QString(source == "cups:" ? "1" : "1.5") + " Xon/Xoff"
+                             << "" << false;
+        row("Receipt USB") << "Serial" << standard << "" << true;
+        row("Nobody") << "Serial" << standard << "" << false;
+    }
+    QTest::newRow("file:Custom_TLR-740II") << "file:Custom_TLR-740II" << "" << "Ethernet" << noPort << "10.0.0.50:9100"
+                                           << false;
+    // Queue names in any case.
+    QTest::newRow("cups:receipt net") << "cups:receipt net" << "" << "Ethernet" << noPort << "10.0.0.50:9100" << false;
+    QTest::newRow("cups:Receipt Net 9101") << "cups:Receipt Net 9101" << "" << "Ethernet" << noPort << "10.0.0.51:9101"
+                                           << false;
+}
+
+void CMainDlgTest::form()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, click);
+    QFETCH(QString, radio);
+    Bench bench(target.section(':', 1).toStdString(), {}, target.startsWith("cups:"));
+    if (!click.isEmpty())
+        bench.Click(qPrintable("radio" + click));
+    QVERIFY(bench.Find<QRadioButton>(qPrintable("radio" + radio))->isChecked());
+    QComboBox* port = bench.Combo("comboPort");
+    QStringList line{Choice(port)}, items;
+    for (const char* name : {"comboBaudRate", "comboDataBits", "comboParity", "comboStopBits", "comboFlowControl"}) {
+        line << Choice(bench.Combo(name));
+        QCOMPARE(bench.Combo(name)->isEnabled(), radio == "Serial");
+    }
+    QTEST(line.join(' '), "line");
+    for (int i = 0; i < port->count(); ++i)
+        items << port->itemText(i);
+    QCOMPARE(items, kPortLists.value(radio));
+    const bool network = radio == "Ethernet";
+    QCOMPARE(port->isEnabled(), !network);
+    QCOMPARE(bench.Find<QWidget>("ipAddress")->isEnabled(), network);
+    QCOMPARE(bench.Find<QLineEdit>("editTcpPort")->isEnabled(), network);
+    QTEST(network ? bench.IpAddress() + ':' + bench.Find<QLineEdit>("editTcpPort")->text() : QString(), "network");
+    QFETCH(bool, usbMessage);
+    QCOMPARE(int(bench.Messages().size()), usbMessage ? 1 : 0);
+    if (usbMessage)
+        QCOMPARE(bench.Messages()[0], kNoUsb);
+    // Not connected whatever was chosen.
     QCOMPARE(bench.window->windowTitle(), QStringLiteral("TLR-740II/740plusII/742plusII KALO"));
-    QVERIFY(bench.Find<QRadioButton>("radioSerial")->isChecked());
-    QCOMPARE(bench.Combo("comboPort")->count(), 14);
-    QCOMPARE(bench.Combo("comboPort")->itemText(9), QStringLiteral("\\\\.\\COM10"));
-    QCOMPARE(Choice(bench.Combo("comboPort")), QStringLiteral("COM1"));
-    QCOMPARE(Choice(bench.Combo("comboBaudRate")), QStringLiteral("9600"));
-    QCOMPARE(Choice(bench.Combo("comboDataBits")), QStringLiteral("8"));
-    QCOMPARE(Choice(bench.Combo("comboParity")), QStringLiteral("None"));
-    QCOMPARE(Choice(bench.Combo("comboStopBits")), QStringLiteral("1"));
-    QCOMPARE(Choice(bench.Combo("comboFlowControl")), QStringLiteral("Hardware"));
     QVERIFY(bench.Button("buttonCheckCommunication")->isEnabled());
     for (const char* name : {"buttonSelfTest", "buttonRunManager", "buttonCommandTestEditor"})
         QVERIFY(!bench.Button(name)->isEnabled());
     QVERIFY(!bench.Button("buttonCommandTestEditor")->toolTip().isEmpty());
-    QVERIFY(!bench.Find<QWidget>("ipAddress")->isEnabled());
-    QVERIFY(bench.Messages().empty());
-}
-
-void CMainDlgTest::interfaceButtons_data()
-{
-    QTest::addColumn<QString>("radio");
-    QTest::addColumn<QString>("checked");
-    QTest::addColumn<QStringList>("ports");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("baud");
-    QTest::addColumn<bool>("lineEnabled");
-    QTest::addColumn<bool>("networkEnabled");
-    QTest::addColumn<int>("messages");
-    const QStringList serial = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
-                                "\\\\.\\COM10", "\\\\.\\COM11", "\\\\.\\COM12", "\\\\.\\COM13", "\\\\.\\COM14"};
-    QTest::newRow("serial") << "radioSerial" << "radioSerial" << serial << "COM1" << "19200" << true << false << 0;
-    QTest::newRow("parallel") << "radioParallel" << "radioParallel" << QStringList{"LPT1", "LPT2", "LPT3"} << "LPT1"
-                              << "9600" << false << false << 0;
-    // No USB printer: the message, then serial again with 9600.
-    QTest::newRow("usb") << "radioUsb" << "radioSerial" << serial << "COM1" << "9600" << true << false << 1;
-    QTest::newRow("ethernet") << "radioEthernet" << "radioEthernet" << QStringList{} << "-" << "9600" << false << true
-                              << 0;
-}
-
-void CMainDlgTest::interfaceButtons()
-{
-    QFETCH(QString, radio);
-    Bench bench;
-    bench.Click(qPrintable(radio));
-    QFETCH(QString, checked);
-    QVERIFY(bench.Find<QRadioButton>(qPrintable(checked))->isChecked());
-    QComboBox* port = bench.Combo("comboPort");
-    QStringList items;
-    for (int i = 0; i < port->count(); ++i)
-        items << port->itemText(i);
-    QTEST(items, "ports");
-    QTEST(Choice(port), "port");
-    QTEST(Choice(bench.Combo("comboBaudRate")), "baud");
-    QFETCH(bool, lineEnabled);
-    for (const char* name : {"comboBaudRate", "comboDataBits", "comboParity", "comboStopBits", "comboFlowControl"})
-        QCOMPARE(bench.Combo(name)->isEnabled(), lineEnabled);
-    QFETCH(bool, networkEnabled);
-    QCOMPARE(port->isEnabled(), !networkEnabled);
-    QCOMPARE(bench.Find<QWidget>("ipAddress")->isEnabled(), networkEnabled);
-    QCOMPARE(bench.Find<QLineEdit>("editTcpPort")->isEnabled(), networkEnabled);
-    QFETCH(int, messages);
-    QCOMPARE(int(bench.Messages().size()), messages);
-    if (messages) {
-        QCOMPARE(bench.Messages()[0], (Message{"Printer is not connected by USB.\nPlease, turn on the printer!!",
-                                               "Information", MessageIcon::Information}));
-    }
-    if (networkEnabled) {
-        QCOMPARE(bench.IpAddress(), QStringLiteral("192.168.1.100"));
-        QCOMPARE(bench.Find<QLineEdit>("editTcpPort")->text(), QStringLiteral("9100"));
-    }
-}
-
-void CMainDlgTest::preselection_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("fromCups");
-    QTest::addColumn<QString>("radio");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("baud");
-    QTest::addColumn<QString>("dataBits");
-    QTest::addColumn<QString>("parity");
-    QTest::addColumn<QString>("stopBits");
-    QTest::addColumn<QString>("flow");
-    QTest::addColumn<QString>("ip");
-    QTest::addColumn<QString>("tcpPort");
-    QTest::addColumn<int>("messages");
-    for (bool cups : {false, true}) {
-        const QString source = cups ? QStringLiteral(" (CUPS)") : QStringLiteral(" (file)");
-        QTest::newRow(qPrintable("queue on COM3" + source)) << "Receipt COM3" << cups << "radioSerial" << "COM3"
-                                                            << "19200" << "8" << "None" << "1" << "None" << "" << ""
-                                                            << 0;
-        // No entry begins with "COM10": the list's entry is "\\.\COM10".
-        QTest::newRow(qPrintable("queue on COM10" + source))
-            << "Receipt COM10" << cups << "radioSerial" << "-" << "9600" << "7" << "Even"
-            << (cups ? "1" : "1.5") << "Xon/Xoff" << "" << "" << 0;
-        QTest::newRow(qPrintable("USB queue" + source)) << "Receipt USB" << cups << "radioSerial" << "COM1" << "9600"
-                                                        << "8" << "None" << "1" << "Hardware" << "" << "" << 1;
-        QTest::newRow(qPrintable("unknown name" + source)) << "Nobody" << cups << "radioSerial" << "COM1" << "9600"
-                                                           << "8" << "None" << "1" << "Hardware" << "" << "" << 0;
-    }
-    QTest::newRow("Custom_TLR-740II with NET") << "Custom_TLR-740II" << false << "radioEthernet" << "-" << "9600"
-                                               << "8" << "None" << "1" << "Hardware" << "10.0.0.50" << "9100" << 0;
-    QTest::newRow("network queue (CUPS)") << "Receipt Net" << true << "radioEthernet" << "-" << "9600" << "8"
-                                          << "None" << "1" << "Hardware" << "10.0.0.50" << "9100" << 0;
-}
-
-void CMainDlgTest::preselection()
-{
-    QFETCH(QString, target);
-    QFETCH(bool, fromCups);
-    Bench bench(target.toStdString(), {}, fromCups);
-    QFETCH(QString, radio);
-    QVERIFY(bench.Find<QRadioButton>(qPrintable(radio))->isChecked());
-    QTEST(Choice(bench.Combo("comboPort")), "port");
-    QTEST(Choice(bench.Combo("comboBaudRate")), "baud");
-    QTEST(Choice(bench.Combo("comboDataBits")), "dataBits");
-    QTEST(Choice(bench.Combo("comboParity")), "parity");
-    QTEST(Choice(bench.Combo("comboStopBits")), "stopBits");
-    QTEST(Choice(bench.Combo("comboFlowControl")), "flow");
-    QFETCH(QString, ip);
-    if (!ip.isEmpty()) {
-        QCOMPARE(bench.IpAddress(), ip);
-        QTEST(bench.Find<QLineEdit>("editTcpPort")->text(), "tcpPort");
-    }
-    QTEST(int(bench.Messages().size()), "messages");
 }
 
 void CMainDlgTest::checkCommunication_data()
 {
-    QTest::addColumn<QString>("radio");
-    QTest::addColumn<QString>("tcpPort");
+    QTest::addColumn<QString>("link"); // "serial", "parallel", or Ethernet with this TCP port text
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<QString>("detail"); // of the last box; the port's own box before it has none
-    QTest::addColumn<bool>("connected");
-    const QString connectError =
-        "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"";
-    const QString cantOpen = "Can't open port and Printer is disconnected";
-    const QString notConfigured = "configure 192.168.1.100: neither a COM, LPT or USB port nor an address with a TCP port";
-    QTest::newRow("serial success") << "radioSerial" << "" << "" << QStringList{"Printer is connected."} << "" << true;
-    QTest::newRow("network success") << "radioEthernet" << "9100" << "" << QStringList{"Printer is connected."} << ""
-                                     << true;
-    QTest::newRow("TCP port 0") << "radioEthernet" << "0" << "" << QStringList{"Port Configuration Set Error!"}
-                                << notConfigured << false;
-    QTest::newRow("TCP port not a number") << "radioEthernet" << "91x0" << ""
-                                           << QStringList{"Port Configuration Set Error!"} << notConfigured << false;
-    QTest::newRow("nothing listens") << "radioEthernet" << "9101" << "" << QStringList{connectError, cantOpen}
-                                     << "connect 192.168.1.100:9101: Connection refused" << false;
-    QTest::newRow("permission denied") << "radioSerial" << "" << "machine:permission-denied" << QStringList{cantOpen}
-                                       << "open /dev/ttyS0: Permission denied (add the user to the dialout group)"
-                                       << false;
-    QTest::newRow("missing device") << "radioSerial" << "" << "machine:missing" << QStringList{cantOpen}
-                                    << "open /dev/ttyS0: No such file or directory (set KALO_PORT_COM1 to the device)"
-                                    << false;
-    QTest::newRow("busy device") << "radioSerial" << "" << "machine:busy" << QStringList{cantOpen}
-                                 << "open /dev/ttyS0: busy (another program holds it)" << false;
-    QTest::newRow("DSR low") << "radioSerial" << "" << "dsr-low" << QStringList{cantOpen}
-                             << "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)"
-                             << false;
-    QTest::newRow("initialise not written") << "radioSerial" << "" << "close-after=1"
-                                            << QStringList{"Port error! Check printer's port, please."}
-                                            << "write /dev/ttyS0: the device hung up" << false;
+    QTest::addColumn<QString>("detail"); // the reason, below the last box
+    const QStringList connected{"Printer is connected."}, notSet{"Port Configuration Set Error!"};
+    const QStringList cantOpen{"Can't open port and Printer is disconnected"};
+    const QStringList portError{"Port error! Check printer's port, please."};
+    const QString notConfigured =
+        "configure 192.168.1.100: neither a COM, LPT or USB port nor an address with a TCP port";
+    QTest::newRow("serial success") << "serial" << "" << connected << "";
+    QTest::newRow("network success") << "9100" << "" << connected << "";
+    QTest::newRow("TCP port 0") << "0" << "" << notSet << notConfigured;
+    QTest::newRow("TCP port not a number") << "91x0" << "" << notSet << notConfigured;
+    QTest::newRow("parallel port") << "parallel" << "" << notSet
+                                   << "configure LPT1: parallel ports are not part of this build";
+    QTest::newRow("nothing listens")
+        << "9101" << ""
+        << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
+                       "\"PORT\"", cantOpen[0]}
+        << "connect 192.168.1.100:9101: Connection refused";
+    QTest::newRow("permission denied") << "serial" << "machine:permission-denied" << cantOpen
+                                       << "open /dev/ttyS0: Permission denied (add the user to the dialout group)";
+    QTest::newRow("missing device") << "serial" << "machine:missing" << cantOpen
+                                    << "open /dev/ttyS0: No such file or directory (set KALO_PORT_COM1 to the device)";
+    QTest::newRow("busy device") << "serial" << "machine:busy" << cantOpen
+                                 << "open /dev/ttyS0: busy (another program holds it)";
+    QTest::newRow("DSR low") << "serial" << "dsr-low" << cantOpen
+                             << "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)";
+    QTest::newRow("initialise not written, serial") << "serial" << "close-after=1" << portError
+                                                    << "write /dev/ttyS0: the device hung up";
+    QTest::newRow("initialise not written, network") << "9100" << "close-after=1" << portError
+                                                     << "send 192.168.1.100:9100: Broken pipe";
     // Refusals of the printer's answers are not port failures: no reason below them.
-    QTest::newRow("wrong id") << "radioSerial" << "" << "wrong-id"
-                              << QStringList{"Fail to get printer ID.\r\n\r\nPlease retry connect"} << "" << false;
-    QTest::newRow("wrong maker") << "radioEthernet" << "9100" << "wrong-maker"
-                                 << QStringList{"This printer don't match our company name."} << "" << false;
-    QTest::newRow("wrong model") << "radioSerial" << "" << "wrong-model"
-                                 << QStringList{"The connected printer has different Model name."} << "" << false;
+    QTest::newRow("wrong id") << "serial" << "wrong-id"
+                              << QStringList{"Fail to get printer ID.\r\n\r\nPlease retry connect"} << "";
+    QTest::newRow("wrong maker") << "9100" << "wrong-maker"
+                                 << QStringList{"This printer don't match our company name."} << "";
+    QTest::newRow("wrong model") << "serial" << "wrong-model"
+                                 << QStringList{"The connected printer has different Model name."} << "";
 }
 
 void CMainDlgTest::checkCommunication()
 {
+    QFETCH(QString, link);
     QFETCH(QString, fault);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, detail);
     sim::PrinterOptions options;
     std::string error;
-    const bool machineFault = fault.startsWith("machine:");
-    if (!fault.isEmpty() && !machineFault)
+    if (!fault.isEmpty() && !fault.startsWith("machine:"))
         QVERIFY(sim::ApplyFault(fault.toStdString(), options, error));
     Bench bench("", options);
     bench.machine.networkHost = "192.168.1.100";
@@ -298,29 +246,26 @@ void CMainDlgTest::checkCommunication()
     bench.machine.serialHeldElsewhere = fault == "machine:busy";
     if (fault == "machine:missing")
         bench.machine.serialPath = "/dev/ttyUSB0";
-    QFETCH(QString, radio);
-    bench.Click(qPrintable(radio));
-    QFETCH(QString, tcpPort);
-    if (!tcpPort.isEmpty())
-        bench.Find<QLineEdit>("editTcpPort")->setText(tcpPort);
-    if (radio == "radioSerial") {
-        QComboBox* baud = bench.Combo("comboBaudRate");
-        QTest::keyClick(baud, Qt::Key_Up); // 19200 -> 9600
+    if (link == "serial") {
+        bench.Click("radioSerial");
+        QTest::keyClick(bench.Combo("comboBaudRate"), Qt::Key_Up); // 19200 -> 9600
+    } else if (link == "parallel") {
+        bench.Click("radioParallel");
+    } else {
+        bench.Click("radioEthernet");
+        bench.Find<QLineEdit>("editTcpPort")->setText(link);
     }
     bench.machine.Recorded().Clear();
     bench.Click("buttonCheckCommunication");
 
-    QFETCH(QStringList, texts);
-    QFETCH(QString, detail);
-    QFETCH(bool, connected);
-    QCOMPARE(int(bench.Messages().size()), texts.size());
-    for (int i = 0; i < texts.size(); ++i) {
-        QCOMPARE(QString::fromStdString(bench.Messages()[size_t(i)].text), texts[i]);
-        QCOMPARE(QString::fromStdString(bench.Messages()[size_t(i)].detail), i + 1 == texts.size() ? detail : QString());
-    }
-    const Message& last = bench.Messages().back();
-    QCOMPARE(QString::fromStdString(last.caption), connected ? QStringLiteral("Information") : QStringLiteral("Warning"));
-    QCOMPARE(last.icon, connected ? MessageIcon::Information : MessageIcon::Warning);
+    const bool connected = texts == QStringList{"Printer is connected."};
+    // The port's own box, if any, then the window's, which alone carries the reason.
+    std::vector<Message> shown;
+    for (const QString& text : texts)
+        shown.push_back({text.toStdString(), "Error", MessageIcon::Error, ""});
+    shown.back() = {texts.back().toStdString(), connected ? "Information" : "Warning",
+                    connected ? MessageIcon::Information : MessageIcon::Warning, detail.toStdString()};
+    QCOMPARE(bench.Messages(), shown);
     QCOMPARE(bench.window->IsConnected(), connected);
     QCOMPARE(bench.machine.openDevices, connected ? 1 : 0);
     QCOMPARE(bench.Button("buttonCheckCommunication")->isEnabled(), !connected);
@@ -360,36 +305,37 @@ void CMainDlgTest::connectedStateAndTheWaysOut()
     QVERIFY(!bench.Button("buttonSelfTest")->isEnabled());
 }
 
+void CMainDlgTest::selfTestPrintsTheTestPage_data()
+{
+    QTest::addColumn<int>("closeAfter");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("printed") << -1 << "";
+    // Hung up three bytes into the command, after the identification's 17: the wait is kept, the stop is told.
+    QTest::newRow("printer hangs up") << 17 + 3
+                                      << "Self Test stopped after 3 of 7 bytes: the printer may not print its test "
+                                         "page. Check the printer and press Self Test again.";
+}
+
 void CMainDlgTest::selfTestPrintsTheTestPage()
 {
-    Bench bench;
+    QFETCH(int, closeAfter);
+    QFETCH(QString, message);
+    sim::PrinterOptions options;
+    options.closeAfter = closeAfter;
+    Bench bench("", options);
     bench.Click("buttonCheckCommunication");
-    QVERIFY(bench.window->IsConnected());
     bench.machine.Clock().ClearSleeps();
+    bench.machine.Recorded().Clear();
     bench.Click("buttonSelfTest");
     QCOMPARE(bench.machine.Clock().Sleeps(), std::vector<uint32_t>{4300});
-    QVERIFY(!bench.machine.Paper().empty());
-    QCOMPARE(bench.machine.Paper().front(), std::string("[self test]"));
+    const auto& paper = bench.machine.Paper();
+    QCOMPARE(paper.empty() ? std::string() : paper.front(), std::string(message.isEmpty() ? "[self test]" : ""));
+    const std::vector<Message> told{{message.toStdString(), "Warning", MessageIcon::Warning}};
+    QCOMPARE(bench.Messages(), message.isEmpty() ? std::vector<Message>{} : told);
     QVERIFY(bench.Button("buttonSelfTest")->isEnabled());
-
-    QCOMPARE(bench.Messages().size(), size_t(1)); // "Printer is connected." alone
-
     // Closing the window closes the port.
     bench.window.reset();
     QCOMPARE(bench.machine.openDevices, 0);
-
-    // A printer that hangs up three bytes into the command: the wait is kept, the stop is told.
-    sim::PrinterOptions options;
-    options.closeAfter = 17 + 3; // after the identification's 17 bytes
-    Bench cut("", options);
-    cut.Click("buttonCheckCommunication");
-    cut.Click("buttonSelfTest");
-    QCOMPARE(cut.machine.Clock().Sleeps().back(), uint32_t(4300));
-    const Message expected{"Self Test stopped after 3 of 7 bytes: the printer may not print its test page. Check the "
-                           "printer and press Self Test again.",
-                           "Warning", MessageIcon::Warning};
-    QCOMPARE(cut.Messages().back(), expected);
-    QVERIFY(cut.Button("buttonSelfTest")->isEnabled());
 }
 
 void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()

@@ -6,25 +6,22 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <random>
+#include <tuple>
 
 using namespace kalo;
 using platform::RegistryFile;
 
 namespace {
 
+// Windows writes its exports in UTF-16LE with CR LF line ends.
 std::string Utf16(const std::string& ascii)
 {
     std::string out = "\xFF\xFE";
-    for (char c : ascii) {
-        out += c == '\n' ? '\r' : c;
-        out += '\0';
-        if (c == '\n') {
-            out += '\n';
-            out += '\0';
-        }
-    }
+    for (char c : ascii)
+        out += c == '\n' ? std::string("\r\0\n\0", 4) : std::string{c, '\0'};
     return out;
 }
 
@@ -40,11 +37,9 @@ TEST(RegistryFile, ReadsExportsOfBothVersions)
                              "\"Quoted \\\"name\\\"\"=\"a \\\\ b\"\n"
                              "\"BaudRate\"=dword:00004b00\n"
                              "\"Big\"=hex(5):00,00,4b,00\n"
-                             "\"Short\"=hex(4):01,02\n"
-                             "\"Binary\"=hex:01,02\n"
+                             "\"Short\"=hex(4):01,02\n\"Binary\"=hex:01,02\n" // neither is a number
                              "@=\"default\"\n"
-                             "\"Gone\"=\"x\"\n"
-                             "\"Gone\"=-\n"
+                             "\"Gone\"=\"x\"\n\"Gone\"=-\n" // set, then deleted
                              "%EXPAND%"
                              "[HKEY_CURRENT_USER\\SOFTWARE\\KEMTRAN\\TLR-740II\\OXM\\Custom]\n"
                              "\"Port\"=\"LPT1\"\n";
@@ -54,34 +49,39 @@ TEST(RegistryFile, ReadsExportsOfBothVersions)
         std::string text = body;
         return text.replace(text.find("%EXPAND%"), 8, expand);
     };
-    for (const std::string& text : {Utf16("Windows Registry Editor Version 5.00\n\n" + with(expandV5)),
-                                    "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + with(expandV5),
-                                    "REGEDIT4\n\n" + with(expandV4)}) {
+    const struct {
+        const char* version;
+        std::string text;
+    } versions[] = {{"5.00 in UTF-16", Utf16("Windows Registry Editor Version 5.00\n\n" + with(expandV5))},
+                    {"5.00 in UTF-8", "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n" + with(expandV5)},
+                    {"REGEDIT4", "REGEDIT4\n\n" + with(expandV4)}};
+    for (const auto& [version, text] : versions) {
+        SCOPED_TRACE(version);
         const RegistryFile file = RegistryFile::FromText(text);
         const CRegistryKey registry({&file});
-        std::string value;
+        // The local-machine key, not the current user's; names of keys and values in any case.
+        for (const auto& [key, name, expected] : std::vector<std::array<std::string, 3>>{
+                 {kKey, "Port", "COM3"}, {"software\\kemtran\\tlr-740ii\\oxm\\custom", "port", "COM3"},
+                 {kKey, "Quoted \"name\"", "a \\ b"}, {kKey, "", "default"}, {kKey, "Path", "%A%"}}) {
+            std::string value;
+            EXPECT_TRUE(registry.ReadText(key, name, value)) << name;
+            EXPECT_EQ(value, expected);
+        }
         int32_t number = 0;
-        EXPECT_TRUE(registry.ReadText(kKey, "Port", value));
-        EXPECT_EQ(value, "COM3"); // the local-machine key, not the current user's
-        EXPECT_TRUE(registry.ReadText("software\\kemtran\\tlr-740ii\\oxm\\custom", "port", value));
-        EXPECT_TRUE(registry.ReadText(kKey, "Quoted \"name\"", value));
-        EXPECT_EQ(value, "a \\ b");
-        EXPECT_TRUE(registry.ReadText(kKey, "", value));
-        EXPECT_EQ(value, "default");
-        EXPECT_TRUE(registry.ReadText(kKey, "Path", value));
-        EXPECT_EQ(value, "%A%");
         EXPECT_TRUE(registry.ReadNumber(kKey, "BaudRate", number));
         EXPECT_EQ(number, 19200);
         EXPECT_TRUE(registry.ReadNumber(kKey, "Big", number));
         EXPECT_EQ(number, 0x004b0000); // the stored bytes, not reordered
         number = 7;
-        EXPECT_FALSE(registry.ReadNumber(kKey, "Short", number));
-        EXPECT_FALSE(registry.ReadNumber(kKey, "Binary", number));
-        EXPECT_FALSE(registry.ReadNumber(kKey, "Port", number)); // text is not a number
-        EXPECT_FALSE(registry.ReadText(kKey, "BaudRate", value)); // nor a number text
+        // Text is not a number, nor a number text.
+        for (const char* name : {"Short", "Binary", "Port"})
+            EXPECT_FALSE(registry.ReadNumber(kKey, name, number)) << name;
         EXPECT_EQ(number, 7);
+        std::string value = "kept";
+        EXPECT_FALSE(registry.ReadText(kKey, "BaudRate", value));
         EXPECT_FALSE(registry.ReadText(kKey, "Gone", value));
         EXPECT_FALSE(registry.ReadText("SOFTWARE\\Nothing", "Port", value));
+        EXPECT_EQ(value, "kept");
     }
 }
 
@@ -101,11 +101,9 @@ TEST(RegistryFile, TakesWhatItCanFromBadFiles)
         {"odd UTF-16", "\xFF\xFE\x41", false},
         {"no header", "[HKEY_LOCAL_MACHINE\\K]\n\"A\"=\"1\"\n", true},
     };
-    for (const auto& row : rows) {
-        const RegistryFile file = RegistryFile::FromText(row.text);
-        platform::RegistryValue value;
-        EXPECT_EQ(file.Find("K", "A", value), row.findsA) << row.what;
-    }
+    platform::RegistryValue value;
+    for (const auto& row : rows)
+        EXPECT_EQ(RegistryFile::FromText(row.text).Find("K", "A", value), row.findsA) << row.what;
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         std::string noise = good;
@@ -117,47 +115,45 @@ TEST(RegistryFile, TakesWhatItCanFromBadFiles)
     EXPECT_FALSE(missing.Loaded());
 }
 
-TEST(ReadWindowsPortSettings, ReadsTheSettingsTextByPosition)
+// The ports key's text as the window reads it, and as the CUPS view writes it for a queue.
+TEST(SerialSettingsText, ReadByPositionAndWrittenForCupsQueues)
 {
     const struct {
+        const char* uri; // of the CUPS queue the text is written for
         const char* settings;
         int32_t baud, parity, dataBits, stopBits, flow;
     } rows[] = {
         // Members before the read: parity 1, data bits 5, stop bits 1, flow 1.
-        {"9600,n,8,1", 9600, 0, 8, 0, 2},
-        {"19200,e,7,1.5,x", 19200, 2, 7, 1, 1},
-        {"4800,o,8,2,p", 4800, 1, 8, 2, 0},
-        {"2400,m,7,1,x", 2400, 3, 7, 0, 1},
-        {"115200,s,8,1.5,p", 115200, 4, 8, 1, 0},
-        {"9600,N,8,1", 9600, 1, 8, 0, 2},     // upper-case letters are not read
-        {"9600,n,8,1,q", 9600, 0, 8, 0, 1},   // an unknown flow letter leaves the member
-        {"9600,n,8", 9600, 0, 8, 1, 1},       // too short for stop bits and flow
-        {"9600", 0, 1, 0, 1, 1},              // no comma: baud empty, R = "9600", R[2] = "0"
-        {"", 0, 1, 5, 1, 1},
+        {"serial:/dev/ttyS0", "9600,n,8,1", 9600, 0, 8, 0, 2},
+        {nullptr, "19200,e,7,1.5,x", 19200, 2, 7, 1, 1},
+        {"serial:/dev/ttyS0?baud=19200+bits=7+parity=even+flow=soft", "19200,e,7,1,x", 19200, 2, 7, 0, 1},
+        {"serial:/dev/ttyS1?parity=odd&flow=hard&stop=2", "9600,o,8,2,p", 9600, 1, 8, 2, 0},
+        {nullptr, "2400,m,7,1,x", 2400, 3, 7, 0, 1},
+        {nullptr, "115200,s,8,1.5,p", 115200, 4, 8, 1, 0},
+        {"serial:/dev/ttyS2?baud=115200+parity=Space+flow=rtscts", "115200,s,8,1,p", 115200, 4, 8, 0, 0},
+        {nullptr, "9600,N,8,1", 9600, 1, 8, 0, 2},   // upper-case letters are not read
+        {nullptr, "9600,n,8,1,q", 9600, 0, 8, 0, 1}, // an unknown flow letter leaves the member
+        {nullptr, "9600,n,8", 9600, 0, 8, 1, 1},     // too short for stop bits and flow
+        {nullptr, "9600", 0, 1, 0, 1, 1},            // no comma: baud empty, R = "9600", R[2] = "0"
+        {nullptr, "", 0, 1, 5, 1, 1},
     };
     for (const auto& row : rows) {
-        const std::string text = std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
-                                             "Print\\Printers\\Q]\n\"Port\"=\"COM2:\"\n"
-                                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
-                                             "Ports]\n\"COM2:\"=\"")
-            + row.settings + "\"\n";
-        const RegistryFile file = RegistryFile::FromText(text);
-        const CRegistryKey registry({&file});
+        SCOPED_TRACE(row.settings);
+        EXPECT_EQ(row.uri ? SerialSettingsTextOf(row.uri) : row.settings, row.settings);
+        const RegistryFile file = RegistryFile::FromText(
+            std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Q]\n"
+                        "\"Port\"=\"COM2:\"\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\"
+                        "Ports]\n\"COM2:\"=\"")
+            + row.settings + "\"\n");
         ConnectionForm form;
-        form.parity = 1;
-        form.dataBits = 5;
-        form.stopBits = 1;
-        form.flowControl = 1;
+        form.parity = 1, form.dataBits = 5, form.stopBits = 1, form.flowControl = 1;
         form.targetPrinter = "Q";
         form.registryKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Q";
-        form.ReadWindowsPortSettings(registry);
-        EXPECT_EQ(form.portName, "COM2") << row.settings;
-        EXPECT_EQ(form.baudRate, row.baud) << row.settings;
-        EXPECT_EQ(form.parity, row.parity) << row.settings;
-        EXPECT_EQ(form.dataBits, row.dataBits) << row.settings;
-        EXPECT_EQ(form.stopBits, row.stopBits) << row.settings;
-        EXPECT_EQ(form.flowControl, row.flow) << row.settings;
+        form.ReadWindowsPortSettings(CRegistryKey({&file}));
+        EXPECT_EQ(form.portName, "COM2");
         EXPECT_EQ(form.portList.SelectedText(), "COM2");
+        EXPECT_EQ((std::array{form.baudRate, form.parity, form.dataBits, form.stopBits, form.flowControl}),
+                  (std::array{row.baud, row.parity, row.dataBits, row.stopBits, row.flow}));
     }
 }
 
@@ -167,21 +163,14 @@ TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
     form.UpdateData(false);
     form.InitDialog(CRegistryKey());
     PortSettings s = form.BuildPortSettings();
-    EXPECT_EQ(s.portName, "COM1");
-    EXPECT_EQ(s.baudRate, 9600u);
-    EXPECT_EQ(s.dataBits, 8u);
-    EXPECT_EQ(s.timeouts[0], 10u);
-    EXPECT_EQ(s.timeouts[2], 10u);
-    EXPECT_EQ(s.inQueueSize, 8149u);
-    EXPECT_EQ(s.reserved[3], 1000u);
-    EXPECT_EQ(s.reserved[4], 3000u);
-    EXPECT_EQ(s.tcpPort, 0u);
+    EXPECT_EQ(std::tie(s.portName, s.baudRate, s.dataBits, s.timeouts[0], s.timeouts[2], s.inQueueSize, s.reserved[3],
+                       s.reserved[4], s.tcpPort),
+              std::make_tuple("COM1", 9600u, 8u, 10u, 10u, 8149u, 1000u, 3000u, 0u));
 
     form.parityList.Select(3);
     form.stopBitsList.selected = -1; // nothing chosen: the serial port refuses it when opening
     s = form.BuildPortSettings();
-    EXPECT_EQ(s.parity, 3u);
-    EXPECT_EQ(s.stopBits, 0xFFFFFFFFu);
+    EXPECT_EQ(std::tie(s.parity, s.stopBits), std::make_tuple(3u, 0xFFFFFFFFu));
 
     // The serial Check Communications above took the disabled box's "0".
     form.InterfaceEthernet();
@@ -189,8 +178,7 @@ TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
     EXPECT_EQ(form.BuildPortSettings().tcpPort, 9100u);
     form.tcpPortText = "9101";
     s = form.BuildPortSettings();
-    EXPECT_EQ(s.portName, "192.168.1.100");
-    EXPECT_EQ(s.tcpPort, 9101u);
+    EXPECT_EQ(std::tie(s.portName, s.tcpPort), std::make_tuple("192.168.1.100", 9101u));
     for (const char* bad : {"", "abc", "91x", "-1"}) {
         form.tcpPortText = bad;
         EXPECT_EQ(form.BuildPortSettings().tcpPort, 0u) << bad;
@@ -240,30 +228,5 @@ TEST(LazyRegistryFile, IsReadOnlyWhenAPrinterIsPreselected)
         form.BuildPortSettings();
         EXPECT_EQ(located, named ? 1 : 0); // looked for once, however many values are read
         EXPECT_EQ(file.HasRead(), named);
-    }
-}
-
-TEST(SerialSettingsText, WhatTheCupsViewWritesReadsBack)
-{
-    const struct {
-        const char* uri;
-        const char* text;
-        int32_t baud, parity, dataBits, stopBits, flow;
-    } rows[] = {
-        {"serial:/dev/ttyS0", "9600,n,8,1", 9600, 0, 8, 0, 2},
-        {"serial:/dev/ttyS0?baud=19200+bits=7+parity=even+flow=soft", "19200,e,7,1,x", 19200, 2, 7, 0, 1},
-        {"serial:/dev/ttyS1?parity=odd&flow=hard&stop=2", "9600,o,8,2,p", 9600, 1, 8, 2, 0},
-        {"serial:/dev/ttyS2?baud=115200+parity=Space+flow=rtscts", "115200,s,8,1,p", 115200, 4, 8, 0, 0},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.uri);
-        const std::string text = SerialSettingsTextOf(row.uri);
-        EXPECT_EQ(text, row.text);
-        const SerialSettings read = ReadSerialSettingsText(text);
-        EXPECT_EQ(read.baudRate, row.baud);
-        EXPECT_EQ(read.parity, row.parity);
-        EXPECT_EQ(read.dataBits, row.dataBits);
-        EXPECT_EQ(read.stopBits, row.stopBits);
-        EXPECT_EQ(read.flowControl, row.flow);
     }
 }
