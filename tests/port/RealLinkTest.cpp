@@ -83,19 +83,6 @@ TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
     EXPECT_TRUE(messages.Messages().empty());
 }
 
-TEST(SerialOverPty, MissingDeviceFailsWithNothingLeftOpen)
-{
-    platform::RecordingMessageSink messages;
-    platform::PosixPlatform machine(messages, MapCom1To("/dev/kalo-missing-tty"));
-    const int descriptors = test::OpenDescriptorCount();
-    CPrinterPort port(machine);
-    ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
-    const auto start = Clock::now();
-    EXPECT_EQ(port.Open(), 0);
-    EXPECT_GE(MillisSince(start), 100);
-    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
-}
-
 TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
 {
     const std::string wireLog = TempPath("pieces.log");
@@ -135,14 +122,21 @@ TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
     EXPECT_EQ(bursts, (std::vector<size_t>{4096, 4096, 1808}));
 }
 
-TEST(EthernetOverLoopback, RefusedConnectionShowsTheBox)
+// A missing device waits its 100 ms; a refused connection shows its box.
+TEST(RealLinks, OpenFailuresLeaveNothingOpen)
 {
     platform::RecordingMessageSink messages;
-    platform::PosixPlatform machine(messages);
+    platform::PosixPlatform machine(messages, MapCom1To("/dev/kalo-missing-tty"));
     const int descriptors = test::OpenDescriptorCount();
     const uint16_t closed = test::ClosedLoopbackPort();
     {
         CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+        const auto start = Clock::now();
+        EXPECT_EQ(port.Open(), 0);
+        EXPECT_GE(MillisSince(start), 100);
+        EXPECT_TRUE(messages.Messages().empty());
+
         ASSERT_EQ(port.Configure(NetworkPortSettings("127.0.0.1", closed)), 1);
         EXPECT_EQ(port.Open(), 0);
         EXPECT_EQ(platform::DescribeFailure(port.LastFailure(), "127.0.0.1"),
