@@ -79,7 +79,9 @@ std::string Fingerprint(const std::string& path)
 
 } // namespace
 
-TEST(SaveFile, RefusesWhatIsNotARegularFileOfItsOwn)
+// Save refuses what is not a regular file of its own and leaves it as it was;
+// Read refuses what is not a regular file, and neither ever waits.
+TEST(Files, RefuseWhatIsNotARegularFile)
 {
     const Folder folder;
     mkfifo((folder / "pipe.sts").c_str(), 0600);
@@ -90,26 +92,37 @@ TEST(SaveFile, RefusesWhatIsNotARegularFileOfItsOwn)
     const struct {
         const char* what;
         std::string path;
-        const char* reason;
+        const char* saveReason;
+        const char* readReason; // "" when it is read
     } rows[] = {
-        {"character device", "/dev/null", "a character device"},
-        {"FIFO", folder / "pipe.sts", "a FIFO"},
-        {"folder", folder / "dir.sts", "a folder"},
-        {"symlink to a FIFO", folder / "link.sts", "a FIFO"},
-        {"second hard link", folder / "two.sts", "2 hard links"},
-        {"no temporary beside it", "/proc/version", "no temporary file can be made"},
-        {"folder missing", "/nonexistent-folder/x.sts", "x.sts"},
-        {"empty path", "", "No file name given"},
+        {"character device", "/dev/null", "a character device", "a character device"},
+        {"endless device", "/dev/zero", "a character device", "a character device"},
+        {"FIFO without a writer", folder / "pipe.sts", "a FIFO", "a FIFO"},
+        {"folder", folder / "dir.sts", "a folder", "a folder"},
+        {"symlink to a FIFO", folder / "link.sts", "a FIFO", "a FIFO"},
+        {"second hard link", folder / "two.sts", "2 hard links", ""},
+        {"no temporary beside it", "/proc/version", "no temporary file can be made", ""},
+        {"folder missing", "/nonexistent-folder/x.sts", "x.sts", "No such file"},
+        {"empty path", "", "No file name given", "No file name given"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string before = Fingerprint(row.path);
-        std::string error;
+        const auto start = std::chrono::steady_clock::now();
+        std::string error, bytes, readError;
         EXPECT_FALSE(Save(row.path, error));
-        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
+        EXPECT_NE(error.find(row.saveReason), std::string::npos) << error;
         EXPECT_EQ(Fingerprint(row.path), before);
+        EXPECT_EQ(ReadFile(row.path, 292, bytes, readError), !*row.readReason);
+        EXPECT_NE(readError.find(row.readReason), std::string::npos) << readError;
+        EXPECT_EQ(bytes.empty(), !!*row.readReason);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.sts", "link.sts", "one.sts", "pipe.sts", "two.sts"}));
+    Write(folder / "big", std::string(5000, 'x'));
+    std::string bytes, error;
+    EXPECT_TRUE(ReadFile(folder / "big", 292, bytes, error)) << error;
+    EXPECT_EQ(bytes, std::string(292, 'x')); // no more than the limit
 }
 
 TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
@@ -178,36 +191,6 @@ TEST(SaveFile, RemovesOnlyLeftoversOfGoneWritersOfTheSameName)
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"F.sts", "F.sts.kalo-" + alive + "-abc123",
                                                         "F.sts.kalo-" + dead + "-toolong1",
                                                         "G.sts.kalo-" + dead + "-abc123"}));
-}
-
-TEST(ReadFile, ReadsRegularFilesOnlyAndNeverWaits)
-{
-    const Folder folder;
-    mkfifo((folder / "pipe").c_str(), 0600);
-    Write(folder / "big", std::string(5000, 'x'));
-    const struct {
-        const char* what;
-        std::string path;
-        bool ok;
-        size_t size;
-        const char* reason;
-    } rows[] = {
-        {"FIFO without a writer", folder / "pipe", false, 0, "a FIFO"},
-        {"folder", folder.path, false, 0, "a folder"},
-        {"device", "/dev/zero", false, 0, "a character device"},
-        {"missing", folder / "none", false, 0, "No such file"},
-        {"empty path", "", false, 0, "No file name given"},
-        {"longer than the limit", folder / "big", true, 292, ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        const auto start = std::chrono::steady_clock::now();
-        std::string bytes, error;
-        EXPECT_EQ(ReadFile(row.path, 292, bytes, error), row.ok);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-        EXPECT_EQ(bytes.size(), row.size);
-        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
-    }
 }
 
 TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)
