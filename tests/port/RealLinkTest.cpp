@@ -1,7 +1,6 @@
 // The port kinds on real links to kalo-vprinter: a pseudo-terminal mapped to a
 // COM port, and loopback TCP. Real time, so only what the virtual clock cannot
 // show is checked here, with generous margins.
-#include "platform/ConsoleMessageSink.h"
 #include "platform/PosixPlatform.h"
 #include "platform/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
@@ -9,13 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <netinet/in.h>
 #include <sstream>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -36,11 +32,6 @@ platform::PortMap MapCom1To(const std::string& path)
     return platform::PortMap([path](const char* name) -> const char* {
         return std::string(name) == "KALO_PORT_COM1" ? path.c_str() : nullptr;
     });
-}
-
-std::string TempPath(const std::string& name)
-{
-    return ::testing::TempDir() + "kalo-" + std::to_string(getpid()) + "-" + name;
 }
 
 } // namespace
@@ -85,9 +76,9 @@ TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
 
 TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
 {
-    const std::string wireLog = TempPath("pieces.log");
+    const std::string wireLog = ::testing::TempDir() + "kalo-" + std::to_string(getpid()) + "-pieces.log";
     {
-        VirtualPrinterProcess printer({"--tcp", "0", "--wire-log", wireLog, "--paper", TempPath("pieces.paper")});
+        VirtualPrinterProcess printer({"--tcp", "0", "--wire-log", wireLog, "--paper", "/dev/null"});
         ASSERT_GT(printer.tcpPort, 0);
         platform::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages);
