@@ -5,7 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -161,13 +161,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 int OpenDescriptorCount()
 {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return int(std::distance(begin(entries), end(entries)));
 }
 
 uint16_t ClosedLoopbackPort()
