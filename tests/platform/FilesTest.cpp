@@ -148,12 +148,20 @@ TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
     EXPECT_EQ(data.st_gid, 65534u);
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.sts", "sub"}));
 
-    // A new file gets the usual permissions.
+    // A new file gets the usual permissions; only leftovers of gone writers
+    // of the same name are removed.
+    const std::string dead = std::to_string(DeadPid()), alive = std::to_string(getppid());
+    for (const std::string& name : {"F.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + alive + "-abc123",
+                                    "G.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + dead + "-toolong1"})
+        Write(folder / name, "half");
     const mode_t mask = umask(022);
-    ASSERT_TRUE(Save(folder / "fresh.sts", error)) << error;
+    ASSERT_TRUE(Save(folder / "F.sts", error)) << error;
     umask(mask);
-    ASSERT_EQ(stat((folder / "fresh.sts").c_str(), &data), 0);
+    ASSERT_EQ(stat((folder / "F.sts").c_str(), &data), 0);
     EXPECT_EQ(data.st_mode & 07777, 0644u);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"F.sts", "F.sts.kalo-" + alive + "-abc123",
+                                                        "F.sts.kalo-" + dead + "-toolong1",
+                                                        "G.sts.kalo-" + dead + "-abc123", "data.sts", "sub"}));
 }
 
 TEST(SaveFile, AFailedWriteLeavesTheOldFileAndNoTemporary)
@@ -176,21 +184,6 @@ TEST(SaveFile, AFailedWriteLeavesTheOldFileAndNoTemporary)
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
     EXPECT_EQ(Contents(path), old);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"keep.sts"});
-}
-
-TEST(SaveFile, RemovesOnlyLeftoversOfGoneWritersOfTheSameName)
-{
-    const Folder folder;
-    const std::string dead = std::to_string(DeadPid());
-    const std::string alive = std::to_string(getppid());
-    for (const std::string& name : {"F.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + alive + "-abc123",
-                                    "G.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + dead + "-toolong1"})
-        Write(folder / name, "half");
-    std::string error;
-    ASSERT_TRUE(Save(folder / "F.sts", error)) << error;
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"F.sts", "F.sts.kalo-" + alive + "-abc123",
-                                                        "F.sts.kalo-" + dead + "-toolong1",
-                                                        "G.sts.kalo-" + dead + "-abc123"}));
 }
 
 TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)

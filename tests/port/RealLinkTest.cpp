@@ -63,11 +63,6 @@ TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
         EXPECT_LT(MillisSince(start), 250); // ended by the interval, not the 260 ms total
         EXPECT_EQ(std::memcmp(buffer, "_ABC", 5), 0);
         EXPECT_EQ(buffer[5], 0xEE);
-
-        // The device is this program's alone while it is open.
-        CPrinterPort second(machine);
-        ASSERT_EQ(second.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
-        EXPECT_EQ(second.Open(), 0);
         port.Close();
     }
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
