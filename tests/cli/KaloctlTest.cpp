@@ -131,7 +131,10 @@ const std::string kBaud = "kaloctl: --baud takes " + kBauds + ", not '";
 const std::string kTcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
 const std::string kSet = "kaloctl set-status: ";
 const std::string kOnlyOne = "kaloctl: give only one of --serial, --tcp, --printer";
-const std::string kEntrance = ": Enterance time should be from 6 to 255.";
+std::string Entrance(const std::string& value)
+{
+    return kSet + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
+}
 const std::string kSave = "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not '";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,13 +166,14 @@ INSTANTIATE_TEST_SUITE_P(
          kSet + "--pin STATE takes on, off, keep, not 'on garbage'"},
         {"PinSwitchWrapped", {"set-status", "--pin", "4294967297:2=on"},
          kSet + "--pin SWITCH takes 1-6, 11, 12, not '4294967297'"},
-        {"PinNumberWrapped", {"set-status", "--pin", "6:4294967298=on"}, kSet + "--pin PIN takes 1-8, not '4294967298'"},
+        {"PinNumberWrapped", {"set-status", "--pin", "6:4294967298=on"},
+         kSet + "--pin PIN takes 1-8, not '4294967298'"},
         {"PinSwitchSeven", {"set-status", "--pin", "7:1=on"}, kSet + "--pin SWITCH takes 1-6, 11, 12, not '7'"},
         {"PinZero", {"set-status", "--pin", "6:0=on"}, kSet + "--pin PIN takes 1-8, not '0'"},
         {"PinWithoutState", {"set-status", "--pin", "6:2"}, kSet + "--pin takes SWITCH:PIN=STATE, not '6:2'"},
-        {"EntranceTimeLow", {"set-status", "--entrance-time", "5"}, kSet + "--entrance-time 5" + kEntrance},
-        {"EntranceTimeHigh", {"set-status", "--entrance-time", "256"}, kSet + "--entrance-time 256" + kEntrance},
-        {"EntranceTimeTrailingText", {"set-status", "--entrance-time", "30s"}, kSet + "--entrance-time 30s" + kEntrance},
+        {"EntranceTimeLow", {"set-status", "--entrance-time", "5"}, Entrance("5")},
+        {"EntranceTimeHigh", {"set-status", "--entrance-time", "256"}, Entrance("256")},
+        {"EntranceTimeTrailingText", {"set-status", "--entrance-time", "30s"}, Entrance("30s")},
         {"EmulationSix", {"set-status", "--emulation", "6"},
          kSet + "--emulation takes 1, 2, 3, 4, 5, \"No Change\", \"Emulation 1 [Default]\", \"Emulation 2\", "
                 "\"Emulation 3\", \"Emulation 4\", \"Emulation 5\" (in any case, or a beginning only one entry has), "
@@ -224,7 +228,8 @@ TEST(KaloctlProgram, IdentifiesTheVirtualPrinterEndToEnd)
     auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--tcp", tcp, "identify"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n");
-    run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--serial", "COM7", "identify"}, {"KALO_PORT_COM7=" + good.ptyPath});
+    run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--serial", "COM7", "identify"},
+                                 {"KALO_PORT_COM7=" + good.ptyPath});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n");
 
@@ -381,8 +386,8 @@ TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
 
 const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
-const std::string kSetStatusStopped = " of 187 bytes: the printer may not hold the new status. Check the printer and "
-                                      "press Set Status again.\n";
+const std::string kStopped =
+    " of 187 bytes: the printer may not hold the new status. Check the printer and press Set Status again.\n";
 const std::vector<std::string> kSetStatus = {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time",
                                              "99"};
 
@@ -428,14 +433,13 @@ INSTANTIATE_TEST_SUITE_P(
          HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange,
          "\"missing\": [\"powerSave\"],"},
         // set-status reads the power save first (4 bytes), then writes 146.
-        {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kSetStatusStopped},
+        {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.
-        {"SetStatusNetwork", On("10.0.0.50", kSetStatus), HangsUpAfter(60),
-         "Set Status stopped after 49" + kSetStatusStopped},
+        {"SetStatusNetwork", On("10.0.0.50", kSetStatus), HangsUpAfter(60), "Set Status stopped after 49" + kStopped},
         // A stopped write starts no font download.
         {"SetStatusBeforeSelectPrinter", On("COM1", {"set-status", "--double-byte-font", "KS5601", "--entrance-time",
                                                      "99"}),
-         HangsUpAfter(187 - 3), "Set Status stopped after 184" + kSetStatusStopped},
+         HangsUpAfter(187 - 3), "Set Status stopped after 184" + kStopped},
         {"SetStatusWithoutPowerSave", On("10.0.0.50", {"set-status", "--emulation", "2"}),
          HangsUpAfter(kFirstSwitchQuery + 2),
          "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "

@@ -170,7 +170,8 @@ TEST(CPrinterPort, OpenFailuresSayWhyAndLeaveNothingOpen)
                   std::vector<RecordingMessageSink::Message>(
                       *row.box ? 1 : 0, {row.box, "Error", platform::MessageIcon::Error, ""}));
 
-        machine.serialPermissionDenied = machine.serialHeldElsewhere = machine.dsrLow = machine.failSocketCreate = false;
+        machine.serialPermissionDenied = machine.serialHeldElsewhere = false;
+        machine.dsrLow = machine.failSocketCreate = false;
         ASSERT_EQ(port.Configure(Com("COM1")), 1);
         EXPECT_TRUE(port.LastFailure().Empty());
         EXPECT_EQ(port.Open(), 1);
