@@ -285,7 +285,7 @@ TEST(Kaloctl, SetStatusChangesOnlyWhatIsNamed)
         bits.push_back(printer.SwitchBits(slot));
     EXPECT_EQ(bits, (std::vector<int>{0x02, 0x10, 0x01, 0x04, 0xA5, 0x02, 0x00, 0x00}));
     EXPECT_TRUE(printer.PowerSave());
-    EXPECT_EQ(printer.EntranceTime(), 50);         // kept from the printer
+    EXPECT_EQ(printer.EntranceTime(), 50); // kept from the printer
 }
 
 // A loaded double-byte choice goes out in switch 12 but starts no download,
