@@ -1,6 +1,6 @@
 #include "cli/Kaloctl.h"
+#include "platform/LazyRegistryFile.h"
 #include "platform/MemorySpooler.h"
-#include "platform/RegistryFile.h"
 #include "status/StatusFile.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
@@ -19,7 +19,8 @@ struct KaloRun {
     int status;
     std::string out;
     std::string err;
-    bool opened; // a device or a connection was opened, or a spooler queue changed
+    bool opened;       // a device or a connection was opened, or a spooler queue changed
+    bool readRegistry; // the registry file was looked for
 };
 
 const char kRegistry[] = R"(REGEDIT4
@@ -38,17 +39,24 @@ const char kRegistry[] = R"(REGEDIT4
 
 kalo::platform::MemorySpooler g_spooler;
 
+KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine)
+{
+    std::ostringstream out, err;
+    bool located = false;
+    const kalo::platform::LazyRegistryFile lazy([&located] { located = true; return std::string(); });
+    const auto file = kalo::platform::RegistryFile::FromText(kRegistry);
+    const kalo::CRegistryKey registry({&lazy, &file});
+    g_spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Other", "serial:/dev/ttyS1"}};
+    g_spooler.changes = 0;
+    const int status = Kaloctl().Run(args, out, err, machine, g_spooler, registry);
+    return {status, out.str(), err.str(), !machine.lastOpenedPath.empty() || machine.lastLink || g_spooler.changes,
+            located};
+}
+
 KaloRun Kalo(const std::vector<std::string>& args, PrinterOptions options = {})
 {
     InProcessPlatform machine(std::move(options));
-    std::ostringstream out, err;
-    const auto file = kalo::platform::RegistryFile::FromText(kRegistry);
-    const kalo::CRegistryKey registry({&file});
-    g_spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Other", "serial:/dev/ttyS1"}};
-    g_spooler.changes = 0;
-    Kaloctl kaloctl;
-    const int status = kaloctl.Run(args, out, err, machine, g_spooler, registry);
-    return {status, out.str(), err.str(), !machine.lastOpenedPath.empty() || machine.lastLink || g_spooler.changes};
+    return Kalo(args, machine);
 }
 
 // Help text with its line breaks and indents read as single spaces.
@@ -63,37 +71,34 @@ std::string Flowing(const std::string& text)
     return flowing;
 }
 
-std::string FirstLine(const std::string& text)
-{
-    return text.substr(0, text.find('\n'));
-}
-
 } // namespace
 
+// A serial port is taken from the spooler's queue and given back; the
+// registry file is looked for only when a command names a printer.
 TEST(Kaloctl, IdentifyOverEachLink)
 {
-    const std::string connected = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n";
-    for (const auto& args : {std::vector<std::string>{"identify"},  // COM1 by default
-                             std::vector<std::string>{"--serial", "COM1", "--baud", "19200", "identify"},
-                             std::vector<std::string>{"identify", "--tcp", "10.0.0.50"},
-                             std::vector<std::string>{"--tcp", "10.0.0.50:9100", "identify"},
-                             std::vector<std::string>{"--printer", "Custom_TLR-740II", "identify"},
-                             std::vector<std::string>{"identify", "--printer", "Receipt COM1"}}) {
-        const KaloRun run = Kalo(args);
-        EXPECT_EQ(run.status, 0) << args.back();
-        EXPECT_EQ(run.out, connected);
+    const struct {
+        std::vector<std::string> args;
+        int spoolerChanges;
+        bool readsRegistry;
+    } rows[] = {
+        {{"identify"}, 2, false}, // COM1 by default
+        {{"--serial", "COM1", "--baud", "19200", "identify"}, 2, false},
+        {{"identify", "--tcp", "10.0.0.50"}, 0, false},
+        {{"--tcp", "10.0.0.50:9100", "identify"}, 0, false},
+        {{"--printer", "Custom_TLR-740II", "identify"}, 0, true},
+        {{"identify", "--printer", "Receipt COM1"}, 2, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.args));
+        const KaloRun run = Kalo(row.args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n");
         EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.readRegistry, row.readsRegistry);
+        EXPECT_EQ(g_spooler.changes, row.spoolerChanges);
+        EXPECT_EQ(g_spooler.UriOf("Receipt COM1"), "serial:/dev/ttyS0?baud=19200");
     }
-}
-
-TEST(Kaloctl, IdentifyFreesTheSerialPortFromTheSpoolerAndGivesItBack)
-{
-    const KaloRun run = Kalo({"--serial", "COM1", "identify"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(g_spooler.changes, 2); // redirected, then restored
-    EXPECT_EQ(g_spooler.UriOf("Receipt COM1"), "serial:/dev/ttyS0?baud=19200");
-    EXPECT_EQ(Kalo({"--tcp", "10.0.0.50", "identify"}).status, 0);
-    EXPECT_EQ(g_spooler.changes, 0); // a network printer leaves the spooler alone
 }
 
 struct Refusal {
@@ -110,77 +115,75 @@ void PrintTo(const Refusal& refusal, std::ostream* out)
 class KaloctlRefuses : public ::testing::TestWithParam<Refusal> {};
 
 // Refused arguments exit 2 with the option and what it takes, before any
-// port is opened or any spooler queue is touched.
+// port is opened, any spooler queue is touched or the registry is read.
 TEST_P(KaloctlRefuses, BeforeOpeningAnything)
 {
     const KaloRun run = Kalo(GetParam().args);
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(FirstLine(run.err), GetParam().message);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n')), GetParam().message);
     EXPECT_EQ(run.out, "");
     EXPECT_FALSE(run.opened);
+    EXPECT_FALSE(run.readRegistry);
 }
 
 const std::string kBauds = "2400, 4800, 9600, 19200, 38400, 57600, 115200";
+const std::string kBaud = "kaloctl: --baud takes " + kBauds + ", not '";
+const std::string kTcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
+const std::string kSet = "kaloctl set-status: ";
+const std::string kOnlyOne = "kaloctl: give only one of --serial, --tcp, --printer";
+std::string Entrance(const std::string& value)
+{
+    return kSet + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
+}
+const std::string kSave = "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not '";
 
 INSTANTIATE_TEST_SUITE_P(
     Kaloctl, KaloctlRefuses,
-    ::testing::Values(
-        Refusal{"NoCommand", {}, "kaloctl: no command given"},
-        Refusal{"UnknownCommand", {"frobnicate"}, "kaloctl: unknown command 'frobnicate'"},
-        Refusal{"ExtraOperand", {"identify", "extra"}, "kaloctl identify: unexpected argument 'extra'"},
-        Refusal{"UnknownOption", {"get-status", "--bogus"}, "kaloctl get-status: unknown option '--bogus'"},
-        Refusal{"MissingValue", {"identify", "--data-bits"}, "kaloctl: --data-bits needs a value: 7, 8"},
-        Refusal{"Parity", {"--parity", "sideways", "identify"},
-                "kaloctl: --parity takes none, odd, even, mark, space, not 'sideways'"},
-        Refusal{"StopBits", {"--stop-bits", "3", "identify"}, "kaloctl: --stop-bits takes 1, 1.5, 2, not '3'"},
-        Refusal{"DataBits", {"--data-bits", "9", "identify"}, "kaloctl: --data-bits takes 7, 8, not '9'"},
-        Refusal{"BaudNotInTheList", {"--baud", "123", "identify"}, "kaloctl: --baud takes " + kBauds + ", not '123'"},
-        Refusal{"BaudNegative", {"--baud", "-9600", "identify"}, "kaloctl: --baud takes " + kBauds + ", not '-9600'"},
-        Refusal{"BaudWrapped", {"--baud", "4294976896", "identify"},
-                "kaloctl: --baud takes " + kBauds + ", not '4294976896'"},
-        Refusal{"SerialNotInTheList", {"--serial", "COM15", "identify"},
-                "kaloctl: --serial takes COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9, \\\\.\\COM10, "
-                "\\\\.\\COM11, \\\\.\\COM12, \\\\.\\COM13, \\\\.\\COM14, not 'COM15'"},
-        Refusal{"SerialAndTcp", {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"},
-                "kaloctl: give only one of --serial, --tcp, --printer"},
-        Refusal{"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"},
-                "kaloctl: give only one of --serial, --tcp, --printer"},
-        Refusal{"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
-                "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
-        Refusal{"TcpPortZero", {"--tcp", "10.0.0.50:0", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '0'"},
-        Refusal{"TcpPortTooHigh", {"--tcp", "host:65536", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '65536'"},
-        Refusal{"TcpPortTrailingText", {"--tcp", "10.0.0.50:9100 x", "identify"},
-                "kaloctl: --tcp PORT takes 1-65535, not '9100 x'"},
-        Refusal{"PinTrailingText", {"set-status", "--pin", "6:2=on garbage"},
-                "kaloctl set-status: --pin STATE takes on, off, keep, not 'on garbage'"},
-        Refusal{"PinSwitchWrapped", {"set-status", "--pin", "4294967297:2=on"},
-                "kaloctl set-status: --pin SWITCH takes 1-6, 11, 12, not '4294967297'"},
-        Refusal{"PinNumberWrapped", {"set-status", "--pin", "6:4294967298=on"},
-                "kaloctl set-status: --pin PIN takes 1-8, not '4294967298'"},
-        Refusal{"PinSwitchSeven", {"set-status", "--pin", "7:1=on"},
-                "kaloctl set-status: --pin SWITCH takes 1-6, 11, 12, not '7'"},
-        Refusal{"PinZero", {"set-status", "--pin", "6:0=on"}, "kaloctl set-status: --pin PIN takes 1-8, not '0'"},
-        Refusal{"PinWithoutState", {"set-status", "--pin", "6:2"},
-                "kaloctl set-status: --pin takes SWITCH:PIN=STATE, not '6:2'"},
-        Refusal{"EntranceTimeLow", {"set-status", "--entrance-time", "5"},
-                "kaloctl set-status: --entrance-time 5: Enterance time should be from 6 to 255."},
-        Refusal{"EntranceTimeHigh", {"set-status", "--entrance-time", "256"},
-                "kaloctl set-status: --entrance-time 256: Enterance time should be from 6 to 255."},
-        Refusal{"EntranceTimeTrailingText", {"set-status", "--entrance-time", "30s"},
-                "kaloctl set-status: --entrance-time 30s: Enterance time should be from 6 to 255."},
-        Refusal{"EmulationSix", {"set-status", "--emulation", "6"},
-                "kaloctl set-status: --emulation takes 1, 2, 3, 4, 5, \"No Change\", \"Emulation 1 [Default]\", "
-                "\"Emulation 2\", \"Emulation 3\", \"Emulation 4\", \"Emulation 5\" (in any case, or a beginning only "
-                "one entry has), not '6'"},
-        Refusal{"PowerSave", {"set-status", "--power-save", "maybe"},
-                "kaloctl set-status: --power-save takes off, on, not 'maybe'"},
-        Refusal{"SaveNotEndingInSts", {"get-status", "--save", "backup.STS"},
-                "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not 'backup.STS'"},
-        Refusal{"SaveEmpty", {"get-status", "--save", ""},
-                "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not ''"},
-        Refusal{"LoadEmpty", {"set-status", "--load", ""}, "kaloctl set-status: --load takes a file name, not ''"},
-        Refusal{"ShowStsEmpty", {"show-sts", ""}, "kaloctl show-sts: FILE.sts is empty"},
-        Refusal{"ShowStsMissing", {"show-sts", "--json"}, "kaloctl show-sts: FILE.sts is missing"}),
+    ::testing::ValuesIn(std::vector<Refusal>{
+        {"NoCommand", {}, "kaloctl: no command given"},
+        {"UnknownCommand", {"frobnicate"}, "kaloctl: unknown command 'frobnicate'"},
+        {"ExtraOperand", {"identify", "extra"}, "kaloctl identify: unexpected argument 'extra'"},
+        {"UnknownOption", {"get-status", "--bogus"}, "kaloctl get-status: unknown option '--bogus'"},
+        {"MissingValue", {"identify", "--data-bits"}, "kaloctl: --data-bits needs a value: 7, 8"},
+        {"Parity", {"--parity", "sideways", "identify"},
+         "kaloctl: --parity takes none, odd, even, mark, space, not 'sideways'"},
+        {"StopBits", {"--stop-bits", "3", "identify"}, "kaloctl: --stop-bits takes 1, 1.5, 2, not '3'"},
+        {"DataBits", {"--data-bits", "9", "identify"}, "kaloctl: --data-bits takes 7, 8, not '9'"},
+        {"BaudNotInTheList", {"--baud", "123", "identify"}, kBaud + "123'"},
+        {"BaudNegative", {"--baud", "-9600", "identify"}, kBaud + "-9600'"},
+        {"BaudWrapped", {"--baud", "4294976896", "identify"}, kBaud + "4294976896'"},
+        {"SerialNotInTheList", {"--serial", "COM15", "identify"},
+         "kaloctl: --serial takes COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9, \\\\.\\COM10, "
+         "\\\\.\\COM11, \\\\.\\COM12, \\\\.\\COM13, \\\\.\\COM14, not 'COM15'"},
+        {"SerialAndTcp", {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"}, kOnlyOne},
+        {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
+        {"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
+         "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
+        {"TcpPortZero", {"--tcp", "10.0.0.50:0", "identify"}, kTcpPort + "0'"},
+        {"TcpPortTooHigh", {"--tcp", "host:65536", "identify"}, kTcpPort + "65536'"},
+        {"TcpPortTrailingText", {"--tcp", "10.0.0.50:9100 x", "identify"}, kTcpPort + "9100 x'"},
+        {"PinTrailingText", {"set-status", "--pin", "6:2=on garbage"},
+         kSet + "--pin STATE takes on, off, keep, not 'on garbage'"},
+        {"PinSwitchWrapped", {"set-status", "--pin", "4294967297:2=on"},
+         kSet + "--pin SWITCH takes 1-6, 11, 12, not '4294967297'"},
+        {"PinNumberWrapped", {"set-status", "--pin", "6:4294967298=on"},
+         kSet + "--pin PIN takes 1-8, not '4294967298'"},
+        {"PinSwitchSeven", {"set-status", "--pin", "7:1=on"}, kSet + "--pin SWITCH takes 1-6, 11, 12, not '7'"},
+        {"PinZero", {"set-status", "--pin", "6:0=on"}, kSet + "--pin PIN takes 1-8, not '0'"},
+        {"PinWithoutState", {"set-status", "--pin", "6:2"}, kSet + "--pin takes SWITCH:PIN=STATE, not '6:2'"},
+        {"EntranceTimeLow", {"set-status", "--entrance-time", "5"}, Entrance("5")},
+        {"EntranceTimeHigh", {"set-status", "--entrance-time", "256"}, Entrance("256")},
+        {"EntranceTimeTrailingText", {"set-status", "--entrance-time", "30s"}, Entrance("30s")},
+        {"EmulationSix", {"set-status", "--emulation", "6"},
+         kSet + "--emulation takes 1, 2, 3, 4, 5, \"No Change\", \"Emulation 1 [Default]\", \"Emulation 2\", "
+                "\"Emulation 3\", \"Emulation 4\", \"Emulation 5\" (in any case, or a beginning only one entry has), "
+                "not '6'"},
+        {"PowerSave", {"set-status", "--power-save", "maybe"}, kSet + "--power-save takes off, on, not 'maybe'"},
+        {"SaveNotEndingInSts", {"get-status", "--save", "backup.STS"}, kSave + "backup.STS'"},
+        {"SaveEmpty", {"get-status", "--save", ""}, kSave + "'"},
+        {"LoadEmpty", {"set-status", "--load", ""}, kSet + "--load takes a file name, not ''"},
+        {"ShowStsEmpty", {"show-sts", ""}, "kaloctl show-sts: FILE.sts is empty"},
+        {"ShowStsMissing", {"show-sts", "--json"}, "kaloctl show-sts: FILE.sts is missing"}}),
     [](const ::testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
 
 TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
@@ -206,6 +209,7 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
         SCOPED_TRACE(row.args.front());
         const KaloRun run = Kalo(row.args);
         EXPECT_EQ(run.status, 0);
+        EXPECT_FALSE(run.readRegistry);
         EXPECT_EQ(run.out.rfind(row.usage, 0), 0u) << run.out;
         std::vector<std::string> wanted = row.options;
         if (row.usage.find("[CONNECTION]") != std::string::npos)
@@ -267,26 +271,21 @@ TEST(Kaloctl, SetStatusChangesOnlyWhatIsNamed)
     options.switches[7] = 0x02;
     options.entranceTime = 50;
     InProcessPlatform machine(options);
-    std::ostringstream out, err;
-    const auto file = kalo::platform::RegistryFile::FromText("");
-    const kalo::CRegistryKey registry({&file});
-    Kaloctl kaloctl;
-    const int status = kaloctl.Run({"--serial", "COM1", "set-status", "--code-page", "PC850 (Multilingual)",
-                                    "--emulation", "2", "--print-speed", "1", "--single-byte-font", "B", "--pin",
-                                    "6:2=on", "--power-save", "on"},
-                                   out, err, machine, g_spooler, registry);
-    ASSERT_EQ(status, 0) << err.str();
-    EXPECT_EQ(out.str(), "Success to set status of printer\n");
+    const KaloRun run = Kalo({"--serial", "COM1", "set-status", "--code-page", "PC850 (Multilingual)", "--emulation",
+                              "2", "--print-speed", "1", "--single-byte-font", "B", "--pin", "6:2=on", "--power-save",
+                              "on"},
+                             machine);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Success to set status of printer\n");
+    // Print speed 1: pin 2; PC850: pin 5, pin 1 (double-byte country) cleared; emulation 2: pin 1; font B: pin 3;
+    // switch 5 untouched; --pin 6:2=on; a code page clears switch 12.
     const auto& printer = machine.Printer();
-    EXPECT_EQ(printer.SwitchBits(0), 0x02);        // print speed 1: pin 2
-    EXPECT_EQ(printer.SwitchBits(1), 0x10);        // PC850: pin 5; pin 1 cleared (single-byte country)
-    EXPECT_EQ(printer.SwitchBits(2), 0x01);        // emulation 2: pin 1
-    EXPECT_EQ(printer.SwitchBits(3), 0x04);        // font B: pin 3
-    EXPECT_EQ(printer.SwitchBits(4), 0xA5);        // untouched
-    EXPECT_EQ(printer.SwitchBits(5), 0x02);        // --pin 6:2=on
-    EXPECT_EQ(printer.SwitchBits(7), 0x00);        // a code page clears switch 12
+    std::vector<int> bits;
+    for (int slot = 0; slot < 8; ++slot)
+        bits.push_back(printer.SwitchBits(slot));
+    EXPECT_EQ(bits, (std::vector<int>{0x02, 0x10, 0x01, 0x04, 0xA5, 0x02, 0x00, 0x00}));
     EXPECT_TRUE(printer.PowerSave());
-    EXPECT_EQ(printer.EntranceTime(), 50);         // kept from the printer
+    EXPECT_EQ(printer.EntranceTime(), 50); // kept from the printer
 }
 
 // A loaded double-byte choice goes out in switch 12 but starts no download,
@@ -302,15 +301,12 @@ TEST(Kaloctl, SetStatusLoadSendsNoFontImage)
     ASSERT_TRUE(kalo::StatusFile::Save(path, saved, error)) << error;
 
     InProcessPlatform machine;
-    std::ostringstream out, err;
-    const auto file = kalo::platform::RegistryFile::FromText("");
-    const kalo::CRegistryKey registry({&file});
-    Kaloctl kaloctl;
-    EXPECT_EQ(kaloctl.Run({"set-status", "--load", path}, out, err, machine, g_spooler, registry), 0);
-    EXPECT_EQ(out.str(), "Success to set status of printer\n");
-    EXPECT_EQ(err.str(), "kaloctl set-status: " + path +
-                             " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was written from it, "
-                             "but the double-byte font image was not sent\n");
+    const KaloRun run = Kalo({"set-status", "--load", path}, machine);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Success to set status of printer\n");
+    EXPECT_EQ(run.err, "kaloctl set-status: " + path +
+                           " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was written from it, "
+                           "but the double-byte font image was not sent\n");
     EXPECT_EQ(machine.Printer().SwitchBits(7), 0x01);
     EXPECT_EQ(machine.Printer().SwitchBits(1) & 0x01, 0x01);
 }
@@ -375,11 +371,10 @@ TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
     const KaloRun run = Kalo(args, row.options);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, WithPath(row.err, path));
-    if (row.out.empty()) {
+    if (row.out.empty())
         EXPECT_EQ(run.out, "");
-    } else {
+    else
         EXPECT_NE(Flowing(run.out).find(row.out), std::string::npos) << run.out;
-    }
     kalo::StatusRecord saved;
     std::string error;
     EXPECT_EQ(kalo::StatusFile::Load(path, saved, error), row.saved) << error;
@@ -391,86 +386,73 @@ TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
 
 const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
-const std::string kSetStatusStopped = " of 187 bytes: the printer may not hold the new status. Check the printer and "
-                                      "press Set Status again.\n";
+const std::string kStopped =
+    " of 187 bytes: the printer may not hold the new status. Check the printer and press Set Status again.\n";
 const std::vector<std::string> kSetStatus = {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time",
                                              "99"};
 
-std::vector<std::string> Serial(std::vector<std::string> command)
+std::vector<std::string> On(const char* link, std::vector<std::string> command)
 {
-    command.insert(command.begin(), {"--serial", "COM1"});
-    return command;
-}
-
-std::vector<std::string> Tcp(std::vector<std::string> command)
-{
-    command.insert(command.begin(), {"--tcp", "10.0.0.50"});
+    command.insert(command.begin(), {link[0] == 'C' ? "--serial" : "--tcp", link});
     return command;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kaloctl, KaloctlFails,
-    ::testing::Values(
-        Failure{"WrongModel", {"identify"}, With([](PrinterOptions& o) { o.model = "RP-F10"; }),
-                "The connected printer has different Model name.\n"},
-        Failure{"NoDevice", {"--serial", "COM2", "identify"}, {},
-                "Can't open port and Printer is disconnected\n"
-                "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)\n"},
+    ::testing::ValuesIn(std::vector<Failure>{
+        {"WrongModel", {"identify"}, With([](PrinterOptions& o) { o.model = "RP-F10"; }),
+         "The connected printer has different Model name.\n"},
+        {"NoDevice", {"--serial", "COM2", "identify"}, {},
+         "Can't open port and Printer is disconnected\n"
+         "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)\n"},
         // No entry of the port list begins with "COM10", so no port is chosen.
-        Failure{"NoPortChosen", {"--printer", "Receipt COM10", "identify"}, {},
-                "Port Configuration Set Error!\nconfigure: no port chosen\n"},
+        {"NoPortChosen", {"--printer", "Receipt COM10", "identify"}, {},
+         "Port Configuration Set Error!\nconfigure: no port chosen\n"},
         // After the port's own box, shown through the platform.
-        Failure{"ConnectionRefused", {"--tcp", "10.0.0.50:65535", "identify"}, {},
-                "Can't open port and Printer is disconnected\nconnect 10.0.0.50:65535: Connection refused\n"},
-        Failure{"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
-        Failure{"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n",
-                "And Now Start Font Download!"},
+        {"ConnectionRefused", {"--tcp", "10.0.0.50:65535", "identify"}, {},
+         "Can't open port and Printer is disconnected\nconnect 10.0.0.50:65535: Connection refused\n"},
+        {"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
+        {"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n",
+         "And Now Start Font Download!"},
         // The printer's own entrance time is kept only when the printer takes it.
-        Failure{"PrintersEntranceTime", {"set-status", "--power-save", "on"},
-                With([](PrinterOptions& o) { o.entranceTime = 0; }), "Enterance time should be from 6 to 255.\n"},
-        Failure{"GetStatusInsideSwitch5", Serial({"get-status", "--save", "FILE"}),
-                HangsUpAfter(70),
-                kNoAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" +
-                    kNoChange + "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
-                "Entrance time: no answer"},
-        Failure{"GetStatusAfterSwitch2", Tcp({"get-status", "--json", "--save", "FILE"}),
-                HangsUpAfter(kFirstSwitchQuery + 2 * 7),
-                kNoAnswer +
-                    "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory "
-                    "switch 12, power save" +
-                    kNoChange +
-                    "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n"},
-        Failure{"GetStatusPartial",
-                Serial({"get-status", "--json", "--partial", "--save", "FILE"}),
-                HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3),
-                kNoAnswer + "memory switch 11, memory switch 12, power save" + kNoChange,
-                "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
-        Failure{"GetStatusPartialOnlyPowerSave", Tcp({"get-status", "--json", "--partial"}),
-                HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange,
-                "\"missing\": [\"powerSave\"],"},
+        {"PrintersEntranceTime", {"set-status", "--power-save", "on"},
+         With([](PrinterOptions& o) { o.entranceTime = 0; }), "Enterance time should be from 6 to 255.\n"},
+        {"GetStatusInsideSwitch5", On("COM1", {"get-status", "--save", "FILE"}), HangsUpAfter(70),
+         kNoAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" + kNoChange +
+             "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
+         "Entrance time: no answer"},
+        {"GetStatusAfterSwitch2", On("10.0.0.50", {"get-status", "--json", "--save", "FILE"}),
+         HangsUpAfter(kFirstSwitchQuery + 2 * 7),
+         kNoAnswer + "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory "
+                     "switch 12, power save" + kNoChange +
+             "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n"},
+        {"GetStatusPartial", On("COM1", {"get-status", "--json", "--partial", "--save", "FILE"}),
+         HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3), kNoAnswer + "memory switch 11, memory switch 12, power save" +
+         kNoChange, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
+        {"GetStatusPartialOnlyPowerSave", On("10.0.0.50", {"get-status", "--json", "--partial"}),
+         HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange,
+         "\"missing\": [\"powerSave\"],"},
         // set-status reads the power save first (4 bytes), then writes 146.
-        Failure{"SetStatusSerial", Serial(kSetStatus), HangsUpAfter(60),
-                "Set Status stopped after 60" + kSetStatusStopped},
+        {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.
-        Failure{"SetStatusNetwork", Tcp(kSetStatus), HangsUpAfter(60),
-                "Set Status stopped after 49" + kSetStatusStopped},
+        {"SetStatusNetwork", On("10.0.0.50", kSetStatus), HangsUpAfter(60), "Set Status stopped after 49" + kStopped},
         // A stopped write starts no font download.
-        Failure{"SetStatusBeforeSelectPrinter",
-                Serial({"set-status", "--double-byte-font", "KS5601", "--entrance-time", "99"}),
-                HangsUpAfter(187 - 3), "Set Status stopped after 184" + kSetStatusStopped},
-        Failure{"SetStatusWithoutPowerSave", Tcp({"set-status", "--emulation", "2"}),
-                HangsUpAfter(kFirstSwitchQuery + 2),
-                "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
-                "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
-        Failure{"PrintStatus", Serial({"print-status"}), HangsUpAfter(kFirstSwitchQuery + 2),
-                "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
-                "printer and press Print Status again.\n"},
-        Failure{"PrintCodepage", Tcp({"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
-                "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
-                "the printer and press Print Codepage again.\n"},
-        Failure{"SelfTest", Serial({"self-test"}), HangsUpAfter(kIdentifyBytes + 3),
-                "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
-                "and press Self Test again.\n"}),
+        {"SetStatusBeforeSelectPrinter", On("COM1", {"set-status", "--double-byte-font", "KS5601", "--entrance-time",
+                                                     "99"}),
+         HangsUpAfter(187 - 3), "Set Status stopped after 184" + kStopped},
+        {"SetStatusWithoutPowerSave", On("10.0.0.50", {"set-status", "--emulation", "2"}),
+         HangsUpAfter(kFirstSwitchQuery + 2),
+         "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
+         "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
+        {"PrintStatus", On("COM1", {"print-status"}), HangsUpAfter(kFirstSwitchQuery + 2),
+         "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
+         "printer and press Print Status again.\n"},
+        {"PrintCodepage", On("10.0.0.50", {"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
+         "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
+         "the printer and press Print Codepage again.\n"},
+        {"SelfTest", On("COM1", {"self-test"}), HangsUpAfter(kIdentifyBytes + 3),
+         "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
+         "and press Self Test again.\n"}}),
     [](const ::testing::TestParamInfo<Failure>& named) { return std::string(named.param.name); });
 
 // The case as a technician meets it: a network printer that hangs up half way.

@@ -7,6 +7,7 @@
 
 using namespace kalo::platform;
 
+// The ports' own failures (the network ones, the namespace names) are described in the port tests.
 TEST(DescribeFailure, SaysWhatFailedWhyAndWhatToDo)
 {
     const struct {
@@ -19,20 +20,10 @@ TEST(DescribeFailure, SaysWhatFailedWhyAndWhatToDo)
          "open /dev/ttyS0: Permission denied (add the user to the dialout group)"},
         {"missing device", SystemFailure("open", "/dev/ttyS4", ENOENT), "COM5",
          "open /dev/ttyS4: No such file or directory (set KALO_PORT_COM5 to the device)"},
-        {"missing device behind a namespace name", SystemFailure("open", "/dev/ttyS9", ENOENT), "\\\\.\\COM10",
-         "open /dev/ttyS9: No such file or directory (set KALO_PORT_COM10 to the device)"},
         {"not a terminal", Failure{"open", "/dev/null", kErrNotSupported, ENOTTY, "not a serial device"}, "COM1",
          "open /dev/null: not a serial device (set KALO_PORT_COM1 to a serial device)"},
         {"busy (the advisory lock)", SystemFailure("open", "/dev/ttyUSB0", EWOULDBLOCK), "COM1",
          "open /dev/ttyUSB0: busy (another program holds it)"},
-        {"refused", SystemFailure("connect", "10.0.0.7:9100", ECONNREFUSED), "10.0.0.7",
-         "connect 10.0.0.7:9100: Connection refused"},
-        {"unknown host", Failure{"connect", "printer.lan:9100", kErrNoDevice, 0, "Name or service not known"},
-         "printer.lan", "connect printer.lan:9100: Name or service not known (check the printer's address)"},
-        {"connect time-out", Failure{"connect", "10.0.0.99:9100", kErrTimeout, 0, "no answer within 5 s"},
-         "10.0.0.99",
-         "connect 10.0.0.99:9100: no answer within 5 s (check the address, and that the printer is on and on the "
-         "network)"},
         // The dialout hint is for serial ports only.
         {"permission denied on a path", SystemFailure("open", "/dev/pts/3", EACCES), "/dev/pts/3",
          "open /dev/pts/3: Permission denied"},

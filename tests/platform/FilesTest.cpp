@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
-#include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
-#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -29,17 +27,13 @@ struct Folder {
         std::string pattern = ::testing::TempDir() + "kalo-files-XXXXXX";
         path = mkdtemp(pattern.data());
     }
-    ~Folder() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~Folder() { std::filesystem::remove_all(path); }
     std::string operator/(const std::string& name) const { return path + "/" + name; }
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
-        DIR* dir = opendir(path.c_str());
-        while (const dirent* entry = readdir(dir)) {
-            if (entry->d_name[0] != '.')
-                names.push_back(entry->d_name);
-        }
-        closedir(dir);
+        for (const auto& entry : std::filesystem::directory_iterator(path))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -71,64 +65,64 @@ pid_t DeadPid()
     return child;
 }
 
+// What a refused save must leave as it was: the kinds at the path and behind
+// it, the links, and a regular file's contents.
+std::string Fingerprint(const std::string& path)
+{
+    struct stat at {}, behind {};
+    if (lstat(path.c_str(), &at) != 0 || stat(path.c_str(), &behind) != 0)
+        return "nothing";
+    const std::string kinds = std::to_string(at.st_mode) + " " + std::to_string(behind.st_mode) + " " +
+                              std::to_string(behind.st_nlink) + " " + std::to_string(behind.st_ino) + " ";
+    return S_ISREG(behind.st_mode) ? kinds + Contents(path) : kinds;
+}
+
 } // namespace
 
-TEST(SaveFile, RefusesWhatIsNotARegularFileOfItsOwn)
+// Save refuses what is not a regular file of its own and leaves it as it was;
+// Read refuses what is not a regular file, and neither ever waits.
+TEST(Files, RefuseWhatIsNotARegularFile)
 {
+    const Folder folder;
+    mkfifo((folder / "pipe.sts").c_str(), 0600);
+    mkdir((folder / "dir.sts").c_str(), 0700);
+    symlink("pipe.sts", (folder / "link.sts").c_str());
+    Write(folder / "one.sts", "old");
+    link((folder / "one.sts").c_str(), (folder / "two.sts").c_str());
     const struct {
         const char* what;
-        // Makes what is at the path; returns the path.
-        std::function<std::string(const Folder&)> make;
-        // What must still be there afterwards.
-        std::function<bool(const std::string&)> untouched;
-        const char* reason;
+        std::string path;
+        const char* saveReason;
+        const char* readReason; // "" when it is read
     } rows[] = {
-        {"character device", [](const Folder&) { return std::string("/dev/null"); },
-         [](const std::string& p) { struct stat s {}; return stat(p.c_str(), &s) == 0 && S_ISCHR(s.st_mode); },
-         "a character device"},
-        {"FIFO", [](const Folder& f) { mkfifo((f / "pipe.sts").c_str(), 0600); return f / "pipe.sts"; },
-         [](const std::string& p) { struct stat s {}; return lstat(p.c_str(), &s) == 0 && S_ISFIFO(s.st_mode); },
-         "a FIFO"},
-        {"folder", [](const Folder& f) { mkdir((f / "dir.sts").c_str(), 0700); return f / "dir.sts"; },
-         [](const std::string& p) { struct stat s {}; return lstat(p.c_str(), &s) == 0 && S_ISDIR(s.st_mode); },
-         "a folder"},
-        {"symlink to a FIFO",
-         [](const Folder& f) {
-             mkfifo((f / "pipe").c_str(), 0600);
-             symlink("pipe", (f / "link.sts").c_str());
-             return f / "link.sts";
-         },
-         [](const std::string& p) { struct stat s {}; return stat(p.c_str(), &s) == 0 && S_ISFIFO(s.st_mode); },
-         "a FIFO"},
-        {"second hard link",
-         [](const Folder& f) {
-             Write(f / "one.sts", "old");
-             link((f / "one.sts").c_str(), (f / "two.sts").c_str());
-             return f / "two.sts";
-         },
-         [](const std::string& p) {
-             struct stat s {};
-             return Contents(p) == "old" && stat(p.c_str(), &s) == 0 && s.st_nlink == 2;
-         },
-         "2 hard links"},
-        {"no temporary beside it", [](const Folder&) { return std::string("/proc/version"); },
-         [](const std::string& p) { return Contents(p).find("Linux") == 0; }, "no temporary file can be made"},
-        {"folder missing", [](const Folder&) { return std::string("/nonexistent-folder/x.sts"); },
-         [](const std::string&) { return true; }, "x.sts"},
-        {"empty path", [](const Folder&) { return std::string(); }, [](const std::string&) { return true; },
-         "No file name given"},
+        {"character device", "/dev/null", "a character device", "a character device"},
+        {"endless device", "/dev/zero", "a character device", "a character device"},
+        {"FIFO without a writer", folder / "pipe.sts", "a FIFO", "a FIFO"},
+        {"folder", folder / "dir.sts", "a folder", "a folder"},
+        {"symlink to a FIFO", folder / "link.sts", "a FIFO", "a FIFO"},
+        {"second hard link", folder / "two.sts", "2 hard links", ""},
+        {"no temporary beside it", "/proc/version", "no temporary file can be made", ""},
+        {"folder missing", "/nonexistent-folder/x.sts", "x.sts", "No such file"},
+        {"empty path", "", "No file name given", "No file name given"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        const Folder folder;
-        const std::string path = row.make(folder);
-        std::string error;
-        EXPECT_FALSE(Save(path, error));
-        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
-        EXPECT_TRUE(row.untouched(path));
-        for (const std::string& name : folder.Names())
-            EXPECT_EQ(name.find(".kalo-"), std::string::npos) << name;
+        const std::string before = Fingerprint(row.path);
+        const auto start = std::chrono::steady_clock::now();
+        std::string error, bytes, readError;
+        EXPECT_FALSE(Save(row.path, error));
+        EXPECT_NE(error.find(row.saveReason), std::string::npos) << error;
+        EXPECT_EQ(Fingerprint(row.path), before);
+        EXPECT_EQ(ReadFile(row.path, 292, bytes, readError), !*row.readReason);
+        EXPECT_NE(readError.find(row.readReason), std::string::npos) << readError;
+        EXPECT_EQ(bytes.empty(), !!*row.readReason);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.sts", "link.sts", "one.sts", "pipe.sts", "two.sts"}));
+    Write(folder / "big", std::string(5000, 'x'));
+    std::string bytes, error;
+    EXPECT_TRUE(ReadFile(folder / "big", 292, bytes, error)) << error;
+    EXPECT_EQ(bytes, std::string(292, 'x')); // no more than the limit
 }
 
 TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
@@ -154,12 +148,20 @@ TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
     EXPECT_EQ(data.st_gid, 65534u);
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.sts", "sub"}));
 
-    // A new file gets the usual permissions.
+    // A new file gets the usual permissions; only leftovers of gone writers
+    // of the same name are removed.
+    const std::string dead = std::to_string(DeadPid()), alive = std::to_string(getppid());
+    for (const std::string& name : {"F.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + alive + "-abc123",
+                                    "G.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + dead + "-toolong1"})
+        Write(folder / name, "half");
     const mode_t mask = umask(022);
-    ASSERT_TRUE(Save(folder / "fresh.sts", error)) << error;
+    ASSERT_TRUE(Save(folder / "F.sts", error)) << error;
     umask(mask);
-    ASSERT_EQ(stat((folder / "fresh.sts").c_str(), &data), 0);
+    ASSERT_EQ(stat((folder / "F.sts").c_str(), &data), 0);
     EXPECT_EQ(data.st_mode & 07777, 0644u);
+    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"F.sts", "F.sts.kalo-" + alive + "-abc123",
+                                                        "F.sts.kalo-" + dead + "-toolong1",
+                                                        "G.sts.kalo-" + dead + "-abc123", "data.sts", "sub"}));
 }
 
 TEST(SaveFile, AFailedWriteLeavesTheOldFileAndNoTemporary)
@@ -182,51 +184,6 @@ TEST(SaveFile, AFailedWriteLeavesTheOldFileAndNoTemporary)
     EXPECT_NE(error.find("File too large"), std::string::npos) << error;
     EXPECT_EQ(Contents(path), old);
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"keep.sts"});
-}
-
-TEST(SaveFile, RemovesOnlyLeftoversOfGoneWritersOfTheSameName)
-{
-    const Folder folder;
-    const std::string dead = std::to_string(DeadPid());
-    const std::string alive = std::to_string(getppid());
-    for (const std::string& name : {"F.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + alive + "-abc123",
-                                    "G.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + dead + "-toolong1"})
-        Write(folder / name, "half");
-    std::string error;
-    ASSERT_TRUE(Save(folder / "F.sts", error)) << error;
-    EXPECT_EQ(folder.Names(), (std::vector<std::string>{"F.sts", "F.sts.kalo-" + alive + "-abc123",
-                                                        "F.sts.kalo-" + dead + "-toolong1",
-                                                        "G.sts.kalo-" + dead + "-abc123"}));
-}
-
-TEST(ReadFile, ReadsRegularFilesOnlyAndNeverWaits)
-{
-    const Folder folder;
-    mkfifo((folder / "pipe").c_str(), 0600);
-    Write(folder / "big", std::string(5000, 'x'));
-    const struct {
-        const char* what;
-        std::string path;
-        bool ok;
-        size_t size;
-        const char* reason;
-    } rows[] = {
-        {"FIFO without a writer", folder / "pipe", false, 0, "a FIFO"},
-        {"folder", folder.path, false, 0, "a folder"},
-        {"device", "/dev/zero", false, 0, "a character device"},
-        {"missing", folder / "none", false, 0, "No such file"},
-        {"empty path", "", false, 0, "No file name given"},
-        {"longer than the limit", folder / "big", true, 292, ""},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        const auto start = std::chrono::steady_clock::now();
-        std::string bytes, error;
-        EXPECT_EQ(ReadFile(row.path, 292, bytes, error), row.ok);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-        EXPECT_EQ(bytes.size(), row.size);
-        EXPECT_NE(error.find(row.reason), std::string::npos) << error;
-    }
 }
 
 TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)

@@ -1,11 +1,9 @@
-#include "platform/ConsoleMessageSink.h"
 #include "platform/PortMap.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-using kalo::platform::ConsoleMessageSink;
 using kalo::platform::PortMap;
 
 namespace {
@@ -47,16 +45,4 @@ TEST(PortMap, TurnsPortNamesIntoDevicePaths)
     };
     for (const auto& row : rows)
         EXPECT_EQ(map.DevicePath(row.name), row.path) << row.name;
-}
-
-TEST(ConsoleMessageSink, PrintsBoxTextsAsLines)
-{
-    EXPECT_EQ(ConsoleMessageSink::PlainLines("Fail to get printer ID.\r\n\r\nPlease retry connect"),
-              "Fail to get printer ID.\n\nPlease retry connect");
-    EXPECT_EQ(ConsoleMessageSink::PlainLines("a\rb\nc"), "a\nb\nc");
-    std::ostringstream out;
-    ConsoleMessageSink sink(out);
-    sink.Show("Error : Failed to connected \r\nPlease", "Error", kalo::platform::MessageIcon::Error);
-    sink.Show("Can't open port", "Warning", kalo::platform::MessageIcon::Warning, "open /dev/ttyS0: busy");
-    EXPECT_EQ(out.str(), "Error : Failed to connected \nPlease\nCan't open port\nopen /dev/ttyS0: busy\n");
 }

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 using namespace kalo::platform;
 
@@ -39,7 +36,9 @@ TEST(PosixSerialDevice, RefusesMissingBusyAndNonTerminalDevices)
     EXPECT_EQ(kalo::test::OpenDescriptorCount(), before);
 }
 
-TEST(PosixSerialDevice, SetsTheLineAndPassesBytesBothWays)
+// Bytes both ways and the waits are shown through the serial port on a real
+// pty in the port tests.
+TEST(PosixSerialDevice, SetsTheLine)
 {
     PtyPair pty;
     PosixSerialDevice device;
@@ -66,20 +65,4 @@ TEST(PosixSerialDevice, SetsTheLineAndPassesBytesBothWays)
     EXPECT_TRUE(read.inX);
     EXPECT_TRUE(read.outxCtsFlow);
     EXPECT_EQ(read.stopBits, 2);
-
-    const uint8_t command[] = {0x1D, 0x49, 0x03};
-    ASSERT_EQ(device.WaitWritable(100000), kOk);
-    EXPECT_EQ(device.WriteAvailable(command, 3), 3);
-    EXPECT_EQ(device.WaitDrained(100000), 0);
-    uint8_t got[8] = {};
-    EXPECT_EQ(read.baudRate, 19200u);
-    ASSERT_EQ(::read(pty.master, got, sizeof got), 3);
-    EXPECT_EQ(got[2], 0x03);
-
-    EXPECT_EQ(device.WaitReadable(20000), kErrTimeout);
-    ASSERT_EQ(::write(pty.master, "c", 1), 1);
-    ASSERT_EQ(device.WaitReadable(1000000), kOk);
-    EXPECT_EQ(device.ReadAvailable(got, sizeof got), 1);
-    EXPECT_EQ(got[0], 'c');
-    EXPECT_EQ(device.ReadAvailable(got, sizeof got), 0);
 }

@@ -3,7 +3,47 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace kalo;
+using platform::DescribeFailure;
+using platform::RecordingMessageSink;
+using sim::InProcessLink;
+using sim::InProcessPlatform;
+
+namespace {
+
+// 9600 baud, 8 data bits, no parity, 1 stop bit: ten bits a character.
+constexpr int64_t kCharMicros = 10 * 1000000 / 9600;
+
+PortSettings Com(const std::string& name, uint32_t parity = 0, uint32_t flow = 0, uint32_t stopBits = 0)
+{
+    return LinePortSettings(name, 9600, 8, stopBits, parity, flow);
+}
+
+const PortSettings kNetwork = NetworkPortSettings("10.0.0.50", 9100); // where the in-process printer listens
+
+const char kConnectError[] =
+    "Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel \"PORT\"";
+
+struct PortFixture : ::testing::Test {
+    sim::PrinterOptions options;
+    std::unique_ptr<InProcessPlatform> machine;
+    std::unique_ptr<CPrinterPort> port;
+
+    void Connect(const PortSettings& settings)
+    {
+        port.reset(); // the old port still uses the old printer: it must go first
+        machine = std::make_unique<InProcessPlatform>(options);
+        port = std::make_unique<CPrinterPort>(*machine);
+        ASSERT_EQ(port->Configure(settings), 1);
+        ASSERT_EQ(port->Open(), 1);
+        machine->Clock().ClearSleeps();
+    }
+    int64_t Now() { return machine->Clock().NowMicros(); }
+};
+
+} // namespace
 
 TEST(ChoosePortKind, FollowsTheTestsInOrder)
 {
@@ -19,7 +59,6 @@ TEST(ChoosePortKind, FollowsTheTestsInOrder)
         {"com3", 0, false, PortKind::Serial, ""},              // case-sensitive
         {"COM3", 9100, true, PortKind::Serial, "COM3"},       // a COM name wins over a TCP port
         {"LPT2", 0, true, PortKind::Parallel, "LPT2"},
-        {"LPTX", 0, true, PortKind::Parallel, "LPTX"},
         {"740plusII:/dev/usb/lp0", 0, true, PortKind::Usb, "/dev/usb/lp0"},
         {"742plusII:/dev/usb/lp1", 0, true, PortKind::Usb, "/dev/usb/lp1"},
         {"740II:/dev/usb/lp2", 0, true, PortKind::Usb, "/dev/usb/lp2"},
@@ -43,12 +82,12 @@ TEST(ChoosePortKind, FollowsTheTestsInOrder)
     }
 }
 
-TEST(CPrinterPort, EmptyFacadeDoesNothing)
+TEST(CPrinterPort, HoldsOnePortAtATime)
 {
     sim::InProcessPlatform machine;
     CPrinterPort port(machine);
     uint8_t buffer[4] = {};
-    EXPECT_FALSE(port.HoldsPort());
+    EXPECT_FALSE(port.HoldsPort()); // an empty facade does nothing
     EXPECT_EQ(port.Open(), 0);
     EXPECT_EQ(port.Write(buffer, 4), 0);
     EXPECT_EQ(port.Read(buffer, 4), 0);
@@ -58,29 +97,10 @@ TEST(CPrinterPort, EmptyFacadeDoesNothing)
     EXPECT_FALSE(port.HoldsPort()); // no kind matched
     EXPECT_EQ(port.Open(), 0);
     EXPECT_EQ(machine.openDevices, 0);
-}
+    EXPECT_EQ(CSerialPort(machine).Configure(Com("")), 0);
 
-TEST(CPrinterPort, KindsAcceptOrRefuseTheirSettings)
-{
-    sim::InProcessPlatform machine;
-    CPrinterPort port(machine);
-
-    EXPECT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
-    EXPECT_EQ(port.Kind(), PortKind::Serial);
-
-    EXPECT_EQ(port.Configure(NetworkPortSettings("10.0.0.50", 9100)), 1);
-    EXPECT_EQ(port.Kind(), PortKind::Ethernet);
-
-    // An Ethernet port takes any address text; only connecting can fail.
-    EXPECT_EQ(port.Configure(NetworkPortSettings("no such host", 9100)), 1);
-    EXPECT_TRUE(port.HoldsPort());
-}
-
-TEST(CPrinterPort, ConfigureReplacesTheHeldPort)
-{
-    sim::InProcessPlatform machine;
-    CPrinterPort port(machine);
     ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+    EXPECT_EQ(port.Kind(), PortKind::Serial);
     ASSERT_EQ(port.Open(), 1);
     EXPECT_EQ(port.Open(), 1); // a second open changes nothing
     EXPECT_EQ(machine.openDevices, 1);
@@ -88,6 +108,7 @@ TEST(CPrinterPort, ConfigureReplacesTheHeldPort)
 
     // Configure while open: the old port object is dropped without being used again.
     ASSERT_EQ(port.Configure(NetworkPortSettings("10.0.0.50", 9100)), 1);
+    EXPECT_EQ(port.Kind(), PortKind::Ethernet);
     EXPECT_EQ(machine.openDevices, 0);
     EXPECT_TRUE(firstLink->HungUp());
     ASSERT_EQ(port.Open(), 1);
@@ -95,4 +116,235 @@ TEST(CPrinterPort, ConfigureReplacesTheHeldPort)
     port.Close();
     EXPECT_FALSE(port.HoldsPort());
     EXPECT_EQ(machine.openDevices, 0);
+}
+
+// A port that cannot be opened says why, holds nothing open, and opens once
+// the fault is gone. Only the network port shows a box of its own, with its
+// fixed text; the reason goes with the caller's box, so it is not said twice.
+TEST(CPrinterPort, OpenFailuresSayWhyAndLeaveNothingOpen)
+{
+    const struct {
+        const char* what;
+        PortSettings settings;
+        void (*fault)(InProcessPlatform&);
+        const char* box; // "" for none
+        std::string reason;
+    } rows[] = {
+        {"no such device", Com("COM2"), nullptr, "",
+         "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)"},
+        {"device namespace name", Com("\\\\.\\COM12"), nullptr, "",
+         "open /dev/ttyS11: No such file or directory (set KALO_PORT_COM12 to the device)"},
+        {"permission denied", Com("COM1"), [](InProcessPlatform& m) { m.serialPermissionDenied = true; }, "",
+         "open /dev/ttyS0: Permission denied (add the user to the dialout group)"},
+        {"held by another program", Com("COM1"), [](InProcessPlatform& m) { m.serialHeldElsewhere = true; }, "",
+         "open /dev/ttyS0: busy (another program holds it)"},
+        {"DSR low", Com("COM1"), [](InProcessPlatform& m) { m.dsrLow = true; }, "",
+         "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)"},
+        {"line refused (stop bits unset)", Com("COM1", 0, 0, 0xFFFFFFFF), nullptr, "",
+         "set line /dev/ttyS0: Invalid argument"},
+        {"refused", NetworkPortSettings("10.0.0.50", 9101), nullptr, kConnectError,
+         "connect 10.0.0.50:9101: Connection refused"},
+        {"nobody there", NetworkPortSettings("10.0.0.99", 9100), nullptr, kConnectError,
+         "connect 10.0.0.99:9100: no answer within 5 s (check the address, and that the printer is on and on the "
+         "network)"},
+        {"unknown host", NetworkPortSettings("printer.invalid", 9100), nullptr, kConnectError,
+         "connect printer.invalid:9100: Name or service not known (check the printer's address)"},
+        {"port beyond 65535", NetworkPortSettings("10.0.0.50", 9100 + 65536), nullptr, kConnectError,
+         "connect 10.0.0.50:74636: no such TCP port (1 to 65535)"},
+        {"no socket", kNetwork, [](InProcessPlatform& m) { m.failSocketCreate = true; },
+         "Error : Failed to Create socket!", "socket: Too many open files"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        InProcessPlatform machine;
+        if (row.fault)
+            row.fault(machine);
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(row.settings), 1);
+        EXPECT_EQ(port.Open(), 0);
+        EXPECT_EQ(DescribeFailure(port.LastFailure(), row.settings.portName), row.reason);
+        EXPECT_FALSE(port.LinkLost());
+        EXPECT_EQ(machine.openDevices, 0);
+        EXPECT_EQ(machine.Clock().Sleeps(), std::vector<uint32_t>(*row.box ? 0 : 1, 100));
+        EXPECT_EQ(machine.Recorded().Messages(),
+                  std::vector<RecordingMessageSink::Message>(
+                      *row.box ? 1 : 0, {row.box, "Error", platform::MessageIcon::Error, ""}));
+
+        machine.serialPermissionDenied = machine.serialHeldElsewhere = false;
+        machine.dsrLow = machine.failSocketCreate = false;
+        ASSERT_EQ(port.Configure(Com("COM1")), 1);
+        EXPECT_TRUE(port.LastFailure().Empty());
+        EXPECT_EQ(port.Open(), 1);
+    }
+}
+
+TEST_F(PortFixture, OpenSetsTheLineFromTheSettings)
+{
+    const struct {
+        uint32_t parity, flow, stopBits;
+        uint8_t lineParity;
+        bool parityCheck, xonXoff;
+    } rows[] = {
+        {0, 0, 0, 0, false, false}, {1, 0, 0, 1, true, false}, {2, 0, 0, 2, true, false},
+        {3, 0, 0, 3, true, false},  {4, 0, 0, 4, true, false}, {0, 1, 0, 0, false, true},
+        {0, 2, 0, 0, false, true},  {0, 0, 2, 0, false, false}, {0, 0, 1, 0, false, false},
+    };
+    for (const auto& row : rows) {
+        Connect(Com("COM1", row.parity, row.flow, row.stopBits));
+        const platform::LineSettings& line = machine->lastLine;
+        EXPECT_EQ(line.baudRate, 9600u);
+        EXPECT_EQ(line.byteSize, 8);
+        EXPECT_EQ(line.parity, row.lineParity);
+        EXPECT_EQ(line.stopBits, row.stopBits);
+        EXPECT_EQ(line.parityCheck, row.parityCheck);
+        EXPECT_EQ(line.outX, row.xonXoff);
+        EXPECT_EQ(line.inX, row.xonXoff);
+        EXPECT_TRUE(line.outxCtsFlow && line.dtrOn && line.rtsOn);
+        EXPECT_FALSE(line.txContinueOnXoff);
+    }
+}
+
+TEST_F(PortFixture, ReadsEndByTheFixedTimeOuts)
+{
+    PortSettings settings = Com("COM1");
+    for (uint32_t& t : settings.timeouts)
+        t = 500; // replaced by the fixed values at open
+    options.firmware = "ABC";
+    Connect(settings);
+    uint8_t buffer[16];
+    std::memset(buffer, 0xEE, sizeof buffer);
+    const int64_t start = Now();
+    EXPECT_EQ(port->Read(buffer, 1), 0);
+    EXPECT_EQ(Now() - start, 110000);
+    EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_TRUE(port->LastFailure().Empty()); // a read that finds nothing has not failed
+
+    // A reply ends ten milliseconds after its last byte.
+    const uint8_t query[] = {0x1D, 0x49, 0x41};
+    const int64_t writeStart = Now();
+    ASSERT_EQ(port->Write(query, 3), 3);
+    EXPECT_EQ(Now() - writeStart, 3 * kCharMicros); // the bytes' time on the wire
+
+    ASSERT_EQ(port->Read(buffer, 16), 5);
+    EXPECT_EQ(std::memcmp(buffer, "_ABC\0\xEE\xEE\xEE\xEE\xEE\xEE\xEE\xEE\xEE\xEE\xEE", 16), 0); // the rest untouched
+    const int64_t lastByte = writeStart + 3 * kCharMicros + InProcessLink::kTurnaroundMicros + 4 * kCharMicros;
+    EXPECT_EQ(Now() - lastByte, 10000);
+}
+
+TEST_F(PortFixture, WritesWaitForDsrAndCountWhatLeft)
+{
+    Connect(Com("COM1"));
+    const uint8_t data[10] = {'H', 'e', 'l', 'l', 'o', 0x0A, 0, 0, 0, 0};
+    EXPECT_EQ(port->Write(data, 0), 0);
+    EXPECT_EQ(port->Write(nullptr, 4), 0);
+    EXPECT_TRUE(machine->lastLink->Written().empty());
+
+    // DSR held off by the printer: the write waits out its time-out, 3000 ms + 5 ms a byte.
+    machine->dsrLow = true;
+    int64_t start = Now();
+    EXPECT_EQ(port->Write(data, 10), 0);
+    EXPECT_EQ(Now() - start, 3050000);
+    EXPECT_TRUE(machine->lastLink->Written().empty());
+    EXPECT_EQ(DescribeFailure(port->LastFailure(), "COM1"),
+              "write /dev/ttyS0: the printer held DSR off for the write time-out of 3050 ms");
+    EXPECT_FALSE(port->LinkLost());
+
+    machine->dsrLow = false;
+    start = Now();
+    EXPECT_EQ(port->Write(data, 6), 6);
+    EXPECT_EQ(Now() - start, 6 * kCharMicros);
+    EXPECT_EQ(machine->Paper(), std::vector<std::string>{"Hello"});
+
+    // A printer that hung up: what left is counted.
+    options.closeAfter = 3;
+    Connect(Com("COM1"));
+    EXPECT_EQ(port->Write(data, 8), 3);
+    EXPECT_EQ(DescribeFailure(port->LastFailure(), "COM1"), "write /dev/ttyS0: the device hung up");
+    EXPECT_TRUE(port->LinkLost());
+    uint8_t buffer[4] = {};
+    EXPECT_EQ(port->Read(buffer, 4), 0);
+    EXPECT_EQ(port->LastFailure().call, "read");
+    port->Close();
+    EXPECT_EQ(machine->openDevices, 0);
+    EXPECT_TRUE(port->LinkLost()); // still known after the port is closed
+}
+
+TEST_F(PortFixture, WritesInPiecesWithPausesBetween)
+{
+    const struct {
+        uint32_t length;
+        std::vector<size_t> pieces;
+    } rows[] = {{1, {1}}, {4096, {4096}}, {4097, {4096, 1}}, {8192, {4096, 4096}}, {10000, {4096, 4096, 1808}}};
+    std::vector<uint8_t> data(10000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = uint8_t('A' + i % 26);
+    for (const auto& row : rows) {
+        Connect(kNetwork);
+        const int64_t start = Now();
+        EXPECT_EQ(port->Write(data.data(), row.length), int(row.length));
+        const auto& written = machine->lastLink->Written();
+        ASSERT_EQ(written.size(), row.pieces.size()) << row.length;
+        size_t offset = 0;
+        for (size_t i = 0; i < written.size(); ++i) {
+            EXPECT_EQ(written[i].bytes.size(), row.pieces[i]);
+            EXPECT_EQ(written[i].micros - start, int64_t(i) * 500000) << "piece " << i;
+            EXPECT_EQ(std::memcmp(written[i].bytes.data(), data.data() + offset, row.pieces[i]), 0);
+            offset += row.pieces[i];
+        }
+        // A pause between pieces, none after the last.
+        EXPECT_EQ(machine->Clock().Sleeps(), std::vector<uint32_t>(row.pieces.size() - 1, 500)) << row.length;
+    }
+
+    options.closeAfter = 5000; // the printer hangs up during the second piece: the write ends there
+    Connect(kNetwork);
+    EXPECT_EQ(port->Write(data.data(), uint32_t(data.size())), 4096);
+    EXPECT_EQ(DescribeFailure(port->LastFailure(), machine->networkHost), "send 10.0.0.50:9100: Broken pipe");
+    EXPECT_TRUE(port->LinkLost());
+    EXPECT_EQ(port->Write(data.data(), 0), 0);
+}
+
+TEST_F(PortFixture, NetworkReads)
+{
+    options.firmware = "1.2.3.4";
+    Connect(kNetwork);
+    const uint8_t query[] = {0x1D, 0x49, 0x41};
+    ASSERT_EQ(port->Write(query, 3), 3);
+    uint8_t reply[16];
+    std::memset(reply, 0xEE, sizeof reply);
+    EXPECT_EQ(port->Read(reply, 16), 9); // what arrived, the rest of the buffer left alone
+    EXPECT_EQ(std::memcmp(reply, "_1.2.3.4\0\xEE\xEE\xEE\xEE\xEE\xEE\xEE", 16), 0);
+
+    // Only our own bound on the wait reads as "nothing arrived"; a printer that
+    // closed is 0 and a connection the system gave up on is a socket error, and
+    // both are a lost link.
+    const struct {
+        const char* what;
+        bool silent;
+        int64_t closeAfter;
+        bool timesOut;
+        int result;
+        int64_t waitedMs;
+        bool linkLost;
+        const char* reason;
+    } rows[] = {
+        {"silent printer", true, -1, false, 0, CEthernetPort::kReceiveTimeoutMs, false,
+         "receive 10.0.0.50:9100: nothing arrived within 3 s"},
+        {"printer closed", false, 2, false, 0, 0, true, "receive 10.0.0.50:9100: the printer closed the connection"},
+        {"connection timed out", false, -1, true, -1, 0, true, "receive 10.0.0.50:9100: Connection timed out"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        options.silent = row.silent;
+        options.closeAfter = row.closeAfter;
+        Connect(kNetwork);
+        const uint8_t init[] = {0x1B, 0x40};
+        ASSERT_EQ(port->Write(init, 2), 2);
+        machine->connectionTimesOut = row.timesOut;
+        uint8_t buffer[16] = {};
+        const int64_t start = Now();
+        EXPECT_EQ(port->Read(buffer, 16), row.result);
+        EXPECT_EQ(Now() - start, row.waitedMs * 1000);
+        EXPECT_EQ(port->LinkLost(), row.linkLost);
+        EXPECT_EQ(DescribeFailure(port->LastFailure(), machine->networkHost), row.reason);
+    }
 }

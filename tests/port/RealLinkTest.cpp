@@ -1,7 +1,6 @@
 // The port kinds on real links to kalo-vprinter: a pseudo-terminal mapped to a
 // COM port, and loopback TCP. Real time, so only what the virtual clock cannot
 // show is checked here, with generous margins.
-#include "platform/ConsoleMessageSink.h"
 #include "platform/PosixPlatform.h"
 #include "platform/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
@@ -9,13 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <netinet/in.h>
 #include <sstream>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -36,11 +32,6 @@ platform::PortMap MapCom1To(const std::string& path)
     return platform::PortMap([path](const char* name) -> const char* {
         return std::string(name) == "KALO_PORT_COM1" ? path.c_str() : nullptr;
     });
-}
-
-std::string TempPath(const std::string& name)
-{
-    return ::testing::TempDir() + "kalo-" + std::to_string(getpid()) + "-" + name;
 }
 
 } // namespace
@@ -72,35 +63,17 @@ TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
         EXPECT_LT(MillisSince(start), 250); // ended by the interval, not the 260 ms total
         EXPECT_EQ(std::memcmp(buffer, "_ABC", 5), 0);
         EXPECT_EQ(buffer[5], 0xEE);
-
-        // The device is this program's alone while it is open.
-        CPrinterPort second(machine);
-        ASSERT_EQ(second.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
-        EXPECT_EQ(second.Open(), 0);
         port.Close();
     }
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
     EXPECT_TRUE(messages.Messages().empty());
 }
 
-TEST(SerialOverPty, MissingDeviceFailsWithNothingLeftOpen)
-{
-    platform::RecordingMessageSink messages;
-    platform::PosixPlatform machine(messages, MapCom1To("/dev/kalo-missing-tty"));
-    const int descriptors = test::OpenDescriptorCount();
-    CPrinterPort port(machine);
-    ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
-    const auto start = Clock::now();
-    EXPECT_EQ(port.Open(), 0);
-    EXPECT_GE(MillisSince(start), 100);
-    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
-}
-
 TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
 {
-    const std::string wireLog = TempPath("pieces.log");
+    const std::string wireLog = ::testing::TempDir() + "kalo-" + std::to_string(getpid()) + "-pieces.log";
     {
-        VirtualPrinterProcess printer({"--tcp", "0", "--wire-log", wireLog, "--paper", TempPath("pieces.paper")});
+        VirtualPrinterProcess printer({"--tcp", "0", "--wire-log", wireLog, "--paper", "/dev/null"});
         ASSERT_GT(printer.tcpPort, 0);
         platform::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages);
@@ -135,14 +108,21 @@ TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
     EXPECT_EQ(bursts, (std::vector<size_t>{4096, 4096, 1808}));
 }
 
-TEST(EthernetOverLoopback, RefusedConnectionShowsTheBox)
+// A missing device waits its 100 ms; a refused connection shows its box.
+TEST(RealLinks, OpenFailuresLeaveNothingOpen)
 {
     platform::RecordingMessageSink messages;
-    platform::PosixPlatform machine(messages);
+    platform::PosixPlatform machine(messages, MapCom1To("/dev/kalo-missing-tty"));
     const int descriptors = test::OpenDescriptorCount();
     const uint16_t closed = test::ClosedLoopbackPort();
     {
         CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+        const auto start = Clock::now();
+        EXPECT_EQ(port.Open(), 0);
+        EXPECT_GE(MillisSince(start), 100);
+        EXPECT_TRUE(messages.Messages().empty());
+
         ASSERT_EQ(port.Configure(NetworkPortSettings("127.0.0.1", closed)), 1);
         EXPECT_EQ(port.Open(), 0);
         EXPECT_EQ(platform::DescribeFailure(port.LastFailure(), "127.0.0.1"),

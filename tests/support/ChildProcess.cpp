@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
-#include <dirent.h>
+#include <filesystem>
 #include <fcntl.h>
-#include <poll.h>
 #include <netinet/in.h>
-#include <spawn.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -22,80 +19,75 @@ namespace kalo::test {
 
 namespace {
 
-int64_t NowMs()
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point After(int ms)
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return Clock::now() + std::chrono::milliseconds(ms);
 }
 
-int Spawn(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& env,
+int MsLeft(Clock::time_point deadline)
+{
+    return int(std::max<int64_t>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& text : strings)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+int Spawn(const std::string& program, std::vector<std::string> args, const std::vector<std::string>& env,
           int outFd, int errFd)
 {
-    std::vector<std::string> all{program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envStrings;
+    args.insert(args.begin(), program);
+    std::vector<std::string> all;
     for (char** e = environ; *e; ++e)
-        envStrings.emplace_back(*e);
-    envStrings.insert(envStrings.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (auto& e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    if (errFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    // The child must not inherit blocked termination signals from a test.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, &attr, argv.data(), envp.data()) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+        all.emplace_back(*e);
+    all.insert(all.end(), env.begin(), env.end());
+    const auto argv = Pointers(args), envp = Pointers(all);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // The child must not inherit blocked termination signals from a test.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        dup2(outFd, 1);
+        if (errFd >= 0)
+            dup2(errFd, 2);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
     return pid;
 }
 
 int WaitPid(int pid, int timeoutMs)
 {
-    const int64_t deadline = NowMs() + timeoutMs;
-    for (;;) {
-        int status = 0;
+    const auto deadline = After(timeoutMs);
+    for (int status = 0;; usleep(2000)) {
         const int r = waitpid(pid, &status, WNOHANG);
         if (r == pid)
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (r < 0 || NowMs() > deadline)
+        if (r < 0 || MsLeft(deadline) == 0)
             return -1;
-        usleep(2000);
     }
 }
 
-std::string Drain(int fd, int64_t deadline)
+// Appends what arrives on fd until the deadline or its end; false when nothing more came.
+bool ReadSome(int fd, Clock::time_point deadline, std::string& text)
 {
-    std::string text;
+    pollfd p{fd, POLLIN, 0};
     char chunk[4096];
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        const int left = int(std::max<int64_t>(0, deadline - NowMs()));
-        if (poll(&p, 1, left) <= 0)
-            break;
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n <= 0)
-            break;
+    if (fd < 0 || poll(&p, 1, MsLeft(deadline)) <= 0)
+        return false;
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n > 0)
         text.append(chunk, size_t(n));
-    }
-    return text;
+    return n > 0;
 }
 
 } // namespace
@@ -120,53 +112,27 @@ ChildProcess::~ChildProcess()
 
 std::string ChildProcess::ReadLine(int timeoutMs)
 {
-    const int64_t deadline = NowMs() + timeoutMs;
-    for (;;) {
-        const size_t newline = m_pending.find('\n');
-        if (newline != std::string::npos) {
-            std::string line = m_pending.substr(0, newline);
-            m_pending.erase(0, newline + 1);
-            return line;
-        }
-        pollfd p{m_out, POLLIN, 0};
-        const int left = int(std::max<int64_t>(0, deadline - NowMs()));
-        if (m_out < 0 || poll(&p, 1, left) <= 0)
+    const auto deadline = After(timeoutMs);
+    size_t newline;
+    while ((newline = m_pending.find('\n')) == std::string::npos) {
+        if (!ReadSome(m_out, deadline, m_pending))
             return "";
-        char chunk[512];
-        const ssize_t n = read(m_out, chunk, sizeof chunk);
-        if (n <= 0)
-            return "";
-        m_pending.append(chunk, size_t(n));
     }
-}
-
-int ChildProcess::Wait(int timeoutMs)
-{
-    if (m_pid > 0) {
-        m_status = WaitPid(m_pid, timeoutMs);
-        if (m_status >= 0)
-            m_pid = -1;
-    }
-    return m_status;
+    std::string line = m_pending.substr(0, newline);
+    m_pending.erase(0, newline + 1);
+    return line;
 }
 
 int ChildProcess::Stop()
 {
-    if (m_pid > 0) {
-        kill(m_pid, SIGTERM);
-        if (Wait(5000) < 0) {
-            kill(m_pid, SIGKILL);
-            Wait(5000);
-        }
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        if (m_pid <= 0)
+            break;
+        kill(m_pid, signal);
+        if ((m_status = WaitPid(m_pid, 5000)) >= 0)
+            m_pid = -1;
     }
     return m_status;
-}
-
-std::string ChildProcess::RestOfOutput()
-{
-    std::string rest = m_pending + (m_out >= 0 ? Drain(m_out, NowMs() + 1000) : "");
-    m_pending.clear();
-    return rest;
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -179,30 +145,24 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     const int pid = Spawn(program, args, env, out[1], err[1]);
     close(out[1]);
     close(err[1]);
-    const int64_t deadline = NowMs() + timeoutMs;
-    result.out = Drain(out[0], deadline);
-    result.err = Drain(err[0], NowMs() + 1000);
+    const auto deadline = After(timeoutMs);
+    while (ReadSome(out[0], deadline, result.out)) {
+    }
+    for (const auto errDeadline = After(1000); ReadSome(err[0], errDeadline, result.err);) {
+    }
     close(out[0]);
     close(err[0]);
-    if (pid > 0) {
-        result.status = WaitPid(pid, int(std::max<int64_t>(1000, deadline - NowMs())));
-        if (result.status < 0) {
-            kill(pid, SIGKILL);
-            WaitPid(pid, 5000);
-        }
+    if (pid > 0 && (result.status = WaitPid(pid, std::max(1000, MsLeft(deadline)))) < 0) {
+        kill(pid, SIGKILL);
+        WaitPid(pid, 5000);
     }
     return result;
 }
 
 int OpenDescriptorCount()
 {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir))
-            ++count;
-        closedir(dir);
-    }
-    return count;
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return int(std::distance(begin(entries), end(entries)));
 }
 
 uint16_t ClosedLoopbackPort()
@@ -226,11 +186,6 @@ PtyPair::PtyPair()
     path = ptsname(master);
 }
 
-PtyPair::~PtyPair()
-{
-    CloseMaster();
-}
-
 void PtyPair::CloseMaster()
 {
     if (master >= 0)
@@ -241,15 +196,8 @@ void PtyPair::CloseMaster()
 VirtualPrinterProcess::VirtualPrinterProcess(std::vector<std::string> args)
     : process(KALO_VPRINTER_PATH, args)
 {
-    const bool tcp = std::find(args.begin(), args.end(), "--tcp") != args.end();
-    const bool pty = std::find(args.begin(), args.end(), "--pty") != args.end();
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        if (args[i] == "--wire-log")
-            wireLogPath = args[i + 1];
-        if (args[i] == "--paper")
-            paperPath = args[i + 1];
-    }
-    if (tcp) {
+    const auto given = [&args](const char* flag) { return std::find(args.begin(), args.end(), flag) != args.end(); };
+    if (given("--tcp")) {
         const std::string line = process.ReadLine();
         const size_t colon = line.rfind(':');
         if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos) {
@@ -257,11 +205,8 @@ VirtualPrinterProcess::VirtualPrinterProcess(std::vector<std::string> args)
             tcpPort = std::atoi(line.c_str() + colon + 1);
         }
     }
-    if (pty) {
-        const std::string line = process.ReadLine();
-        if (line.rfind("pty ", 0) == 0)
-            ptyPath = line.substr(4);
-    }
+    if (const std::string line = given("--pty") ? process.ReadLine() : ""; line.rfind("pty ", 0) == 0)
+        ptyPath = line.substr(4);
 }
 
 } // namespace kalo::test

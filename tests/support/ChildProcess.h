@@ -18,12 +18,8 @@ public:
 
     // The next line of standard output, or "" when none came within the time.
     std::string ReadLine(int timeoutMs = 5000);
-    // Waits for the program to end; its exit status, or -1 when it did not end in time.
-    int Wait(int timeoutMs = 10000);
-    // Sends SIGTERM and waits.
+    // Sends SIGTERM and waits; the exit status, or -1 when it did not end.
     int Stop();
-    // What is left of standard output once the program has ended.
-    std::string RestOfOutput();
 
 private:
     int m_pid = -1;
@@ -51,7 +47,7 @@ uint16_t ClosedLoopbackPort();
 // The slave is root's alone, as a serial device of another user is.
 struct PtyPair {
     PtyPair();
-    ~PtyPair();
+    ~PtyPair() { CloseMaster(); }
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;
     void CloseMaster(); // the printer hangs up
@@ -66,8 +62,6 @@ struct VirtualPrinterProcess {
     std::string tcpAddress;
     int tcpPort = 0;
     std::string ptyPath;
-    std::string wireLogPath;
-    std::string paperPath;
 };
 
 } // namespace kalo::test
