@@ -18,13 +18,15 @@ namespace {
 // One connection: the bytes out, then what comes back until replyLength or a pause of 2 s.
 std::string Exchange(int port, const std::string& bytes, size_t replyLength)
 {
-    kalo::platform::RecordingMessageSink messages;
-    kalo::platform::PosixPlatform machine(messages);
+    using namespace kalo::platform;
+    RecordingMessageSink messages;
+    PosixPlatform machine(messages);
     const auto socket = machine.NewStreamSocket();
     std::string reply;
-    if (socket->Create() != kalo::platform::kOk || socket->Connect("127.0.0.1", uint16_t(port), 2'000'000) != kalo::platform::kOk)
+    if (socket->Create() != kOk || socket->Connect("127.0.0.1", uint16_t(port), 2'000'000) != kOk)
         return reply;
-    EXPECT_EQ(socket->Send(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 2'000'000), long(bytes.size()));
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    EXPECT_EQ(socket->Send(data, bytes.size(), 2'000'000), long(bytes.size()));
     uint8_t chunk[64];
     for (long n = 1; reply.size() < replyLength && (n = socket->Receive(chunk, sizeof chunk, 2'000'000)) > 0;)
         reply.append(reinterpret_cast<const char*>(chunk), size_t(n));

@@ -122,34 +122,43 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("closeAfter");
-        QTest::addColumn<bool>("setStatus"); // with a font to download, which a stopped write must not start
+        // Clicked after a whole Get Status and the choice of a font to download, which a
+        // stopped Set Status must not start; none: the Get Status is cut.
+        QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<int>("switchesRead");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("messages");
         const QString noAnswer = QStringLiteral(
             "The printer did not answer for: %1. These show \"No Change\" and Set Status leaves them as they are.");
         QTest::newRow("Get Status, serial, after switch 2")
-            << int(PortKind::Serial) << kBeforeSwitchQueries + 2 * 7 << false << 2
-            << noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, "
-                            "memory switch 12, power save");
-        QTest::newRow("Get Status, network, inside the power-save query")
-            << int(PortKind::Ethernet) << kBeforeSwitchQueries + 8 * 7 + 2 << false << 8 << noAnswer.arg("power save");
+            << int(PortKind::Serial) << kBeforeSwitchQueries + 2 * 7 << QStringList{} << 2
+            << QStringList{noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, "
+                                        "memory switch 11, memory switch 12, power save")};
+        QTest::newRow("Get Status, network, inside the power-save query") << int(PortKind::Ethernet)
+            << kBeforeSwitchQueries + 8 * 7 + 2 << QStringList{} << 8 << QStringList{noAnswer.arg("power save")};
         // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes; the
         // printer takes the check, the user-setting command and three switches.
-        const QString stopped = QStringLiteral("Set Status stopped after 64 of 157 bytes: the printer may not hold the "
-                                               "new status. Check the printer and press Set Status again.");
-        QTest::newRow("Set Status, serial") << int(PortKind::Serial) << kReadyBytes + 11 + 8 + 3 * 15 << true << 8
-                                            << stopped;
-        QTest::newRow("Set Status, network") << int(PortKind::Ethernet) << kReadyBytes + 11 + 8 + 3 * 15 << true << 8
-                                             << stopped;
+        const QStringList stopped{"Set Status stopped after 64 of 157 bytes: the printer may not hold the new status. "
+                                  "Check the printer and press Set Status again."};
+        for (const PortKind kind : {PortKind::Serial, PortKind::Ethernet})
+            QTest::newRow(kind == PortKind::Serial ? "Set Status, serial" : "Set Status, network")
+                << int(kind) << kReadyBytes + 11 + 8 + 3 * 15 << QStringList{"buttonSetStatus"} << 8 << stopped;
+        // One byte into the status sheet command, after its check.
+        QTest::newRow("Print Status and Print Codepage, serial")
+            << int(PortKind::Serial) << kReadyBytes + 11 + 1 << QStringList{"buttonPrintStatus", "buttonPrintCodepage"}
+            << 8
+            << QStringList{"Print Status stopped after 12 of 15 bytes: the printer may not print its status sheet. "
+                           "Check the printer and press Print Status again.",
+                           "Print Codepage stopped after 0 of 4 bytes: the printer may not print its code page sheet. "
+                           "Check the printer and press Print Codepage again."};
     }
 
     void printerHangsUp()
     {
         QFETCH(int, kind);
         QFETCH(int, closeAfter);
-        QFETCH(bool, setStatus);
+        QFETCH(QStringList, buttons);
         QFETCH(int, switchesRead);
-        QFETCH(QString, message);
+        QFETCH(QStringList, messages);
         sim::PrinterOptions options;
         for (uint8_t& bits : options.switches)
             bits = 0x81; // pins 1 and 8 on
@@ -158,34 +167,52 @@ private slots:
         Bench bench(PortKind(kind), options);
         bench.window->OnTimer(18);
         bench.Click("buttonGetStatus");
-        if (setStatus) {
+        const bool got = !buttons.isEmpty();
+        if (got) {
             QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
             bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
-            bench.Click("buttonSetStatus");
+            for (const QString& button : buttons)
+                bench.Click(qPrintable(button));
         }
-        const platform::RecordingMessageSink::Message expected{message.toStdString(), "Warning", MessageIcon::Warning};
-        QCOMPARE(bench.machine.Recorded().Messages(), std::vector{expected});
+        std::vector<platform::RecordingMessageSink::Message> expected;
+        for (const QString& text : messages)
+            expected.push_back({text.toStdString(), "Warning", MessageIcon::Warning});
+        QCOMPARE(bench.machine.Recorded().Messages(), expected);
         // What did come can be saved and set; what did not reads "No Change".
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
         for (int slot = 0; slot < 7; ++slot) {
-            const bool font = setStatus && slot == 1; // the font's choice cleared the code page
+            const bool font = got && slot == 1; // the font's choice cleared the code page
             QCOMPARE(PinsOf(bench.window->Record(), slot),
                      std::string(font ? "10000000" : slot < switchesRead ? "10000001" : "--------"));
         }
         // Without a power-save reply: mode 0, time 0, and the entrance-time box off.
-        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), setStatus);
-        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), setStatus ? QStringLiteral("30") : QStringLiteral("0"));
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), got);
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), got ? QStringLiteral("30") : QStringLiteral("0"));
     }
 
-    void startupCheckFailureClosesTheWindow()
+    void checkFailures()
     {
-        sim::PrinterOptions silent;
-        silent.wrongId = true;
-        Bench bench(PortKind::Ethernet, silent);
-        bench.window->OnTimer(18);
+        // At start-up the window closes.
+        sim::PrinterOptions noId;
+        noId.wrongId = true;
+        Bench start(PortKind::Ethernet, noId);
+        start.window->OnTimer(18);
+        QCOMPARE(start.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
+        QCOMPARE(start.window->result(), int(QDialog::Rejected));
+        QVERIFY(!start.window->isVisible());
+
+        // At Set Status it stays, with only Exit on.
+        Bench bench;
+        bench.Ready();
+        bench.port.Close(); // the line is gone: every write and read fails
+        bench.Click("buttonSetStatus");
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
-        QCOMPARE(bench.window->result(), int(QDialog::Rejected));
-        QVERIFY(!bench.window->isVisible());
+        QCOMPARE(bench.Buttons(), QStringLiteral("00000001"));
+        QVERIFY(bench.window->isVisible());
+        // Selecting a tab redraws its page enabled again.
+        bench.window->Tabs()->setCurrentIndex(1);
+        bench.window->Tabs()->setCurrentIndex(0);
+        QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
     }
 
     void setStatusRefusesAnEntranceTimeOutOfRange()
@@ -224,22 +251,7 @@ private slots:
         QVERIFY(!bench.Find<QComboBox>("comboDoubleByteFont")->isEnabled());
     }
 
-    void setStatusCheckFailureLeavesOnlyExit()
-    {
-        Bench bench;
-        bench.Ready();
-        bench.port.Close(); // the line is gone: every write and read fails
-        bench.Click("buttonSetStatus");
-        QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
-        QCOMPARE(bench.Buttons(), QStringLiteral("00000001"));
-        QVERIFY(bench.window->isVisible());
-        // Selecting a tab redraws its page enabled again.
-        bench.window->Tabs()->setCurrentIndex(1);
-        bench.window->Tabs()->setCurrentIndex(0);
-        QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
-    }
-
-    void roundTripThroughAFile()
+    void roundTripThroughAFileAndLoadRefusals()
     {
         sim::PrinterOptions options;
         options.switches[0] = 0x80;
@@ -282,12 +294,8 @@ private slots:
         QCOMPARE(int(printer.SwitchBits(5) & 0x02), 0x02);    // switch 6 pin 2
         QCOMPARE(int(printer.SwitchBits(0)), 0x80);           // switch 1 unchanged
         QCOMPARE(int(printer.EntranceTime()), 60);
-    }
 
-    void loadRefusesOtherNamesAndKeepsSwitches3To6()
-    {
-        Bench bench;
-        bench.Ready();
+        // Load refuses other names, and an empty file keeps switches 3 to 6.
         const std::string upper = Path("upper.STS");
         QFile(QString::fromStdString(upper)).open(QIODevice::WriteOnly);
         bench.dialogs.answers.push_back(upper);
@@ -329,7 +337,7 @@ private slots:
         QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
     }
 
-    void printButtons()
+    void printButtonsOnAPrinterThatTakesThem()
     {
         Bench bench;
         bench.Ready();
@@ -343,19 +351,6 @@ private slots:
         QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
         QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
         QVERIFY(bench.Texts().empty());
-
-        // The printer hangs up one byte into the status sheet command, after the check.
-        sim::PrinterOptions options;
-        options.closeAfter = kReadyBytes + 11 + 1;
-        Bench cut(PortKind::Serial, options);
-        cut.Ready();
-        cut.Click("buttonPrintStatus");
-        cut.Click("buttonPrintCodepage");
-        QCOMPARE(cut.Texts(), (std::vector<std::string>{
-                                  "Print Status stopped after 12 of 15 bytes: the printer may not print its status sheet. "
-                                  "Check the printer and press Print Status again.",
-                                  "Print Codepage stopped after 0 of 4 bytes: the printer may not print its code page "
-                                  "sheet. Check the printer and press Print Codepage again."}));
     }
 };
 

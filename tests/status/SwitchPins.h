@@ -19,6 +19,7 @@ inline std::string PinsOf(const kalo::StatusRecord& record, int slot)
 // Sets pins 1.. from text as PinsOf writes it; pins past its end stay as they are.
 inline void SetPins(kalo::StatusRecord& record, int slot, const std::string& pins)
 {
+    using namespace kalo;
     for (size_t i = 0; i < pins.size() && i < 8; ++i)
-        record.switchPins[slot][i + 1] = pins[i] == '1' ? kalo::PinOn : pins[i] == '0' ? kalo::PinOff : kalo::PinNoChange;
+        record.switchPins[slot][i + 1] = pins[i] == '1' ? PinOn : pins[i] == '0' ? PinOff : PinNoChange;
 }
