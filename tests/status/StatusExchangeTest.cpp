@@ -20,10 +20,8 @@ struct Link {
 const Link kLinks[] = {{"serial", PortKind::Serial}, {"network", PortKind::Ethernet}};
 
 // Bytes the program writes before the switch queries: the first printer
-// check of a window (with the firmware, language and model queries), and the
-// whole of a Get Status after it.
+// check of a window (with the firmware, language and model queries).
 constexpr int64_t kFirstCheckBytes = 20;
-constexpr int64_t kGetStatusBytes = 8 * 7 + 4 + 3;
 
 // An open port to the in-process printer and an exchange over it.
 struct Bench {
@@ -270,36 +268,4 @@ TEST(StatusExchange, StrayByteShiftsTheReplyOfSwitch1OutOfItsLayout)
     // Switch 2 looks for its header and skips the rest of switch 1's reply.
     for (int slot = 1; slot < 8; ++slot)
         EXPECT_EQ(PinsOf(bench.record, slot), kPatternPins) << "slot " << slot;
-}
-
-TEST(StatusExchange, SetStatusStoppedByAHangUpTellsHowFarItGot)
-{
-    // Set Status after a Get Status: a check of 11 bytes, then the user-setting
-    // command (8), eight switch writes (15 each), end (9), power save (6) and
-    // select printer (3): 157 bytes asked for.
-    const struct {
-        const char* name;
-        int64_t taken; // bytes of the Set Status the printer takes
-        uint64_t written[2]; // serial, network
-    } rows[] = {
-        // A serial line counts the bytes of a write cut in two; a socket's send fails whole.
-        {"inside the fourth switch write", 11 + 8 + 3 * 15 + 7, {71, 64}},
-        {"before select printer", 157 - 3, {154, 154}},
-    };
-    for (const auto& row : rows) {
-        for (int link = 0; link < 2; ++link) {
-            SCOPED_TRACE(std::string(row.name) + " on " + kLinks[link].name);
-            PrinterOptions options;
-            options.closeAfter = kFirstCheckBytes + kGetStatusBytes + row.taken;
-            Bench bench(kLinks[link].kind, options);
-            ASSERT_TRUE(bench.exchange.CheckPrinter());
-            ASSERT_TRUE(bench.exchange.ReadStatus().Complete());
-            bench.facts.entranceTime = 30;
-            bench.port.ResetWriteTally();
-            ASSERT_TRUE(bench.exchange.CheckPrinter());
-            EXPECT_FALSE(bench.exchange.WriteStatus());
-            EXPECT_EQ(bench.port.Tally().requested, 157u);
-            EXPECT_EQ(bench.port.Tally().written, row.written[link]);
-        }
-    }
 }
