@@ -127,14 +127,29 @@ private slots:
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<int>("switchesRead");
         QTest::addColumn<QStringList>("messages");
+        auto name = [](PortKind kind) { return kind == PortKind::Serial ? "serial" : "network"; };
         const QString noAnswer = QStringLiteral(
             "The printer did not answer for: %1. These show \"No Change\" and Set Status leaves them as they are.");
-        QTest::newRow("Get Status, serial, after switch 2")
-            << int(PortKind::Serial) << kBeforeSwitchQueries + 2 * 7 << QStringList{} << 2
-            << QStringList{noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, "
-                                        "memory switch 11, memory switch 12, power save")};
-        QTest::newRow("Get Status, network, inside the power-save query") << int(PortKind::Ethernet)
-            << kBeforeSwitchQueries + 8 * 7 + 2 << QStringList{} << 8 << QStringList{noAnswer.arg("power save")};
+        const struct {
+            const char* where;
+            int taken; // bytes of the Get Status the printer takes
+            int read;  // switches read whole
+            QString message;
+        } gets[] = {
+            {"before switch 1", 0, 0,
+             noAnswer.arg("memory switch 1, memory switch 2, memory switch 3, memory switch 4, memory switch 5, "
+                          "memory switch 6, memory switch 11, memory switch 12, power save")},
+            {"inside switch 3", 2 * 7 + 3, 2,
+             noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, "
+                          "memory switch 12, power save")},
+            {"inside the power-save query", 8 * 7 + 2, 8, noAnswer.arg("power save")},
+            {"at select printer", 8 * 7 + 4, 8, "Success to get status of printer."},
+        };
+        for (const auto& get : gets)
+            for (const PortKind kind : {PortKind::Serial, PortKind::Ethernet})
+                QTest::addRow("Get Status, %s, %s", name(kind), get.where)
+                    << int(kind) << kBeforeSwitchQueries + get.taken << QStringList{} << get.read
+                    << QStringList{get.message};
         // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes. A serial
         // line counts the bytes of a write cut in two; a socket's send fails whole.
         const QString stopped = QStringLiteral("Set Status stopped after %1 of 157 bytes: the printer may not hold "
@@ -147,7 +162,7 @@ private slots:
                     {"before select printer", 157 - 3, 154, 154}};
         for (const auto& cut : cuts)
             for (const PortKind kind : {PortKind::Serial, PortKind::Ethernet})
-                QTest::addRow("Set Status, %s, %s", kind == PortKind::Serial ? "serial" : "network", cut.where)
+                QTest::addRow("Set Status, %s, %s", name(kind), cut.where)
                     << int(kind) << kReadyBytes + cut.taken << QStringList{"buttonSetStatus"} << 8
                     << QStringList{stopped.arg(kind == PortKind::Serial ? cut.serial : cut.network)};
         // One byte into the status sheet command, after its check.
@@ -183,19 +198,24 @@ private slots:
                 bench.Click(qPrintable(button));
         }
         std::vector<platform::RecordingMessageSink::Message> expected;
-        for (const QString& text : messages)
-            expected.push_back({text.toStdString(), "Warning", MessageIcon::Warning});
+        for (const QString& text : messages) {
+            const bool success = text.startsWith("Success");
+            expected.push_back({text.toStdString(), success ? "Information" : "Warning",
+                                success ? MessageIcon::Information : MessageIcon::Warning});
+        }
         QCOMPARE(bench.machine.Recorded().Messages(), expected);
         // What did come can be saved and set; what did not reads "No Change".
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
-        for (int slot = 0; slot < 7; ++slot) {
+        for (int slot = 0; slot < (got ? 7 : 8); ++slot) {
             const bool font = got && slot == 1; // the font's choice cleared the code page
             QCOMPARE(PinsOf(bench.window->Record(), slot),
                      std::string(font ? "10000000" : slot < switchesRead ? "10000001" : "--------"));
         }
         // Without a power-save reply: mode 0, time 0, and the entrance-time box off.
-        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), got);
-        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), got ? QStringLiteral("30") : QStringLiteral("0"));
+        const bool powerSave = !messages.join(' ').contains("power save");
+        QCOMPARE(bench.window->Tabs()->m_settingPage->Form().facts.powerSaveMode, powerSave ? 1 : 0);
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), powerSave);
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), powerSave ? QStringLiteral("30") : QStringLiteral("0"));
     }
 
     void checkFailures()
