@@ -49,10 +49,11 @@ TEST(VPrinterProgram, CommandLine)
                              "dsr-low", "--switch", "--power-save", "--entrance-time"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"}, {"--pty", "--switch", "9=1"},
-          {"--pty", "--entrance-time", "300"}, {"--bogus"}}) {
+         {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"},
+          {"--pty", "--fault", "close-after=x"}, {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
+          {"--pty", "--switch", "1=1000001"}, {"--pty", "--entrance-time", "300"}, {"--bogus"}}) {
         const auto run = RunProgram(KALO_VPRINTER_PATH, bad);
-        EXPECT_EQ(run.status, 2) << (bad.empty() ? "" : bad[0]);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(bad);
         EXPECT_FALSE(run.err.empty());
     }
 }

@@ -129,6 +129,7 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
         bench.record.switchPins[1][8] = PinOff;
         bench.record.switchPins[7][2] = PinOn;
         bench.record.switchPins[7][3] = 7; // anything else goes out as "2"
+        bench.facts.powerSaveMode = 0;
         bench.facts.entranceTime = 30;
         mark = bench.Mark();
         EXPECT_TRUE(bench.exchange.WriteStatus());
@@ -140,12 +141,14 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
         EXPECT_EQ(written[7], write(0x0B, "22222222"));
         EXPECT_EQ(written[8], write(0x0C, "22222212"));
         EXPECT_EQ(written[9], (Bytes{0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54}));
-        EXPECT_EQ(written[10], (Bytes{0x08, 0x5E, 0x50, 0x30, 0x01, 0x1E}));
+        EXPECT_EQ(written[10], (Bytes{0x08, 0x5E, 0x50, 0x30, 0x00, 0x1E}));
         EXPECT_EQ(written[11], (Bytes{0x1B, 0x3D, 0x01}));
         EXPECT_EQ(bench.machine.Clock().Sleeps(), row.setStatus);
-        // The printer took it: switch 2 pin 1 set, pin 8 cleared, switch 12 pin 2 set and pin 3 kept.
+        // The printer took it: switch 2 pin 1 set, pin 8 cleared, switch 12 pin 2 set and pin 3 kept,
+        // power save off with a new entrance time.
         EXPECT_EQ(bench.machine.Printer().SwitchBits(1), 0x01);
         EXPECT_EQ(bench.machine.Printer().SwitchBits(7), 0x06);
+        EXPECT_FALSE(bench.machine.Printer().PowerSave());
         EXPECT_EQ(bench.machine.Printer().EntranceTime(), 30);
         EXPECT_EQ(bench.progress.StepSize(), 10);
     }
