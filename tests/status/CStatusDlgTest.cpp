@@ -107,6 +107,18 @@ private slots:
         QVERIFY(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled());
         QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
 
+        bench.Click("buttonPrintStatus");
+        QCOMPARE(bench.machine.Paper().front(), std::string("[status sheet]"));
+        // Print Codepage sends its command and nothing else: no check, no wait.
+        const size_t writes = bench.machine.lastLink->Written().size();
+        const size_t waits = bench.machine.Clock().Sleeps().size();
+        bench.Click("buttonPrintCodepage");
+        QCOMPARE(bench.machine.lastLink->Written().size(), writes + 1);
+        QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
+        QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
+        QVERIFY(bench.Texts().empty());
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+
         bench.Click("buttonSetStatus");
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Set Status done, no download
@@ -243,25 +255,6 @@ private slots:
         QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
     }
 
-    void setStatusRefusesAnEntranceTimeOutOfRange()
-    {
-        for (const char* text : {"0", "5", "256", ""}) {
-            Bench bench;
-            bench.Ready();
-            bench.Find<QLineEdit>("editEntranceTime")->setText(text);
-            const size_t before = bench.machine.lastLink->Written().size();
-            bench.Click("buttonSetStatus");
-            const auto texts = bench.Texts();
-            QVERIFY(!texts.empty());
-            QCOMPARE(texts.back(), std::string("Enterance time should be from 6 to 255."));
-            QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("20"));
-            QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // buttons keep their state
-            // Only the printer check went out: no user-setting command.
-            for (size_t i = before; i < bench.machine.lastLink->Written().size(); ++i)
-                QVERIFY(bench.machine.lastLink->Written()[i].bytes.size() < 7);
-        }
-    }
-
     void setStatusWithADownloadableFont()
     {
         Bench bench;
@@ -349,36 +342,35 @@ private slots:
         QVERIFY(bench.Texts().empty());
     }
 
-    void entranceTimeThatIsNotANumber()
+    void entranceTimeChecks()
     {
         Bench bench;
         bench.Ready();
+        // Not a number, when a list is chosen after it: a notice.
         bench.window->Tabs()->setCurrentIndex(1);
         bench.Find<QRadioButton>("radioPowerSaveEnable")->setChecked(true); // not taken: it comes after the box
         bench.Find<QLineEdit>("editEntranceTime")->setText("3o");
         bench.Choose("comboEmulation", 2);
-        QCOMPARE(bench.Texts().size(), size_t(1)); // a notice
+        QCOMPARE(bench.Texts().size(), size_t(1));
         auto& form = bench.window->Tabs()->m_settingPage->Form();
         QCOMPARE(form.facts.entranceTime, 30); // kept, as is the power-save mode
         QCOMPARE(form.facts.powerSaveMode, 0);
-        QCOMPARE(form.emulationChoice, 2);     // the lists before it were taken
+        QCOMPARE(form.emulationChoice, 2); // the lists before it were taken
         QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
-    }
-
-    void printButtonsOnAPrinterThatTakesThem()
-    {
-        Bench bench;
-        bench.Ready();
-        bench.Click("buttonPrintStatus");
-        QCOMPARE(bench.machine.Paper().front(), std::string("[status sheet]"));
-        // Print Codepage sends its command and nothing else: no check, no wait.
-        const size_t writes = bench.machine.lastLink->Written().size();
-        const size_t waits = bench.machine.Clock().Sleeps().size();
-        bench.Click("buttonPrintCodepage");
-        QCOMPARE(bench.machine.lastLink->Written().size(), writes + 1);
-        QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
-        QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
-        QVERIFY(bench.Texts().empty());
+        // Set Status refuses a time out of range.
+        for (const char* text : {"0", "5", "256", ""}) {
+            bench.Find<QLineEdit>("editEntranceTime")->setText(text);
+            const size_t before = bench.machine.lastLink->Written().size();
+            bench.Click("buttonSetStatus");
+            const auto texts = bench.Texts();
+            QVERIFY(!texts.empty());
+            QCOMPARE(texts.back(), std::string("Enterance time should be from 6 to 255."));
+            QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("20"));
+            QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // buttons keep their state
+            // Only the printer check went out: no user-setting command.
+            for (size_t i = before; i < bench.machine.lastLink->Written().size(); ++i)
+                QVERIFY(bench.machine.lastLink->Written()[i].bytes.size() < 7);
+        }
     }
 };
 
