@@ -1,3 +1,4 @@
+#include "SwitchPins.h"
 #include "sim/InProcessPlatform.h"
 #include "status/CMemSwitchPage.h"
 #include "status/CPrinterSettingPage.h"
@@ -10,8 +11,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
-
-#include <unistd.h>
 
 using namespace kalo;
 using platform::MessageIcon;
@@ -73,315 +72,298 @@ struct Bench {
     std::unique_ptr<CStatusDlg> window;
 };
 
-std::string TempPath(const std::string& name)
-{
-    return QDir::tempPath().toStdString() + "/kalo-status-" + std::to_string(getpid()) + "-" + name;
-}
-
-} // namespace
-
-class CStatusDlgTest : public QObject {
-    Q_OBJECT
-private slots:
-    void enablingTable();
-    void printerHangsUp_data();
-    void printerHangsUp();
-    void startupCheckFailureClosesTheWindow();
-    void setStatusRefusesAnEntranceTimeOutOfRange();
-    void setStatusWithADownloadableFont();
-    void setStatusCheckFailureLeavesOnlyExit();
-    void roundTripThroughAFile();
-    void loadRefusesOtherNamesAndKeepsSwitches3To6();
-    void tabsBeforeAnyStatusStayBlank();
-    void entranceTimeThatIsNotANumber();
-    void printButtons();
-};
-
-void CStatusDlgTest::enablingTable()
-{
-    Bench bench;
-    QCOMPARE(bench.Buttons(), QStringLiteral("00000000")); // window opens
-    QVERIFY(bench.window->WaitDialogShown());
-    bench.window->OnTimer(18);
-    QCOMPARE(bench.Buttons(), QStringLiteral("10000001")); // start-up check passed
-    QVERIFY(!bench.window->WaitDialogShown());
-    bench.Click("buttonGetStatus");
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Get Status succeeded
-    // Power save is off on the printer: its radio buttons are usable, the entrance time is not.
-    QVERIFY(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled());
-    QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
-
-    bench.Click("buttonSetStatus");
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Set Status done, no download
-
-    bench.Click("buttonInitializeStatus");
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
-    for (int slot = 0; slot < 8; ++slot)
-        for (int pin = 1; pin <= 8; ++pin)
-            QCOMPARE(bench.window->Record().switchPins[slot][pin], int32_t(PinOff));
-    QCOMPARE(bench.window->Record().doubleByteFontIndex, 1);
-}
-
 // Bytes written before Get Status asks for switch 1: the start-up check (20)
 // and the check of Get Status (11); and all of Ready (a Get Status of 63 more).
 constexpr int kBeforeSwitchQueries = 31;
 constexpr int kReadyBytes = kBeforeSwitchQueries + 63;
 
-void CStatusDlgTest::printerHangsUp_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("closeAfter");
-    QTest::addColumn<bool>("setStatus"); // with a font to download, which a stopped write must not start
-    QTest::addColumn<int>("switchesRead");
-    QTest::addColumn<QString>("message");
-    const QString noAnswer = QStringLiteral(
-        "The printer did not answer for: %1. These show \"No Change\" and Set Status leaves them as they are.");
-    QTest::newRow("Get Status, serial, after switch 2")
-        << int(PortKind::Serial) << kBeforeSwitchQueries + 2 * 7 << false << 2
-        << noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, "
-                        "memory switch 12, power save");
-    QTest::newRow("Get Status, network, inside the power-save query")
-        << int(PortKind::Ethernet) << kBeforeSwitchQueries + 8 * 7 + 2 << false << 8 << noAnswer.arg("power save");
-    // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes; the
-    // printer takes the check, the user-setting command and three switches.
-    const QString stopped = QStringLiteral("Set Status stopped after 64 of 157 bytes: the printer may not hold the "
-                                           "new status. Check the printer and press Set Status again.");
-    QTest::newRow("Set Status, serial") << int(PortKind::Serial) << kReadyBytes + 11 + 8 + 3 * 15 << true << 8
-                                        << stopped;
-    QTest::newRow("Set Status, network") << int(PortKind::Ethernet) << kReadyBytes + 11 + 8 + 3 * 15 << true << 8
-                                         << stopped;
-}
+} // namespace
 
-void CStatusDlgTest::printerHangsUp()
-{
-    QFETCH(int, kind);
-    QFETCH(int, closeAfter);
-    QFETCH(bool, setStatus);
-    QFETCH(int, switchesRead);
-    QFETCH(QString, message);
-    sim::PrinterOptions options;
-    for (uint8_t& bits : options.switches)
-        bits = 0x81; // pins 1 and 8 on
-    options.powerSave = true;
-    options.closeAfter = closeAfter;
-    Bench bench(PortKind(kind), options);
-    bench.window->OnTimer(18);
-    bench.Click("buttonGetStatus");
-    if (setStatus) {
+class CStatusDlgTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::string Path(const char* name) { return m_dir.filePath(name).toStdString(); }
+
+private slots:
+    void enablingTable()
+    {
+        Bench bench;
+        QCOMPARE(bench.Buttons(), QStringLiteral("00000000")); // window opens
+        QVERIFY(bench.window->WaitDialogShown());
+        bench.window->OnTimer(18);
+        QCOMPARE(bench.Buttons(), QStringLiteral("10000001")); // start-up check passed
+        QVERIFY(!bench.window->WaitDialogShown());
+        QCOMPARE(bench.Find<QLabel>("labelModel")->text(), QStringLiteral("TLR-740plusII"));
+        // Before any status the tabs stay blank, whichever is selected.
+        bench.window->Tabs()->setCurrentIndex(1);
+        bench.window->Tabs()->setCurrentIndex(0);
+        QCOMPARE(bench.Find<QComboBox>("comboPin1")->count(), 0);
+        QVERIFY(!bench.Find<QComboBox>("comboPin1")->isEnabled());
+        QVERIFY(!bench.Find<QComboBox>("comboCodePage")->isEnabled());
+        bench.Click("buttonGetStatus");
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
-        bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Get Status succeeded
+        // Power save is off on the printer: its radio buttons are usable, the entrance time is not.
+        QVERIFY(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled());
+        QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
+
+        bench.Click("buttonPrintStatus");
+        QCOMPARE(bench.machine.Paper().front(), std::string("[status sheet]"));
+        // Print Codepage sends its command and nothing else: no check, no wait.
+        const size_t writes = bench.machine.lastLink->Written().size();
+        const size_t waits = bench.machine.Clock().Sleeps().size();
+        bench.Click("buttonPrintCodepage");
+        QCOMPARE(bench.machine.lastLink->Written().size(), writes + 1);
+        QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
+        QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
+        QVERIFY(bench.Texts().empty());
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+
         bench.Click("buttonSetStatus");
-    }
-    const platform::RecordingMessageSink::Message expected{message.toStdString(), "Warning", MessageIcon::Warning};
-    QCOMPARE(bench.machine.Recorded().Messages(), std::vector{expected});
-    // What did come can be saved and set; what did not reads "No Change".
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
-    for (int slot = 0; slot < 7; ++slot) {
-        QCOMPARE(bench.window->Record().switchPins[slot][1], int32_t(slot < switchesRead ? PinOn : PinNoChange));
-        QCOMPARE(bench.window->Record().switchPins[slot][2], int32_t(slot < switchesRead ? PinOff : PinNoChange));
-    }
-    // Without a power-save reply: mode 0, time 0, and the entrance-time box off.
-    QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), setStatus);
-    QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), setStatus ? QStringLiteral("30") : QStringLiteral("0"));
-}
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Set Status done, no download
 
-void CStatusDlgTest::startupCheckFailureClosesTheWindow()
-{
-    sim::PrinterOptions silent;
-    silent.wrongId = true;
-    Bench bench(PortKind::Ethernet, silent);
-    bench.window->OnTimer(18);
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
-    QCOMPARE(bench.window->result(), int(QDialog::Rejected));
-    QVERIFY(!bench.window->isVisible());
-}
+        bench.Click("buttonInitializeStatus");
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+        for (int slot = 0; slot < 8; ++slot)
+            QCOMPARE(PinsOf(bench.window->Record(), slot), std::string("00000000"));
+        QCOMPARE(bench.window->Record().doubleByteFontIndex, 1);
+    }
 
-void CStatusDlgTest::setStatusRefusesAnEntranceTimeOutOfRange()
-{
-    for (const char* text : {"0", "5", "256", ""}) {
+    void printerHangsUp_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("closeAfter");
+        // Clicked after a whole Get Status and the choice of a font to download, which a
+        // stopped Set Status must not start; none: the Get Status is cut.
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<int>("switchesRead");
+        QTest::addColumn<QStringList>("messages");
+        auto name = [](PortKind kind) { return kind == PortKind::Serial ? "serial" : "network"; };
+        const QString noAnswer = QStringLiteral(
+            "The printer did not answer for: %1. These show \"No Change\" and Set Status leaves them as they are.");
+        const struct {
+            const char* where;
+            int taken; // bytes of the Get Status the printer takes
+            int read;  // switches read whole
+            QString message;
+        } gets[] = {
+            {"before switch 1", 0, 0,
+             noAnswer.arg("memory switch 1, memory switch 2, memory switch 3, memory switch 4, memory switch 5, "
+                          "memory switch 6, memory switch 11, memory switch 12, power save")},
+            {"inside switch 3", 2 * 7 + 3, 2,
+             noAnswer.arg("memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, "
+                          "memory switch 12, power save")},
+            {"inside the power-save query", 8 * 7 + 2, 8, noAnswer.arg("power save")},
+            {"at select printer", 8 * 7 + 4, 8, "Success to get status of printer."},
+        };
+        for (const auto& get : gets)
+            for (const PortKind kind : {PortKind::Serial, PortKind::Ethernet})
+                QTest::addRow("Get Status, %s, %s", name(kind), get.where)
+                    << int(kind) << kBeforeSwitchQueries + get.taken << QStringList{} << get.read
+                    << QStringList{get.message};
+        // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes. A serial
+        // line counts the bytes of a write cut in two; a socket's send fails whole.
+        const QString stopped = QStringLiteral("Set Status stopped after %1 of 157 bytes: the printer may not hold "
+                                               "the new status. Check the printer and press Set Status again.");
+        const struct {
+            const char* where;
+            int taken, serial, network;
+        } cuts[] = {{"inside the fourth switch write", 11 + 8 + 3 * 15 + 7, 71, 64},
+                    {"after the third switch write", 11 + 8 + 3 * 15, 64, 64},
+                    {"before select printer", 157 - 3, 154, 154}};
+        for (const auto& cut : cuts)
+            for (const PortKind kind : {PortKind::Serial, PortKind::Ethernet})
+                QTest::addRow("Set Status, %s, %s", name(kind), cut.where)
+                    << int(kind) << kReadyBytes + cut.taken << QStringList{"buttonSetStatus"} << 8
+                    << QStringList{stopped.arg(kind == PortKind::Serial ? cut.serial : cut.network)};
+        // One byte into the status sheet command, after its check.
+        QTest::newRow("Print Status and Print Codepage, serial")
+            << int(PortKind::Serial) << kReadyBytes + 11 + 1 << QStringList{"buttonPrintStatus", "buttonPrintCodepage"}
+            << 8
+            << QStringList{"Print Status stopped after 12 of 15 bytes: the printer may not print its status sheet. "
+                           "Check the printer and press Print Status again.",
+                           "Print Codepage stopped after 0 of 4 bytes: the printer may not print its code page sheet. "
+                           "Check the printer and press Print Codepage again."};
+    }
+
+    void printerHangsUp()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, closeAfter);
+        QFETCH(QStringList, buttons);
+        QFETCH(int, switchesRead);
+        QFETCH(QStringList, messages);
+        sim::PrinterOptions options;
+        for (uint8_t& bits : options.switches)
+            bits = 0x81; // pins 1 and 8 on
+        options.powerSave = true;
+        options.closeAfter = closeAfter;
+        Bench bench(PortKind(kind), options);
+        bench.window->OnTimer(18);
+        bench.Click("buttonGetStatus");
+        const bool got = !buttons.isEmpty();
+        if (got) {
+            QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
+            bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
+            for (const QString& button : buttons)
+                bench.Click(qPrintable(button));
+        }
+        std::vector<platform::RecordingMessageSink::Message> expected;
+        for (const QString& text : messages) {
+            const bool success = text.startsWith("Success");
+            expected.push_back({text.toStdString(), success ? "Information" : "Warning",
+                                success ? MessageIcon::Information : MessageIcon::Warning});
+        }
+        QCOMPARE(bench.machine.Recorded().Messages(), expected);
+        // What did come can be saved and set; what did not reads "No Change".
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+        for (int slot = 0; slot < (got ? 7 : 8); ++slot) {
+            const bool font = got && slot == 1; // the font's choice cleared the code page
+            QCOMPARE(PinsOf(bench.window->Record(), slot),
+                     std::string(font ? "10000000" : slot < switchesRead ? "10000001" : "--------"));
+        }
+        // Without a power-save reply: mode 0, time 0, and the entrance-time box off.
+        const bool powerSave = !messages.join(' ').contains("power save");
+        QCOMPARE(bench.window->Tabs()->m_settingPage->Form().facts.powerSaveMode, powerSave ? 1 : 0);
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), powerSave);
+        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), powerSave ? QStringLiteral("30") : QStringLiteral("0"));
+    }
+
+    void checkFailures()
+    {
+        // At start-up the window closes.
+        sim::PrinterOptions noId;
+        noId.wrongId = true;
+        Bench start(PortKind::Ethernet, noId);
+        start.window->OnTimer(18);
+        QCOMPARE(start.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
+        QCOMPARE(start.window->result(), int(QDialog::Rejected));
+        QVERIFY(!start.window->isVisible());
+
+        // At Set Status it stays, with only Exit on.
         Bench bench;
         bench.Ready();
-        bench.Find<QLineEdit>("editEntranceTime")->setText(text);
-        const size_t before = bench.machine.lastLink->Written().size();
+        bench.port.Close(); // the line is gone: every write and read fails
         bench.Click("buttonSetStatus");
-        const auto texts = bench.Texts();
-        QVERIFY(!texts.empty());
-        QCOMPARE(texts.back(), std::string("Enterance time should be from 6 to 255."));
-        QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("20"));
-        QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // buttons keep their state
-        // Only the printer check went out: no user-setting command.
-        for (size_t i = before; i < bench.machine.lastLink->Written().size(); ++i)
-            QVERIFY(bench.machine.lastLink->Written()[i].bytes.size() < 7);
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
+        QCOMPARE(bench.Buttons(), QStringLiteral("00000001"));
+        QVERIFY(bench.window->isVisible());
+        // Selecting a tab redraws its page enabled again.
+        bench.window->Tabs()->setCurrentIndex(1);
+        bench.window->Tabs()->setCurrentIndex(0);
+        QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
     }
-}
 
-void CStatusDlgTest::setStatusWithADownloadableFont()
-{
-    Bench bench;
-    bench.Ready();
-    bench.Find<QLineEdit>("editEntranceTime")->setText("30");
-    bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
-    bench.Click("buttonSetStatus");
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to Change the Firmware,\n And Now Start Font "
-                                                     "Download!\r\nWhen download is finished, KALO is closed."});
-    QCOMPARE(bench.Buttons(), QStringLiteral("00000000"));
-    QTRY_COMPARE(bench.machine.Recorded().Messages().size(), size_t(1));
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Fail to download Font!"});
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
-    QVERIFY(bench.window->isVisible());
-    QVERIFY(!bench.Find<QComboBox>("comboDoubleByteFont")->isEnabled());
-}
+    void setStatusWithADownloadableFont()
+    {
+        Bench bench;
+        bench.Ready();
+        bench.Find<QLineEdit>("editEntranceTime")->setText("30");
+        bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
+        bench.Click("buttonSetStatus");
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to Change the Firmware,\n And Now Start Font "
+                                                         "Download!\r\nWhen download is finished, KALO is closed."});
+        QCOMPARE(bench.Buttons(), QStringLiteral("00000000"));
+        QTRY_COMPARE(bench.machine.Recorded().Messages().size(), size_t(1));
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Fail to download Font!"});
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+        QVERIFY(bench.window->isVisible());
+        QVERIFY(!bench.Find<QComboBox>("comboDoubleByteFont")->isEnabled());
+    }
 
-void CStatusDlgTest::setStatusCheckFailureLeavesOnlyExit()
-{
-    Bench bench;
-    bench.Ready();
-    bench.port.Close(); // the line is gone: every write and read fails
-    bench.Click("buttonSetStatus");
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Can't connect printer. Please restart printer."});
-    QCOMPARE(bench.Buttons(), QStringLiteral("00000001"));
-    QVERIFY(bench.window->isVisible());
-    // Selecting a tab redraws its page enabled again.
-    bench.window->Tabs()->setCurrentIndex(1);
-    bench.window->Tabs()->setCurrentIndex(0);
-    QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
-}
+    void roundTripThroughAFileAndLoadRefusals()
+    {
+        sim::PrinterOptions options;
+        options.switches[0] = 0x80;
+        options.powerSave = true;
+        Bench bench(PortKind::Serial, options);
+        bench.Ready();
+        QCOMPARE(bench.window->Record().switchPins[0][8], int32_t(PinOn));
+        QVERIFY(bench.Find<QLineEdit>("editEntranceTime")->isEnabled()); // power save on: its time can be changed
 
-void CStatusDlgTest::roundTripThroughAFile()
-{
-    sim::PrinterOptions options;
-    options.switches[0] = 0x80;
-    options.powerSave = true;
-    Bench bench(PortKind::Serial, options);
-    bench.Ready();
-    QCOMPARE(bench.window->Record().switchPins[0][8], int32_t(PinOn));
-    QVERIFY(bench.Find<QLineEdit>("editEntranceTime")->isEnabled()); // power save on: its time can be changed
+        // Edit: code page, emulation and a pin of switch 6.
+        bench.window->Tabs()->setCurrentIndex(1);
+        bench.Find<QLineEdit>("editEntranceTime")->setText("60");
+        bench.Choose("comboCodePage", 3); // PC850 (Multilingual): value 2
+        bench.Choose("comboEmulation", 4); // Emulation 4
+        bench.window->Tabs()->setCurrentIndex(0);
+        for (int i = 0; i < 5; ++i)
+            bench.Click("buttonNext");
+        QCOMPARE(bench.Find<QLabel>("labelSwitchNumber")->text(), QStringLiteral("6"));
+        bench.Choose("comboPin2", 1); // "1 time"
 
-    // Edit: code page, emulation and a pin of switch 6.
-    bench.window->Tabs()->setCurrentIndex(1);
-    bench.Find<QLineEdit>("editEntranceTime")->setText("60");
-    bench.Choose("comboCodePage", 3); // PC850 (Multilingual): value 2
-    bench.Choose("comboEmulation", 4); // Emulation 4
-    bench.window->Tabs()->setCurrentIndex(0);
-    for (int i = 0; i < 5; ++i)
-        bench.Click("buttonNext");
-    QCOMPARE(bench.Find<QLabel>("labelSwitchNumber")->text(), QStringLiteral("6"));
-    bench.Choose("comboPin2", 1); // "1 time"
+        const std::string path = Path("round.sts");
+        bench.dialogs.answers.push_back(path);
+        bench.Click("buttonSaveStatus");
+        QCOMPARE(bench.dialogs.asked.back().title, std::string("Save current status"));
+        QCOMPARE(bench.dialogs.asked.back().initialName, std::string("Noname.sts"));
+        QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), qint64(292));
 
-    const std::string path = TempPath("round.sts");
-    bench.dialogs.answers.push_back(path);
-    bench.Click("buttonSaveStatus");
-    QCOMPARE(bench.dialogs.asked.back().title, std::string("Save current status"));
-    QCOMPARE(bench.dialogs.asked.back().initialName, std::string("Noname.sts"));
-    QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), qint64(292));
+        bench.Choose("comboPin2", 2); // changed after saving: switch 6 is not in the file
+        bench.dialogs.answers.push_back(path);
+        bench.Click("buttonLoadStatus");
+        QCOMPARE(bench.dialogs.asked.back().title, std::string("Load saved status"));
+        QCOMPARE(bench.window->Record().switchPins[5][2], int32_t(PinOff));
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
 
-    bench.Choose("comboPin2", 2); // changed after saving: switch 6 is not in the file
-    bench.dialogs.answers.push_back(path);
-    bench.Click("buttonLoadStatus");
-    QCOMPARE(bench.dialogs.asked.back().title, std::string("Load saved status"));
-    QCOMPARE(bench.window->Record().switchPins[5][2], int32_t(PinOff));
+        bench.Choose("comboPin2", 1);
+        bench.Click("buttonSetStatus");
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
+        const sim::VirtualPrinter& printer = bench.machine.Printer();
+        QCOMPARE(int(printer.SwitchBits(1)), 0x10);            // code page 2: pin 5 alone
+        QCOMPARE(int(printer.SwitchBits(2) & 0x07), 0x03);    // emulation 4: pins 1 and 2
+        QCOMPARE(int(printer.SwitchBits(5) & 0x02), 0x02);    // switch 6 pin 2
+        QCOMPARE(int(printer.SwitchBits(0)), 0x80);           // switch 1 unchanged
+        QCOMPARE(int(printer.EntranceTime()), 60);
 
-    bench.Choose("comboPin2", 1);
-    bench.Click("buttonSetStatus");
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
-    const sim::VirtualPrinter& printer = bench.machine.Printer();
-    QCOMPARE(int(printer.SwitchBits(1)), 0x10);            // code page 2: pin 5 alone
-    QCOMPARE(int(printer.SwitchBits(2) & 0x07), 0x03);    // emulation 4: pins 1 and 2
-    QCOMPARE(int(printer.SwitchBits(5) & 0x02), 0x02);    // switch 6 pin 2
-    QCOMPARE(int(printer.SwitchBits(0)), 0x80);           // switch 1 unchanged
-    QCOMPARE(int(printer.EntranceTime()), 60);
-    unlink(path.c_str());
-}
+        // Load refuses other names; a file that cannot be read is reported and changes nothing.
+        const std::string upper = Path("upper.STS");
+        QFile(QString::fromStdString(upper)).open(QIODevice::WriteOnly);
+        bench.dialogs.answers.push_back(upper);
+        bench.Click("buttonLoadStatus");
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Wrong format files loaded."});
 
-void CStatusDlgTest::loadRefusesOtherNamesAndKeepsSwitches3To6()
-{
-    Bench bench;
-    bench.Ready();
-    const std::string upper = TempPath("upper.STS");
-    QFile(QString::fromStdString(upper)).open(QIODevice::WriteOnly);
-    bench.dialogs.answers.push_back(upper);
-    bench.Click("buttonLoadStatus");
-    QCOMPARE(bench.Texts(), std::vector<std::string>{"Wrong format files loaded."});
+        bench.dialogs.answers.push_back(Path("missing.sts"));
+        bench.Click("buttonLoadStatus");
+        QCOMPARE(bench.Texts().size(), size_t(1)); // the reason
+        QCOMPARE(int(bench.window->Record().switchPins[0][8]), int(PinOn));
+        bench.dialogs.answers.push_back(std::nullopt);
+        bench.Click("buttonLoadStatus"); // cancelled
+        QVERIFY(bench.Texts().empty());
+    }
 
-    const std::string empty = TempPath("empty.sts");
-    QFile(QString::fromStdString(empty)).open(QIODevice::WriteOnly);
-    bench.window->Record().switchPins[2][1] = PinOn;
-    bench.dialogs.answers.push_back(empty);
-    bench.Click("buttonLoadStatus");
-    QVERIFY(bench.Texts().empty());
-    QCOMPARE(bench.window->Record().switchPins[0][1], int32_t(PinNoChange));
-    QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
-    QCOMPARE(bench.window->Record().doubleByteFontIndex, 0);
-    QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Load and Initialize still on from Get Status
-
-    bench.dialogs.answers.push_back(TempPath("missing.sts"));
-    bench.Click("buttonLoadStatus");
-    QCOMPARE(bench.Texts().size(), size_t(1)); // the reason, and nothing changed
-    bench.dialogs.answers.push_back(std::nullopt);
-    bench.Click("buttonLoadStatus"); // cancelled
-    QVERIFY(bench.Texts().empty());
-    unlink(upper.c_str());
-    unlink(empty.c_str());
-}
-
-void CStatusDlgTest::tabsBeforeAnyStatusStayBlank()
-{
-    Bench bench;
-    bench.window->OnTimer(18);
-    bench.window->Tabs()->setCurrentIndex(1);
-    bench.window->Tabs()->setCurrentIndex(0);
-    QCOMPARE(bench.Find<QComboBox>("comboPin1")->count(), 0);
-    QVERIFY(!bench.Find<QComboBox>("comboPin1")->isEnabled());
-    QVERIFY(!bench.Find<QComboBox>("comboCodePage")->isEnabled());
-    QCOMPARE(bench.Find<QLabel>("labelModel")->text(), QStringLiteral("TLR-740plusII"));
-}
-
-void CStatusDlgTest::entranceTimeThatIsNotANumber()
-{
-    Bench bench;
-    bench.Ready();
-    bench.window->Tabs()->setCurrentIndex(1);
-    bench.Find<QRadioButton>("radioPowerSaveEnable")->setChecked(true); // not taken: it comes after the box
-    bench.Find<QLineEdit>("editEntranceTime")->setText("3o");
-    bench.Choose("comboEmulation", 2);
-    QCOMPARE(bench.Texts().size(), size_t(1)); // a notice
-    auto& form = bench.window->Tabs()->m_settingPage->Form();
-    QCOMPARE(form.facts.entranceTime, 30); // kept, as is the power-save mode
-    QCOMPARE(form.facts.powerSaveMode, 0);
-    QCOMPARE(form.emulationChoice, 2);     // the lists before it were taken
-    QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
-}
-
-void CStatusDlgTest::printButtons()
-{
-    Bench bench;
-    bench.Ready();
-    bench.Click("buttonPrintStatus");
-    QCOMPARE(bench.machine.Paper().front(), std::string("[status sheet]"));
-    // Print Codepage sends its command and nothing else: no check, no wait.
-    const size_t writes = bench.machine.lastLink->Written().size();
-    const size_t waits = bench.machine.Clock().Sleeps().size();
-    bench.Click("buttonPrintCodepage");
-    QCOMPARE(bench.machine.lastLink->Written().size(), writes + 1);
-    QVERIFY(bench.machine.lastLink->Written().back().bytes == (std::vector<uint8_t>{0x08, 0x39, 0x02, 0x00}));
-    QCOMPARE(bench.machine.Clock().Sleeps().size(), waits);
-    QVERIFY(bench.Texts().empty());
-
-    // The printer hangs up one byte into the status sheet command, after the check.
-    sim::PrinterOptions options;
-    options.closeAfter = kReadyBytes + 11 + 1;
-    Bench cut(PortKind::Serial, options);
-    cut.Ready();
-    cut.Click("buttonPrintStatus");
-    cut.Click("buttonPrintCodepage");
-    QCOMPARE(cut.Texts(), (std::vector<std::string>{
-                              "Print Status stopped after 12 of 15 bytes: the printer may not print its status sheet. "
-                              "Check the printer and press Print Status again.",
-                              "Print Codepage stopped after 0 of 4 bytes: the printer may not print its code page "
-                              "sheet. Check the printer and press Print Codepage again."}));
-}
+    void entranceTimeChecks()
+    {
+        Bench bench;
+        bench.Ready();
+        // Not a number, when a list is chosen after it: a notice.
+        bench.window->Tabs()->setCurrentIndex(1);
+        bench.Find<QRadioButton>("radioPowerSaveEnable")->setChecked(true); // not taken: it comes after the box
+        bench.Find<QLineEdit>("editEntranceTime")->setText("3o");
+        bench.Choose("comboEmulation", 2);
+        QCOMPARE(bench.Texts().size(), size_t(1));
+        auto& form = bench.window->Tabs()->m_settingPage->Form();
+        QCOMPARE(form.facts.entranceTime, 30); // kept, as is the power-save mode
+        QCOMPARE(form.facts.powerSaveMode, 0);
+        QCOMPARE(form.emulationChoice, 2); // the lists before it were taken
+        QCOMPARE(bench.window->Record().switchPins[2][1], int32_t(PinOn));
+        // Set Status refuses a time out of range.
+        for (const char* text : {"0", "5", "256", ""}) {
+            bench.Find<QLineEdit>("editEntranceTime")->setText(text);
+            const size_t before = bench.machine.lastLink->Written().size();
+            bench.Click("buttonSetStatus");
+            const auto texts = bench.Texts();
+            QVERIFY(!texts.empty());
+            QCOMPARE(texts.back(), std::string("Enterance time should be from 6 to 255."));
+            QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), QStringLiteral("20"));
+            QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // buttons keep their state
+            // Only the printer check went out: no user-setting command.
+            for (size_t i = before; i < bench.machine.lastLink->Written().size(); ++i)
+                QVERIFY(bench.machine.lastLink->Written()[i].bytes.size() < 7);
+        }
+    }
+};
 
 int main(int argc, char** argv)
 {

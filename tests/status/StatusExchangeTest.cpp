@@ -1,9 +1,8 @@
+#include "SwitchPins.h"
 #include "sim/InProcessPlatform.h"
 #include "status/StatusExchange.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 using namespace kalo;
 using Bytes = std::vector<uint8_t>;
@@ -18,12 +17,6 @@ struct Link {
 };
 const Link kLinks[] = {{"serial", PortKind::Serial}, {"network", PortKind::Ethernet}};
 
-// Bytes the program writes before the switch queries: the first printer
-// check of a window (with the firmware, language and model queries), and the
-// whole of a Get Status after it.
-constexpr int64_t kFirstCheckBytes = 20;
-constexpr int64_t kGetStatusBytes = 8 * 7 + 4 + 3;
-
 // An open port to the in-process printer and an exchange over it.
 struct Bench {
     Bench(PortKind kind, PrinterOptions options = {})
@@ -31,31 +24,19 @@ struct Bench {
         , port(machine)
         , exchange({port, kind, machine.Clock(), machine.Messages(), progress, record, facts, nullptr})
     {
-        const PortSettings settings = kind == PortKind::Serial
-            ? LinePortSettings("COM1", 9600, 8, 0, 0, 0)
-            : NetworkPortSettings(machine.networkHost, machine.networkPort);
-        port.Configure(settings);
+        port.Configure(kind == PortKind::Serial ? LinePortSettings("COM1", 9600, 8, 0, 0, 0)
+                                                : NetworkPortSettings(machine.networkHost, machine.networkPort));
         port.Open();
         machine.Clock().ClearSleeps();
     }
-    std::vector<Bytes> Written() const
+    size_t Mark() const { return machine.lastLink->Written().size(); }
+    // The writes since mark, one block each.
+    std::vector<Bytes> Since(size_t mark) const
     {
-        std::vector<Bytes> all;
-        for (const auto& chunk : machine.lastLink->Written())
-            all.push_back(chunk.bytes);
-        return all;
-    }
-    std::vector<std::string> Texts() const
-    {
-        std::vector<std::string> texts;
-        for (const auto& m : machine.Recorded().Messages())
-            texts.push_back(m.text);
-        return texts;
-    }
-    void ExpectRow(int slot, const int32_t (&pins)[8])
-    {
-        for (int pin = 1; pin <= 8; ++pin)
-            EXPECT_EQ(record.switchPins[slot][pin], pins[pin - 1]) << "slot " << slot << " pin " << pin;
+        std::vector<Bytes> blocks;
+        for (size_t i = mark; i < Mark(); ++i)
+            blocks.push_back(machine.lastLink->Written()[i].bytes);
+        return blocks;
     }
 
     sim::InProcessPlatform machine;
@@ -66,25 +47,7 @@ struct Bench {
     StatusExchange exchange;
 };
 
-constexpr int32_t kNoChange[8] = {}; // PinNoChange is 0
-// 0x5A: pins 2, 4, 5, 7 on.
-constexpr uint8_t kPattern = 0x5A;
-constexpr int32_t kPatternPins[8] = {PinOff, PinOn, PinOff, PinOn, PinOn, PinOff, PinOn, PinOff};
-
-PrinterOptions Patterned()
-{
-    PrinterOptions options;
-    for (uint8_t& bits : options.switches)
-        bits = kPattern;
-    options.powerSave = true;
-    options.entranceTime = 45;
-    return options;
-}
-
-Waits Repeat(uint32_t ms, int times)
-{
-    return Waits(size_t(times), ms);
-}
+Waits Repeat(uint32_t ms, int times) { return Waits(size_t(times), ms); }
 
 Waits Join(std::initializer_list<Waits> parts)
 {
@@ -96,25 +59,98 @@ Waits Join(std::initializer_list<Waits> parts)
 
 } // namespace
 
-TEST(StatusExchange, CheckPrinterAsksForTheModelOnlyOnce)
+// A window's first check, Get Status, a later check and Set Status: every
+// block on the wire and every fixed wait, in order.
+TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
 {
-    for (const Link& link : kLinks) {
-        SCOPED_TRACE(link.name);
-        Bench bench(link.kind);
+    const Waits drain = Repeat(100, 5), idleDrain = Repeat(50, 5);
+    const struct {
+        const char* name;
+        PortKind kind;
+        Waits getStatus; // first check, then the read
+        Waits setStatus; // check with the model known, then the write
+    } rows[] = {
+        {"serial", PortKind::Serial,
+         // drain; firmware and language, each after an idle drain; model and its drain;
+         // drain; id byte; a switch read each; power save and its drain.
+         Join({drain, idleDrain, {100}, idleDrain, {100}, idleDrain, {1000}, drain, drain, {100}, Repeat(100, 8),
+               {100, 100}, drain}),
+         Join({drain, drain, {100}, {100}, {100}, {1000, 1000}})},
+        {"network", PortKind::Ethernet, Join({{200, 200, 200}, {100}, Repeat(200, 8), {100, 200}}),
+         Join({{100}, {200}, {100}, {1000, 1000}})},
+    };
+    PrinterOptions options;
+    options.switches[0] = 0x82; // reply 37 21 31 30 30 30 30 30 31 30 00
+    options.switches[1] = 0x80;
+    options.switches[6] = 0xE0; // switch 11: pins 6..8
+    options.switches[7] = 0x04;
+    options.powerSave = true;
+    options.entranceTime = 255;
+    auto query = [](uint8_t n) { return Bytes{0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, n}; };
+    auto write = [](uint8_t n, const char* pins) { // pins 8..1
+        Bytes b(pins, pins + 8);
+        b.insert(b.begin(), {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, n});
+        return b;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bench bench(row.kind, options);
         ASSERT_TRUE(bench.exchange.CheckPrinter());
-        EXPECT_EQ(bench.Written(), (std::vector<Bytes>{{0x1B, 0x40}, {0x1B, 0x3D, 0x01}, {0x1D, 0x49, 0x41},
-                                                       {0x1D, 0x49, 0x45}, {0x1D, 0x49, 0x43}, {0x1D, 0x61, 0x00},
-                                                       {0x1D, 0x49, 0x03}}));
+        EXPECT_EQ(bench.Since(0), (std::vector<Bytes>{{0x1B, 0x40}, {0x1B, 0x3D, 0x01}, {0x1D, 0x49, 0x41},
+                                                      {0x1D, 0x49, 0x45}, {0x1D, 0x49, 0x43}, {0x1D, 0x61, 0x00},
+                                                      {0x1D, 0x49, 0x03}}));
         EXPECT_EQ(bench.facts.modelName, "TLR-740plusII");
         EXPECT_EQ(bench.facts.firmwareVersion, "V1.02 SIM");
         EXPECT_EQ(bench.facts.language, "ENGLISH");
         EXPECT_EQ(bench.progress.Position(), 90);
 
-        const size_t before = bench.Written().size();
-        ASSERT_TRUE(bench.exchange.CheckPrinter());
-        const std::vector<Bytes> all = bench.Written();
-        const std::vector<Bytes> again(all.begin() + long(before), all.end());
-        EXPECT_EQ(again, (std::vector<Bytes>{{0x1B, 0x40}, {0x1B, 0x3D, 0x01}, {0x1D, 0x61, 0x00}, {0x1D, 0x49, 0x03}}));
+        size_t mark = bench.Mark();
+        EXPECT_TRUE(bench.exchange.ReadStatus().Complete());
+        EXPECT_EQ(bench.Since(mark), (std::vector<Bytes>{query(1), query(2), query(3), query(4), query(5), query(6),
+                                                         query(0x0B), query(0x0C), {0x08, 0x5E, 0x50, 0x31},
+                                                         {0x1B, 0x3D, 0x01}}));
+        EXPECT_EQ(PinsOf(bench.record, 0), "01000001");
+        EXPECT_EQ(PinsOf(bench.record, 1), "00000001");
+        EXPECT_EQ(PinsOf(bench.record, 6), "00000111");
+        EXPECT_EQ(PinsOf(bench.record, 7), "00100000");
+        EXPECT_EQ(bench.facts.powerSaveMode, 1);
+        EXPECT_EQ(bench.facts.entranceTime, 255);
+        EXPECT_TRUE(bench.facts.entranceTimeEnabled);
+        EXPECT_EQ(bench.progress.Position(), 100);
+        EXPECT_EQ(bench.machine.Clock().Sleeps(), row.getStatus);
+        bench.machine.Clock().ClearSleeps();
+
+        mark = bench.Mark();
+        ASSERT_TRUE(bench.exchange.CheckPrinter()); // the model is known: not asked again
+        EXPECT_EQ(bench.Since(mark),
+                  (std::vector<Bytes>{{0x1B, 0x40}, {0x1B, 0x3D, 0x01}, {0x1D, 0x61, 0x00}, {0x1D, 0x49, 0x03}}));
+        bench.record = {};
+        bench.record.switchPins[1][1] = PinOn;
+        bench.record.switchPins[1][8] = PinOff;
+        bench.record.switchPins[7][2] = PinOn;
+        bench.record.switchPins[7][3] = 7; // anything else goes out as "2"
+        bench.facts.powerSaveMode = 0;
+        bench.facts.entranceTime = 30;
+        mark = bench.Mark();
+        EXPECT_TRUE(bench.exchange.WriteStatus());
+        const auto written = bench.Since(mark);
+        ASSERT_EQ(written.size(), 12u);
+        EXPECT_EQ(written[0], (Bytes{0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E}));
+        EXPECT_EQ(written[1], write(1, "22222222"));
+        EXPECT_EQ(written[2], write(2, "02222221"));
+        EXPECT_EQ(written[7], write(0x0B, "22222222"));
+        EXPECT_EQ(written[8], write(0x0C, "22222212"));
+        EXPECT_EQ(written[9], (Bytes{0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54}));
+        EXPECT_EQ(written[10], (Bytes{0x08, 0x5E, 0x50, 0x30, 0x00, 0x1E}));
+        EXPECT_EQ(written[11], (Bytes{0x1B, 0x3D, 0x01}));
+        EXPECT_EQ(bench.machine.Clock().Sleeps(), row.setStatus);
+        // The printer took it: switch 2 pin 1 set, pin 8 cleared, switch 12 pin 2 set and pin 3 kept,
+        // power save off with a new entrance time.
+        EXPECT_EQ(bench.machine.Printer().SwitchBits(1), 0x01);
+        EXPECT_EQ(bench.machine.Printer().SwitchBits(7), 0x06);
+        EXPECT_FALSE(bench.machine.Printer().PowerSave());
+        EXPECT_EQ(bench.machine.Printer().EntranceTime(), 30);
+        EXPECT_EQ(bench.progress.StepSize(), 10);
     }
 }
 
@@ -125,55 +161,28 @@ TEST(StatusExchange, CheckPrinterRefusals)
     const struct {
         const char* what;
         PrinterOptions options;
+        bool accepted;
         std::vector<std::string> texts;
     } rows[] = {
-        {"silent", [] { PrinterOptions o; o.silent = true; return o; }(), notOurs},
-        {"another maker's model", [] { PrinterOptions o; o.model = "RP-F10"; return o; }(), notOurs},
-        {"lower-case prefix", [] { PrinterOptions o; o.model = "tlr-740II"; return o; }(), notOurs},
-        {"no id byte", [] { PrinterOptions o; o.wrongId = true; return o; }(),
+        {"silent", [] { PrinterOptions o; o.silent = true; return o; }(), false, notOurs},
+        {"another maker's model", [] { PrinterOptions o; o.model = "RP-F10"; return o; }(), false, notOurs},
+        {"lower-case prefix", [] { PrinterOptions o; o.model = "tlr-740II"; return o; }(), false, notOurs},
+        {"no id byte", [] { PrinterOptions o; o.wrongId = true; return o; }(), false,
          {"Can't connect printer. Please restart printer."}},
+        {"prefix not at the start", [] { PrinterOptions o; o.model = "XTLR-740II"; return o; }(), true, {}},
     };
     for (const auto& row : rows) {
         for (const Link& link : kLinks) {
             SCOPED_TRACE(std::string(row.what) + " on " + link.name);
             Bench bench(link.kind, row.options);
-            EXPECT_FALSE(bench.exchange.CheckPrinter());
-            EXPECT_EQ(bench.Texts(), row.texts);
+            EXPECT_EQ(bench.exchange.CheckPrinter(), row.accepted);
+            std::vector<std::string> texts;
+            for (const auto& m : bench.machine.Recorded().Messages())
+                texts.push_back(m.text);
+            EXPECT_EQ(texts, row.texts);
             // Each of the ten retries may wait out a network read's bound.
             EXPECT_LT(bench.machine.Clock().NowMicros(), 40'000'000);
         }
-    }
-    PrinterOptions prefixed;
-    prefixed.model = "XTLR-740II"; // the prefix may stand anywhere
-    Bench bench(PortKind::Serial, prefixed);
-    EXPECT_TRUE(bench.exchange.CheckPrinter());
-}
-
-TEST(StatusExchange, ReadStatusOnBothKindsOfLink)
-{
-    PrinterOptions options;
-    options.switches[0] = 0x82; // reply 37 21 31 30 30 30 30 30 31 30 00
-    options.switches[6] = 0xE0; // switch 11: pins 6..8
-    options.switches[7] = 0x02;
-    options.powerSave = true;
-    options.entranceTime = 255;
-    for (const Link& link : kLinks) {
-        SCOPED_TRACE(link.name);
-        Bench bench(link.kind, options);
-        const StatusReadReport report = bench.exchange.ReadStatus();
-        EXPECT_TRUE(report.Complete());
-        auto query = [](uint8_t n) { return Bytes{0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, n}; };
-        const std::vector<Bytes> expected = {query(1), query(2),    query(3),    query(4),      query(5),
-                                             query(6), query(0x0B), query(0x0C), {0x08, 0x5E, 0x50, 0x31},
-                                             {0x1B, 0x3D, 0x01}};
-        EXPECT_EQ(bench.Written(), expected);
-        bench.ExpectRow(0, {PinOff, PinOn, PinOff, PinOff, PinOff, PinOff, PinOff, PinOn});
-        bench.ExpectRow(6, {PinOff, PinOff, PinOff, PinOff, PinOff, PinOn, PinOn, PinOn});
-        bench.ExpectRow(7, {PinOff, PinOn, PinOff, PinOff, PinOff, PinOff, PinOff, PinOff});
-        EXPECT_EQ(bench.facts.powerSaveMode, 1);
-        EXPECT_EQ(bench.facts.entranceTime, 255);
-        EXPECT_TRUE(bench.facts.entranceTimeEnabled);
-        EXPECT_EQ(bench.progress.Position(), 100);
     }
 }
 
@@ -194,155 +203,21 @@ TEST(StatusExchange, SilentAndEndlessPrintersAreReportedInBoundedTime)
     }
 }
 
-TEST(StatusExchange, HangUpDuringGetStatusNamesExactlyTheRowsThatDidNotCome)
-{
-    // The switches whose query got through whole are read, the rest are named.
-    const struct {
-        const char* name;
-        int64_t taken; // bytes of the Get Status the printer takes before it hangs up
-        std::vector<int> missing;
-        bool powerSaveMissing;
-    } rows[] = {
-        {"before switch 1", 0, {1, 2, 3, 4, 5, 6, 11, 12}, true},
-        {"inside switch 3", 2 * 7 + 3, {3, 4, 5, 6, 11, 12}, true},
-        {"inside the power-save query", 8 * 7 + 2, {}, true},
-        {"at select printer", 8 * 7 + 4, {}, false},
-    };
-    for (const auto& row : rows) {
-        for (const Link& link : kLinks) {
-            SCOPED_TRACE(std::string(row.name) + " on " + link.name);
-            PrinterOptions options = Patterned();
-            options.closeAfter = kFirstCheckBytes + row.taken;
-            Bench bench(link.kind, options);
-            ASSERT_TRUE(bench.exchange.CheckPrinter());
-            const StatusReadReport report = bench.exchange.ReadStatus();
-            EXPECT_EQ(report.missingSwitches, row.missing);
-            EXPECT_EQ(report.powerSaveMissing, row.powerSaveMissing);
-            for (int slot = 0; slot < 8; ++slot) {
-                const bool missing =
-                    std::find(row.missing.begin(), row.missing.end(), kSwitchNumbers[slot]) != row.missing.end();
-                bench.ExpectRow(slot, missing ? kNoChange : kPatternPins);
-            }
-            EXPECT_EQ(bench.facts.powerSaveMode, row.powerSaveMissing ? 0 : 1);
-            EXPECT_EQ(bench.facts.entranceTime, row.powerSaveMissing ? 0 : 45);
-            EXPECT_EQ(report.Complete(), row.missing.empty() && !row.powerSaveMissing);
-        }
-    }
-}
-
 TEST(StatusExchange, StrayByteShiftsTheReplyOfSwitch1OutOfItsLayout)
 {
     // Switch 1's header is not looked for on a byte-wise link: a byte left
     // over from an earlier command is taken for it, and the digits shift.
-    Bench bench(PortKind::Serial, Patterned());
+    PrinterOptions options;
+    for (uint8_t& bits : options.switches)
+        bits = 0x5A; // pins 2, 4, 5, 7 on
+    Bench bench(PortKind::Serial, options);
     const uint8_t idQuery[] = {0x1D, 0x49, 0x03};
     bench.port.Write(idQuery, sizeof idQuery); // its 0x63 answer stays unread
     const StatusReadReport report = bench.exchange.ReadStatus();
     EXPECT_EQ(report.missingSwitches, std::vector<int>{1});
     EXPECT_FALSE(report.powerSaveMissing);
-    bench.ExpectRow(0, kNoChange);
+    EXPECT_EQ(PinsOf(bench.record, 0), "--------");
     // Switch 2 looks for its header and skips the rest of switch 1's reply.
     for (int slot = 1; slot < 8; ++slot)
-        bench.ExpectRow(slot, kPatternPins);
-}
-
-TEST(StatusExchange, WriteStatusSendsEverySwitchAndThePowerSave)
-{
-    for (const Link& link : kLinks) {
-        SCOPED_TRACE(link.name);
-        Bench bench(link.kind);
-        bench.facts.powerSaveMode = 1;
-        bench.facts.entranceTime = 255;
-        bench.record.switchPins[1][1] = PinOn;
-        bench.record.switchPins[1][8] = PinOff;
-        bench.record.switchPins[7][2] = PinOn;
-        bench.record.switchPins[7][3] = 7; // anything else goes out as "2"
-        EXPECT_TRUE(bench.exchange.WriteStatus());
-        const auto written = bench.Written();
-        ASSERT_EQ(written.size(), 12u);
-        EXPECT_EQ(written[0], (Bytes{0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E}));
-        auto write = [](uint8_t n, const char* pins) {
-            Bytes b = {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, n};
-            b.insert(b.end(), pins, pins + 8);
-            return b;
-        };
-        EXPECT_EQ(written[1], write(1, "22222222"));
-        EXPECT_EQ(written[2], write(2, "02222221"));
-        EXPECT_EQ(written[7], write(0x0B, "22222222"));
-        EXPECT_EQ(written[8], write(0x0C, "22222212"));
-        EXPECT_EQ(written[9], (Bytes{0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54}));
-        EXPECT_EQ(written[10], (Bytes{0x08, 0x5E, 0x50, 0x30, 0x01, 0xFF}));
-        EXPECT_EQ(written[11], (Bytes{0x1B, 0x3D, 0x01}));
-        // The printer took it: switch 2 pin 1 set, pin 8 cleared, switch 12 pin 2 set.
-        EXPECT_EQ(bench.machine.Printer().SwitchBits(1), 0x01);
-        EXPECT_EQ(bench.machine.Printer().SwitchBits(7), 0x02);
-        EXPECT_TRUE(bench.machine.Printer().PowerSave());
-        EXPECT_EQ(bench.progress.StepSize(), 10);
-    }
-}
-
-TEST(StatusExchange, SetStatusStoppedByAHangUpTellsHowFarItGot)
-{
-    // Set Status after a Get Status: a check of 11 bytes, then the user-setting
-    // command (8), eight switch writes (15 each), end (9), power save (6) and
-    // select printer (3): 157 bytes asked for.
-    const struct {
-        const char* name;
-        PortKind kind;
-        int64_t taken; // bytes of the Set Status the printer takes
-        uint64_t written;
-    } rows[] = {
-        // A serial line counts the bytes of a write cut in two; a socket's send fails whole.
-        {"serial, inside the fourth switch write", PortKind::Serial, 11 + 8 + 3 * 15 + 7, 71},
-        {"network, inside the fourth switch write", PortKind::Ethernet, 11 + 8 + 3 * 15 + 7, 64},
-        {"serial, before select printer", PortKind::Serial, 157 - 3, 154},
-        {"network, before select printer", PortKind::Ethernet, 157 - 3, 154},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        PrinterOptions options;
-        options.closeAfter = kFirstCheckBytes + kGetStatusBytes + row.taken;
-        Bench bench(row.kind, options);
-        ASSERT_TRUE(bench.exchange.CheckPrinter());
-        ASSERT_TRUE(bench.exchange.ReadStatus().Complete());
-        bench.facts.entranceTime = 30;
-        bench.port.ResetWriteTally();
-        ASSERT_TRUE(bench.exchange.CheckPrinter());
-        EXPECT_FALSE(bench.exchange.WriteStatus());
-        EXPECT_EQ(bench.port.Tally().requested, 157u);
-        EXPECT_EQ(bench.port.Tally().written, row.written);
-    }
-}
-
-TEST(StatusExchange, FixedWaitsOfGetAndSetStatusInTheirOrder)
-{
-    const Waits drain = Repeat(100, 5);
-    const Waits idleDrain = Repeat(50, 5);
-    const struct {
-        const char* name;
-        PortKind kind;
-        Waits getStatus; // first check of a window, then the read
-        Waits setStatus; // check with the model known, then the write
-    } rows[] = {
-        {"serial", PortKind::Serial,
-         // drain; firmware and language, each after an idle drain; model and its drain;
-         // drain; id byte; a switch read each; power save and its drain.
-         Join({drain, idleDrain, {100}, idleDrain, {100}, idleDrain, {1000}, drain, drain, {100}, Repeat(100, 8),
-               {100, 100}, drain}),
-         Join({drain, drain, {100}, {100}, {100}, {1000, 1000}})},
-        {"network", PortKind::Ethernet,
-         Join({{200, 200, 200}, {100}, Repeat(200, 8), {100, 200}}),
-         Join({{100}, {200}, {100}, {1000, 1000}})},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        Bench bench(row.kind);
-        ASSERT_TRUE(bench.exchange.CheckPrinter());
-        bench.exchange.ReadStatus();
-        EXPECT_EQ(bench.machine.Clock().Sleeps(), row.getStatus);
-        bench.machine.Clock().ClearSleeps();
-        ASSERT_TRUE(bench.exchange.CheckPrinter());
-        bench.exchange.WriteStatus();
-        EXPECT_EQ(bench.machine.Clock().Sleeps(), row.setStatus);
-    }
+        EXPECT_EQ(PinsOf(bench.record, slot), "01011010") << "slot " << slot;
 }

@@ -1,8 +1,10 @@
+#include "SwitchPins.h"
 #include "status/StatusFile.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <unistd.h>
 
 using namespace kalo;
@@ -18,16 +20,6 @@ std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-StatusRecord Sample()
-{
-    StatusRecord record;
-    for (int slot = 0; slot < 8; ++slot)
-        for (int pin = 1; pin <= 8; ++pin)
-            record.switchPins[slot][pin] = (slot + pin) % 3;
-    record.doubleByteFontIndex = 4;
-    return record;
 }
 
 } // namespace
@@ -78,7 +70,7 @@ TEST(StatusFile, EachSlotSitsAtItsOffset)
     unlink(path.c_str());
 }
 
-TEST(StatusFile, OddFilesLoadAsTheyAre)
+TEST(StatusFile, OddFilesLoadAsTheyAreAndAFailedLoadLeavesTheRecord)
 {
     std::string full(292, '\0');
     full[4] = '\x05';              // out of range: kept as it is
@@ -87,38 +79,34 @@ TEST(StatusFile, OddFilesLoadAsTheyAre)
     full[288] = '\x09';
     const struct {
         const char* what;
-        std::string bytes;
-        int32_t pin1, pin2, index;
+        std::optional<std::string> bytes; // none: no such file
+        int32_t pin1, pin2, pin8, index;
     } rows[] = {
-        {"empty", "", 0, 0, 0},
-        {"short", std::string("\0\0\0\0\x01\0\0\0", 8), 1, 0, 0},
-        {"long", full + std::string(5000, '\x01'), 5, -1, 9},
-        {"exact", full, 5, -1, 9},
+        {"empty", "", 0, 0, 0, 0},
+        {"short", std::string("\0\0\0\0\x01\0\0\0", 8), 1, 0, 0, 0},
+        {"long", full + std::string(5000, '\x01'), 5, -1, 0, 9},
+        {"exact", full, 5, -1, 0, 9},
+        {"missing", std::nullopt, 1, 2, 3, 4},
     };
     for (const auto& row : rows) {
-        const std::string path = TempPath("odd.sts");
         SCOPED_TRACE(row.what);
-        std::ofstream(path, std::ios::binary) << row.bytes;
-        StatusRecord record = Sample();
+        const std::string path = TempPath("odd.sts");
+        if (row.bytes)
+            std::ofstream(path, std::ios::binary) << *row.bytes;
+        StatusRecord record;
+        SetPins(record, 0, "10");
+        record.switchPins[7][8] = 3;
+        record.doubleByteFontIndex = 4;
         std::string error;
-        ASSERT_TRUE(StatusFile::Load(path, record, error)) << error;
+        EXPECT_EQ(StatusFile::Load(path, record, error), bool(row.bytes)) << error;
+        EXPECT_EQ(error.find("odd.sts") != std::string::npos, !row.bytes) << error;
         EXPECT_EQ(record.switchPins[0][1], row.pin1);
         EXPECT_EQ(record.switchPins[0][2], row.pin2);
-        EXPECT_EQ(record.switchPins[7][8], 0);
+        EXPECT_EQ(record.switchPins[7][8], row.pin8);
         EXPECT_EQ(record.doubleByteFontIndex, row.index);
         unlink(path.c_str());
     }
     for (const auto& [name, ok] : std::vector<std::pair<std::string, bool>>{
              {"a.sts", true}, {"a.STS", false}, {"a.Sts", false}, {"sts", true}, {"st", false}, {"Noname", false}})
         EXPECT_EQ(StatusFile::HasStatusExtension(name), ok) << name;
-}
-
-TEST(StatusFile, AFailedLoadLeavesTheRecord)
-{
-    StatusRecord record = Sample();
-    std::string error;
-    EXPECT_FALSE(StatusFile::Load(TempPath("missing.sts"), record, error));
-    EXPECT_NE(error.find("missing.sts"), std::string::npos);
-    EXPECT_EQ(record.doubleByteFontIndex, 4);
-    EXPECT_EQ(record.switchPins[0][1], 1);
 }

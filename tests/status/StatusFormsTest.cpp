@@ -1,9 +1,10 @@
+#include "SwitchPins.h"
 #include "status/MemSwitchForm.h"
 #include "status/PrinterSettingForm.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 
 using namespace kalo;
 
@@ -20,58 +21,52 @@ struct Page {
     PrinterSettingForm form;
 };
 
-void SetPins(StatusRecord& record, int slot, std::initializer_list<std::pair<int, int32_t>> pins)
-{
-    for (const auto& [pin, state] : pins)
-        record.switchPins[slot][pin] = state;
-}
-
 } // namespace
 
 TEST(PrinterSettingForm, EveryCodePageBothWays)
 {
-    // Positions 1..37: the list's text and the pins of switch 2 (3..8) that are on.
+    // Positions 1..37: the list's text and switch 2 after choosing it.
     const struct {
         const char* text;
-        const char* onPins;
+        const char* pins;
     } rows[] = {
-        {"PC437 (USA: Standard Europe)", ""},
-        {"Katakana", "4"},
-        {"PC850 (Multilingual)", "5"},
-        {"PC860 (Portugues)", "45"},
-        {"PC863 (Canadian-French)", "6"},
-        {"PC865 (Nordic)", "46"},
-        {"WPC1252 (Lantin 1)", "56"},
-        {"PC866 (Cyrillic #2)", "456"},
-        {"PC852 (Latin 2)", "7"},
-        {"PC858 (Euro)", "47"},
-        {"PC862 (Hebrew DOS code)", "57"},
-        {"PC864 (Arabic)", "457"},
-        {"Thai character code 42", "67"},
-        {"WPC1253 (Greek)", "467"},
-        {"WPC1254 (Turkish)", "567"},
-        {"WPC1257 (Baltic)", "4567"},
-        {"Farsi", "8"},
-        {"WPC1251 (Cyrillic)", "48"},
-        {"PC737 (Greek)", "58"},
-        {"PC775 (Baltic)", "458"},
-        {"Thai character code 14", "68"},
-        {"Hebrew Old code", "468"},
-        {"WPC1255 (Hebrew)", "568"},
-        {"Thai character code 11", "4568"},
-        {"Thai character code 18", "78"},
-        {"PC855 (Cyrillic)", "478"},
-        {"PC857 (Turkish)", "578"},
-        {"PC928 (Greek)", "4578"},
-        {"Thai character code 16", "678"},
-        {"WPC1256 (ARB)", "4678"},
-        {"WPC1258 (Vietnam)", "5678"},
-        {"Khmer (Cambodia)", "45678"},
-        {"PC852 (MSAN)", "3"},
-        {"PC864 (CASIO)", "34"},
-        {"PC865/PC1252 (ADC)", "35"},
-        {"PC866 (DTK)", "345"},
-        {"WPC1250 (Czech)", "36"},
+        {"PC437 (USA: Standard Europe)", "00000000"},
+        {"Katakana", "00010000"},
+        {"PC850 (Multilingual)", "00001000"},
+        {"PC860 (Portugues)", "00011000"},
+        {"PC863 (Canadian-French)", "00000100"},
+        {"PC865 (Nordic)", "00010100"},
+        {"WPC1252 (Lantin 1)", "00001100"},
+        {"PC866 (Cyrillic #2)", "00011100"},
+        {"PC852 (Latin 2)", "00000010"},
+        {"PC858 (Euro)", "00010010"},
+        {"PC862 (Hebrew DOS code)", "00001010"},
+        {"PC864 (Arabic)", "00011010"},
+        {"Thai character code 42", "00000110"},
+        {"WPC1253 (Greek)", "00010110"},
+        {"WPC1254 (Turkish)", "00001110"},
+        {"WPC1257 (Baltic)", "00011110"},
+        {"Farsi", "00000001"},
+        {"WPC1251 (Cyrillic)", "00010001"},
+        {"PC737 (Greek)", "00001001"},
+        {"PC775 (Baltic)", "00011001"},
+        {"Thai character code 14", "00000101"},
+        {"Hebrew Old code", "00010101"},
+        {"WPC1255 (Hebrew)", "00001101"},
+        {"Thai character code 11", "00011101"},
+        {"Thai character code 18", "00000011"},
+        {"PC855 (Cyrillic)", "00010011"},
+        {"PC857 (Turkish)", "00001011"},
+        {"PC928 (Greek)", "00011011"},
+        {"Thai character code 16", "00000111"},
+        {"WPC1256 (ARB)", "00010111"},
+        {"WPC1258 (Vietnam)", "00001111"},
+        {"Khmer (Cambodia)", "00011111"},
+        {"PC852 (MSAN)", "00100000"},
+        {"PC864 (CASIO)", "00110000"},
+        {"PC865/PC1252 (ADC)", "00101000"},
+        {"PC866 (DTK)", "00111000"},
+        {"WPC1250 (Czech)", "00100100"},
     };
     ASSERT_EQ(PrinterSettingForm::kCodePages.size(), 38u);
     EXPECT_EQ(PrinterSettingForm::kCodePages[0], "No Change");
@@ -82,11 +77,8 @@ TEST(PrinterSettingForm, EveryCodePageBothWays)
         Page page;
         page.record.switchPins[1][2] = PinOff; // switch 2 has been read
         page.form.OnCodePage(position);
-        for (int pin = 3; pin <= 8; ++pin)
-            EXPECT_EQ(page.record.switchPins[1][pin], std::strchr(row.onPins, '0' + pin) ? PinOn : PinOff) << pin;
-        EXPECT_EQ(page.record.switchPins[1][1], PinOff);
-        for (int pin = 1; pin <= 8; ++pin)
-            EXPECT_EQ(page.record.switchPins[7][pin], PinOff);
+        EXPECT_EQ(PinsOf(page.record, 1), row.pins);
+        EXPECT_EQ(PinsOf(page.record, 7), "00000000");
         page.form.codePageChoice = 0;
         page.form.RefreshSettingPage(true);
         EXPECT_EQ(page.form.codePageChoice, position);
@@ -94,9 +86,7 @@ TEST(PrinterSettingForm, EveryCodePageBothWays)
     }
     Page noChange;
     noChange.form.OnCodePage(0);
-    for (int pin = 3; pin <= 8; ++pin)
-        EXPECT_EQ(noChange.record.switchPins[1][pin], PinNoChange);
-    EXPECT_EQ(noChange.record.switchPins[1][1], PinOff);
+    EXPECT_EQ(PinsOf(noChange.record, 1), "0-------");
 }
 
 TEST(PrinterSettingForm, ListsBothWays)
@@ -114,20 +104,18 @@ TEST(PrinterSettingForm, ListsBothWays)
     for (const auto& row : rows) {
         for (int position = 1; position < row.positions; ++position) {
             StatusRecord record;
-            for (auto& slot : record.switchPins)
-                for (int pin = 1; pin <= 8; ++pin)
-                    slot[pin] = PinOff;
+            std::fill(&record.switchPins[0][0], &record.switchPins[7][8] + 1, PinOff);
             row.write(record, position);
             EXPECT_EQ(row.read(record), position) << row.what << " " << position;
         }
     }
     StatusRecord r;
-    SetPins(r, 2, {{1, PinOn}, {2, PinOn}, {3, PinOn}});
+    SetPins(r, 2, "111");
     EXPECT_EQ(PrinterSettingForm::ReadEmulation(r), 4);
-    SetPins(r, 2, {{1, PinNoChange}, {2, PinNoChange}, {3, PinNoChange}});
+    SetPins(r, 2, "---");
     EXPECT_EQ(PrinterSettingForm::ReadEmulation(r), 1);
     EXPECT_EQ(PrinterSettingForm::ReadPrintSpeed(r), -1); // all NoChange: the choice stays
-    SetPins(r, 0, {{1, PinOn}, {2, PinOn}});
+    SetPins(r, 0, "11");
     EXPECT_EQ(PrinterSettingForm::ReadPrintSpeed(r), 4); // beyond the list: no selection
 
     Page page;
@@ -135,37 +123,29 @@ TEST(PrinterSettingForm, ListsBothWays)
     page.form.RefreshSettingPage(true);
     EXPECT_EQ(page.form.printSpeedChoice, 2);
     page.form.OnPrintSpeed(3);
-    EXPECT_EQ(page.record.switchPins[0][1], PinOff);
-    EXPECT_EQ(page.record.switchPins[0][2], PinOn);
-    EXPECT_EQ(page.record.switchPins[0][3], PinNoChange); // never written
+    EXPECT_EQ(PinsOf(page.record, 0), "01------"); // pin 3 never written
 }
 
 TEST(PrinterSettingForm, DoubleByteFontChoices)
 {
     Page page;
-    SetPins(page.record, 7, {{1, PinOff}, {2, PinOff}, {3, PinOn}});
+    SetPins(page.record, 7, "001");
     page.record.switchPins[1][2] = PinOn;
     page.form.RefreshSettingPage(true); // remembers slot 7 as read
     page.form.codePageChoice = 9;
 
     page.form.OnDoubleByteFont(4); // BIG5(Traditional Chinese): value 2
-    for (int pin = 1; pin <= 8; ++pin)
-        EXPECT_EQ(page.record.switchPins[7][pin], pin == 2 ? PinOn : PinOff);
-    EXPECT_EQ(page.record.switchPins[1][1], PinOn);
-    for (int pin = 2; pin <= 8; ++pin)
-        EXPECT_EQ(page.record.switchPins[1][pin], PinOff);
+    EXPECT_EQ(PinsOf(page.record, 7), "01000000");
+    EXPECT_EQ(PinsOf(page.record, 1), "10000000");
     EXPECT_EQ(page.form.codePageChoice, 0);
     EXPECT_FALSE(page.form.codePageEnabled);
     EXPECT_EQ(page.record.doubleByteFontIndex, 4);
 
     page.form.codePageChoice = 5;
     page.record.switchPins[1][2] = PinOn;
-    page.form.OnDoubleByteFont(0); // No Change: slot 7 as read comes back
-    EXPECT_EQ(page.record.switchPins[7][3], PinOn);
-    EXPECT_EQ(page.record.switchPins[7][2], PinOff);
-    EXPECT_EQ(page.record.switchPins[1][1], PinOff);
-    EXPECT_EQ(page.record.switchPins[1][2], PinOn); // pin 2 untouched
-    EXPECT_EQ(page.record.switchPins[1][3], PinOff);
+    page.form.OnDoubleByteFont(0); // No Change: slot 7 as read comes back, switch 2 pin 2 untouched
+    EXPECT_EQ(PinsOf(page.record, 7), "001-----");
+    EXPECT_EQ(PinsOf(page.record, 1), "01000000");
     EXPECT_EQ(page.form.codePageChoice, 5);
     EXPECT_TRUE(page.form.codePageEnabled);
     EXPECT_EQ(page.record.doubleByteFontIndex, 0);
@@ -176,13 +156,12 @@ TEST(PrinterSettingForm, DoubleByteFontChoices)
 
     // A printer whose switch 12 holds value 1..3 shows a disabled "No Change" code page.
     Page read;
-    SetPins(read.record, 7, {{1, PinOn}, {2, PinOn}});
+    SetPins(read.record, 7, "11");
     read.form.codePageChoice = 4;
     read.form.RefreshSettingPage(true);
     EXPECT_EQ(read.form.codePageChoice, 0);
     EXPECT_FALSE(read.form.codePageEnabled);
 }
-
 TEST(PrinterSettingForm, RefreshWithoutStatusOrDisabled)
 {
     Page page;
@@ -203,7 +182,7 @@ TEST(PrinterSettingForm, RefreshWithoutStatusOrDisabled)
 TEST(MemSwitchForm, PagesAndLimits)
 {
     StatusRecord record;
-    record.switchPins[6][6] = record.switchPins[6][7] = record.switchPins[6][8] = PinOn;
+    SetPins(record, 6, "-----111");
     MemSwitchForm form;
     form.record = &record;
     form.ShowSwitch(1, true); // no status yet: nothing at all
@@ -240,7 +219,6 @@ TEST(MemSwitchForm, PagesAndLimits)
 
     form.ResetAllSwitches();
     for (int slot = 0; slot < 8; ++slot)
-        for (int pin = 1; pin <= 8; ++pin)
-            EXPECT_EQ(record.switchPins[slot][pin], PinOff) << slot << "/" << pin;
+        EXPECT_EQ(PinsOf(record, slot), "00000000") << "slot " << slot;
     EXPECT_EQ(form.currentSwitch, 1);
 }
