@@ -49,7 +49,8 @@ Faults (--fault NAME, may be repeated):
   noise                  sends 0x55 bytes without end, one per millisecond
   slow                   waits 300 ms before each reply, 20 ms between its bytes
                          (--slow-delay MS and --slow-gap MS set them)
-  close-after=N          hangs up after N received bytes
+  close-after=N          hangs up after N received bytes (closes the connection;
+                         the pseudo-terminal goes away)
   dsr-low                DSR held low (in-process links only)
 
   --help                 this text

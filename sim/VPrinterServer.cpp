@@ -121,10 +121,13 @@ void VPrinterServer::Hangup(Link& link)
 {
     m_printer.EndOfStream();
     if (link.isPty) {
-        link.cut = true; // the line stays, the printer no longer listens or talks on it
-        link.out.clear();
-        link.noiseNext = -1;
-        return;
+        // The line itself goes, as when a printer is switched off behind a
+        // USB serial adapter: the program's end reads a hang-up and its writes
+        // fail. The pseudo-terminal cannot come back under the same name, so
+        // this printer serves no further user on it.
+        if (m_ptySlaveFd >= 0)
+            close(m_ptySlaveFd);
+        m_ptySlaveFd = -1;
     }
     close(link.fd);
     link = Link{};
@@ -143,8 +146,6 @@ void VPrinterServer::Serve(Link& link)
             Hangup(link);
             return;
         }
-        if (link.cut)
-            continue;
         size_t take = size_t(n);
         const int64_t closeAfter = m_printer.Options().closeAfter;
         if (closeAfter >= 0)
@@ -174,7 +175,7 @@ void VPrinterServer::Serve(Link& link)
 
 void VPrinterServer::Flush(Link& link, int64_t now)
 {
-    if (link.fd < 0 || link.cut)
+    if (link.fd < 0)
         return;
     uint8_t chunk[256];
     size_t n = 0;
@@ -215,7 +216,7 @@ void VPrinterServer::Flush(Link& link, int64_t now)
 
 int64_t VPrinterServer::NextDue(const Link& link) const
 {
-    if (link.fd < 0 || link.cut)
+    if (link.fd < 0)
         return -1;
     int64_t due = link.out.empty() ? -1 : link.out.front().first;
     if (link.noiseNext >= 0 && (due < 0 || link.noiseNext < due))

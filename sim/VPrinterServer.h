@@ -37,7 +37,6 @@ private:
     struct Link {
         int fd = -1;
         bool isPty = false;
-        bool cut = false; // the printer hung up (close-after)
         int64_t received = 0;
         int64_t noiseNext = -1;
         std::deque<std::pair<int64_t, uint8_t>> out; // bytes with the time they are due

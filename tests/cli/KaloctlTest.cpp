@@ -456,17 +456,45 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Failure>& named) { return std::string(named.param.name); });
 
 // The case as a technician meets it: a network printer that hangs up half way.
-TEST(KaloctlProgram, GetStatusFromAPrinterThatHangsUpSavesNothing)
+// The real programs on both kinds of real link: a printer that hangs up part
+// way is never reported as a success, and nothing half read is saved. One
+// row a test, so they run side by side.
+struct HangUpRow {
+    const char* name;
+    bool pty;
+    std::vector<std::string> command;
+    std::string err;
+};
+
+class KaloctlProgramHangUp : public ::testing::TestWithParam<HangUpRow> {};
+
+TEST_P(KaloctlProgramHangUp, IsNeverASuccess)
 {
-    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--fault", "close-after=70", "--paper", "/dev/null"});
-    const std::string path = ::testing::TempDir() + "kaloctl-program-cut.sts";
+    const HangUpRow& row = GetParam();
+    const std::string path = ::testing::TempDir() + "kaloctl-program-cut-" + row.name + ".sts";
     std::remove(path.c_str());
-    const auto run = kalo::test::RunProgram(
-        KALO_KALOCTL_PATH,
-        {"--tcp", printer.tcpAddress + ":" + std::to_string(printer.tcpPort), "get-status", "--save", path});
+    std::vector<std::string> link = row.pty ? std::vector<std::string>{"--pty"} : std::vector<std::string>{"--tcp", "0"};
+    link.insert(link.end(), {"--paper", "/dev/null", "--fault", row.command[0] == "get-status" ? "close-after=70"
+                                                                                                : "close-after=60"});
+    kalo::test::VirtualPrinterProcess printer(link);
+    std::vector<std::string> args = row.pty ? std::vector<std::string>{"--serial", "COM3"}
+                                            : std::vector<std::string>{"--tcp", printer.tcpAddress + ":"
+                                                                           + std::to_string(printer.tcpPort)};
+    args.insert(args.end(), row.command.begin(), row.command.end());
+    if (row.command[0] == "get-status")
+        args.insert(args.end(), {"--save", path});
+    const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, args, {"KALO_PORT_COM3=" + printer.ptyPath});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind(kNoAnswer + "memory switch 5,", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind(row.err, 0), 0u) << run.err;
     kalo::StatusRecord saved;
     std::string error;
     EXPECT_FALSE(kalo::StatusFile::Load(path, saved, error));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    RealLinks, KaloctlProgramHangUp,
+    ::testing::Values(HangUpRow{"GetStatusOverTcp", false, {"get-status"}, kNoAnswer + "memory switch 5,"},
+                      HangUpRow{"SetStatusOverPty", true,
+                                {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time", "99"},
+                                "Set Status stopped after "}),
+    [](const ::testing::TestParamInfo<HangUpRow>& info) { return std::string(info.param.name); });
