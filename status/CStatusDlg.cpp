@@ -206,10 +206,12 @@ void CStatusDlg::OnSetStatus()
     }
     // A box that does not hold a number is as wrong as one out of range: the
     // old value is not sent behind the technician's back.
+    // Power save the printer did not answer for is not written, so its time is not checked.
     const bool readable = setting->ControlsToForm(false);
     const int entranceTime = setting->Form().facts.entranceTime;
-    if (!readable || entranceTime < PrinterSettingForm::kEntranceTimeMin
-        || entranceTime > PrinterSettingForm::kEntranceTimeMax) {
+    if (!setting->Form().facts.powerSaveUnanswered
+        && (!readable || entranceTime < PrinterSettingForm::kEntranceTimeMin
+            || entranceTime > PrinterSettingForm::kEntranceTimeMax)) {
         m_progress->SetPosition(0);
         ShowMessage(PrinterSettingForm::kEntranceTimeRange, "Warning", MessageIcon::Warning);
         setting->SetEntranceTime(20);

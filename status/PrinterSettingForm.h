@@ -55,7 +55,8 @@ public:
     void OnDoubleByteFont(int position);
 
     void RefreshSettingPage(bool enable);
-    void EnablePowerSaveControls(bool enable) { powerSaveEnabled = enable; }
+    // Power save the printer did not answer for cannot be edited: Set Status leaves it alone.
+    void EnablePowerSaveControls(bool enable) { powerSaveEnabled = enable && !facts.powerSaveUnanswered; }
     // The entrance-time box goes with the power-save controls, but only when
     // the last power-save reply said power save is on.
     bool EntranceTimeEnabled() const { return powerSaveEnabled && facts.entranceTimeEnabled; }

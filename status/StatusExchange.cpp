@@ -230,6 +230,7 @@ StatusReadReport StatusExchange::ReadPowerSave()
     m_c.facts.powerSaveMode = buffer[1] == 0 ? 0 : 1;
     m_c.facts.entranceTimeEnabled = buffer[1] != 0;
     m_c.facts.entranceTime = buffer[2];
+    m_c.facts.powerSaveUnanswered = report.powerSaveMissing;
     Notify();
     if (ByteWise())
         Drain(buffer);
@@ -271,7 +272,9 @@ bool StatusExchange::WriteStatus()
     }
     Send(cmd::kEndUserSetting);
     Wait(100);
-    Send(cmd::PowerSaveWrite(m_c.facts.powerSaveMode != 0, uint8_t(m_c.facts.entranceTime)));
+    // What the printer did not tell is not written back as if it had.
+    if (!m_c.facts.powerSaveUnanswered)
+        Send(cmd::PowerSaveWrite(m_c.facts.powerSaveMode != 0, uint8_t(m_c.facts.entranceTime)));
     Send(cmd::kSelectPrinter);
     for (int i = 0; i < 2; ++i) {
         m_c.progress.Step();

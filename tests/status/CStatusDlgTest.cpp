@@ -223,10 +223,12 @@ private slots:
             QCOMPARE(PinsOf(bench.window->Record(), slot),
                      std::string(font ? "10000000" : slot < switchesRead ? "10000001" : "--------"));
         }
-        // Without a power-save reply: mode 0, time 0, and the entrance-time box off.
+        // Without a power-save reply: mode 0, time 0, and the power-save controls off, as Set
+        // Status leaves power save alone.
         const bool powerSave = !messages.join(' ').contains("power save");
         QCOMPARE(bench.window->Tabs()->m_settingPage->Form().facts.powerSaveMode, powerSave ? 1 : 0);
         QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), powerSave);
+        QCOMPARE(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled(), powerSave);
         QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->text(), powerSave ? QStringLiteral("30") : QStringLiteral("0"));
     }
 

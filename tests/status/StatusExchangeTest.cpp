@@ -151,6 +151,16 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
         EXPECT_FALSE(bench.machine.Printer().PowerSave());
         EXPECT_EQ(bench.machine.Printer().EntranceTime(), 30);
         EXPECT_EQ(bench.progress.StepSize(), 10);
+
+        // Power save the printer did not answer for is left as it is.
+        bench.facts.powerSaveUnanswered = true;
+        bench.facts.entranceTime = 0;
+        mark = bench.Mark();
+        EXPECT_TRUE(bench.exchange.WriteStatus());
+        const auto unanswered = bench.Since(mark);
+        ASSERT_EQ(unanswered.size(), 11u);
+        EXPECT_EQ(unanswered[10], (Bytes{0x1B, 0x3D, 0x01}));
+        EXPECT_EQ(bench.machine.Printer().EntranceTime(), 30);
     }
 }
 
