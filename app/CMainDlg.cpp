@@ -169,13 +169,13 @@ void CMainDlg::OnSelfTest()
 {
     m_ui->buttonRunManager->setEnabled(false);
     m_ui->buttonCommandTestEditor->setEnabled(false);
-    m_port.ResetWriteTally();
+    m_port.StartOperation();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool whole = RunSelfTest(m_port, m_services.platform.GetClock());
     QApplication::restoreOverrideCursor();
     if (!whole)
         m_services.platform.Messages().Show(StoppedWriteMessage(WriteOperation::SelfTest, m_port.Tally()), "Warning",
-                                            platform::MessageIcon::Warning);
+                                            platform::MessageIcon::Warning, m_port.FailureText());
     EnableConnectedButtons(m_connected);
 }
 

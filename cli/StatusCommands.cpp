@@ -72,6 +72,8 @@ int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperati
     if (WentOutWhole(port))
         return kExitOk;
     context.err << StoppedWriteMessage(operation, port.Tally()) << '\n';
+    if (const std::string reason = port.FailureText(); !reason.empty())
+        context.err << reason << '\n';
     return kExitFailed;
 }
 
@@ -212,6 +214,8 @@ int GetStatusCommand::Execute(CommandContext& context)
         PrintStatusJson(context.out, run.record, &run.facts, kAllSlots, &report);
     if (!report.Complete()) {
         context.err << NoAnswerMessage(report) << '\n';
+        if (const std::string reason = session->Port().FailureText(); !reason.empty())
+            context.err << reason << '\n';
         std::string withheld = whole || request.save.empty() ? "" : request.save + " not saved";
         if (!whole && request.json)
             withheld += withheld.empty() ? "no JSON printed" : ", no JSON printed";

@@ -31,6 +31,7 @@ public:
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
     const platform::Failure& LastFailure() const { return m_failure; }
+    void ClearFailure() { m_failure = {}; }
 
 private:
     std::string Target() const; // "address:port", as failures name it

@@ -63,6 +63,7 @@ int CPrinterPort::Configure(PortSettings settings)
         return 0;
     }
     m_kind = choice->kind;
+    m_portName = settings.portName;
     settings.portName = choice->name;
     switch (choice->kind) {
     case PortKind::Serial: {
@@ -110,6 +111,21 @@ const platform::Failure& CPrinterPort::LastFailure() const
     if (const auto* ethernet = std::get_if<std::unique_ptr<CEthernetPort>>(&m_port))
         return (*ethernet)->LastFailure();
     return m_keptFailure;
+}
+
+void CPrinterPort::StartOperation()
+{
+    m_tally = {};
+    m_keptFailure = {};
+    Dispatch(m_port, [](auto& port) {
+        port.ClearFailure();
+        return 0;
+    });
+}
+
+std::string CPrinterPort::FailureText() const
+{
+    return platform::DescribeFailure(LastFailure(), m_portName);
 }
 
 bool CPrinterPort::LinkLost() const

@@ -38,7 +38,7 @@ public:
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
 
-    // What the writes since Open (or since ResetWriteTally) asked for and
+    // What the writes since Open (or since StartOperation) asked for and
     // what went out: an operation that spans several exchanges reports a
     // write cut short with the real counts.
     struct WriteTally {
@@ -47,7 +47,9 @@ public:
         bool CutShort() const { return written < requested; }
     };
     const WriteTally& Tally() const { return m_tally; }
-    void ResetWriteTally() { m_tally = {}; }
+    // A new operation of the technician's: its counts and its failures start
+    // afresh, so an older failure is not reported as this one's.
+    void StartOperation();
 
     // The last platform call that failed on the held port, with the system's
     // reason, or why Configure refused; kept after Close; empty when nothing
@@ -55,6 +57,8 @@ public:
     const platform::Failure& LastFailure() const;
     // True once a read or write found the printer gone (hang-up, reset).
     bool LinkLost() const;
+    // The last failure in words, with a hint where there is one; empty when none.
+    std::string FailureText() const;
 
     bool HoldsPort() const { return !std::holds_alternative<std::monostate>(m_port); }
     PortKind Kind() const { return m_kind; }
@@ -67,6 +71,7 @@ private:
     Held m_port;
     PortKind m_kind = PortKind::Serial;
     WriteTally m_tally;
+    std::string m_portName; // as configured: the hints name its KALO_PORT_ variable
     platform::Failure m_keptFailure; // Configure's refusal, or the port's last failure after Close
 };
 

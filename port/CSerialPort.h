@@ -23,6 +23,7 @@ public:
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
     const platform::Failure& LastFailure() const { return m_failure; }
+    void ClearFailure() { m_failure = {}; }
 
     const std::string& PortName() const { return m_portName; }
 

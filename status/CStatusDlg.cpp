@@ -109,6 +109,11 @@ void CStatusDlg::ShowMessage(const std::string& text, const std::string& caption
     m_platform.Messages().Show(text, caption, icon);
 }
 
+void CStatusDlg::ShowPortTrouble(const std::string& text)
+{
+    m_platform.Messages().Show(text, "Warning", MessageIcon::Warning, m_port->FailureText());
+}
+
 void CStatusDlg::EnableControls(bool enable)
 {
     SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
@@ -123,6 +128,7 @@ void CStatusDlg::OnTimer(int timerId)
 {
     if (timerId == 18) {
         m_startupTimer.stop();
+        m_port->StartOperation();
         m_progress->SetPosition(0);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const bool answered = m_exchange->CheckPrinter();
@@ -159,6 +165,7 @@ void CStatusDlg::OnGetStatus()
     SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintStatus, m_ui->buttonPrintCodepage, m_ui->buttonSetStatus,
                 m_ui->buttonSaveStatus, m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus},
                false);
+    m_port->StartOperation();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!m_exchange->CheckPrinter()) {
         QApplication::restoreOverrideCursor();
@@ -174,7 +181,7 @@ void CStatusDlg::OnGetStatus()
     if (report.Complete())
         ShowMessage("Success to get status of printer.", "Information", MessageIcon::Information);
     else
-        ShowMessage(NoAnswerMessage(report), "Warning", MessageIcon::Warning);
+        ShowPortTrouble(NoAnswerMessage(report));
 
     CPrinterSettingPage* setting = m_tabs->m_settingPage;
     CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
@@ -195,7 +202,7 @@ void CStatusDlg::OnSetStatus()
     CPrinterSettingPage* setting = m_tabs->m_settingPage;
     CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
     // The counts of a stopped Set Status cover its check and its writes.
-    m_port->ResetWriteTally();
+    m_port->StartOperation();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool answered = m_exchange->CheckPrinter();
     QApplication::restoreOverrideCursor();
@@ -241,7 +248,7 @@ void CStatusDlg::OnSetStatus()
         if (whole)
             ShowMessage("Success to set status of printer", "", MessageIcon::Information);
         else
-            ShowMessage(StoppedWriteMessage(WriteOperation::SetStatus, tally), "Warning", MessageIcon::Warning);
+            ShowPortTrouble(StoppedWriteMessage(WriteOperation::SetStatus, tally));
         m_progress->SetPosition(0);
         EnableAllButtons(true);
         setting->repaint();
@@ -325,21 +332,20 @@ void CStatusDlg::OnInitializeStatus()
 
 void CStatusDlg::OnPrintStatus()
 {
-    m_port->ResetWriteTally();
+    m_port->StartOperation();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool answered = m_exchange->PrintStatus();
     QApplication::restoreOverrideCursor();
     // A failed check has told the technician already.
     if (answered && !WentOutWhole(*m_port))
-        ShowMessage(StoppedWriteMessage(WriteOperation::PrintStatus, m_port->Tally()), "Warning", MessageIcon::Warning);
+        ShowPortTrouble(StoppedWriteMessage(WriteOperation::PrintStatus, m_port->Tally()));
 }
 
 void CStatusDlg::OnPrintCodepage()
 {
-    m_port->ResetWriteTally();
+    m_port->StartOperation();
     if (!m_exchange->PrintCodepage())
-        ShowMessage(StoppedWriteMessage(WriteOperation::PrintCodepage, m_port->Tally()), "Warning",
-                    MessageIcon::Warning);
+        ShowPortTrouble(StoppedWriteMessage(WriteOperation::PrintCodepage, m_port->Tally()));
 }
 
 void CStatusDlg::OnExit()

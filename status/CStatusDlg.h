@@ -58,6 +58,8 @@ private:
     void SetButtons(std::initializer_list<QPushButton*> buttons, bool enable);
     void EnableAllButtons(bool withExit);
     void ShowMessage(const std::string& text, const std::string& caption, kalo::platform::MessageIcon icon);
+    // A warning about the link, with the port's last failure as its detail.
+    void ShowPortTrouble(const std::string& text);
 
     std::unique_ptr<Ui::CStatusDlg> m_ui;
     kalo::platform::Platform& m_platform;

@@ -98,7 +98,7 @@ bool StatusExchange::CheckPrinter()
             std::memset(buffer, 0, sizeof buffer);
         }
     }
-    m_c.messages.Show(kCantConnect, "Information", MessageIcon::Information);
+    m_c.messages.Show(kCantConnect, "Information", MessageIcon::Information, m_c.port.FailureText());
     m_c.progress.SetPosition(0);
     return false;
 }

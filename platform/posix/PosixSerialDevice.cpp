@@ -240,8 +240,12 @@ Result PosixSerialDevice::WaitReadable(int64_t timeoutMicros)
 long PosixSerialDevice::ReadAvailable(uint8_t* buffer, size_t length)
 {
     const ssize_t n = RetryEintr([&] { return int(::read(m_fd, buffer, length)); });
-    if (n >= 0)
+    if (n > 0)
         return n;
+    // A terminal reads as ended only once its line has hung up; nothing
+    // there yet is EAGAIN.
+    if (n == 0)
+        return length > 0 ? HungUp("read") : 0;
     return errno == EAGAIN ? 0 : Fail("read", errno);
 }
 

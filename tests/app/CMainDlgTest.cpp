@@ -330,7 +330,8 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     QCOMPARE(bench.machine.Clock().Sleeps(), std::vector<uint32_t>{4300});
     const auto& paper = bench.machine.Paper();
     QCOMPARE(paper.empty() ? std::string() : paper.front(), std::string(message.isEmpty() ? "[self test]" : ""));
-    const std::vector<Message> told{{message.toStdString(), "Warning", MessageIcon::Warning}};
+    const std::vector<Message> told{
+        {message.toStdString(), "Warning", MessageIcon::Warning, "write /dev/ttyS0: the device hung up"}};
     QCOMPARE(bench.Messages(), message.isEmpty() ? std::vector<Message>{} : told);
     QVERIFY(bench.Button("buttonSelfTest")->isEnabled());
     // Closing the window closes the port.

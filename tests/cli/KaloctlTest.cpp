@@ -388,6 +388,9 @@ const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
 const std::string kStopped =
     " of 187 bytes: the printer may not hold the new status. Check the printer and press Set Status again.\n";
+// What each link says when the printer has hung up.
+const std::string kSerialGone = "write /dev/ttyS0: the device hung up\n";
+const std::string kNetworkGone = "send 10.0.0.50:9100: Broken pipe\n";
 const std::vector<std::string> kSetStatus = {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time",
                                              "99"};
 
@@ -419,40 +422,40 @@ INSTANTIATE_TEST_SUITE_P(
          With([](PrinterOptions& o) { o.entranceTime = 0; }), "Enterance time should be from 6 to 255.\n"},
         {"GetStatusInsideSwitch5", On("COM1", {"get-status", "--save", "FILE"}), HangsUpAfter(70),
          kNoAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" + kNoChange +
-             "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
+             kSerialGone + "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
          "Entrance time: no answer"},
         {"GetStatusAfterSwitch2", On("10.0.0.50", {"get-status", "--json", "--save", "FILE"}),
          HangsUpAfter(kFirstSwitchQuery + 2 * 7),
          kNoAnswer + "memory switch 3, memory switch 4, memory switch 5, memory switch 6, memory switch 11, memory "
-                     "switch 12, power save" + kNoChange +
+                     "switch 12, power save" + kNoChange + kNetworkGone +
              "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n"},
         {"GetStatusPartial", On("COM1", {"get-status", "--json", "--partial", "--save", "FILE"}),
          HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3), kNoAnswer + "memory switch 11, memory switch 12, power save" +
-         kNoChange, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
+         kNoChange + kSerialGone, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
         {"GetStatusPartialOnlyPowerSave", On("10.0.0.50", {"get-status", "--json", "--partial"}),
-         HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange,
+         HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange + kNetworkGone,
          "\"missing\": [\"powerSave\"],"},
         // set-status reads the power save first (4 bytes), then writes 146.
-        {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped},
+        {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped + kSerialGone},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.
-        {"SetStatusNetwork", On("10.0.0.50", kSetStatus), HangsUpAfter(60), "Set Status stopped after 49" + kStopped},
+        {"SetStatusNetwork", On("10.0.0.50", kSetStatus), HangsUpAfter(60), "Set Status stopped after 49" + kStopped + kNetworkGone},
         // A stopped write starts no font download.
         {"SetStatusBeforeSelectPrinter", On("COM1", {"set-status", "--double-byte-font", "KS5601", "--entrance-time",
                                                      "99"}),
-         HangsUpAfter(187 - 3), "Set Status stopped after 184" + kStopped},
+         HangsUpAfter(187 - 3), "Set Status stopped after 184" + kStopped + kSerialGone},
         {"SetStatusWithoutPowerSave", On("10.0.0.50", {"set-status", "--emulation", "2"}),
          HangsUpAfter(kFirstSwitchQuery + 2),
          "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
          "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
         {"PrintStatus", On("COM1", {"print-status"}), HangsUpAfter(kFirstSwitchQuery + 2),
          "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the "
-         "printer and press Print Status again.\n"},
+         "printer and press Print Status again.\n" + kSerialGone},
         {"PrintCodepage", On("10.0.0.50", {"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
          "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
-         "the printer and press Print Codepage again.\n"},
+         "the printer and press Print Codepage again.\n" + kNetworkGone},
         {"SelfTest", On("COM1", {"self-test"}), HangsUpAfter(kIdentifyBytes + 3),
          "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
-         "and press Self Test again.\n"}}),
+         "and press Self Test again.\n" + kSerialGone}}),
     [](const ::testing::TestParamInfo<Failure>& named) { return std::string(named.param.name); });
 
 // The case as a technician meets it: a network printer that hangs up half way.

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace kalo;
@@ -209,13 +210,20 @@ private slots:
             for (const QString& button : buttons)
                 bench.Click(qPrintable(button));
         }
-        std::vector<platform::RecordingMessageSink::Message> expected;
-        for (const QString& text : messages) {
-            const bool success = text.startsWith("Success");
-            expected.push_back({text.toStdString(), success ? "Information" : "Warning",
-                                success ? MessageIcon::Information : MessageIcon::Warning});
+        const auto& shown = bench.machine.Recorded().Messages();
+        QCOMPARE(int(shown.size()), messages.size());
+        // A warning carries the hang-up that caused it.
+        const QRegularExpression hangUp(
+            "^(read|write) /dev/ttyS0: the device hung up$|^(send|receive) 10.0.0.50:9100: (Broken pipe|the printer "
+            "closed the connection)$");
+        for (int i = 0; i < messages.size(); ++i) {
+            const bool success = messages[i].startsWith("Success");
+            QCOMPARE(QString::fromStdString(shown[size_t(i)].text), messages[i]);
+            QCOMPARE(shown[size_t(i)].caption, std::string(success ? "Information" : "Warning"));
+            QCOMPARE(shown[size_t(i)].icon, success ? MessageIcon::Information : MessageIcon::Warning);
+            const QString detail = QString::fromStdString(shown[size_t(i)].detail);
+            QVERIFY2(success ? detail.isEmpty() : hangUp.match(detail).hasMatch(), qPrintable(detail));
         }
-        QCOMPARE(bench.machine.Recorded().Messages(), expected);
         // What did come can be saved and set; what did not reads "No Change".
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
         for (int slot = 0; slot < (got ? 7 : 8); ++slot) {
