@@ -263,8 +263,15 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
         return false;
     }
     const std::string cannot = "Cannot read " + path + ": ";
-    // Non-blocking, so a FIFO with no writer does not hold the program; it is
-    // refused below anyway.
+    // Looked at before it is opened: opening a device can itself do something
+    // (raise a modem line, rewind a tape).
+    struct stat named {};
+    if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+        error = cannot + "it is " + KindOf(named.st_mode) + ", not a regular file";
+        return false;
+    }
+    // Non-blocking, so a FIFO put in its place meanwhile does not hold the
+    // program; it is refused below anyway.
     const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = cannot + SystemReason(errno);
