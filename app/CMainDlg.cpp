@@ -105,11 +105,10 @@ void CMainDlg::ControlsToForm()
                  {m_ui->comboStopBits, m_form.stopBitsList}, {m_ui->comboFlowControl, m_form.flowList}};
     for (const auto& entry : lists)
         entry.list.selected = SelectedPosition(entry.combo);
-    const PortKind checked = m_ui->radioParallel->isChecked() ? PortKind::Parallel
-        : m_ui->radioUsb->isChecked()                         ? PortKind::Usb
-        : m_ui->radioEthernet->isChecked()                    ? PortKind::Ethernet
-                                                              : PortKind::Serial;
-    m_form.interfaceRadio = int(checked);
+    m_form.interfaceRadio = m_ui->radioParallel->isChecked() ? PortKind::Parallel
+        : m_ui->radioUsb->isChecked()                        ? PortKind::Usb
+        : m_ui->radioEthernet->isChecked()                   ? PortKind::Ethernet
+                                                             : PortKind::Serial;
     m_form.tcpPortText = m_ui->editTcpPort->text().trimmed().toStdString();
     m_ui->ipAddress->GetAddress(m_form.ipFields);
 }
@@ -122,9 +121,12 @@ void CMainDlg::FormToControls()
     ShowList(m_ui->comboParity, m_form.parityList);
     ShowList(m_ui->comboStopBits, m_form.stopBitsList);
     ShowList(m_ui->comboFlowControl, m_form.flowList);
-    QRadioButton* radios[] = {m_ui->radioSerial, m_ui->radioParallel, m_ui->radioUsb, m_ui->radioEthernet};
-    if (m_form.interfaceRadio >= 0 && m_form.interfaceRadio < 4)
-        radios[m_form.interfaceRadio]->setChecked(true);
+    switch (m_form.interfaceRadio) {
+    case PortKind::Serial: m_ui->radioSerial->setChecked(true); break;
+    case PortKind::Parallel: m_ui->radioParallel->setChecked(true); break;
+    case PortKind::Usb: m_ui->radioUsb->setChecked(true); break;
+    case PortKind::Ethernet: m_ui->radioEthernet->setChecked(true); break;
+    }
     m_ui->editTcpPort->setText(QString::fromStdString(m_form.tcpPortText));
     m_ui->editTcpPort->setEnabled(m_form.tcpPortEnabled);
     m_ui->ipAddress->SetAddress(m_form.ipFields);

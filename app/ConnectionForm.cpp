@@ -61,7 +61,7 @@ ConnectionForm::ConnectionForm()
 void ConnectionForm::UpdateData(bool saveAndValidate)
 {
     if (saveAndValidate) {
-        interfaceKind = PortKind(interfaceRadio);
+        interfaceKind = interfaceRadio;
         // Anything but a whole number counts as no port, which the port
         // factory refuses ("Port Configuration Set Error!").
         char* end = nullptr;
@@ -69,7 +69,7 @@ void ConnectionForm::UpdateData(bool saveAndValidate)
         const bool whole = !tcpPortText.empty() && *end == '\0' && value >= 0 && value <= 0x7FFFFFFF;
         tcpPort = whole ? int32_t(value) : 0;
     } else {
-        interfaceRadio = int(interfaceKind);
+        interfaceRadio = interfaceKind;
         tcpPortText = std::to_string(tcpPort);
     }
 }

@@ -58,7 +58,7 @@ public:
     ListControl parityList; // also takes typed text, which selects nothing
     ListControl stopBitsList;
     ListControl flowList;
-    int interfaceRadio = 0; // the checked radio button's position, in PortKind order
+    PortKind interfaceRadio = PortKind::Serial; // the checked radio button
     std::string tcpPortText = "0";
     bool tcpPortEnabled = false;
     int ipFields[4] = {0, 0, 0, 0};
