@@ -161,34 +161,22 @@ TEST(PrinterSettingForm, DoubleByteFontChoices)
     read.form.RefreshSettingPage(true);
     EXPECT_EQ(read.form.codePageChoice, 0);
     EXPECT_FALSE(read.form.codePageEnabled);
-}
-TEST(PrinterSettingForm, RefreshWithoutStatusOrDisabled)
-{
-    Page page;
-    page.form.hasStatus = false;
-    page.form.emulationChoice = 3;
-    page.form.RefreshSettingPage(true);
-    EXPECT_EQ(page.form.emulationChoice, 3);
-    EXPECT_FALSE(page.form.emulationEnabled);
-    page.form.hasStatus = true;
-    page.form.facts.modelName = "TLR-740II";
-    page.form.singleByteFontChoice = 2;
-    page.form.RefreshSettingPage(false);
-    EXPECT_EQ(page.form.facts.modelName, "");
-    EXPECT_EQ(page.form.emulationChoice, -1);
-    EXPECT_EQ(page.form.singleByteFontChoice, 2);
+
+    // Disabled (a failed check): the model is forgotten and the lists show nothing, but the font stays.
+    read.form.facts.modelName = "TLR-740II";
+    read.form.singleByteFontChoice = 2;
+    read.form.RefreshSettingPage(false);
+    EXPECT_EQ(read.form.facts.modelName, "");
+    EXPECT_EQ(read.form.emulationChoice, -1);
+    EXPECT_EQ(read.form.singleByteFontChoice, 2);
 }
 
 TEST(MemSwitchForm, PagesAndLimits)
 {
     StatusRecord record;
     SetPins(record, 6, "-----111");
-    MemSwitchForm form;
+    MemSwitchForm form; // before any status the window's pages stay blank, as its test shows
     form.record = &record;
-    form.ShowSwitch(1, true); // no status yet: nothing at all
-    EXPECT_FALSE(form.rows[0].enabled);
-    EXPECT_TRUE(form.rows[0].choices.empty());
-
     form.hasStatus = true;
     form.ShowSwitch(1, true);
     EXPECT_EQ(form.rows[0].label, "Print Speed (Set in Printer Setting Tab)");
