@@ -43,6 +43,8 @@ struct Bench {
         return states;
     }
     void Click(const char* name) { QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton); }
+    // Clicks a button whose file dialog is answered with file (none: cancelled).
+    void Click(const char* name, std::optional<std::string> file) { dialogs.answers.push_back(file); Click(name); }
     template <typename T>
     T* Find(const char* name) { return window->findChild<T*>(name); }
     // Chooses an entry of a list the way a user does.
@@ -304,15 +306,13 @@ private slots:
         bench.Choose("comboPin2", 1); // "1 time"
 
         const std::string path = Path("round.sts");
-        bench.dialogs.answers.push_back(path);
-        bench.Click("buttonSaveStatus");
+        bench.Click("buttonSaveStatus", path);
         QCOMPARE(bench.dialogs.asked.back().title, std::string("Save current status"));
         QCOMPARE(bench.dialogs.asked.back().initialName, std::string("Noname.sts"));
         QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), qint64(292));
 
         bench.Choose("comboPin2", 2); // changed after saving: switch 6 is not in the file
-        bench.dialogs.answers.push_back(path);
-        bench.Click("buttonLoadStatus");
+        bench.Click("buttonLoadStatus", path);
         QCOMPARE(bench.dialogs.asked.back().title, std::string("Load saved status"));
         QCOMPARE(bench.window->Record().switchPins[5][2], int32_t(PinOff));
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
@@ -330,16 +330,13 @@ private slots:
         // Load refuses other names; a file that cannot be read is reported and changes nothing.
         const std::string upper = Path("upper.STS");
         QFile(QString::fromStdString(upper)).open(QIODevice::WriteOnly);
-        bench.dialogs.answers.push_back(upper);
-        bench.Click("buttonLoadStatus");
+        bench.Click("buttonLoadStatus", upper);
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Wrong format files loaded."});
 
-        bench.dialogs.answers.push_back(Path("missing.sts"));
-        bench.Click("buttonLoadStatus");
+        bench.Click("buttonLoadStatus", Path("missing.sts"));
         QCOMPARE(bench.Texts().size(), size_t(1)); // the reason
         QCOMPARE(int(bench.window->Record().switchPins[0][8]), int(PinOn));
-        bench.dialogs.answers.push_back(std::nullopt);
-        bench.Click("buttonLoadStatus"); // cancelled
+        bench.Click("buttonLoadStatus", std::nullopt); // cancelled
         QVERIFY(bench.Texts().empty());
     }
 

@@ -87,8 +87,8 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
     options.powerSave = true;
     options.entranceTime = 255;
     auto query = [](uint8_t n) { return Bytes{0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, n}; };
-    auto write = [](uint8_t n, const char* pins) { // pins 8..1
-        Bytes b(pins, pins + 8);
+    auto write = [](uint8_t n, const std::string& pins) { // pins 8..1
+        Bytes b(pins.begin(), pins.end());
         b.insert(b.begin(), {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, n});
         return b;
     };
@@ -133,16 +133,13 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
         bench.facts.entranceTime = 30;
         mark = bench.Mark();
         EXPECT_TRUE(bench.exchange.WriteStatus());
-        const auto written = bench.Since(mark);
-        ASSERT_EQ(written.size(), 12u);
-        EXPECT_EQ(written[0], (Bytes{0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E}));
-        EXPECT_EQ(written[1], write(1, "22222222"));
-        EXPECT_EQ(written[2], write(2, "02222221"));
-        EXPECT_EQ(written[7], write(0x0B, "22222222"));
-        EXPECT_EQ(written[8], write(0x0C, "22222212"));
-        EXPECT_EQ(written[9], (Bytes{0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54}));
-        EXPECT_EQ(written[10], (Bytes{0x08, 0x5E, 0x50, 0x30, 0x00, 0x1E}));
-        EXPECT_EQ(written[11], (Bytes{0x1B, 0x3D, 0x01}));
+        const std::string same = "22222222";
+        std::vector<Bytes> expected = {
+            {0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E}, write(1, same), write(2, "02222221"),
+            write(3, same), write(4, same), write(5, same), write(6, same),
+            write(0x0B, same), write(0x0C, "22222212"), {0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54},
+            {0x08, 0x5E, 0x50, 0x30, 0x00, 0x1E}, {0x1B, 0x3D, 0x01}};
+        EXPECT_EQ(bench.Since(mark), expected);
         EXPECT_EQ(bench.machine.Clock().Sleeps(), row.setStatus);
         // The printer took it: switch 2 pin 1 set, pin 8 cleared, switch 12 pin 2 set and pin 3 kept,
         // power save off with a new entrance time.
@@ -157,9 +154,8 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
         bench.facts.entranceTime = 0;
         mark = bench.Mark();
         EXPECT_TRUE(bench.exchange.WriteStatus());
-        const auto unanswered = bench.Since(mark);
-        ASSERT_EQ(unanswered.size(), 11u);
-        EXPECT_EQ(unanswered[10], (Bytes{0x1B, 0x3D, 0x01}));
+        expected.erase(expected.end() - 2);
+        EXPECT_EQ(bench.Since(mark), expected);
         EXPECT_EQ(bench.machine.Printer().EntranceTime(), 30);
     }
 }
