@@ -31,7 +31,6 @@ TEST(PortMap, TurnsPortNamesIntoDevicePaths)
     } rows[] = {
         {"COM1", "/dev/ttyUSB0"},          // overridden
         {"COM2", "/dev/ttyS1"},
-        {"COM9", "/dev/ttyS8"},
         {"COM4", "/dev/ttyS3"},            // an empty override does not count
         {"\\\\.\\COM10", "/dev/ttyS9"},
         {"\\\\.\\COM12", "/dev/ttyACM3"},  // the override names the base name
