@@ -171,6 +171,7 @@ TEST(StatusExchange, CheckPrinterRefusals)
         std::vector<std::string> texts;
     } rows[] = {
         {"silent", [] { PrinterOptions o; o.silent = true; return o; }(), false, notOurs},
+        {"endless noise", [] { PrinterOptions o; o.noise = true; return o; }(), false, notOurs},
         {"another maker's model", [] { PrinterOptions o; o.model = "RP-F10"; return o; }(), false, notOurs},
         {"lower-case prefix", [] { PrinterOptions o; o.model = "tlr-740II"; return o; }(), false, notOurs},
         {"no id byte", [] { PrinterOptions o; o.wrongId = true; return o; }(), false,
@@ -188,23 +189,13 @@ TEST(StatusExchange, CheckPrinterRefusals)
             EXPECT_EQ(texts, row.texts);
             // Each of the ten retries may wait out a network read's bound.
             EXPECT_LT(bench.machine.Clock().NowMicros(), 40'000'000);
-        }
-    }
-}
-
-TEST(StatusExchange, SilentAndEndlessPrintersAreReportedInBoundedTime)
-{
-    for (bool noise : {false, true}) {
-        for (const Link& link : kLinks) {
-            SCOPED_TRACE(std::string(link.name) + (noise ? " noise" : " silent"));
-            PrinterOptions options;
-            options.silent = !noise;
-            options.noise = noise;
-            Bench bench(link.kind, options);
+            if (!row.options.silent && !row.options.noise)
+                continue;
+            // The status and firmware reads of such a printer are cut short as well: silent network
+            // reads wait out their bound twice per block read, and still end.
             EXPECT_FALSE(bench.exchange.ReadStatus().Complete());
             bench.exchange.ReadFirmwareAndLanguage();
-            // Silent network reads wait out their bound twice per block read; still bounded.
-            EXPECT_LT(bench.machine.Clock().NowMicros(), 90'000'000);
+            EXPECT_LT(bench.machine.Clock().NowMicros(), 130'000'000);
         }
     }
 }
