@@ -267,23 +267,6 @@ private slots:
         QVERIFY(bench.Find<QComboBox>("comboPin3")->isEnabled());
     }
 
-    void setStatusWithADownloadableFont()
-    {
-        Bench bench;
-        bench.Ready();
-        bench.Find<QLineEdit>("editEntranceTime")->setText("30");
-        bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
-        bench.Click("buttonSetStatus");
-        QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to Change the Firmware,\n And Now Start Font "
-                                                         "Download!\r\nWhen download is finished, KALO is closed."});
-        QCOMPARE(bench.Buttons(), QStringLiteral("00000000"));
-        QTRY_COMPARE(bench.machine.Recorded().Messages().size(), size_t(1));
-        QCOMPARE(bench.Texts(), std::vector<std::string>{"Fail to download Font!"});
-        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
-        QVERIFY(bench.window->isVisible());
-        QVERIFY(!bench.Find<QComboBox>("comboDoubleByteFont")->isEnabled());
-    }
-
     void roundTripThroughAFileAndLoadRefusals()
     {
         sim::PrinterOptions options;
@@ -340,7 +323,7 @@ private slots:
         QVERIFY(bench.Texts().empty());
     }
 
-    void entranceTimeChecks()
+    void entranceTimeChecksAndAFontDownload()
     {
         Bench bench;
         bench.Ready();
@@ -369,6 +352,19 @@ private slots:
             for (size_t i = before; i < bench.machine.lastLink->Written().size(); ++i)
                 QVERIFY(bench.machine.lastLink->Written()[i].bytes.size() < 7);
         }
+
+        // A downloadable font: the download starts, finds no font image, and gives the window back.
+        bench.Find<QLineEdit>("editEntranceTime")->setText("30");
+        bench.Choose("comboDoubleByteFont", 2); // KS5601(Korean)
+        bench.Click("buttonSetStatus");
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to Change the Firmware,\n And Now Start Font "
+                                                         "Download!\r\nWhen download is finished, KALO is closed."});
+        QCOMPARE(bench.Buttons(), QStringLiteral("00000000"));
+        QTRY_COMPARE(bench.machine.Recorded().Messages().size(), size_t(1));
+        QCOMPARE(bench.Texts(), std::vector<std::string>{"Fail to download Font!"});
+        QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
+        QVERIFY(bench.window->isVisible());
+        QVERIFY(!bench.Find<QComboBox>("comboDoubleByteFont")->isEnabled());
     }
 };
 
