@@ -16,12 +16,6 @@ std::string TempPath(const std::string& name)
     return ::testing::TempDir() + "kalo-sts-" + std::to_string(getpid()) + "-" + name;
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 } // namespace
 
 TEST(StatusFile, EachSlotSitsAtItsOffset)
@@ -52,7 +46,8 @@ TEST(StatusFile, EachSlotSitsAtItsOffset)
     const std::string path = TempPath("Noname.sts");
     std::string error;
     ASSERT_TRUE(StatusFile::Save(path, record, error)) << error;
-    const std::string saved = ReadAll(path);
+    std::ifstream in(path, std::ios::binary);
+    const std::string saved(std::istreambuf_iterator<char>(in), {});
     ASSERT_EQ(saved.size(), 292u);
     for (const auto& [from, to] : {std::pair{0, 72}, std::pair{216, 292}}) // 72..215 are never loaded
         EXPECT_EQ(saved.substr(from, to - from), bytes.substr(from, to - from)) << "bytes " << from << "..";
