@@ -182,18 +182,17 @@ TEST_F(PortFixture, OpenSetsTheLineFromTheSettings)
 {
     const struct {
         uint32_t parity, flow, stopBits;
-        uint8_t lineParity;
         bool parityCheck, xonXoff;
     } rows[] = {
-        {0, 0, 0, 0, false, false}, {1, 0, 0, 1, true, false}, {4, 0, 0, 4, true, false},
-        {0, 1, 0, 0, false, true},  {0, 2, 0, 0, false, true},  {0, 0, 2, 0, false, false},
+        {0, 0, 0, false, false}, {1, 0, 0, true, false}, {4, 0, 0, true, false},
+        {0, 1, 0, false, true},  {0, 2, 0, false, true},  {0, 0, 2, false, false},
     };
     for (const auto& row : rows) {
         Connect(Com("COM1", row.parity, row.flow, row.stopBits));
         const platform::LineSettings& line = machine->lastLine;
         EXPECT_EQ(line.baudRate, 9600u);
         EXPECT_EQ(line.byteSize, 8);
-        EXPECT_EQ(line.parity, row.lineParity);
+        EXPECT_EQ(line.parity, row.parity);
         EXPECT_EQ(line.stopBits, row.stopBits);
         EXPECT_EQ(line.parityCheck, row.parityCheck);
         EXPECT_EQ(line.outX, row.xonXoff);
