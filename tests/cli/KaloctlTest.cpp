@@ -71,6 +71,11 @@ std::string Flowing(const std::string& text)
     return flowing;
 }
 
+std::string Address(const kalo::test::VirtualPrinterProcess& printer)
+{
+    return printer.tcpAddress + ":" + std::to_string(printer.tcpPort);
+}
+
 } // namespace
 
 // A serial port is taken from the spooler's queue and given back; the
@@ -223,22 +228,14 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
 
 TEST(KaloctlProgram, IdentifiesTheVirtualPrinterEndToEnd)
 {
-    kalo::test::VirtualPrinterProcess good({"--tcp", "0", "--pty", "--model", "TLR-740II", "--paper", "/dev/null"});
-    const std::string tcp = good.tcpAddress + ":" + std::to_string(good.tcpPort);
-    auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--tcp", tcp, "identify"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n");
-    run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--serial", "COM7", "identify"},
-                                 {"KALO_PORT_COM7=" + good.ptyPath});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n");
-
-    kalo::test::VirtualPrinterProcess bad({"--tcp", "0", "--fault", "wrong-id", "--paper", "/dev/null"});
-    run = kalo::test::RunProgram(KALO_KALOCTL_PATH,
-                                 {"--tcp", bad.tcpAddress + ":" + std::to_string(bad.tcpPort), "identify"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "Fail to get printer ID.\n\nPlease retry connect\n");
+    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--pty", "--model", "TLR-740II", "--paper", "/dev/null"});
+    for (const std::string link : {"--tcp", "--serial"}) {
+        SCOPED_TRACE(link);
+        const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {link, link == "--tcp" ? Address(printer) : "COM7",
+                                                "identify"}, {"KALO_PORT_COM7=" + printer.ptyPath});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n");
+    }
 }
 
 TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
@@ -348,10 +345,10 @@ void PrintTo(const Failure& row, std::ostream* out)
     *out << ::testing::PrintToString(row.args) << " close-after=" << row.options.closeAfter;
 }
 
-std::string WithPath(std::string text, const std::string& path)
+std::string Replace(std::string text, const std::string& what, const std::string& with)
 {
-    for (size_t at; (at = text.find("FILE")) != std::string::npos;)
-        text.replace(at, 4, path);
+    for (size_t at; (at = text.find(what)) != std::string::npos;)
+        text.replace(at, what.size(), with);
     return text;
 }
 
@@ -367,10 +364,10 @@ TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
     std::remove(path.c_str());
     std::vector<std::string> args;
     for (const std::string& arg : row.args)
-        args.push_back(WithPath(arg, path));
+        args.push_back(Replace(arg, "FILE", path));
     const KaloRun run = Kalo(args, row.options);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, WithPath(row.err, path));
+    EXPECT_EQ(run.err, Replace(row.err, "FILE", path));
     if (row.out.empty())
         EXPECT_EQ(run.out, "");
     else
@@ -405,6 +402,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<Failure>{
         {"WrongModel", {"identify"}, With([](PrinterOptions& o) { o.model = "RP-F10"; }),
          "The connected printer has different Model name.\n"},
+        {"WrongId", {"identify"}, With([](PrinterOptions& o) { o.wrongId = true; }),
+         "Fail to get printer ID.\n\nPlease retry connect\n"},
         {"NoDevice", {"--serial", "COM2", "identify"}, {},
          "Can't open port and Printer is disconnected\n"
          "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)\n"},
@@ -458,15 +457,14 @@ INSTANTIATE_TEST_SUITE_P(
          "and press Self Test again.\n" + kSerialGone}}),
     [](const ::testing::TestParamInfo<Failure>& named) { return std::string(named.param.name); });
 
-// The case as a technician meets it: a network printer that hangs up half way.
 // The real programs on both kinds of real link: a printer that hangs up part
 // way is never reported as a success, and nothing half read is saved. One
 // row a test, so they run side by side.
 struct HangUpRow {
     const char* name;
-    bool pty;
-    std::vector<std::string> command;
-    std::string err;
+    std::vector<std::string> printer; // the link and fault of kalo-vprinter
+    std::vector<std::string> args;    // ADDRESS and FILE stand for the printer's and the row's own
+    std::string err;                  // how standard error begins
 };
 
 class KaloctlProgramHangUp : public ::testing::TestWithParam<HangUpRow> {};
@@ -476,16 +474,10 @@ TEST_P(KaloctlProgramHangUp, IsNeverASuccess)
     const HangUpRow& row = GetParam();
     const std::string path = ::testing::TempDir() + "kaloctl-program-cut-" + row.name + ".sts";
     std::remove(path.c_str());
-    std::vector<std::string> link = row.pty ? std::vector<std::string>{"--pty"} : std::vector<std::string>{"--tcp", "0"};
-    link.insert(link.end(), {"--paper", "/dev/null", "--fault", row.command[0] == "get-status" ? "close-after=70"
-                                                                                                : "close-after=60"});
-    kalo::test::VirtualPrinterProcess printer(link);
-    std::vector<std::string> args = row.pty ? std::vector<std::string>{"--serial", "COM3"}
-                                            : std::vector<std::string>{"--tcp", printer.tcpAddress + ":"
-                                                                           + std::to_string(printer.tcpPort)};
-    args.insert(args.end(), row.command.begin(), row.command.end());
-    if (row.command[0] == "get-status")
-        args.insert(args.end(), {"--save", path});
+    kalo::test::VirtualPrinterProcess printer(row.printer);
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args)
+        args.push_back(Replace(Replace(arg, "FILE", path), "ADDRESS", Address(printer)));
     const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, args, {"KALO_PORT_COM3=" + printer.ptyPath});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind(row.err, 0), 0u) << run.err;
@@ -496,8 +488,8 @@ TEST_P(KaloctlProgramHangUp, IsNeverASuccess)
 
 INSTANTIATE_TEST_SUITE_P(
     RealLinks, KaloctlProgramHangUp,
-    ::testing::Values(HangUpRow{"GetStatusOverTcp", false, {"get-status"}, kNoAnswer + "memory switch 5,"},
-                      HangUpRow{"SetStatusOverPty", true,
-                                {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time", "99"},
-                                "Set Status stopped after "}),
+    ::testing::Values(HangUpRow{"GetStatusOverTcp", {"--tcp", "0", "--paper", "/dev/null", "--fault", "close-after=70"},
+                                {"--tcp", "ADDRESS", "get-status", "--save", "FILE"}, kNoAnswer + "memory switch 5,"},
+                      HangUpRow{"SetStatusOverPty", {"--pty", "--paper", "/dev/null", "--fault", "close-after=60"},
+                                On("COM3", kSetStatus), "Set Status stopped after "}),
     [](const ::testing::TestParamInfo<HangUpRow>& info) { return std::string(info.param.name); });
