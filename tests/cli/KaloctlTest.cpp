@@ -112,11 +112,6 @@ struct Refusal {
     std::string message; // the first line on standard error
 };
 
-void PrintTo(const Refusal& refusal, std::ostream* out)
-{
-    *out << ::testing::PrintToString(refusal.args);
-}
-
 class KaloctlRefuses : public ::testing::TestWithParam<Refusal> {};
 
 // Refused arguments exit 2 with the option and what it takes, before any
@@ -340,11 +335,6 @@ struct Failure {
     bool saved = false;
 };
 
-void PrintTo(const Failure& row, std::ostream* out)
-{
-    *out << ::testing::PrintToString(row.args) << " close-after=" << row.options.closeAfter;
-}
-
 std::string Replace(std::string text, const std::string& what, const std::string& with)
 {
     for (size_t at; (at = text.find(what)) != std::string::npos;)
@@ -492,4 +482,4 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"--tcp", "ADDRESS", "get-status", "--save", "FILE"}, kNoAnswer + "memory switch 5,"},
                       HangUpRow{"SetStatusOverPty", {"--pty", "--paper", "/dev/null", "--fault", "close-after=60"},
                                 On("COM3", kSetStatus), "Set Status stopped after "}),
-    [](const ::testing::TestParamInfo<HangUpRow>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<HangUpRow>& named) { return std::string(named.param.name); });
