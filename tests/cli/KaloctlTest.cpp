@@ -106,6 +106,14 @@ TEST(Kaloctl, IdentifyOverEachLink)
     }
 }
 
+// The rows below print as their names.
+template <class Row>
+    requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> args;
