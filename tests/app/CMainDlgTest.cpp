@@ -69,13 +69,6 @@ struct Bench {
         QAbstractButton* button = Find<QAbstractButton>(name);
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
-    QString IpAddress()
-    {
-        QStringList fields;
-        for (int i = 0; i < 4; ++i)
-            fields << Find<QLineEdit>(qPrintable(QStringLiteral("ipField%1").arg(i)))->text();
-        return fields.join('.');
-    }
     const std::vector<Message>& Messages() const { return machine.Recorded().Messages(); }
 
     sim::InProcessPlatform machine;
@@ -161,7 +154,7 @@ void CMainDlgTest::form()
         bench.Click(qPrintable("radio" + click));
     QVERIFY(bench.Find<QRadioButton>(qPrintable("radio" + radio))->isChecked());
     QComboBox* port = bench.Combo("comboPort");
-    QStringList line{Choice(port)}, items;
+    QStringList line{Choice(port)}, items, address;
     for (const char* name : {"comboBaudRate", "comboDataBits", "comboParity", "comboStopBits", "comboFlowControl"}) {
         line << Choice(bench.Combo(name));
         QCOMPARE(bench.Combo(name)->isEnabled(), radio == "Serial");
@@ -169,12 +162,14 @@ void CMainDlgTest::form()
     QTEST(line.join(' '), "line");
     for (int i = 0; i < port->count(); ++i)
         items << port->itemText(i);
+    for (int i = 0; i < 4; ++i)
+        address << bench.Find<QLineEdit>(qPrintable(QStringLiteral("ipField%1").arg(i)))->text();
     QCOMPARE(items, kPortLists.value(radio));
     const bool network = radio == "Ethernet";
     QCOMPARE(port->isEnabled(), !network);
     QCOMPARE(bench.Find<QWidget>("ipAddress")->isEnabled(), network);
     QCOMPARE(bench.Find<QLineEdit>("editTcpPort")->isEnabled(), network);
-    QTEST(network ? bench.IpAddress() + ':' + bench.Find<QLineEdit>("editTcpPort")->text() : QString(), "network");
+    QTEST(network ? address.join('.') + ':' + bench.Find<QLineEdit>("editTcpPort")->text() : QString(), "network");
     QFETCH(bool, usbMessage);
     QCOMPARE(int(bench.Messages().size()), usbMessage ? 1 : 0);
     if (usbMessage)
@@ -201,7 +196,6 @@ void CMainDlgTest::checkCommunication_data()
     QTest::newRow("serial success") << "serial" << "" << connected << "";
     QTest::newRow("network success") << "9100" << "" << connected << "";
     QTest::newRow("TCP port 0") << "0" << "" << notSet << notConfigured;
-    QTest::newRow("TCP port not a number") << "91x0" << "" << notSet << notConfigured;
     QTest::newRow("parallel port") << "parallel" << "" << notSet
                                    << "configure LPT1: parallel ports are not part of this build";
     QTest::newRow("nothing listens")

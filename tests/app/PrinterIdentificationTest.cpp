@@ -1,12 +1,9 @@
 #include "app/PrinterIdentification.h"
-#include "platform/posix/PosixSerialDevice.h"
 #include "sim/InProcessPlatform.h"
-#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <netdb.h>
 
 using namespace kalo;
 using sim::InProcessPlatform;
@@ -87,14 +84,11 @@ TEST(Identification, EveryOutcomeOnEveryLink)
             SCOPED_TRACE(std::string(row.what) + (link == Link::Serial ? " on serial" : " on network"));
             Identification id(link, row.options);
             const ConnectOutcome expected = link == Link::Serial ? row.serial : row.network;
-            const IdentifyResult& result = id.result;
-            EXPECT_EQ(result.outcome, expected);
+            EXPECT_EQ(id.result.outcome, expected);
             // Accepted: the port stays open. Refused: it is closed again.
             EXPECT_EQ(id.machine.openDevices, expected == Connected ? 1 : 0);
             EXPECT_EQ(id.port.HoldsPort(), expected == Connected);
-            if (expected == Connected) {
-                EXPECT_EQ(result.maker, "KEMTRAN");
-            }
+            EXPECT_TRUE(expected != Connected || id.result.maker == "KEMTRAN") << id.result.maker;
         }
     }
 }
@@ -136,59 +130,4 @@ TEST(Identification, ABabblingPrinterCannotHoldTheDrain)
     const auto& waits = id.machine.Clock().Sleeps();
     EXPECT_EQ(std::count(waits.begin(), waits.end(), 50u), 100);
     EXPECT_LT(id.machine.Clock().NowMicros(), 30 * 1000000);
-}
-
-// kaloctl as a technician runs it: each port failure says why on the line
-// below the message, in the system's own words. (A refused connection is in
-// kaloctl's own failure table and in the loopback port test.)
-TEST(IdentificationOverRealLinks, KaloctlSaysWhyThePortFailed)
-{
-    test::VirtualPrinterProcess printer({"--pty", "--paper", "/dev/null"});
-    ASSERT_FALSE(printer.ptyPath.empty());
-    const std::string unknownHost = "kalo-no-such-host.invalid";
-    // The resolver's words for it depend on the machine's resolver.
-    addrinfo* found = nullptr;
-    const int looked = getaddrinfo(unknownHost.c_str(), nullptr, nullptr, &found);
-    if (found)
-        freeaddrinfo(found);
-    ASSERT_NE(looked, 0);
-    const std::string unknownHostReason = gai_strerror(looked);
-
-    const std::string cantOpen = "Can't open port and Printer is disconnected\n";
-    const std::string connectError =
-        "Error : Failed to connected \nPlease, check IP port configuration in printer control pannel \"PORT\"\n";
-    const std::string pty = printer.ptyPath;
-    const struct {
-        const char* what;
-        std::string tcp; // none: COM1 on the device
-        std::string device;
-        bool asNobody, heldByUs;
-        std::string err;
-    } rows[] = {
-        // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
-        {"permission denied", "", pty, true, false,
-         cantOpen + "open " + pty + ": Permission denied (add the user to the dialout group)\n"},
-        {"missing device", "", "/dev/kalo-missing-tty", false, false,
-         cantOpen + "open /dev/kalo-missing-tty: No such file or directory (set KALO_PORT_COM1 to the device)\n"},
-        {"busy device", "", pty, false, true, cantOpen + "open " + pty + ": busy (another program holds it)\n"},
-        {"unknown host", unknownHost, "", false, false,
-         connectError + cantOpen + "connect " + unknownHost + ":9100: " + unknownHostReason
-             + " (check the printer's address)\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        platform::PosixSerialDevice holder;
-        ASSERT_TRUE(!row.heldByUs || holder.Open(row.device) == platform::kOk);
-        std::vector<std::string> args = {row.tcp.empty() ? "--serial" : "--tcp", row.tcp.empty() ? "COM1" : row.tcp,
-                                         "identify"};
-        std::string program = KALO_KALOCTL_PATH;
-        if (row.asNobody) {
-            args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
-            program = "/usr/bin/setpriv";
-        }
-        const auto run = test::RunProgram(program, args, {"KALO_PORT_COM1=" + row.device});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, row.err);
-    }
 }

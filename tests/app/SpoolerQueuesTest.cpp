@@ -17,15 +17,6 @@ using namespace kalo;
 using platform::MemorySpooler;
 using platform::PortMap;
 
-namespace {
-
-PortMap DefaultPorts()
-{
-    return PortMap([](const char*) -> const char* { return nullptr; });
-}
-
-} // namespace
-
 TEST(PortTextOf, NamesDevicesInPortTerms)
 {
     const PortMap ports([](const char* name) -> const char* {
@@ -56,8 +47,9 @@ TEST(SpoolerQueues, ASecondRedirectKeepsWhatTheFirstSaved)
     MemorySpooler spooler;
     spooler.queues = {{"c", "parallel:/dev/lp0"}, {"d", "parallel:/dev/lp0"}, {"e", "socket://1.2.3.4"}};
     SavedPrinterPorts saved;
+    const PortMap ports([](const char*) -> const char* { return nullptr; });
     for (int check = 0; check < 2; ++check)
-        RedirectSpoolerQueues(spooler, DefaultPorts(), "LPT1", saved);
+        RedirectSpoolerQueues(spooler, ports, "LPT1", saved);
     EXPECT_EQ(saved, (SavedPrinterPorts{{"c", "parallel:/dev/lp0"}, {"d", "parallel:/dev/lp0"}}));
     EXPECT_EQ(spooler.UriOf("d"), kDiscardUri);
     RestoreSpoolerQueues(spooler, saved);
@@ -146,7 +138,7 @@ TEST_F(PrivateCups, RedirectsAndRestoresRealQueues)
     std::vector<platform::SpoolerQueue> queues;
     ASSERT_TRUE(spooler.ListQueues(queues));
     EXPECT_EQ(queues.size(), 5u);
-    const PortMap ports = DefaultPorts();
+    const PortMap ports([](const char*) -> const char* { return nullptr; });
     SavedPrinterPorts saved;
     RedirectSpoolerQueues(spooler, ports, "LPT1", saved);
     EXPECT_EQ(Devices(), "device for labels: serial:/dev/ttyS9\ndevice for lpt-a: ///dev/null\n"
