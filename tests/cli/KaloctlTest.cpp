@@ -174,8 +174,11 @@ INSTANTIATE_TEST_SUITE_P(
         {"TcpPortTrailingText", {"--tcp", "10.0.0.50:9100 x", "identify"}, kTcpPort + "9100 x'"},
         {"PinTrailingText", {"set-status", "--pin", "6:2=on garbage"},
          kSet + "--pin STATE takes on, off, keep, not 'on garbage'"},
+        // Numbers that once wrapped round to switch 1 pin 2 and switch 6 pin 2.
+        {"PinSwitchWrapped", {"set-status", "--pin", "4294967297:2=on"},
+         kSet + "--pin SWITCH takes 1-6, 11, 12, not '4294967297'"},
+        {"PinNumberWrapped", {"set-status", "--pin", "6:4294967298=on"}, kSet + "--pin PIN takes 1-8, not '4294967298'"},
         {"PinSwitchSeven", {"set-status", "--pin", "7:1=on"}, kSet + "--pin SWITCH takes 1-6, 11, 12, not '7'"},
-        {"PinZero", {"set-status", "--pin", "6:0=on"}, kSet + "--pin PIN takes 1-8, not '0'"},
         {"PinWithoutState", {"set-status", "--pin", "6:2"}, kSet + "--pin takes SWITCH:PIN=STATE, not '6:2'"},
         {"EntranceTimeLow", {"set-status", "--entrance-time", "5"}, Entrance("5")},
         {"EntranceTimeHigh", {"set-status", "--entrance-time", "256"}, Entrance("256")},
