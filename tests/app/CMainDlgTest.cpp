@@ -203,6 +203,14 @@ void CMainDlgTest::checkCommunication_data()
         << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
                        "\"PORT\"", cantOpen[0]}
         << "connect 192.168.1.100:9101: Connection refused";
+    // The address fields take only numbers, so a name the resolver does not know cannot reach the
+    // window; an address nobody answers at is its nearest case.
+    QTest::newRow("nobody at the address")
+        << "9100" << "machine:nobody-there"
+        << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
+                       "\"PORT\"", cantOpen[0]}
+        << "connect 192.168.1.100:9100: no answer within 5 s (check the address, and that the printer is on and on "
+           "the network)";
     QTest::newRow("permission denied") << "serial" << "machine:permission-denied" << cantOpen
                                        << "open /dev/ttyS0: Permission denied (add the user to the dialout group)";
     QTest::newRow("missing device") << "serial" << "machine:missing" << cantOpen
@@ -235,7 +243,7 @@ void CMainDlgTest::checkCommunication()
     if (!fault.isEmpty() && !fault.startsWith("machine:"))
         QVERIFY(sim::ApplyFault(fault.toStdString(), options, error));
     Bench bench("", options);
-    bench.machine.networkHost = "192.168.1.100";
+    bench.machine.networkHost = fault == "machine:nobody-there" ? "192.168.1.99" : "192.168.1.100";
     bench.machine.serialPermissionDenied = fault == "machine:permission-denied";
     bench.machine.serialHeldElsewhere = fault == "machine:busy";
     if (fault == "machine:missing")
