@@ -10,7 +10,7 @@ using namespace kalo::platform;
 // The ports' own failures (permission denied, missing and busy devices, the network ones, the namespace
 // names) are described in the port tests, and for real in kaloctl's; the busy advisory lock's errno in
 // the serial device's.
-TEST(DescribeFailure, SaysWhatFailedWhyAndWhatToDo)
+TEST(DescribeFailure, SaysWhatFailedWhyAndWhatHelps)
 {
     const struct {
         const char* what;
