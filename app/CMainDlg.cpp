@@ -2,6 +2,7 @@
 
 #include "CAboutDlg.h"
 #include "SelfTest.h"
+#include "port/UsbPrinterSearch.h"
 #include "port/WriteReport.h"
 #include "status/CStatusDlg.h"
 #include "status/ComboBoxItems.h"
@@ -11,6 +12,8 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QShortcut>
+
+#include <iostream>
 
 using namespace kalo;
 
@@ -90,9 +93,10 @@ CMainDlg::~CMainDlg()
 
 std::vector<std::string> CMainDlg::EnumerateUsbPrinters()
 {
-    // USB printers are not looked for in this build: the list stays empty,
-    // which the port list reports before it falls back to serial.
-    return {};
+    std::vector<std::string> entries;
+    for (UsbPrinterEntry& printer : FindUsbPrinters(m_services.platform, std::cout).printers)
+        entries.push_back(std::move(printer.text));
+    return entries;
 }
 
 void CMainDlg::ControlsToForm()

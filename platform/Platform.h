@@ -5,8 +5,10 @@
 #include "PortMap.h"
 #include "SerialDevice.h"
 #include "StreamSocket.h"
+#include "UsbPrinterDevice.h"
 
 #include <memory>
+#include <vector>
 
 namespace kalo::platform {
 
@@ -22,6 +24,11 @@ public:
     virtual const PortMap& Ports() = 0;
     virtual std::unique_ptr<SerialDevice> NewSerialDevice() = 0;
     virtual std::unique_ptr<StreamSocket> NewStreamSocket() = 0;
+    virtual std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() = 0;
+    // The USB printer-class devices present now, in a stable order.
+    virtual std::vector<UsbPrinterInfo> ListUsbPrinters() = 0;
+    // The system's version word, as IsWin9xFamily reads it.
+    virtual uint32_t VersionWord() = 0;
 };
 
 } // namespace kalo::platform

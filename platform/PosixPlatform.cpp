@@ -3,6 +3,11 @@
 #include "SystemClock.h"
 #include "posix/PosixSerialDevice.h"
 #include "posix/PosixStreamSocket.h"
+#include "posix/PosixUsbPrinterDevice.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sys/utsname.h>
 
 namespace kalo::platform {
 
@@ -26,6 +31,31 @@ std::unique_ptr<SerialDevice> PosixPlatform::NewSerialDevice()
 std::unique_ptr<StreamSocket> PosixPlatform::NewStreamSocket()
 {
     return std::make_unique<PosixStreamSocket>();
+}
+
+std::unique_ptr<UsbPrinterDevice> PosixPlatform::NewUsbPrinterDevice()
+{
+    return std::make_unique<PosixUsbPrinterDevice>();
+}
+
+std::vector<UsbPrinterInfo> PosixPlatform::ListUsbPrinters()
+{
+    const auto setting = [](const char* name, const char* fallback) {
+        const char* value = std::getenv(name);
+        return std::string(value && *value ? value : fallback);
+    };
+    return ListSysfsUsbPrinters(setting("KALO_SYSFS_ROOT", "/sys"), setting("KALO_DEV_ROOT", "/dev"));
+}
+
+uint32_t PosixPlatform::VersionWord()
+{
+    utsname name{};
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (uname(&name) == 0)
+        std::sscanf(name.release, "%u.%u", &major, &minor);
+    const uint32_t build = (major * 100 + minor) % 0x7FFF + 1;
+    return (build << 16) | ((minor & 0xFF) << 8) | (major & 0xFF);
 }
 
 } // namespace kalo::platform

@@ -16,6 +16,12 @@ public:
     const PortMap& Ports() override { return m_ports; }
     std::unique_ptr<SerialDevice> NewSerialDevice() override;
     std::unique_ptr<StreamSocket> NewStreamSocket() override;
+    std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() override;
+    // From KALO_SYSFS_ROOT (default /sys), nodes under KALO_DEV_ROOT (default /dev).
+    std::vector<UsbPrinterInfo> ListUsbPrinters() override;
+    // An NT-family word: kernel major and minor in the low bytes, a build
+    // number made of them (never 0) in the high 16 bits.
+    uint32_t VersionWord() override;
 
 private:
     MessageSink& m_messages;

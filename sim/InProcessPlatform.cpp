@@ -2,6 +2,7 @@
 
 #include "platform/Result.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace kalo::sim {
@@ -238,6 +239,66 @@ private:
     Failure m_failure;
 };
 
+class InProcessUsbPrinterDevice final : public UsbPrinterDevice {
+public:
+    explicit InProcessUsbPrinterDevice(InProcessPlatform& machine) : m_machine(machine) {}
+    ~InProcessUsbPrinterDevice() override { Close(); }
+
+    Result Open(const std::string& path) override
+    {
+        m_machine.lastOpenedPath = path;
+        m_path = path;
+        const auto& listed = m_machine.usbPrinters;
+        if (m_machine.usbUnplugged
+            || std::none_of(listed.begin(), listed.end(), [&](const UsbPrinterInfo& p) { return p.node == path; }))
+            return Fail("open", ENOENT, "No such file or directory");
+        const auto& refused = m_machine.usbRefusedNodes;
+        if (std::find(refused.begin(), refused.end(), path) != refused.end())
+            return Fail("open", EACCES, "Permission denied");
+        if (m_link)
+            return kErrArgument;
+        m_link = m_machine.NewLink(0);
+        ++m_machine.openDevices;
+        return kOk;
+    }
+    long Read(uint8_t* buffer, size_t length, int64_t timeoutMicros) override
+    {
+        if (m_machine.usbUnplugged)
+            return Fail("read", ENODEV, "No such device");
+        if (!m_link->WaitReadable(timeoutMicros))
+            return 0;
+        return long(m_link->ReadArrived(buffer, length));
+    }
+    long Write(const uint8_t* data, size_t length, int64_t timeoutMicros) override
+    {
+        if (m_machine.usbUnplugged)
+            return Fail("write", ENODEV, "No such device");
+        const size_t taken = m_link->Write(data, length);
+        return long(taken - std::min(taken, m_link->WaitDrained(timeoutMicros)));
+    }
+    void Close() override
+    {
+        if (m_link) {
+            m_link->Disconnect();
+            m_link.reset();
+            --m_machine.openDevices;
+        }
+    }
+    const Failure& LastFailure() const override { return m_failure; }
+
+private:
+    Result Fail(const char* call, int errnoValue, const char* systemText)
+    {
+        m_failure = SystemLike(call, m_path, errnoValue, systemText);
+        return m_failure.result;
+    }
+
+    InProcessPlatform& m_machine;
+    std::shared_ptr<InProcessLink> m_link;
+    std::string m_path;
+    Failure m_failure;
+};
+
 } // namespace
 
 InProcessPlatform::InProcessPlatform(PrinterOptions options)
@@ -263,6 +324,11 @@ std::unique_ptr<SerialDevice> InProcessPlatform::NewSerialDevice()
 std::unique_ptr<StreamSocket> InProcessPlatform::NewStreamSocket()
 {
     return std::make_unique<InProcessSocket>(*this);
+}
+
+std::unique_ptr<UsbPrinterDevice> InProcessPlatform::NewUsbPrinterDevice()
+{
+    return std::make_unique<InProcessUsbPrinterDevice>(*this);
 }
 
 } // namespace kalo::sim

@@ -23,6 +23,9 @@ public:
     const platform::PortMap& Ports() override { return m_ports; }
     std::unique_ptr<platform::SerialDevice> NewSerialDevice() override;
     std::unique_ptr<platform::StreamSocket> NewStreamSocket() override;
+    std::unique_ptr<platform::UsbPrinterDevice> NewUsbPrinterDevice() override;
+    std::vector<platform::UsbPrinterInfo> ListUsbPrinters() override { return usbPrinters; }
+    uint32_t VersionWord() override { return versionWord; }
 
     platform::VirtualClock& Clock() { return m_clock; }
     const platform::VirtualClock& Clock() const { return m_clock; }
@@ -47,6 +50,15 @@ public:
     bool serialHeldElsewhere = false;
     // An established connection dies: the system gives up on it with ETIMEDOUT.
     bool connectionTimesOut = false;
+
+    // The USB printer-class devices listed, in this order. Every listed node
+    // opens onto the one virtual printer unless it is refused; a node that is
+    // not listed does not exist.
+    std::vector<platform::UsbPrinterInfo> usbPrinters;
+    std::vector<std::string> usbRefusedNodes; // EACCES on open
+    // The printer is pulled out: opens fail, open devices fail with ENODEV.
+    bool usbUnplugged = false;
+    uint32_t versionWord = 0x4A610A00; // an NT-family word
 
     // What the program did last: the device it opened, the line it set, the
     // link it used (kept after closing), and how many devices are open now.

@@ -1,0 +1,216 @@
+#include "PosixUsbPrinterDevice.h"
+
+#include "PollWait.h"
+#include "SystemFailure.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+
+namespace kalo::platform {
+
+namespace {
+
+const char kUnpluggedReason[] = "the printer was unplugged";
+// What the program can hold as a device path: longer ones are never cut.
+constexpr size_t kMaxPath = 256;
+
+template <typename F>
+auto RetryEintr(F call)
+{
+    decltype(call()) r;
+    do {
+        r = call();
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+// "lp12" → 12; -1 for anything else.
+long LpNumber(const std::string& name)
+{
+    if (name.size() < 3 || name.size() > 8 || name.compare(0, 2, "lp") != 0)
+        return -1;
+    long n = 0;
+    for (size_t i = 2; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return -1;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+// The one line of a sysfs attribute without its newline; false when it
+// cannot be read.
+bool ReadAttribute(const std::string& path, std::string& value)
+{
+    if (path.size() >= kMaxPath)
+        return false;
+    std::ifstream in(path);
+    if (!in)
+        return false;
+    std::getline(in, value);
+    return !in.bad();
+}
+
+bool IsHexId(const std::string& text)
+{
+    return text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+           });
+}
+
+// The folder a link leads to, with every link resolved; empty when it dangles.
+std::string Resolve(const std::string& path)
+{
+    if (path.size() >= kMaxPath)
+        return std::string();
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved))
+        return std::string();
+    const std::string result = resolved;
+    return result.size() < kMaxPath ? result : std::string();
+}
+
+} // namespace
+
+PosixUsbPrinterDevice::~PosixUsbPrinterDevice()
+{
+    Close();
+}
+
+Result PosixUsbPrinterDevice::Fail(const char* call, int errnoValue)
+{
+    m_failure = SystemFailure(call, m_path, errnoValue);
+    return m_failure.result;
+}
+
+Result PosixUsbPrinterDevice::Unplugged(const char* call)
+{
+    m_failure = Failure{call, m_path, kErrNoDevice, ENODEV, kUnpluggedReason};
+    return kErrNoDevice;
+}
+
+Result PosixUsbPrinterDevice::Open(const std::string& path)
+{
+    if (m_fd >= 0)
+        return kErrArgument;
+    m_path = path;
+    if (path.empty() || path.size() >= kMaxPath)
+        return Fail("open", ENOENT);
+    const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (fd < 0)
+        return Fail("open", errno);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        ::close(fd);
+        m_failure = Failure{"open", path, kErrNotSupported, ENODEV, "not a printer device"};
+        return kErrNotSupported;
+    }
+    m_fd = fd;
+    return kOk;
+}
+
+long PosixUsbPrinterDevice::Read(uint8_t* buffer, size_t length, int64_t timeoutMicros)
+{
+    if (m_fd < 0)
+        return kErrArgument;
+    const Result waited = PollWait(m_fd, POLLIN, timeoutMicros);
+    if (waited == kErrTimeout)
+        return 0;
+    if (waited == kErrClosed)
+        return Unplugged("read");
+    if (waited != kOk)
+        return Fail("read", errno);
+    const ssize_t n = RetryEintr([&] { return ::read(m_fd, buffer, length); });
+    if (n >= 0)
+        return long(n); // 0 is a zero-length packet, not the end
+    if (errno == EAGAIN)
+        return 0;
+    return errno == ENODEV ? Unplugged("read") : Fail("read", errno);
+}
+
+long PosixUsbPrinterDevice::Write(const uint8_t* data, size_t length, int64_t timeoutMicros)
+{
+    if (m_fd < 0)
+        return kErrArgument;
+    // The driver takes one transfer at a time: POLLOUT means the last one is done.
+    int64_t left = timeoutMicros;
+    size_t sent = 0;
+    const auto now = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    };
+    const int64_t deadline = now() + timeoutMicros;
+    while (sent < length && left > 0) {
+        const Result waited = PollWait(m_fd, POLLOUT, left);
+        if (waited == kErrTimeout)
+            break;
+        if (waited == kErrClosed)
+            return sent > 0 ? long(sent) : long(Unplugged("write"));
+        if (waited != kOk)
+            return sent > 0 ? long(sent) : long(Fail("write", errno));
+        const ssize_t n = RetryEintr([&] { return ::write(m_fd, data + sent, length - sent); });
+        if (n < 0 && errno != EAGAIN) {
+            const Result failed = errno == ENODEV ? Unplugged("write") : Fail("write", errno);
+            return sent > 0 ? long(sent) : long(failed);
+        }
+        if (n > 0)
+            sent += size_t(n);
+        left = deadline - now();
+    }
+    return long(sent);
+}
+
+void PosixUsbPrinterDevice::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+std::vector<UsbPrinterInfo> ListSysfsUsbPrinters(const std::string& sysfsRoot, const std::string& devRoot)
+{
+    std::vector<std::pair<long, UsbPrinterInfo>> found;
+    const std::string classDir = sysfsRoot + "/class/usbmisc";
+    DIR* dir = opendir(classDir.c_str());
+    if (!dir)
+        return {};
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        const long number = LpNumber(name);
+        if (number < 0)
+            continue;
+        // lpN/device is the printer interface; its parent is the USB device.
+        const std::string usbDevice = Resolve(classDir + "/" + name + "/device/..");
+        if (usbDevice.empty())
+            continue;
+        UsbPrinterInfo info;
+        info.node = devRoot + "/usb/" + name;
+        if (!ReadAttribute(usbDevice + "/idVendor", info.vendorId) || !IsHexId(info.vendorId))
+            continue;
+        if (!ReadAttribute(usbDevice + "/idProduct", info.productId) || !IsHexId(info.productId))
+            continue;
+        std::string serial;
+        if (ReadAttribute(usbDevice + "/serial", serial))
+            info.serial = serial;
+        found.emplace_back(number, std::move(info));
+    }
+    closedir(dir);
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<UsbPrinterInfo> printers;
+    for (auto& [number, info] : found)
+        printers.push_back(std::move(info));
+    return printers;
+}
+
+} // namespace kalo::platform

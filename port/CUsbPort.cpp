@@ -1,0 +1,123 @@
+#include "CUsbPort.h"
+
+#include "UsbPrinterSearch.h"
+#include "platform/Result.h"
+
+namespace kalo {
+
+using namespace platform;
+
+CUsbPort::CUsbPort(Platform& platform)
+    : m_platform(platform)
+{
+}
+
+CUsbPort::~CUsbPort() = default;
+
+int CUsbPort::Configure(const PortSettings& settings)
+{
+    if (settings.portName.empty())
+        return 0;
+    m_devicePath = settings.portName;
+    return 1;
+}
+
+bool CUsbPort::OpenDevice()
+{
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
+    }
+    std::string node = UsbDeviceNode(m_devicePath);
+    const std::string ids = m_devicePath.substr(node.size()); // "?vid_...&pid_...&serial=..."
+    for (const UsbPrinterInfo& listed : m_platform.ListUsbPrinters()) {
+        if (UsbDevicePath(listed) == listed.node + ids) {
+            node = listed.node;
+            break;
+        }
+    }
+    auto device = m_platform.NewUsbPrinterDevice();
+    if (device->Open(node) != kOk) {
+        m_failure = device->LastFailure();
+        return false;
+    }
+    m_device = std::move(device);
+    return true;
+}
+
+int CUsbPort::Open()
+{
+    if (m_device)
+        return m_open ? 1 : 0;
+    if (!OpenDevice())
+        return 0;
+    m_open = true;
+    m_presence = Presence::Present;
+    return 1;
+}
+
+void CUsbPort::MarkRemoved()
+{
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
+    }
+    m_presence = Presence::Removed;
+}
+
+bool CUsbPort::ReadyForTransfer()
+{
+    if (m_presence == Presence::Removed && OpenDevice())
+        m_presence = Presence::Present;
+    return m_device != nullptr;
+}
+
+int CUsbPort::Write(const uint8_t* data, uint32_t length)
+{
+    if (!m_open || !data || length == 0)
+        return 0;
+    std::lock_guard<std::mutex> hold(m_ioLock);
+    if (!ReadyForTransfer())
+        return 0;
+    const int64_t bound = (int64_t(kWriteBoundPerByteMs) * length + kWriteBoundMs) * 1000;
+    const long sent = m_device->Write(data, length, bound);
+    if (sent < 0) {
+        m_failure = m_device->LastFailure();
+        if (sent == kErrNoDevice)
+            MarkRemoved();
+        return 0;
+    }
+    if (uint32_t(sent) < length)
+        m_failure = Failure{"write", UsbDeviceNode(m_devicePath), kErrTimeout, 0,
+                            "only " + std::to_string(sent) + " of " + std::to_string(length)
+                                + " bytes went out within " + DurationText(bound)};
+    return int(sent);
+}
+
+int CUsbPort::Read(uint8_t* buffer, uint32_t length)
+{
+    if (!m_open || !buffer || length == 0)
+        return 0;
+    std::lock_guard<std::mutex> hold(m_ioLock);
+    if (!ReadyForTransfer())
+        return 0;
+    const long got = m_device->Read(buffer, length, int64_t(kReadBoundMs) * 1000);
+    if (got < 0) {
+        m_failure = m_device->LastFailure();
+        if (got == kErrNoDevice)
+            MarkRemoved();
+        return 0;
+    }
+    return int(got);
+}
+
+void CUsbPort::Close()
+{
+    if (m_device) {
+        m_device->Close();
+        m_device.reset();
+    }
+    m_open = false;
+}
+
+} // namespace kalo

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "PortSettings.h"
+#include "platform/Failure.h"
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace kalo {
+
+// A printer on USB, reached through its printer-class node. Owns its device
+// from Open to Close. The driver sets no time-outs; the port bounds every
+// transfer so a printer that never answers cannot hang the program.
+class CUsbPort {
+public:
+    enum class Presence : int32_t { NeverOpened = 0, Present = 1, Removed = -1 };
+
+    static constexpr uint32_t kReadBoundMs = 3000;
+    static constexpr uint32_t kWriteBoundMs = 3000;
+    static constexpr uint32_t kWriteBoundPerByteMs = 5;
+
+    explicit CUsbPort(platform::Platform& platform);
+    ~CUsbPort();
+    CUsbPort(const CUsbPort&) = delete;
+    CUsbPort& operator=(const CUsbPort&) = delete;
+
+    int Configure(const PortSettings& settings);
+    int Open();
+    int Write(const uint8_t* data, uint32_t length);
+    int Read(uint8_t* buffer, uint32_t length);
+    void Close();
+    const platform::Failure& LastFailure() const { return m_failure; }
+    void ClearFailure() { m_failure = {}; }
+
+    Presence GetPresence() const { return m_presence; }
+    const std::string& DevicePath() const { return m_devicePath; }
+
+private:
+    // Opens whichever node now carries this printer (the driver may number
+    // a replugged printer anew), falling back to the node it was found on.
+    bool OpenDevice();
+    // A transfer found the printer gone: the device is closed and the port
+    // waits for it to come back.
+    void MarkRemoved();
+    // While removed, each transfer tries the printer again first.
+    bool ReadyForTransfer();
+
+    platform::Platform& m_platform;
+    platform::Failure m_failure;
+    std::string m_devicePath;
+    std::unique_ptr<platform::UsbPrinterDevice> m_device;
+    bool m_open = false;
+    Presence m_presence = Presence::NeverOpened;
+    std::mutex m_ioLock;
+};
+
+} // namespace kalo
