@@ -1,0 +1,188 @@
+#include "port/CPrinterPort.h"
+#include "port/UsbPrinterSearch.h"
+#include "sim/InProcessPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+using namespace kalo;
+using platform::UsbPrinterInfo;
+using sim::InProcessPlatform;
+
+namespace {
+
+UsbPrinterInfo Device(int lp, const std::string& vendor, const std::string& product, const std::string& serial = "")
+{
+    return {"/dev/usb/lp" + std::to_string(lp), vendor, product, serial};
+}
+
+std::vector<std::string> Texts(const UsbPrinterSearch& search)
+{
+    std::vector<std::string> texts;
+    for (const UsbPrinterEntry& printer : search.printers)
+        texts.push_back(printer.text);
+    return texts;
+}
+
+PortSettings UsbSettings(const std::string& entry)
+{
+    PortSettings settings;
+    settings.portName = entry;
+    return settings;
+}
+
+const uint8_t kFirmwareQuery[] = {0x1D, 0x49, 0x41};
+
+} // namespace
+
+TEST(FindUsbPrinters, EntryTextFollowsTheFamilyTable)
+{
+    const struct {
+        UsbPrinterInfo device;
+        const char* entry; // "" when the device is not listed
+    } rows[] = {
+        {Device(0, "7a3c", "001e", "K1"), "742plusII:/dev/usb/lp0?vid_7a3c&pid_001e&serial=K1"},
+        {Device(1, "7a3c", "001d"), "740plusII:/dev/usb/lp1?vid_7a3c&pid_001d&serial="},
+        {Device(2, "7a3c", "001f", "a b&c"), "740II:/dev/usb/lp2?vid_7a3c&pid_001f&serial=a b&c"},
+        {Device(3, "7a3c", "0020"), ""},  // the vendor's, not the family's
+        {Device(4, "04b8", "001d"), ""},  // a family product id under another vendor
+        {Device(5, "7A3C", "001e"), ""},  // the vendor id is matched case-sensitively
+        {Device(6, "7a3c", "001E"), ""},
+        // A serial that carries another row's product id: the first row the path contains wins.
+        {Device(7, "7a3c", "001f", "pid_001d"), "740plusII:/dev/usb/lp7?vid_7a3c&pid_001f&serial=pid_001d"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device.node);
+        InProcessPlatform machine;
+        machine.usbPrinters = {row.device};
+        std::ostringstream lines;
+        const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
+        const std::string path = UsbDevicePath(row.device);
+        EXPECT_EQ(lines.str(), "Attempting to open " + path + "\n");
+        EXPECT_EQ(Texts(search), std::string(row.entry).empty() ? std::vector<std::string>{}
+                                                                  : std::vector<std::string>{row.entry});
+        EXPECT_EQ(search.endIndex, 1);
+        EXPECT_EQ(machine.openDevices, 0); // each probe closes what it opened
+    }
+}
+
+TEST(FindUsbPrinters, DevicesThatCannotBeOpenedAreNotListed)
+{
+    InProcessPlatform machine;
+    const UsbPrinterInfo refused = Device(0, "7a3c", "001e", "R");
+    const UsbPrinterInfo open = Device(1, "7a3c", "001d", "O");
+    // A serial that makes the path 256 characters long: refused whole, never cut.
+    const UsbPrinterInfo tooLong = Device(2, "7a3c", "001f", std::string(256 - 38, 'S'));
+    ASSERT_EQ(UsbDevicePath(tooLong).size(), 256u);
+    machine.usbPrinters = {refused, open, tooLong};
+    machine.usbRefusedNodes = {refused.node};
+    std::ostringstream lines;
+    const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
+
+    EXPECT_EQ(Texts(search), std::vector<std::string>{"740plusII:" + UsbDevicePath(open)});
+    EXPECT_EQ(search.endIndex, 3); // three devices: the list runs out at index 3
+    EXPECT_EQ(lines.str(), "Attempting to open " + UsbDevicePath(refused) + "\nFAILED to open " + UsbDevicePath(refused)
+                               + "\nAttempting to open " + UsbDevicePath(open) + "\nAttempting to open "
+                               + UsbDevicePath(tooLong) + "\nFAILED to open " + UsbDevicePath(tooLong) + "\n");
+    EXPECT_EQ(machine.lastOpenedPath, open.node); // the long one was never tried
+
+    machine.versionWord = 0xC0000A04; // a 95/98/Me word: devices are opened, nothing is listed
+    std::ostringstream ignored;
+    EXPECT_TRUE(FindUsbPrinters(machine, ignored).printers.empty());
+}
+
+TEST(FindUsbPrinters, StopsAtTheFirstBlockEndByWhichADeviceOpened)
+{
+    const struct {
+        int devices;
+        int refusedFirst; // how many of the first devices cannot be opened
+        std::vector<int> listed;
+        long endIndex;
+    } rows[] = {
+        {8, 0, {0, 1, 2, 3, 4, 5, 6, 7}, -1}, // a device by index 7 ends the walk there
+        {7, 0, {0, 1, 2, 3, 4, 5, 6}, 7},
+        {10, 0, {0, 1, 2, 3, 4, 5, 6, 7}, -1}, // stops after index 7; lp8 and lp9 are not listed
+        {10, 8, {8, 9}, 10},                   // nothing by index 7: the walk goes on
+        {20, 8, {8, 9, 10, 11, 12, 13, 14, 15}, -1},
+        {20, 16, {16, 17, 18, 19}, 20},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.devices) + " devices, " + std::to_string(row.refusedFirst) + " refused");
+        InProcessPlatform machine;
+        for (int lp = 0; lp < row.devices; ++lp) {
+            machine.usbPrinters.push_back(Device(lp, "7a3c", "001e", std::to_string(lp)));
+            if (lp < row.refusedFirst)
+                machine.usbRefusedNodes.push_back(machine.usbPrinters.back().node);
+        }
+        std::ostringstream lines;
+        const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
+        std::vector<int> listed;
+        for (const UsbPrinterEntry& printer : search.printers)
+            listed.push_back(std::stoi(printer.device.serial));
+        EXPECT_EQ(listed, row.listed);
+        EXPECT_EQ(search.endIndex, row.endIndex);
+    }
+}
+
+TEST(CUsbPort, OpensOnceAndBoundsItsTransfers)
+{
+    InProcessPlatform machine;
+    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1");
+    machine.usbPrinters = {printer};
+    CPrinterPort port(machine);
+    EXPECT_EQ(port.Configure(UsbSettings("742plusII:")), 0); // no device path
+    ASSERT_EQ(port.Configure(UsbSettings("742plusII:" + UsbDevicePath(printer))), 1);
+    EXPECT_EQ(port.Kind(), PortKind::Usb);
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_EQ(port.Open(), 1);
+    EXPECT_EQ(machine.openDevices, 1);
+    EXPECT_EQ(machine.lastOpenedPath, printer.node);
+
+    uint8_t buffer[16];
+    int64_t start = machine.Clock().NowMicros();
+    EXPECT_EQ(port.Read(buffer, sizeof buffer), 0); // nothing sent: the read gives up after 3 s
+    EXPECT_EQ(machine.Clock().NowMicros() - start, 3000000);
+    EXPECT_TRUE(port.LastFailure().Empty());
+
+    ASSERT_EQ(port.Write(kFirmwareQuery, 3), 3);
+    std::memset(buffer, 0xEE, sizeof buffer);
+    const int got = port.Read(buffer, sizeof buffer);
+    ASSERT_GT(got, 1);
+    EXPECT_EQ(buffer[0], '_');
+    EXPECT_EQ(buffer[got], 0xEE); // bytes past the count are left alone
+    port.Close();
+    EXPECT_EQ(machine.openDevices, 0);
+}
+
+TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
+{
+    InProcessPlatform machine;
+    const UsbPrinterInfo printer = Device(0, "7a3c", "001f", "K9");
+    machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), printer};
+    CUsbPort usb(machine);
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::NeverOpened);
+    ASSERT_EQ(usb.Configure(UsbSettings(UsbDevicePath(printer))), 1);
+    ASSERT_EQ(usb.Open(), 1);
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
+    ASSERT_EQ(usb.Write(kFirmwareQuery, 3), 3);
+
+    machine.usbUnplugged = true;
+    EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 0);
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Removed);
+    EXPECT_EQ(usb.LastFailure().result, platform::kErrNoDevice);
+    EXPECT_EQ(machine.openDevices, 0); // the removed device is closed
+    uint8_t buffer[8];
+    EXPECT_EQ(usb.Read(buffer, sizeof buffer), 0);
+
+    // Plugged back in, the driver numbers it lp4; lp1 is another printer.
+    machine.usbUnplugged = false;
+    machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), Device(4, "7a3c", "001f", "K9")};
+    EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 3); // no new Open
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
+    EXPECT_EQ(machine.lastOpenedPath, "/dev/usb/lp4");
+    EXPECT_GT(usb.Read(buffer, sizeof buffer), 0);
+    usb.Close();
+    EXPECT_EQ(machine.openDevices, 0);
+}
