@@ -58,7 +58,7 @@ public:
     std::vector<std::string> usbRefusedNodes; // EACCES on open
     // The printer is pulled out: opens fail, open devices fail with ENODEV.
     bool usbUnplugged = false;
-    uint32_t versionWord = 0x4A610A00; // an NT-family word
+    uint32_t versionWord = 0x4A65000A; // an NT-family word (10.0, build 19045)
 
     // What the program did last: the device it opened, the line it set, the
     // link it used (kept after closing), and how many devices are open now.

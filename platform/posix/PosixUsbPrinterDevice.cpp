@@ -130,11 +130,14 @@ long PosixUsbPrinterDevice::Read(uint8_t* buffer, size_t length, int64_t timeout
     if (waited != kOk)
         return Fail("read", errno);
     const ssize_t n = RetryEintr([&] { return ::read(m_fd, buffer, length); });
-    if (n >= 0)
-        return long(n); // 0 is a zero-length packet, not the end
+    if (n > 0)
+        return long(n);
+    // Nothing read is a zero-length packet, unless the device has hung up.
+    if (n == 0)
+        return PollWait(m_fd, 0, 0) == kErrClosed ? long(Unplugged("read")) : 0;
     if (errno == EAGAIN)
         return 0;
-    return errno == ENODEV ? Unplugged("read") : Fail("read", errno);
+    return errno == ENODEV || errno == EIO ? Unplugged("read") : Fail("read", errno);
 }
 
 long PosixUsbPrinterDevice::Write(const uint8_t* data, size_t length, int64_t timeoutMicros)
@@ -160,7 +163,7 @@ long PosixUsbPrinterDevice::Write(const uint8_t* data, size_t length, int64_t ti
             return sent > 0 ? long(sent) : long(Fail("write", errno));
         const ssize_t n = RetryEintr([&] { return ::write(m_fd, data + sent, length - sent); });
         if (n < 0 && errno != EAGAIN) {
-            const Result failed = errno == ENODEV ? Unplugged("write") : Fail("write", errno);
+            const Result failed = errno == ENODEV || errno == EIO ? Unplugged("write") : Fail("write", errno);
             return sent > 0 ? long(sent) : long(failed);
         }
         if (n > 0)

@@ -1,0 +1,85 @@
+#include "platform/posix/PosixUsbPrinterDevice.h"
+#include "platform/PosixPlatform.h"
+#include "platform/RecordingMessageSink.h"
+#include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <unistd.h>
+
+using namespace kalo::platform;
+using kalo::test::FakeSysfs;
+using kalo::test::PtyPair;
+
+TEST(IsWin9xFamily, TellsTheFamilyFromTheVersionWord)
+{
+    EXPECT_FALSE(IsWin9xFamily(0x4A65000A)); // NT 10.0, build 19045
+    EXPECT_TRUE(IsWin9xFamily(0xC0000A04));  // 98: top bit set, major 4, no build
+    EXPECT_FALSE(IsWin9xFamily(0x8C010A03)); // major 3 with a build number
+    RecordingMessageSink messages;
+    EXPECT_FALSE(IsWin9xFamily(PosixPlatform(messages).VersionWord()));
+}
+
+TEST(ListSysfsUsbPrinters, KeepsWellFormedDevicesInLpOrder)
+{
+    FakeSysfs tree;
+    tree.AddPrinter(10, "7a3c", "001e", "K10", "1-3");
+    tree.AddPrinter(2, "7a3c", "001d", "  odd serial ", "1-1");
+    tree.AddPrinter(6, "04b8", "0202", std::nullopt, "1-2"); // no serial: listed with an empty one
+    tree.AddPrinter(3, std::nullopt, "001e", "S3", "1-4");   // no idVendor
+    tree.AddPrinter(4, "zz12", "001e", "S4", "1-5");         // not hexadecimal
+    tree.AddPrinter(5, "7a3c", "", "S5", "1-6");             // empty product id
+    tree.AddPrinter(7, "7a3c", "001e", "S7", std::string(240, 'x')); // a folder path of 256 characters and more
+    tree.AddDanglingLink("lp8");
+    tree.AddDanglingLink("lpx");
+    std::ofstream(tree.sysfsRoot + "/class/usbmisc/lp9") << "a plain file\n";
+
+    const std::vector<UsbPrinterInfo> expected = {
+        {tree.devRoot + "/usb/lp2", "7a3c", "001d", "  odd serial "},
+        {tree.devRoot + "/usb/lp6", "04b8", "0202", ""},
+        {tree.devRoot + "/usb/lp10", "7a3c", "001e", "K10"},
+    };
+    EXPECT_EQ(ListSysfsUsbPrinters(tree.sysfsRoot, tree.devRoot), expected);
+    EXPECT_TRUE(ListSysfsUsbPrinters(tree.sysfsRoot + "/none", tree.devRoot).empty());
+}
+
+TEST(PosixUsbPrinterDevice, BoundsReadsAndRefusesWhatIsNoDevice)
+{
+    const int before = kalo::test::OpenDescriptorCount();
+    {
+        FakeSysfs tree;
+        const std::string plain = tree.devRoot + "/plain";
+        std::ofstream(plain) << "x";
+        PosixUsbPrinterDevice refused;
+        EXPECT_EQ(refused.Open(plain), kErrNotSupported);
+        EXPECT_NE(refused.Open(tree.devRoot), kOk); // a folder
+        EXPECT_EQ(refused.Open(tree.devRoot + "/usb/lp0"), kErrNoDevice);
+
+        PosixUsbPrinterDevice device;
+
+        PtyPair pty;
+        ASSERT_EQ(device.Open(pty.path), kOk);
+        uint8_t buffer[8];
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(device.Read(buffer, sizeof buffer, 50000), 0);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
+        EXPECT_TRUE(device.LastFailure().Empty());
+
+        ASSERT_EQ(device.Write(reinterpret_cast<const uint8_t*>("hi"), 2, 1000000), 2);
+        char got[2] = {};
+        ASSERT_EQ(read(pty.master, got, 2), 2);
+        EXPECT_EQ(std::string(got, 2), "hi");
+        ASSERT_EQ(write(pty.master, "ok\n", 3), 3); // the test's pty is line by line
+        EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), 3);
+
+        pty.CloseMaster(); // the printer is pulled out
+        EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), kErrNoDevice);
+        EXPECT_EQ(device.LastFailure().call, "read");
+        device.Close();
+    }
+    EXPECT_EQ(kalo::test::OpenDescriptorCount(), before);
+}

@@ -1,0 +1,63 @@
+#include "FakeSysfs.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace kalo::test {
+
+namespace {
+void WriteAttribute(const fs::path& path, const std::optional<std::string>& value)
+{
+    if (value)
+        std::ofstream(path) << *value << '\n';
+}
+} // namespace
+
+FakeSysfs::FakeSysfs()
+{
+    static std::atomic<int> counter{0};
+    m_top = (fs::temp_directory_path() / ("kalo-sysfs-" + std::to_string(getpid()) + "-" + std::to_string(counter++)))
+                .string();
+    sysfsRoot = m_top + "/sys";
+    devRoot = m_top + "/dev";
+    fs::create_directories(sysfsRoot + "/class/usbmisc");
+    fs::create_directories(devRoot + "/usb");
+}
+
+FakeSysfs::~FakeSysfs()
+{
+    std::error_code ignored;
+    fs::remove_all(m_top, ignored);
+}
+
+void FakeSysfs::AddPrinter(int lp, std::optional<std::string> vendor, std::optional<std::string> product,
+                           std::optional<std::string> serial, const std::string& usbDevice)
+{
+    const std::string name = "lp" + std::to_string(lp);
+    const std::string relative = "devices/pci0000:00/0000:00:14.0/usb1/" + usbDevice;
+    const fs::path device = fs::path(sysfsRoot) / relative;
+    const fs::path node = device / (usbDevice + ":1.0") / "usbmisc" / name;
+    fs::create_directories(node);
+    WriteAttribute(device / "idVendor", vendor);
+    WriteAttribute(device / "idProduct", product);
+    WriteAttribute(device / "serial", serial);
+    fs::create_directory_symlink("../..", node / "device");
+    fs::create_directory_symlink(fs::path("../..") / relative / (usbDevice + ":1.0") / "usbmisc" / name,
+                                 fs::path(sysfsRoot) / "class/usbmisc" / name);
+}
+
+void FakeSysfs::AddDanglingLink(const std::string& name)
+{
+    fs::create_directory_symlink("../../devices/gone/usbmisc/" + name, fs::path(sysfsRoot) / "class/usbmisc" / name);
+}
+
+void FakeSysfs::LinkNode(int lp, const std::string& target)
+{
+    fs::create_symlink(target, fs::path(devRoot) / "usb" / ("lp" + std::to_string(lp)));
+}
+
+} // namespace kalo::test
