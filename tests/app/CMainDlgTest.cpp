@@ -106,6 +106,7 @@ private slots:
     void selfTestPrintsTheTestPage_data();
     void selfTestPrintsTheTestPage();
     void runManagerOpensThePrinterStatusWindow();
+    void usbPrintersAreListedAndConnect();
     void spoolerQueuesAreRedirectedAndGivenBack();
 };
 
@@ -388,6 +389,33 @@ void CMainDlgTest::runManagerOpensThePrinterStatusWindow()
     QCOMPARE(bench.machine.openDevices, 1);
 }
 
+void CMainDlgTest::usbPrintersAreListedAndConnect()
+{
+    Bench bench;
+    bench.machine.usbPrinters = {{"/dev/usb/lp0", "7a3c", "001f", "K1"},
+                                 {"/dev/usb/lp1", "04b8", "0202", "other maker"},
+                                 {"/dev/usb/lp2", "7a3c", "001e", "no access"},
+                                 {"/dev/usb/lp3", "7a3c", "001d", ""}};
+    bench.machine.usbRefusedNodes = {"/dev/usb/lp2"};
+    bench.Click("radioUsb");
+    QVERIFY(bench.Find<QRadioButton>("radioUsb")->isChecked());
+    QComboBox* port = bench.Combo("comboPort");
+    QStringList items;
+    for (int i = 0; i < port->count(); ++i)
+        items << port->itemText(i);
+    QCOMPARE(items, (QStringList{"740II:/dev/usb/lp0?vid_7a3c&pid_001f&serial=K1",
+                                 "740plusII:/dev/usb/lp3?vid_7a3c&pid_001d&serial="}));
+    QCOMPARE(port->currentIndex(), 0);
+    QVERIFY(bench.Messages().empty());
+
+    bench.Click("buttonCheckCommunication");
+    QCOMPARE(bench.Messages(), (std::vector<Message>{{"Printer is connected.", "Information",
+                                                      MessageIcon::Information, ""}}));
+    QVERIFY(bench.window->IsConnected());
+    QCOMPARE(bench.machine.lastOpenedPath, std::string("/dev/usb/lp0"));
+    QCOMPARE(bench.machine.openDevices, 1);
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -397,3 +425,4 @@ int main(int argc, char** argv)
 }
 
 #include "CMainDlgTest.moc"
+
