@@ -4,13 +4,17 @@
 #include "platform/PosixPlatform.h"
 #include "platform/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
+#include "port/UsbPrinterSearch.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -31,6 +35,13 @@ platform::PortMap MapCom1To(const std::string& path)
     return platform::PortMap([path](const char* name) -> const char* {
         return std::string(name) == "KALO_PORT_COM1" ? path.c_str() : nullptr;
     });
+}
+
+PortSettings UsbSettings(const std::string& entry)
+{
+    PortSettings settings;
+    settings.portName = entry;
+    return settings;
 }
 
 } // namespace
@@ -157,4 +168,59 @@ TEST(RealLinks, APrinterThatHungUpIsALostLink)
         EXPECT_TRUE(port.LinkLost()) << platform::DescribeFailure(port.LastFailure(), "COM1");
         EXPECT_EQ(port.LastFailure().call, overTcp ? "send" : "write");
     }
+}
+
+// A fake sysfs tree whose printer node is a pseudo-terminal served by
+// kalo-vprinter: found, opened and talked to as a USB printer, pulled out
+// and plugged back in between two writes.
+TEST(UsbOverPty, FoundOpenedAndReopenedAfterAReplug)
+{
+    test::FakeSysfs tree;
+    tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
+    tree.AddPrinter(1, "7a3c", "001e", "file", "1-2");
+    std::ofstream(tree.devRoot + "/plain") << "not a printer";
+    tree.LinkNode(1, tree.devRoot + "/plain");
+    auto printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "ABC"});
+    ASSERT_FALSE(printer->ptyPath.empty());
+    tree.LinkNode(0, printer->ptyPath);
+    setenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str(), 1);
+    setenv("KALO_DEV_ROOT", tree.devRoot.c_str(), 1);
+    platform::RecordingMessageSink messages;
+    platform::PosixPlatform machine(messages);
+    const int descriptors = test::OpenDescriptorCount();
+    {
+        std::ostringstream lines;
+        const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
+        const std::string entry = "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1";
+        ASSERT_EQ(search.printers.size(), 1u) << lines.str();
+        EXPECT_EQ(search.printers[0].text, entry);
+        EXPECT_NE(lines.str().find("FAILED to open " + tree.devRoot + "/usb/lp1?"), std::string::npos);
+
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(UsbSettings(entry)), 1);
+        ASSERT_EQ(port.Open(), 1);
+        const uint8_t query[] = {0x1D, 0x49, 0x41};
+        uint8_t buffer[16];
+        auto start = Clock::now();
+        EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
+        const double idle = MillisSince(start);
+        EXPECT_GE(idle, 2990);
+        EXPECT_LT(idle, 3500);
+        ASSERT_EQ(port.Write(query, 3), 3);
+        EXPECT_EQ(port.Read(buffer, sizeof buffer), 5);
+        EXPECT_EQ(std::memcmp(buffer, "_ABC", 5), 0);
+
+        printer.reset(); // pulled out
+        EXPECT_EQ(port.Write(query, 3), 0);
+        printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "XYZ"});
+        std::filesystem::remove(tree.devRoot + "/usb/lp0");
+        tree.LinkNode(0, printer->ptyPath); // back in, on another pseudo-terminal
+        ASSERT_EQ(port.Write(query, 3), 3);
+        EXPECT_EQ(port.Read(buffer, sizeof buffer), 5);
+        EXPECT_EQ(std::memcmp(buffer, "_XYZ", 5), 0);
+        port.Close();
+    }
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    unsetenv("KALO_SYSFS_ROOT");
+    unsetenv("KALO_DEV_ROOT");
 }
