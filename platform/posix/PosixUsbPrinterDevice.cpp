@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 
 namespace kalo::platform {
@@ -77,6 +78,13 @@ std::string Resolve(const std::string& path)
         return std::string();
     const std::string result = resolved;
     return result.size() < kMaxPath ? result : std::string();
+}
+
+int64_t MonotonicMicros()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 } // namespace
@@ -144,33 +152,27 @@ long PosixUsbPrinterDevice::Write(const uint8_t* data, size_t length, int64_t ti
 {
     if (m_fd < 0)
         return kErrArgument;
-    // The driver takes one transfer at a time: POLLOUT means the last one is done.
-    int64_t left = timeoutMicros;
+    // The driver takes one transfer at a time: POLLOUT says the last one is done.
+    const int64_t deadline = MonotonicMicros() + timeoutMicros;
     size_t sent = 0;
-    const auto now = [] {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-    };
-    const int64_t deadline = now() + timeoutMicros;
-    while (sent < length && left > 0) {
+    Result failed = kOk;
+    for (int64_t left = timeoutMicros; sent < length && left > 0; left = deadline - MonotonicMicros()) {
         const Result waited = PollWait(m_fd, POLLOUT, left);
         if (waited == kErrTimeout)
             break;
-        if (waited == kErrClosed)
-            return sent > 0 ? long(sent) : long(Unplugged("write"));
-        if (waited != kOk)
-            return sent > 0 ? long(sent) : long(Fail("write", errno));
+        if (waited != kOk) {
+            failed = waited == kErrClosed ? Unplugged("write") : Fail("write", errno);
+            break;
+        }
         const ssize_t n = RetryEintr([&] { return ::write(m_fd, data + sent, length - sent); });
         if (n < 0 && errno != EAGAIN) {
-            const Result failed = errno == ENODEV || errno == EIO ? Unplugged("write") : Fail("write", errno);
-            return sent > 0 ? long(sent) : long(failed);
+            failed = errno == ENODEV || errno == EIO ? Unplugged("write") : Fail("write", errno);
+            break;
         }
         if (n > 0)
             sent += size_t(n);
-        left = deadline - now();
     }
-    return long(sent);
+    return sent > 0 || failed == kOk ? long(sent) : long(failed);
 }
 
 void PosixUsbPrinterDevice::Close()

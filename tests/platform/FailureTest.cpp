@@ -23,6 +23,9 @@ TEST(DescribeFailure, SaysWhatFailedWhyAndWhatHelps)
         // The dialout hint is for serial ports only.
         {"permission denied on a path", SystemFailure("open", "/dev/pts/3", EACCES), "/dev/pts/3",
          "open /dev/pts/3: Permission denied"},
+        {"permission denied on a USB printer", SystemFailure("open", "/dev/usb/lp0", EACCES),
+         "740II:/dev/usb/lp0?vid_7a3c&pid_001f&serial=",
+         "open /dev/usb/lp0: Permission denied (the udev rule for the printer or the lp group grants access)"},
         {"no hint for a hang-up", Failure{"read", "/dev/ttyS0", kErrClosed, 0, kHungUpReason}, "COM1",
          "read /dev/ttyS0: the device hung up"},
         {"nothing failed", Failure{}, "COM1", ""},
