@@ -28,14 +28,20 @@ bool CUsbPort::OpenDevice()
         m_device->Close();
         m_device.reset();
     }
-    std::string node = UsbDeviceNode(m_devicePath);
-    const std::string ids = m_devicePath.substr(node.size()); // "?vid_...&pid_...&serial=..."
+    // The node the printer was found on, while it still carries the same
+    // ids; otherwise the first that does (two printers without a serial
+    // number cannot be told apart).
+    const std::string foundOn = UsbDeviceNode(m_devicePath);
+    const std::string ids = m_devicePath.substr(foundOn.size()); // "?vid_...&pid_...&serial=..."
+    std::string node;
     for (const UsbPrinterInfo& listed : m_platform.ListUsbPrinters()) {
-        if (UsbDevicePath(listed) == listed.node + ids) {
+        if (UsbDevicePath(listed) != listed.node + ids)
+            continue;
+        if (node.empty() || listed.node == foundOn)
             node = listed.node;
-            break;
-        }
     }
+    if (node.empty())
+        node = foundOn;
     auto device = m_platform.NewUsbPrinterDevice();
     if (device->Open(node) != kOk) {
         m_failure = device->LastFailure();

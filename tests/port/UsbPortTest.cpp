@@ -129,8 +129,9 @@ TEST(FindUsbPrinters, StopsAtTheFirstBlockEndByWhichADeviceOpened)
 TEST(CUsbPort, OpensOnceAndBoundsItsTransfers)
 {
     InProcessPlatform machine;
-    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1");
-    machine.usbPrinters = {printer};
+    // Two printers without serial numbers: the one chosen is the one opened.
+    const UsbPrinterInfo printer = Device(1, "7a3c", "001e");
+    machine.usbPrinters = {Device(0, "7a3c", "001e"), printer};
     CPrinterPort port(machine);
     EXPECT_EQ(port.Configure(UsbSettings("742plusII:")), 0); // no device path
     ASSERT_EQ(port.Configure(UsbSettings("742plusII:" + UsbDevicePath(printer))), 1);
