@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "MessageSink.h"
+#include "ParallelDevice.h"
 #include "PortMap.h"
 #include "SerialDevice.h"
 #include "StreamSocket.h"
@@ -22,6 +23,7 @@ public:
     virtual const PortMap& Ports() = 0;
     virtual std::unique_ptr<SerialDevice> NewSerialDevice() = 0;
     virtual std::unique_ptr<StreamSocket> NewStreamSocket() = 0;
+    virtual std::unique_ptr<ParallelDevice> NewParallelDevice() = 0;
 };
 
 } // namespace kalo::platform

@@ -1,6 +1,7 @@
 #include "PosixPlatform.h"
 
 #include "SystemClock.h"
+#include "posix/PosixParallelDevice.h"
 #include "posix/PosixSerialDevice.h"
 #include "posix/PosixStreamSocket.h"
 
@@ -26,6 +27,11 @@ std::unique_ptr<SerialDevice> PosixPlatform::NewSerialDevice()
 std::unique_ptr<StreamSocket> PosixPlatform::NewStreamSocket()
 {
     return std::make_unique<PosixStreamSocket>();
+}
+
+std::unique_ptr<ParallelDevice> PosixPlatform::NewParallelDevice()
+{
+    return std::make_unique<PosixParallelDevice>(GetClock());
 }
 
 } // namespace kalo::platform

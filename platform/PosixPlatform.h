@@ -16,6 +16,7 @@ public:
     const PortMap& Ports() override { return m_ports; }
     std::unique_ptr<SerialDevice> NewSerialDevice() override;
     std::unique_ptr<StreamSocket> NewStreamSocket() override;
+    std::unique_ptr<ParallelDevice> NewParallelDevice() override;
 
 private:
     MessageSink& m_messages;

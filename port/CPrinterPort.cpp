@@ -11,7 +11,9 @@ namespace {
 
 // Calls f on the held port object, whatever its kind; 0 when none is held.
 template <typename F>
-int Dispatch(std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>>& held, F f)
+int Dispatch(std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>,
+                          std::unique_ptr<CParallelPort>>& held,
+             F f)
 {
     return std::visit(
         [&](auto& port) -> int {
@@ -78,13 +80,17 @@ int CPrinterPort::Configure(PortSettings settings)
         m_port = std::move(port);
         return result;
     }
-    case PortKind::Parallel:
+    case PortKind::Parallel: {
+        auto port = std::make_unique<CParallelPort>(m_platform);
+        const int result = port->Configure(settings);
+        m_port = std::move(port);
+        return result;
+    }
     case PortKind::Usb:
-        // These kinds are not part of this build: the name is recognised,
+        // This kind is not part of this build: the name is recognised,
         // but there is no port to hand it to.
         m_keptFailure = {"configure", settings.portName, platform::kErrNotSupported, 0,
-                         choice->kind == PortKind::Parallel ? "parallel ports are not part of this build"
-                                                            : "USB printers are not part of this build"};
+                         "USB printers are not part of this build"};
         return 0;
     }
     return 0;
@@ -110,6 +116,8 @@ const platform::Failure& CPrinterPort::LastFailure() const
         return (*serial)->LastFailure();
     if (const auto* ethernet = std::get_if<std::unique_ptr<CEthernetPort>>(&m_port))
         return (*ethernet)->LastFailure();
+    if (const auto* parallel = std::get_if<std::unique_ptr<CParallelPort>>(&m_port))
+        return (*parallel)->LastFailure();
     return m_keptFailure;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CEthernetPort.h"
+#include "CParallelPort.h"
 #include "CSerialPort.h"
 #include "PortSettings.h"
 #include "platform/Failure.h"
@@ -65,7 +66,8 @@ public:
     platform::Platform& GetPlatform() { return m_platform; }
 
 private:
-    using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>>;
+    using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>,
+                              std::unique_ptr<CParallelPort>>;
 
     platform::Platform& m_platform;
     Held m_port;

@@ -23,6 +23,7 @@ public:
     const platform::PortMap& Ports() override { return m_ports; }
     std::unique_ptr<platform::SerialDevice> NewSerialDevice() override;
     std::unique_ptr<platform::StreamSocket> NewStreamSocket() override;
+    std::unique_ptr<platform::ParallelDevice> NewParallelDevice() override;
 
     platform::VirtualClock& Clock() { return m_clock; }
     const platform::VirtualClock& Clock() const { return m_clock; }
@@ -47,6 +48,18 @@ public:
     bool serialHeldElsewhere = false;
     // An established connection dies: the system gives up on it with ETIMEDOUT.
     bool connectionTimesOut = false;
+
+    // The printer on the parallel port: the status byte it reports, whether
+    // the status query fails, and a write that stops after so many bytes,
+    // with writeErrno (ENODEV unplugged, ENOSPC out of paper) or, when that
+    // is 0, with the printer taking nothing more.
+    std::string parallelPath = "/dev/lp0";
+    uint8_t parallelStatus = platform::kLptNotBusy | platform::kLptAck | platform::kLptSelected | platform::kLptNoError;
+    bool parallelStatusFails = false;
+    bool parallelPermissionDenied = false;
+    int parallelWriteStopsAfter = -1;
+    int parallelWriteErrno = 0;
+    int parallelStatusQueries = 0;
 
     // What the program did last: the device it opened, the line it set, the
     // link it used (kept after closing), and how many devices are open now.
