@@ -62,6 +62,13 @@ Result PosixParallelDevice::Open(const std::string& path)
     if (fd < 0)
         return Fail("open", errno);
     m_fd = fd;
+    // Without LPABORT the driver answers a printer out of paper or off line
+    // with EAGAIN for as long as it lasts, and a write would wait out its
+    // whole bound; with it the write stops with ENOSPC or EIO. The flag
+    // belongs to the port, so it is put back on Close.
+    int flags = 0;
+    if (ioctl(fd, LPGETFLAGS, &flags) == 0 && !(flags & LP_ABORT))
+        m_abortSet = ioctl(fd, LPABORT, 1) == 0;
     return kOk;
 }
 
@@ -122,6 +129,9 @@ long PosixParallelDevice::Write(const uint8_t* data, size_t length, int64_t time
 void PosixParallelDevice::Close()
 {
     if (m_fd >= 0) {
+        if (m_abortSet)
+            ioctl(m_fd, LPABORT, 0);
+        m_abortSet = false;
         ::close(m_fd);
         m_fd = -1;
     }

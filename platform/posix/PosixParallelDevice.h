@@ -29,6 +29,7 @@ private:
 
     Clock& m_clock;
     int m_fd = -1;
+    bool m_abortSet = false; // LPABORT was off and this device turned it on
     std::string m_path;
     Failure m_failure;
 };
