@@ -289,6 +289,37 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
     }
 }
 
+// A pty is no parallel printer: the real program refuses it at the status
+// query and names the setting to change; a user without rights is told the group.
+TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
+{
+    kalo::test::PtyPair pty;
+    const std::string cantOpen = "Can't open port and Printer is disconnected\n";
+    const struct {
+        const char* what;
+        bool asNobody;
+        std::string err;
+    } rows[] = {
+        {"not a parallel printer", false,
+         cantOpen + "status " + pty.path + ": Inappropriate ioctl for device (set KALO_PORT_LPT1 to a parallel printer "
+                                           "device)\n"},
+        {"permission denied", true, cantOpen + "open " + pty.path + ": Permission denied (add the user to the lp group)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> args = {"--parallel", "LPT1", "identify"};
+        std::string program = KALO_KALOCTL_PATH;
+        if (row.asNobody) {
+            args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
+            program = "/usr/bin/setpriv";
+        }
+        const auto run = kalo::test::RunProgram(program, args, {"KALO_PORT_LPT1=" + pty.path});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, row.err);
+    }
+}
+
 TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
 {
     PrinterOptions options;
