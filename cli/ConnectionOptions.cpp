@@ -15,7 +15,8 @@ const OptionTable<ConnectionOptions>& Table()
         {{"--serial", "PORT", "a port of the main window's list; the device behind each is set with KALO_PORT_<NAME>",
           Values::Names(ConnectionForm::kSerialPorts), "COM1", nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.serialPort = v.text; }},
-        {{"--parallel", "PORT", "a printer on a parallel port; LPTn is /dev/lp(n-1) unless KALO_PORT_LPTn names another",
+        {{"--parallel", "PORT",
+          "a printer on a parallel port; LPTn is /dev/lp(n-1) unless KALO_PORT_LPTn names another",
           Values::Names(ConnectionForm::kParallelPorts), nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) {
              o.interfaceKind = PortKind::Parallel;

@@ -168,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
          "\\\\.\\COM11, \\\\.\\COM12, \\\\.\\COM13, \\\\.\\COM14, not 'COM15'"},
         {"SerialAndTcp", {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"}, kOnlyOne},
         {"SerialAndParallel", {"--parallel", "LPT1", "identify", "--serial", "COM1"}, kOnlyOne},
-        {"ParallelNotInTheList", {"--parallel", "LPT4", "identify"}, "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
+        {"ParallelNotInTheList", {"--parallel", "LPT4", "identify"},
+         "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
         {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
         {"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
          "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
@@ -303,7 +304,8 @@ TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
         {"not a parallel printer", false,
          cantOpen + "status " + pty.path + ": Inappropriate ioctl for device (set KALO_PORT_LPT1 to a parallel printer "
                                            "device)\n"},
-        {"permission denied", true, cantOpen + "open " + pty.path + ": Permission denied (add the user to the lp group)\n"},
+        {"permission denied", true,
+         cantOpen + "open " + pty.path + ": Permission denied (add the user to the lp group)\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -114,7 +114,8 @@ TEST(CParallelPort, TransfersEndByTheirTimeOuts)
         std::string reason;
     } rows[] = {
         {"taken whole", -1, 0, 0, ""},
-        {"printer stalls", 3, 0, 300000, "write /dev/lp0: only 3 of 10 bytes went out within the write time-out of 300 s"},
+        {"printer stalls", 3, 0, 300000,
+         "write /dev/lp0: only 3 of 10 bytes went out within the write time-out of 300 s"},
         {"paper runs out", 3, ENOSPC, 0, "write /dev/lp0: out of paper"},
         {"unplugged", 3, ENODEV, 0, "write /dev/lp0: No such device"},
     };
