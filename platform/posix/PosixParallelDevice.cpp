@@ -98,6 +98,7 @@ long PosixParallelDevice::Read(uint8_t* buffer, size_t length, int64_t totalMicr
             got += size_t(n);
             lastByte = m_clock.NowMicros();
         } else if (n == 0 || errno == EAGAIN) {
+            // 0 is not an end here: the printer has nothing to send yet.
             Nap(until);
         } else {
             Fail("read", errno);
