@@ -15,6 +15,13 @@ const OptionTable<ConnectionOptions>& Table()
         {{"--serial", "PORT", "a port of the main window's list; the device behind each is set with KALO_PORT_<NAME>",
           Values::Names(ConnectionForm::kSerialPorts), "COM1", nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.serialPort = v.text; }},
+        {{"--parallel", "PORT",
+          "a printer on a parallel port; LPTn is /dev/lp(n-1) unless KALO_PORT_LPTn names another",
+          Values::Names(ConnectionForm::kParallelPorts), nullptr, nullptr, true},
+         [](ConnectionOptions& o, const OptionValue& v) {
+             o.interfaceKind = PortKind::Parallel;
+             o.parallelPort = v.text;
+         }},
         {{"--baud", "RATE", "line speed", Values::NumbersOf(ConnectionForm::kBaudRates), "9600"},
          [](ConnectionOptions& o, const OptionValue& v) { o.baudRate = uint32_t(v.number); }},
         {{"--data-bits", "BITS", "data bits", Values::Numbers({{7, 8}}), "8"},
@@ -47,6 +54,8 @@ PortSettings ConnectionOptions::ToPortSettings() const
 {
     if (interfaceKind == PortKind::Ethernet)
         return NetworkPortSettings(address, tcpPort);
+    if (interfaceKind == PortKind::Parallel)
+        return LinePortSettings(parallelPort, baudRate, dataBits, stopBits, parity, flowControl);
     return LinePortSettings(serialPort, baudRate, dataBits, stopBits, parity, flowControl);
 }
 

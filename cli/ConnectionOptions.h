@@ -21,6 +21,7 @@ struct ConnectionOptions {
     uint32_t parity = 0;      // position in None, Odd, Even, Mark, Space
     uint32_t stopBits = 0;    // position in 1, 1.5, 2
     uint32_t flowControl = 0; // position in Hardware, Xon/Xoff, None
+    std::string parallelPort; // "LPT1" ... "LPT3"
     std::string address;
     uint32_t tcpPort = 0;
     // A printer whose settings are read from the registry, as "kalo NAME" does.

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "MessageSink.h"
+#include "ParallelDevice.h"
 #include "PortMap.h"
 #include "SerialDevice.h"
 #include "StreamSocket.h"
@@ -29,6 +30,7 @@ public:
     virtual std::vector<UsbPrinterInfo> ListUsbPrinters() = 0;
     // The system's version word, as IsWin9xFamily reads it.
     virtual uint32_t VersionWord() = 0;
+    virtual std::unique_ptr<ParallelDevice> NewParallelDevice() = 0;
 };
 
 } // namespace kalo::platform

@@ -1,6 +1,7 @@
 #include "PosixPlatform.h"
 
 #include "SystemClock.h"
+#include "posix/PosixParallelDevice.h"
 #include "posix/PosixSerialDevice.h"
 #include "posix/PosixStreamSocket.h"
 #include "posix/PosixUsbPrinterDevice.h"
@@ -56,6 +57,11 @@ uint32_t PosixPlatform::VersionWord()
         std::sscanf(name.release, "%u.%u", &major, &minor);
     const uint32_t build = (major * 100 + minor) % 0x7FFF + 1;
     return (build << 16) | ((minor & 0xFF) << 8) | (major & 0xFF);
+}
+
+std::unique_ptr<ParallelDevice> PosixPlatform::NewParallelDevice()
+{
+    return std::make_unique<PosixParallelDevice>(GetClock());
 }
 
 } // namespace kalo::platform

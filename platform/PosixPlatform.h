@@ -22,6 +22,7 @@ public:
     // An NT-family word: kernel major and minor in the low bytes, a build
     // number made of them (never 0) in the high 16 bits.
     uint32_t VersionWord() override;
+    std::unique_ptr<ParallelDevice> NewParallelDevice() override;
 
 private:
     MessageSink& m_messages;

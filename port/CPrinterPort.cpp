@@ -65,31 +65,16 @@ int CPrinterPort::Configure(PortSettings settings)
     m_kind = choice->kind;
     m_portName = settings.portName;
     settings.portName = choice->name;
+    auto install = [&](auto port) {
+        const int result = port->Configure(settings);
+        m_port = std::move(port);
+        return result;
+    };
     switch (choice->kind) {
-    case PortKind::Serial: {
-        auto port = std::make_unique<CSerialPort>(m_platform);
-        const int result = port->Configure(settings);
-        m_port = std::move(port);
-        return result;
-    }
-    case PortKind::Ethernet: {
-        auto port = std::make_unique<CEthernetPort>(m_platform);
-        const int result = port->Configure(settings);
-        m_port = std::move(port);
-        return result;
-    }
-    case PortKind::Usb: {
-        auto port = std::make_unique<CUsbPort>(m_platform);
-        const int result = port->Configure(settings);
-        m_port = std::move(port);
-        return result;
-    }
-    case PortKind::Parallel:
-        // This kind is not part of this build: the name is recognised,
-        // but there is no port to hand it to.
-        m_keptFailure = {"configure", settings.portName, platform::kErrNotSupported, 0,
-                         "parallel ports are not part of this build"};
-        return 0;
+    case PortKind::Serial: return install(std::make_unique<CSerialPort>(m_platform));
+    case PortKind::Parallel: return install(std::make_unique<CParallelPort>(m_platform));
+    case PortKind::Usb: return install(std::make_unique<CUsbPort>(m_platform));
+    case PortKind::Ethernet: return install(std::make_unique<CEthernetPort>(m_platform));
     }
     return 0;
 }
@@ -116,6 +101,8 @@ const platform::Failure& CPrinterPort::LastFailure() const
         return (*ethernet)->LastFailure();
     if (const auto* usb = std::get_if<std::unique_ptr<CUsbPort>>(&m_port))
         return (*usb)->LastFailure();
+    if (const auto* parallel = std::get_if<std::unique_ptr<CParallelPort>>(&m_port))
+        return (*parallel)->LastFailure();
     return m_keptFailure;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CEthernetPort.h"
+#include "CParallelPort.h"
 #include "CSerialPort.h"
 #include "CUsbPort.h"
 #include "PortSettings.h"
@@ -67,7 +68,7 @@ public:
 
 private:
     using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>,
-                              std::unique_ptr<CUsbPort>>;
+                              std::unique_ptr<CParallelPort>, std::unique_ptr<CUsbPort>>;
 
     platform::Platform& m_platform;
     Held m_port;

@@ -299,6 +299,96 @@ private:
     Failure m_failure;
 };
 
+
+class InProcessParallelDevice final : public ParallelDevice {
+public:
+    explicit InProcessParallelDevice(InProcessPlatform& machine) : m_machine(machine) {}
+    ~InProcessParallelDevice() override { Close(); }
+
+    Result Open(const std::string& path) override
+    {
+        m_machine.lastOpenedPath = path;
+        m_path = path;
+        if (path != m_machine.parallelPath)
+            return Fail("open", ENOENT, "No such file or directory");
+        if (m_machine.parallelPermissionDenied)
+            return Fail("open", EACCES, "Permission denied");
+        if (m_machine.openDevices > 0)
+            return Fail("open", EBUSY, "Device or resource busy"); // lp allows one opener
+        m_link = m_machine.NewLink(0);
+        m_sent = 0;
+        ++m_machine.openDevices;
+        return kOk;
+    }
+    Result GetStatus(uint8_t& status) override
+    {
+        ++m_machine.parallelStatusQueries;
+        if (m_machine.parallelStatusFails)
+            return Fail("status", EIO, "off line or reporting a fault");
+        status = m_machine.parallelStatus;
+        return kOk;
+    }
+    long Read(uint8_t* buffer, size_t length, int64_t totalMicros, int64_t intervalMicros) override
+    {
+        m_failure = {};
+        VirtualClock& clock = m_machine.Clock();
+        const int64_t deadline = clock.NowMicros() + totalMicros;
+        size_t got = 0;
+        int64_t lastByte = 0;
+        while (got < length) {
+            int64_t until = deadline;
+            if (got > 0 && intervalMicros > 0)
+                until = std::min(until, lastByte + intervalMicros);
+            if (until <= clock.NowMicros() || !m_link->WaitReadable(until - clock.NowMicros()))
+                break;
+            got += m_link->ReadArrived(buffer + got, length - got);
+            lastByte = clock.NowMicros();
+        }
+        return long(got);
+    }
+    long Write(const uint8_t* data, size_t length, int64_t timeoutMicros) override
+    {
+        m_failure = {};
+        size_t take = length;
+        const int stopsAfter = m_machine.parallelWriteStopsAfter;
+        if (stopsAfter >= 0)
+            take = std::min(length, size_t(std::max<int64_t>(0, stopsAfter - m_sent)));
+        const size_t sent = m_link->Write(data, take);
+        m_sent += int64_t(sent);
+        if (sent < length) {
+            if (m_machine.parallelWriteErrno == ENOSPC)
+                Fail("write", ENOSPC, "out of paper");
+            else if (m_machine.parallelWriteErrno != 0)
+                Fail("write", m_machine.parallelWriteErrno, "No such device");
+            else
+                m_machine.Clock().AdvanceBy(timeoutMicros); // the printer takes nothing more
+        }
+        return long(sent);
+    }
+    void Close() override
+    {
+        if (m_link) {
+            m_link->Disconnect();
+            m_link.reset();
+            --m_machine.openDevices;
+        }
+    }
+    const Failure& LastFailure() const override { return m_failure; }
+
+private:
+    Result Fail(const char* call, int errnoValue, const char* systemText)
+    {
+        m_failure = SystemLike(call, m_path, errnoValue, systemText);
+        return m_failure.result;
+    }
+
+    InProcessPlatform& m_machine;
+    std::shared_ptr<InProcessLink> m_link;
+    std::string m_path;
+    int64_t m_sent = 0;
+    Failure m_failure;
+};
+
 } // namespace
 
 InProcessPlatform::InProcessPlatform(PrinterOptions options)
@@ -329,6 +419,12 @@ std::unique_ptr<StreamSocket> InProcessPlatform::NewStreamSocket()
 std::unique_ptr<UsbPrinterDevice> InProcessPlatform::NewUsbPrinterDevice()
 {
     return std::make_unique<InProcessUsbPrinterDevice>(*this);
+}
+
+
+std::unique_ptr<ParallelDevice> InProcessPlatform::NewParallelDevice()
+{
+    return std::make_unique<InProcessParallelDevice>(*this);
 }
 
 } // namespace kalo::sim

@@ -26,6 +26,7 @@ public:
     std::unique_ptr<platform::UsbPrinterDevice> NewUsbPrinterDevice() override;
     std::vector<platform::UsbPrinterInfo> ListUsbPrinters() override { return usbPrinters; }
     uint32_t VersionWord() override { return versionWord; }
+    std::unique_ptr<platform::ParallelDevice> NewParallelDevice() override;
 
     platform::VirtualClock& Clock() { return m_clock; }
     const platform::VirtualClock& Clock() const { return m_clock; }
@@ -59,6 +60,17 @@ public:
     // The printer is pulled out: opens fail, open devices fail with ENODEV.
     bool usbUnplugged = false;
     uint32_t versionWord = 0x4A65000A; // an NT-family word (10.0, build 19045)
+    // The printer on the parallel port: the status byte it reports, whether
+    // the status query fails, and a write that stops after so many bytes,
+    // with writeErrno (ENODEV unplugged, ENOSPC out of paper) or, when that
+    // is 0, with the printer taking nothing more.
+    std::string parallelPath = "/dev/lp0";
+    uint8_t parallelStatus = platform::kLptNotBusy | platform::kLptAck | platform::kLptSelected | platform::kLptNoError;
+    bool parallelStatusFails = false;
+    bool parallelPermissionDenied = false;
+    int parallelWriteStopsAfter = -1;
+    int parallelWriteErrno = 0;
+    int parallelStatusQueries = 0;
 
     // What the program did last: the device it opened, the line it set, the
     // link it used (kept after closing), and how many devices are open now.

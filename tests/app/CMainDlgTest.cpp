@@ -5,6 +5,8 @@
 #include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
 
+#include <cerrno>
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -105,6 +107,7 @@ private slots:
     void connectedStateAndTheWaysOut();
     void selfTestPrintsTheTestPage_data();
     void selfTestPrintsTheTestPage();
+    void runManagerOpensThePrinterStatusWindow_data();
     void runManagerOpensThePrinterStatusWindow();
     void usbPrintersAreListedAndConnect();
     void spoolerQueuesAreRedirectedAndGivenBack();
@@ -197,8 +200,19 @@ void CMainDlgTest::checkCommunication_data()
     QTest::newRow("serial success") << "serial" << "" << connected << "";
     QTest::newRow("network success") << "9100" << "" << connected << "";
     QTest::newRow("TCP port 0") << "0" << "" << notSet << notConfigured;
-    QTest::newRow("parallel port") << "parallel" << "" << notSet
-                                   << "configure LPT1: parallel ports are not part of this build";
+    QTest::newRow("parallel success") << "parallel" << "" << connected << "";
+    const QString notReady = "status /dev/lp0: the printer is not ready: %1 (check that the printer is on, on line "
+                             "and has paper)";
+    QTest::newRow("parallel selected and busy") << "parallel" << "machine:lpt-busy" << cantOpen << notReady.arg("busy");
+    QTest::newRow("parallel paper out") << "parallel" << "machine:lpt-paper-out" << cantOpen
+                                        << notReady.arg("out of paper");
+    QTest::newRow("parallel status query fails")
+        << "parallel" << "machine:lpt-query-fails" << cantOpen
+        << "status /dev/lp0: off line or reporting a fault (check that the printer is on and its cable is in)";
+    QTest::newRow("parallel permission denied") << "parallel" << "machine:lpt-permission" << cantOpen
+                                                << "open /dev/lp0: Permission denied (add the user to the lp group)";
+    QTest::newRow("parallel port in use") << "parallel" << "machine:lpt-in-use" << cantOpen
+                                          << "open /dev/lp0: busy (another program holds it)";
     QTest::newRow("nothing listens")
         << "9101" << ""
         << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
@@ -249,6 +263,17 @@ void CMainDlgTest::checkCommunication()
     bench.machine.serialHeldElsewhere = fault == "machine:busy";
     if (fault == "machine:missing")
         bench.machine.serialPath = "/dev/ttyUSB0";
+    bench.machine.parallelPermissionDenied = fault == "machine:lpt-permission";
+    bench.machine.parallelStatusFails = fault == "machine:lpt-query-fails";
+    if (fault == "machine:lpt-busy")
+        bench.machine.parallelStatus = platform::kLptAck | platform::kLptSelected | platform::kLptNoError;
+    if (fault == "machine:lpt-paper-out")
+        bench.machine.parallelStatus |= platform::kLptPaperOut;
+    std::unique_ptr<platform::ParallelDevice> otherProgram;
+    if (fault == "machine:lpt-in-use") {
+        otherProgram = bench.machine.NewParallelDevice();
+        QCOMPARE(otherProgram->Open("/dev/lp0"), platform::kOk);
+    }
     if (link == "serial") {
         bench.Click("radioSerial");
         QTest::keyClick(bench.Combo("comboBaudRate"), Qt::Key_Up); // 19200 -> 9600
@@ -260,6 +285,7 @@ void CMainDlgTest::checkCommunication()
     }
     bench.machine.Recorded().Clear();
     bench.Click("buttonCheckCommunication");
+    otherProgram.reset();
 
     const bool connected = texts == QStringList{"Printer is connected."};
     // The port's own box, if any, then the window's, which alone carries the reason.
@@ -310,22 +336,34 @@ void CMainDlgTest::connectedStateAndTheWaysOut()
 
 void CMainDlgTest::selfTestPrintsTheTestPage_data()
 {
+    QTest::addColumn<bool>("parallel");
     QTest::addColumn<int>("closeAfter");
     QTest::addColumn<QString>("message");
-    QTest::newRow("printed") << -1 << "";
+    QTest::addColumn<QString>("detail");
+    const QString stopped = "Self Test stopped after 3 of 7 bytes: the printer may not print its test page. Check "
+                            "the printer and press Self Test again.";
+    QTest::newRow("printed") << false << -1 << "" << "";
+    QTest::newRow("printed on LPT1") << true << -1 << "" << "";
     // Hung up three bytes into the command, after the identification's 17: the wait is kept, the stop is told.
-    QTest::newRow("printer hangs up") << 17 + 3
-                                      << "Self Test stopped after 3 of 7 bytes: the printer may not print its test "
-                                         "page. Check the printer and press Self Test again.";
+    QTest::newRow("printer hangs up") << false << 17 + 3 << stopped << "write /dev/ttyS0: the device hung up";
+    QTest::newRow("printer unplugged from LPT1") << true << 17 + 3 << stopped << "write /dev/lp0: No such device";
 }
 
 void CMainDlgTest::selfTestPrintsTheTestPage()
 {
+    QFETCH(bool, parallel);
     QFETCH(int, closeAfter);
     QFETCH(QString, message);
+    QFETCH(QString, detail);
     sim::PrinterOptions options;
-    options.closeAfter = closeAfter;
+    if (!parallel)
+        options.closeAfter = closeAfter;
     Bench bench("", options);
+    if (parallel) {
+        bench.Click("radioParallel");
+        bench.machine.parallelWriteStopsAfter = closeAfter;
+        bench.machine.parallelWriteErrno = ENODEV;
+    }
     bench.Click("buttonCheckCommunication");
     bench.machine.Clock().ClearSleeps();
     bench.machine.Recorded().Clear();
@@ -333,8 +371,7 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     QCOMPARE(bench.machine.Clock().Sleeps(), std::vector<uint32_t>{4300});
     const auto& paper = bench.machine.Paper();
     QCOMPARE(paper.empty() ? std::string() : paper.front(), std::string(message.isEmpty() ? "[self test]" : ""));
-    const std::vector<Message> told{
-        {message.toStdString(), "Warning", MessageIcon::Warning, "write /dev/ttyS0: the device hung up"}};
+    const std::vector<Message> told{{message.toStdString(), "Warning", MessageIcon::Warning, detail.toStdString()}};
     QCOMPARE(bench.Messages(), message.isEmpty() ? std::vector<Message>{} : told);
     QVERIFY(bench.Button("buttonSelfTest")->isEnabled());
     // Closing the window closes the port.
@@ -367,9 +404,18 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("serial:/dev/ttyS9?baud=9600"));
 }
 
+void CMainDlgTest::runManagerOpensThePrinterStatusWindow_data()
+{
+    QTest::addColumn<QString>("radio");
+    QTest::newRow("serial") << "radioSerial";
+    QTest::newRow("parallel") << "radioParallel";
+}
+
 void CMainDlgTest::runManagerOpensThePrinterStatusWindow()
 {
+    QFETCH(QString, radio);
     Bench bench;
+    bench.Click(qPrintable(radio));
     bench.Click("buttonCheckCommunication");
     QVERIFY(bench.Button("buttonRunManager")->isEnabled());
     bool seen = false;
@@ -379,6 +425,8 @@ void CMainDlgTest::runManagerOpensThePrinterStatusWindow()
         QVERIFY(status);
         QCOMPARE(status->windowTitle(), QStringLiteral("Printer Status"));
         status->OnTimer(18);
+        QTest::mouseClick(status->findChild<QPushButton*>("buttonGetStatus"), Qt::LeftButton);
+        QCOMPARE(bench.Messages().back().text, std::string("Success to get status of printer."));
         seen = true;
         QTest::mouseClick(status->findChild<QPushButton*>("buttonExit"), Qt::LeftButton);
     });

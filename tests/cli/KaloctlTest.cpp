@@ -92,6 +92,7 @@ TEST(Kaloctl, IdentifyOverEachLink)
         {{"identify"}, 2, false}, // COM1 by default
         {{"--serial", "COM1", "--baud", "19200", "identify"}, 2, false},
         {{"identify", "--tcp", "10.0.0.50"}, 0, false},
+        {{"--parallel", "LPT1", "identify"}, 0, false},
         {{"--tcp", "10.0.0.50:9100", "identify"}, 0, false},
         {{"--printer", "Custom_TLR-740II", "identify"}, 0, true},
         {{"identify", "--printer", "Receipt COM1"}, 2, true},
@@ -140,7 +141,7 @@ const std::string kBauds = "2400, 4800, 9600, 19200, 38400, 57600, 115200";
 const std::string kBaud = "kaloctl: --baud takes " + kBauds + ", not '";
 const std::string kTcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
 const std::string kSet = "kaloctl set-status: ";
-const std::string kOnlyOne = "kaloctl: give only one of --serial, --tcp, --printer";
+const std::string kOnlyOne = "kaloctl: give only one of --serial, --parallel, --tcp, --printer";
 std::string Entrance(const std::string& value)
 {
     return kSet + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
@@ -166,6 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
          "kaloctl: --serial takes COM1, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9, \\\\.\\COM10, "
          "\\\\.\\COM11, \\\\.\\COM12, \\\\.\\COM13, \\\\.\\COM14, not 'COM15'"},
         {"SerialAndTcp", {"--serial", "COM1", "--tcp", "10.0.0.50", "identify"}, kOnlyOne},
+        {"SerialAndParallel", {"--parallel", "LPT1", "identify", "--serial", "COM1"}, kOnlyOne},
+        {"ParallelNotInTheList", {"--parallel", "LPT4", "identify"},
+         "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
         {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
         {"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
          "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
@@ -199,7 +203,7 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
 {
     const std::vector<std::string> connection = {
         "--serial PORT", "--baud RATE", "--data-bits BITS", "--parity PARITY", "--stop-bits BITS",
-        "--flow FLOW", "--tcp ADDRESS[:PORT]", "--printer NAME", "(" + kBauds + "; default 9600)"};
+        "--flow FLOW", "--parallel PORT", "--tcp ADDRESS[:PORT]", "--printer NAME", "(" + kBauds + "; default 9600)"};
     const struct {
         std::vector<std::string> args;
         std::string usage;
@@ -282,6 +286,38 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
         const auto run = kalo::test::RunProgram(program, args, {"KALO_PORT_COM1=" + row.device});
         EXPECT_EQ(run.status, row.out.empty() ? 1 : 0);
         EXPECT_EQ(run.out, row.out);
+        EXPECT_EQ(run.err, row.err);
+    }
+}
+
+// A pty is no parallel printer: the real program refuses it at the status
+// query and names the setting to change; a user without rights is told the group.
+TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
+{
+    kalo::test::PtyPair pty;
+    const std::string cantOpen = "Can't open port and Printer is disconnected\n";
+    const struct {
+        const char* what;
+        bool asNobody;
+        std::string err;
+    } rows[] = {
+        {"not a parallel printer", false,
+         cantOpen + "status " + pty.path + ": Inappropriate ioctl for device (set KALO_PORT_LPT1 to a parallel printer "
+                                           "device)\n"},
+        {"permission denied", true,
+         cantOpen + "open " + pty.path + ": Permission denied (add the user to the lp group)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> args = {"--parallel", "LPT1", "identify"};
+        std::string program = KALO_KALOCTL_PATH;
+        if (row.asNobody) {
+            args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
+            program = "/usr/bin/setpriv";
+        }
+        const auto run = kalo::test::RunProgram(program, args, {"KALO_PORT_LPT1=" + pty.path});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, row.err);
     }
 }
@@ -453,6 +489,9 @@ INSTANTIATE_TEST_SUITE_P(
         // After the port's own box, shown through the platform.
         {"ConnectionRefused", {"--tcp", "10.0.0.50:65535", "identify"}, {},
          "Can't open port and Printer is disconnected\nconnect 10.0.0.50:65535: Connection refused\n"},
+        {"ParallelPortWithoutDevice", {"--parallel", "LPT2", "identify"}, {},
+         "Can't open port and Printer is disconnected\nopen /dev/lp1: No such file or directory (set KALO_PORT_LPT2 "
+         "to the device)\n"},
         {"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
         {"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n",
          "And Now Start Font Download!"},

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "PortSettings.h"
+#include "platform/Failure.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace kalo {
+
+// A printer on an LPT port. Owns its device from Open to Close, and opens
+// only a printer that reports itself ready.
+class CParallelPort {
+public:
+    explicit CParallelPort(platform::Platform& platform);
+    ~CParallelPort();
+    CParallelPort(const CParallelPort&) = delete;
+    CParallelPort& operator=(const CParallelPort&) = delete;
+
+    // A write the printer does not take within this long stops where it got to.
+    static constexpr uint32_t kWriteTotalConstantMs = 300000;
+
+    int Configure(const PortSettings& settings);
+    int Open();
+    int Write(const uint8_t* data, uint32_t length);
+    int Read(uint8_t* buffer, uint32_t length);
+    void Close();
+    const platform::Failure& LastFailure() const { return m_failure; }
+    void ClearFailure() { m_failure = {}; }
+
+    const std::string& PortName() const { return m_portName; }
+    uint32_t WriteTotalConstant() const { return m_timeouts[kWriteConstant]; }
+
+private:
+    enum Timeout { kReadInterval, kReadMultiplier, kReadConstant, kWriteMultiplier, kWriteConstant };
+
+    platform::Platform& m_platform;
+    platform::Failure m_failure;
+    std::string m_portName;
+    std::string m_path; // the device the port name stands for
+    uint32_t m_timeouts[5] = {};
+    std::unique_ptr<platform::ParallelDevice> m_device;
+    bool m_open = false;
+};
+
+} // namespace kalo
