@@ -2,6 +2,7 @@
 
 #include "CAboutDlg.h"
 #include "SelfTest.h"
+#include "UsbNoticePump.h"
 #include "port/UsbPrinterSearch.h"
 #include "port/WriteReport.h"
 #include "status/CStatusDlg.h"
@@ -74,6 +75,9 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     auto* about = new QShortcut(QKeySequence::HelpContents, this);
     connect(about, &QShortcut::activated, this, &CMainDlg::OnAbout);
 
+    new UsbNoticePump(m_services.platform.UsbWatcher(), this);
+    m_services.platform.UsbWatcher().AddListener(this);
+
     m_form.enumerateUsb = [this] { return EnumerateUsbPrinters(); };
     m_form.messages = &m_services.platform.Messages();
     m_form.targetPrinter = m_services.targetPrinter;
@@ -84,6 +88,7 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
 
 CMainDlg::~CMainDlg()
 {
+    m_services.platform.UsbWatcher().RemoveListener(this);
     if (m_connected) {
         m_port.Close();
         m_connected = false;
@@ -97,6 +102,18 @@ std::vector<std::string> CMainDlg::EnumerateUsbPrinters()
     for (UsbPrinterEntry& printer : FindUsbPrinters(m_services.platform, std::cout).printers)
         entries.push_back(std::move(printer.text));
     return entries;
+}
+
+platform::UsbNoticeAnswer CMainDlg::OnUsbNotice(const platform::UsbDeviceNotice& notice)
+{
+    const bool cameOrWent =
+        notice.kind == platform::UsbNoticeKind::Arrival || notice.kind == platform::UsbNoticeKind::RemoveComplete;
+    if (cameOrWent && !m_connected && m_ui->radioUsb->isChecked()) {
+        ControlsToForm();
+        m_form.RefillUsbList();
+        FormToControls();
+    }
+    return platform::UsbNoticeAnswer::Granted;
 }
 
 void CMainDlg::ControlsToForm()

@@ -33,7 +33,7 @@ struct MainWindowServices {
 // The program's only top-level window: interface and line settings, Check
 // Communication, Self Test, and the way into the other windows. It owns the
 // port for its whole life and gives redirected spooler queues back when it goes.
-class CMainDlg : public QDialog {
+class CMainDlg : public QDialog, private kalo::platform::UsbNoticeListener {
     Q_OBJECT
 public:
     explicit CMainDlg(MainWindowServices services, QWidget* parent = nullptr);
@@ -71,6 +71,9 @@ private:
     void EnableConnectedButtons(bool enable);
     void LeaveConnectedState();
     void ShowMessage(const kalo::OutcomeMessage& message, const std::string& detail);
+    // A USB printer came or went: the USB list is filled again while no
+    // printer is connected.
+    kalo::platform::UsbNoticeAnswer OnUsbNotice(const kalo::platform::UsbDeviceNotice& notice) override;
 
     std::unique_ptr<Ui::CMainDlg> m_ui;
     MainWindowServices m_services;

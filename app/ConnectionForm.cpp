@@ -185,6 +185,15 @@ void ConnectionForm::FillPortList(PortKind kind)
     }
 }
 
+void ConnectionForm::RefillUsbList()
+{
+    const std::string chosen = portList.SelectedText();
+    portList.items = enumerateUsb ? enumerateUsb() : std::vector<std::string>();
+    const auto kept = std::find(portList.items.begin(), portList.items.end(), chosen);
+    portList.Select(kept != portList.items.end() ? int(kept - portList.items.begin()) : 0);
+    portList.enabled = true;
+}
+
 void ConnectionForm::Preselect(const CRegistryKey& registry)
 {
     for (const ModelInfo& model : kModels) {

@@ -76,6 +76,10 @@ public:
     void InitDialog(const CRegistryKey& registry);
 
     void FillPortList(PortKind kind);
+    // A USB printer came or went while none is connected: the USB list
+    // again, the selected entry kept while it is listed. Never a message and
+    // never another interface; the list may be empty.
+    void RefillUsbList();
     void Preselect(const CRegistryKey& registry);
     void ReadWindowsPortSettings(const CRegistryKey& registry);
     void ReadCustomPortSettings(const CRegistryKey& registry);

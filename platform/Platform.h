@@ -6,6 +6,7 @@
 #include "PortMap.h"
 #include "SerialDevice.h"
 #include "StreamSocket.h"
+#include "UsbDeviceWatcher.h"
 #include "UsbPrinterDevice.h"
 
 #include <memory>
@@ -28,6 +29,9 @@ public:
     virtual std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() = 0;
     // The USB printer-class devices present now, in a stable order.
     virtual std::vector<UsbPrinterInfo> ListUsbPrinters() = 0;
+    // The one source of device-change notices for USB printers, made on
+    // first use (a program that never touches USB opens no monitor).
+    virtual UsbDeviceWatcher& UsbWatcher() = 0;
     // The system's version word, as IsWin9xFamily reads it.
     virtual uint32_t VersionWord() = 0;
     virtual std::unique_ptr<ParallelDevice> NewParallelDevice() = 0;

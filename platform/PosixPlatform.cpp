@@ -5,6 +5,7 @@
 #include "posix/PosixSerialDevice.h"
 #include "posix/PosixStreamSocket.h"
 #include "posix/PosixUsbPrinterDevice.h"
+#include "posix/UdevUsbDeviceWatcher.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,13 +40,26 @@ std::unique_ptr<UsbPrinterDevice> PosixPlatform::NewUsbPrinterDevice()
     return std::make_unique<PosixUsbPrinterDevice>();
 }
 
+namespace {
+
+std::string Setting(const char* name, const char* fallback)
+{
+    const char* value = std::getenv(name);
+    return std::string(value && *value ? value : fallback);
+}
+
+} // namespace
+
 std::vector<UsbPrinterInfo> PosixPlatform::ListUsbPrinters()
 {
-    const auto setting = [](const char* name, const char* fallback) {
-        const char* value = std::getenv(name);
-        return std::string(value && *value ? value : fallback);
-    };
-    return ListSysfsUsbPrinters(setting("KALO_SYSFS_ROOT", "/sys"), setting("KALO_DEV_ROOT", "/dev"));
+    return ListSysfsUsbPrinters(Setting("KALO_SYSFS_ROOT", "/sys"), Setting("KALO_DEV_ROOT", "/dev"));
+}
+
+UsbDeviceWatcher& PosixPlatform::UsbWatcher()
+{
+    if (!m_usbWatcher)
+        m_usbWatcher = std::make_unique<UdevUsbDeviceWatcher>(Setting("KALO_DEV_ROOT", "/dev"));
+    return *m_usbWatcher;
 }
 
 uint32_t PosixPlatform::VersionWord()

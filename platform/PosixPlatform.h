@@ -19,6 +19,8 @@ public:
     std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() override;
     // From KALO_SYSFS_ROOT (default /sys), nodes under KALO_DEV_ROOT (default /dev).
     std::vector<UsbPrinterInfo> ListUsbPrinters() override;
+    // udev's monitor, naming nodes under KALO_DEV_ROOT.
+    UsbDeviceWatcher& UsbWatcher() override;
     // An NT-family word: kernel major and minor in the low bytes, a build
     // number made of them (never 0) in the high 16 bits.
     uint32_t VersionWord() override;
@@ -28,6 +30,7 @@ private:
     MessageSink& m_messages;
     PortMap m_ports;
     Clock* m_clock;
+    std::unique_ptr<UsbDeviceWatcher> m_usbWatcher;
 };
 
 } // namespace kalo::platform

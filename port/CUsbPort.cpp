@@ -12,7 +12,10 @@ CUsbPort::CUsbPort(Platform& platform)
 {
 }
 
-CUsbPort::~CUsbPort() = default;
+CUsbPort::~CUsbPort()
+{
+    Close();
+}
 
 int CUsbPort::Configure(const PortSettings& settings)
 {
@@ -48,6 +51,7 @@ bool CUsbPort::OpenDevice()
         return false;
     }
     m_device = std::move(device);
+    m_node = node;
     return true;
 }
 
@@ -57,6 +61,11 @@ int CUsbPort::Open()
         return m_open ? 1 : 0;
     if (!OpenDevice())
         return 0;
+    if (m_firstOpen) {
+        m_firstOpen = false;
+        m_platform.UsbWatcher().AddListener(this);
+        m_listening = true;
+    }
     m_open = true;
     m_presence = Presence::Present;
     return 1;
@@ -78,10 +87,34 @@ bool CUsbPort::ReadyForTransfer()
     return m_device != nullptr;
 }
 
+platform::UsbNoticeAnswer CUsbPort::OnUsbNotice(const UsbDeviceNotice& notice)
+{
+    if (m_presence == Presence::Removed && OpenDevice())
+        m_presence = Presence::Present;
+    const bool ours = m_device && notice.node == m_node;
+    switch (notice.kind) {
+    case UsbNoticeKind::Arrival: break;
+    case UsbNoticeKind::QueryRemove: return ours ? UsbNoticeAnswer::Denied : UsbNoticeAnswer::Granted;
+    case UsbNoticeKind::RemovePending:
+    case UsbNoticeKind::RemoveComplete:
+        if (ours) {
+            if (m_open) {
+                m_device->Close();
+                m_device.reset();
+            }
+            m_presence = Presence::Removed;
+        }
+        break;
+    }
+    return UsbNoticeAnswer::Granted;
+}
+
 int CUsbPort::Write(const uint8_t* data, uint32_t length)
 {
     if (!m_open || !data || length == 0)
         return 0;
+    // Outside the lock: a notice may reopen the device.
+    m_platform.UsbWatcher().BeforeTransfer();
     std::lock_guard<std::mutex> hold(m_ioLock);
     if (!ReadyForTransfer())
         return 0;
@@ -104,6 +137,7 @@ int CUsbPort::Read(uint8_t* buffer, uint32_t length)
 {
     if (!m_open || !buffer || length == 0)
         return 0;
+    m_platform.UsbWatcher().BeforeTransfer();
     std::lock_guard<std::mutex> hold(m_ioLock);
     if (!ReadyForTransfer())
         return 0;
@@ -119,6 +153,10 @@ int CUsbPort::Read(uint8_t* buffer, uint32_t length)
 
 void CUsbPort::Close()
 {
+    if (m_listening) {
+        m_platform.UsbWatcher().RemoveListener(this);
+        m_listening = false;
+    }
     if (m_device) {
         m_device->Close();
         m_device.reset();

@@ -13,7 +13,7 @@ namespace kalo {
 // A printer on USB, reached through its printer-class node. Owns its device
 // from Open to Close. The driver sets no time-outs; the port bounds every
 // transfer so a printer that never answers cannot hang the program.
-class CUsbPort {
+class CUsbPort final : public platform::UsbNoticeListener {
 public:
     enum class Presence : int32_t { NeverOpened = 0, Present = 1, Removed = -1 };
 
@@ -37,6 +37,11 @@ public:
     Presence GetPresence() const { return m_presence; }
     const std::string& DevicePath() const { return m_devicePath; }
 
+    // A device-change notice: a removal of the open node closes it, and any
+    // notice while the printer is away tries it again. A query to remove the
+    // open node is denied; udev never asks one, but the answer stays.
+    platform::UsbNoticeAnswer OnUsbNotice(const platform::UsbDeviceNotice& notice) override;
+
 private:
     // Opens whichever node now carries this printer (the driver may number
     // a replugged printer anew), falling back to the node it was found on.
@@ -51,6 +56,9 @@ private:
     platform::Failure m_failure;
     std::string m_devicePath;
     std::unique_ptr<platform::UsbPrinterDevice> m_device;
+    std::string m_node; // where m_device is open
+    bool m_firstOpen = true;
+    bool m_listening = false;
     bool m_open = false;
     Presence m_presence = Presence::NeverOpened;
     std::mutex m_ioLock;

@@ -25,6 +25,7 @@ public:
     std::unique_ptr<platform::StreamSocket> NewStreamSocket() override;
     std::unique_ptr<platform::UsbPrinterDevice> NewUsbPrinterDevice() override;
     std::vector<platform::UsbPrinterInfo> ListUsbPrinters() override { return usbPrinters; }
+    platform::FedUsbDeviceWatcher& UsbWatcher() override { return m_usbWatcher; }
     uint32_t VersionWord() override { return versionWord; }
     std::unique_ptr<platform::ParallelDevice> NewParallelDevice() override;
 
@@ -85,6 +86,7 @@ private:
     platform::VirtualClock m_clock;
     platform::RecordingMessageSink m_messages;
     platform::PortMap m_ports;
+    platform::FedUsbDeviceWatcher m_usbWatcher;
     std::vector<std::string> m_paper;
     std::ostringstream m_wireText;
     WireLog m_wireLog;

@@ -110,6 +110,7 @@ private slots:
     void runManagerOpensThePrinterStatusWindow_data();
     void runManagerOpensThePrinterStatusWindow();
     void usbPrintersAreListedAndConnect();
+    void usbListFollowsPrintersComingAndGoing();
     void spoolerQueuesAreRedirectedAndGivenBack();
 };
 
@@ -462,6 +463,65 @@ void CMainDlgTest::usbPrintersAreListedAndConnect()
     QVERIFY(bench.window->IsConnected());
     QCOMPARE(bench.machine.lastOpenedPath, std::string("/dev/usb/lp0"));
     QCOMPARE(bench.machine.openDevices, 1);
+}
+
+// Printers plugged in and pulled out while the USB interface is chosen and
+// nothing is connected: the list follows them, its selection kept while the
+// entry is there, never a message and never another interface.
+void CMainDlgTest::usbListFollowsPrintersComingAndGoing()
+{
+    using kalo::platform::UsbNoticeKind;
+    Bench bench;
+    auto& notices = bench.machine.UsbWatcher();
+    const kalo::platform::UsbPrinterInfo first{"/dev/usb/lp0", "7a3c", "001f", "K1"};
+    const kalo::platform::UsbPrinterInfo second{"/dev/usb/lp3", "7a3c", "001d", ""};
+    const kalo::platform::UsbPrinterInfo third{"/dev/usb/lp5", "7a3c", "001e", "K5"};
+    const QString secondEntry = "740plusII:/dev/usb/lp3?vid_7a3c&pid_001d&serial=";
+    bench.machine.usbPrinters = {first, second};
+    bench.Click("radioUsb");
+    QComboBox* port = bench.Combo("comboPort");
+    port->setCurrentIndex(1);
+    const auto entries = [port] {
+        QStringList items;
+        for (int i = 0; i < port->count(); ++i)
+            items << port->itemText(i);
+        return items;
+    };
+
+    bench.machine.usbPrinters = {first, second, third};
+    notices.Deliver({UsbNoticeKind::Arrival, third.node});
+    QCOMPARE(entries().size(), 3);
+    QCOMPARE(port->currentText(), secondEntry);
+
+    bench.machine.usbPrinters = {second, third};
+    notices.Deliver({UsbNoticeKind::RemoveComplete, first.node});
+    QCOMPARE(entries(), (QStringList{secondEntry, "742plusII:/dev/usb/lp5?vid_7a3c&pid_001e&serial=K5"}));
+    QCOMPARE(port->currentText(), secondEntry);
+
+    bench.machine.usbPrinters = {third};
+    notices.Deliver({UsbNoticeKind::RemoveComplete, second.node});
+    QCOMPARE(port->currentIndex(), 0); // the chosen printer went: the first one left
+    bench.machine.usbPrinters = {};
+    notices.Deliver({UsbNoticeKind::RemoveComplete, third.node});
+    QCOMPARE(port->count(), 0);
+    QVERIFY(bench.Find<QRadioButton>("radioUsb")->isChecked());
+    QVERIFY(bench.Messages().empty());
+
+    // Another interface chosen: its list stays.
+    bench.Click("radioParallel");
+    const QStringList parallel = entries();
+    bench.machine.usbPrinters = {first};
+    notices.Deliver({UsbNoticeKind::Arrival, first.node});
+    QCOMPARE(entries(), parallel);
+
+    // Connected: the list stays as it was connected with.
+    bench.Click("radioUsb");
+    bench.Click("buttonCheckCommunication");
+    QVERIFY(bench.window->IsConnected());
+    bench.machine.usbPrinters = {first, third};
+    notices.Deliver({UsbNoticeKind::Arrival, third.node});
+    QCOMPARE(port->count(), 1);
+    QVERIFY(bench.window->IsConnected());
 }
 
 int main(int argc, char** argv)

@@ -187,6 +187,7 @@ TEST(UsbOverPty, FoundOpenedAndReopenedAfterAReplug)
     setenv("KALO_DEV_ROOT", tree.devRoot.c_str(), 1);
     platform::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
+    machine.UsbWatcher(); // the platform's monitor lives as long as the platform
     const int descriptors = test::OpenDescriptorCount();
     {
         std::ostringstream lines;

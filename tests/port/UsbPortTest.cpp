@@ -187,3 +187,59 @@ TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
     usb.Close();
     EXPECT_EQ(machine.openDevices, 0);
 }
+
+// The notices as udev gives them (a removal, then an arrival on another
+// node) and a query to remove, fed to the port as the system would.
+TEST(CUsbPort, FollowsDeviceNotices)
+{
+    using platform::UsbDeviceNotice;
+    using platform::UsbNoticeAnswer;
+    using platform::UsbNoticeKind;
+    InProcessPlatform machine;
+    auto& notices = machine.UsbWatcher();
+    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1");
+    machine.usbPrinters = {printer, Device(1, "7a3c", "001e", "K2")};
+    CUsbPort usb(machine);
+    ASSERT_EQ(usb.Configure(UsbSettings(UsbDevicePath(printer))), 1);
+    ASSERT_EQ(usb.Open(), 1);
+
+    // Only the open node's query is denied; nothing changes either way.
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp0"}), UsbNoticeAnswer::Denied);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp1"}), UsbNoticeAnswer::Granted);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::RemoveComplete, "/dev/usb/lp1"}), UsbNoticeAnswer::Granted);
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
+    EXPECT_EQ(machine.openDevices, 1);
+
+    // Pulled out: the notice closes the device before any transfer fails.
+    machine.usbUnplugged = true;
+    machine.usbPrinters = {Device(1, "7a3c", "001e", "K2")};
+    notices.Feed({UsbNoticeKind::RemoveComplete, "/dev/usb/lp0"});
+    notices.DeliverPending();
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Removed);
+    EXPECT_EQ(machine.openDevices, 0);
+    EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 0);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp0"}), UsbNoticeAnswer::Granted);
+
+    // Back in as lp3: the arrival reopens it there, before any transfer.
+    machine.usbUnplugged = false;
+    machine.usbPrinters = {Device(1, "7a3c", "001e", "K2"), Device(3, "7a3c", "001e", "K1")};
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::Arrival, "/dev/usb/lp3"}), UsbNoticeAnswer::Granted);
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
+    EXPECT_EQ(machine.lastOpenedPath, "/dev/usb/lp3");
+    EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 3); // no new Open
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp3"}), UsbNoticeAnswer::Denied);
+
+    // Without an event loop the notices waiting are handed out before a
+    // transfer; with one, never in the middle of a handler's transfers.
+    notices.SetDeliveredByEventLoop(true);
+    notices.Feed({UsbNoticeKind::RemoveComplete, "/dev/usb/lp3"});
+    EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 3);
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
+    notices.DeliverPending();
+    EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Removed);
+    notices.SetDeliveredByEventLoop(false);
+    usb.Close();
+    EXPECT_EQ(machine.openDevices, 0);
+    notices.Deliver({UsbNoticeKind::Arrival, "/dev/usb/lp3"}); // a closed port hears nothing
+    EXPECT_EQ(machine.openDevices, 0);
+}
