@@ -1,11 +1,14 @@
 #include "app/CMainDlg.h"
 #include "app/CupsRegistryView.h"
+#include "app/UsbNoticePump.h"
 #include "status/CStatusDlg.h"
 #include "platform/MemorySpooler.h"
 #include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -111,6 +114,7 @@ private slots:
     void runManagerOpensThePrinterStatusWindow();
     void usbPrintersAreListedAndConnect();
     void usbListFollowsPrintersComingAndGoing();
+    void usbNoticesComeFromTheEventLoop();
     void spoolerQueuesAreRedirectedAndGivenBack();
 };
 
@@ -522,6 +526,76 @@ void CMainDlgTest::usbListFollowsPrintersComingAndGoing()
     notices.Deliver({UsbNoticeKind::Arrival, third.node});
     QCOMPARE(port->count(), 1);
     QVERIFY(bench.window->IsConnected());
+}
+
+namespace {
+
+// Notices behind a pipe, as udev's monitor gives them behind its socket.
+class PipeWatcher final : public kalo::platform::UsbDeviceWatcher {
+public:
+    PipeWatcher() { m_ok = ::pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) == 0; }
+    ~PipeWatcher() override
+    {
+        if (m_ok) {
+            ::close(m_fds[0]);
+            ::close(m_fds[1]);
+        }
+    }
+    bool Ok() const { return m_ok; }
+    int Descriptor() override { return m_fds[0]; }
+    void Send(kalo::platform::UsbDeviceNotice notice)
+    {
+        m_waiting.push_back(std::move(notice));
+        const char wake = 1;
+        QCOMPARE(::write(m_fds[1], &wake, 1), ssize_t(1));
+    }
+
+protected:
+    std::vector<kalo::platform::UsbDeviceNotice> TakePending() override
+    {
+        char drained[16];
+        while (::read(m_fds[0], drained, sizeof drained) > 0) {
+        }
+        return std::exchange(m_waiting, {});
+    }
+
+private:
+    int m_fds[2] = {-1, -1};
+    bool m_ok = false;
+    std::vector<kalo::platform::UsbDeviceNotice> m_waiting;
+};
+
+struct NoticeCounter final : kalo::platform::UsbNoticeListener {
+    kalo::platform::UsbNoticeAnswer OnUsbNotice(const kalo::platform::UsbDeviceNotice&) override
+    {
+        ++heard;
+        return kalo::platform::UsbNoticeAnswer::Granted;
+    }
+    int heard = 0;
+};
+
+} // namespace
+
+// With the window's event loop, notices arrive from it, never from a
+// transfer inside a handler; without one, before each transfer.
+void CMainDlgTest::usbNoticesComeFromTheEventLoop()
+{
+    using kalo::platform::UsbNoticeKind;
+    PipeWatcher watcher;
+    QVERIFY(watcher.Ok());
+    NoticeCounter counter;
+    watcher.AddListener(&counter);
+    {
+        UsbNoticePump pump(watcher, nullptr);
+        watcher.Send({UsbNoticeKind::Arrival, "/dev/usb/lp0"});
+        watcher.BeforeTransfer();
+        QCOMPARE(counter.heard, 0);
+        QTRY_COMPARE(counter.heard, 1);
+    }
+    watcher.Send({UsbNoticeKind::RemoveComplete, "/dev/usb/lp0"});
+    watcher.BeforeTransfer();
+    QCOMPARE(counter.heard, 2);
+    watcher.RemoveListener(&counter);
 }
 
 int main(int argc, char** argv)
