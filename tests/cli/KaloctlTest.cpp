@@ -5,8 +5,11 @@
 #include "status/StatusFile.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <netdb.h>
 #include <sstream>
@@ -400,6 +403,35 @@ TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, row.err);
     }
+}
+
+// The real program over a fake sysfs tree whose printer node is a
+// pseudo-terminal served by kalo-vprinter, beside a node that is a plain file.
+TEST(KaloctlProgram, FindsAndIdentifiesAUsbPrinter)
+{
+    kalo::test::FakeSysfs tree;
+    kalo::test::VirtualPrinterProcess printer({"--pty", "--model", "TLR-742plusII", "--paper", "/dev/null"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
+    tree.LinkNode(0, printer.ptyPath);
+    tree.AddPrinter(1, "7a3c", "001d", "F", "1-2");
+    std::ofstream(tree.devRoot + "/plain") << "not a printer";
+    tree.LinkNode(1, tree.devRoot + "/plain");
+    const std::vector<std::string> environment = {"KALO_SYSFS_ROOT=" + tree.sysfsRoot, "KALO_DEV_ROOT=" + tree.devRoot};
+    const std::string entry = "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1";
+    const std::string plain = tree.devRoot + "/usb/lp1?vid_7a3c&pid_001d&serial=F";
+    const std::string tried = "Attempting to open " + entry.substr(10) + "\nAttempting to open " + plain
+        + "\nFAILED to open " + plain + "\n";
+
+    const auto listed = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"list-usb"}, environment);
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, entry + "\tK1\n");
+    EXPECT_EQ(listed.err.rfind(tried + "kaloctl list-usb: open " + tree.devRoot + "/usb/lp1: ", 0), 0u) << listed.err;
+
+    const auto identified = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--usb", "identify"}, environment);
+    EXPECT_EQ(identified.status, 0);
+    EXPECT_EQ(identified.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-742plusII\n");
+    EXPECT_EQ(identified.err, tried);
 }
 
 TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
