@@ -31,9 +31,9 @@ const OptionTable<ConnectionOptions>& Table()
              o.interfaceKind = PortKind::Usb;
              o.usbDevice.clear();
          }},
-        {{"--usb-device", "ENTRY|SERIAL", "a printer on USB by its entry as kaloctl list-usb prints it, or by its "
-                                          "USB serial number",
-          Values::Text("an entry or a serial number"), nullptr, nullptr, true},
+        {{"--usb-device", "ENTRY|SERIAL", "a printer on USB",
+          Values::Text("an entry as kaloctl list-usb prints it, or the printer's USB serial number"), nullptr, nullptr,
+          true},
          [](ConnectionOptions& o, const OptionValue& v) {
              o.interfaceKind = PortKind::Usb;
              o.usbDevice = v.text;

@@ -177,7 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
         {"UsbAndSerial", {"--usb", "identify", "--serial", "COM1"}, kOnlyOne},
         {"UsbAndUsbDevice", {"--usb-device", "K1", "--usb", "identify"}, kOnlyOne},
         {"UsbDeviceEmpty", {"--usb-device", "", "identify"},
-         "kaloctl: --usb-device takes an entry or a serial number, not ''"},
+         "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, "
+         "not ''"},
         {"ListUsbOperand", {"list-usb", "lp0"}, "kaloctl list-usb: unexpected argument 'lp0'"},
         {"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
          "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
