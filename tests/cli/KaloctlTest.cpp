@@ -306,6 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"ListNothing", {"list-usb", "--json"}, false, 0, "[]\n", ""},
         {"IdentifyFirst", {"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"},
         {"IdentifyByEntry", {"identify", "--usb-device", kK3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
+        {"GetStatusFirst", {"--usb", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "", "/dev/usb/lp1"},
         {"GetStatusBySerial", {"--usb-device", "K3", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "",
          "/dev/usb/lp3"},
         {"NoPrinter", {"--usb", "identify"}, false, 1, "",
@@ -408,7 +409,7 @@ TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
 
 // The real program over a fake sysfs tree whose printer node is a
 // pseudo-terminal served by kalo-vprinter, beside a node that is a plain file.
-TEST(KaloctlProgram, FindsAndIdentifiesAUsbPrinter)
+TEST(KaloctlProgram, FindsAndReadsAUsbPrinter)
 {
     kalo::test::FakeSysfs tree;
     kalo::test::VirtualPrinterProcess printer({"--pty", "--model", "TLR-742plusII", "--paper", "/dev/null"});
@@ -433,6 +434,12 @@ TEST(KaloctlProgram, FindsAndIdentifiesAUsbPrinter)
     EXPECT_EQ(identified.status, 0);
     EXPECT_EQ(identified.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-742plusII\n");
     EXPECT_EQ(identified.err, tried);
+
+    const auto status = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--usb-device", "K1", "get-status", "--json"},
+                                               environment);
+    EXPECT_EQ(status.status, 0) << status.err;
+    EXPECT_EQ(status.out.rfind("{\n  \"model\": \"TLR-742plusII\",\n", 0), 0u) << status.out;
+    EXPECT_EQ(status.err, tried);
 }
 
 TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
