@@ -14,17 +14,17 @@ constexpr size_t kMaxDevicePath = 255;
 platform::Failure ProbeUsbDevice(platform::Platform& platform, const std::string& path, std::ostream& diagnostics)
 {
     diagnostics << "Attempting to open " << path << "\n";
-    platform::Failure failure{"open", UsbDeviceNode(path), platform::kErrArgument, 0,
-                              "the device path has more than " + std::to_string(kMaxDevicePath) + " characters"};
-    if (path.size() <= kMaxDevicePath) {
+    const std::string node = UsbDeviceNode(path);
+    platform::Failure failure;
+    if (path.size() > kMaxDevicePath) {
+        failure = {"open", node, platform::kErrArgument, 0,
+                   "the device path has more than " + std::to_string(kMaxDevicePath) + " characters"};
+    } else {
         auto device = platform.NewUsbPrinterDevice();
-        const platform::Result opened = device->Open(UsbDeviceNode(path));
-        if (opened == platform::kOk)
-            failure = {};
-        else if (!device->LastFailure().Empty())
-            failure = device->LastFailure();
-        else
-            failure = {"open", UsbDeviceNode(path), opened, 0, "refused"};
+        const platform::Result opened = device->Open(node);
+        if (opened != platform::kOk)
+            failure = device->LastFailure().Empty() ? platform::Failure{"open", node, opened, 0, "refused"}
+                                                    : device->LastFailure();
         device->Close();
     }
     if (!failure.Empty())
