@@ -16,8 +16,6 @@ using platform::StartsWithNoCase;
 
 namespace {
 
-const char kNoUsbPrinter[] = "Printer is not connected by USB.\nPlease, turn on the printer!!";
-
 // The leading decimal number of text, 0 when there is none (as atoi reads it).
 int32_t Decimal(const std::string& text)
 {

@@ -33,6 +33,7 @@ class ConnectionForm {
 public:
     static constexpr const char* kDefaultAddress = "192.168.1.100";
     static constexpr int32_t kDefaultTcpPort = 9100;
+    static constexpr const char* kNoUsbPrinter = "Printer is not connected by USB.\nPlease, turn on the printer!!";
     static const std::vector<std::string> kSerialPorts;
     static const std::vector<std::string> kParallelPorts;
     static const std::vector<std::string> kBaudRates;

@@ -2,6 +2,9 @@
 
 #include "Option.h"
 #include "app/ConnectionForm.h"
+#include "port/UsbPrinterSearch.h"
+
+#include <algorithm>
 
 namespace kalo::cli {
 
@@ -21,6 +24,19 @@ const OptionTable<ConnectionOptions>& Table()
          [](ConnectionOptions& o, const OptionValue& v) {
              o.interfaceKind = PortKind::Parallel;
              o.parallelPort = v.text;
+         }},
+        {{"--usb", "", "the first printer of the family found on USB (kaloctl list-usb lists them)",
+          Values::None(), nullptr, nullptr, true},
+         [](ConnectionOptions& o, const OptionValue&) {
+             o.interfaceKind = PortKind::Usb;
+             o.usbDevice.clear();
+         }},
+        {{"--usb-device", "ENTRY|SERIAL", "a printer on USB",
+          Values::Text("an entry as kaloctl list-usb prints it, or the printer's USB serial number"), nullptr, nullptr,
+          true},
+         [](ConnectionOptions& o, const OptionValue& v) {
+             o.interfaceKind = PortKind::Usb;
+             o.usbDevice = v.text;
          }},
         {{"--baud", "RATE", "line speed", Values::NumbersOf(ConnectionForm::kBaudRates), "9600"},
          [](ConnectionOptions& o, const OptionValue& v) { o.baudRate = uint32_t(v.number); }},
@@ -72,9 +88,28 @@ void PrintConnectionOptions(std::ostream& out)
 }
 
 ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,
-                                     platform::MessageSink& messages)
+                                     platform::Platform& platform, std::ostream& diagnostics)
 {
     ResolvedConnection resolved;
+    if (options.interfaceKind == PortKind::Usb) {
+        const UsbPrinterSearch search = FindUsbPrinters(platform, diagnostics);
+        const auto& printers = search.printers;
+        const auto chosen = std::find_if(printers.begin(), printers.end(), [&](const UsbPrinterEntry& entry) {
+            return options.usbDevice.empty() || entry.text == options.usbDevice
+                || (!entry.device.serial.empty() && entry.device.serial == options.usbDevice);
+        });
+        resolved.interfaceKind = PortKind::Usb;
+        if (chosen == printers.end()) {
+            resolved.refusal = options.usbDevice.empty() || printers.empty()
+                ? std::string(ConnectionForm::kNoUsbPrinter)
+                : "No printer on USB is '" + options.usbDevice + "'; kaloctl list-usb lists those found.";
+            return resolved;
+        }
+        resolved.settings = LinePortSettings(chosen->text, options.baudRate, options.dataBits, options.stopBits,
+                                             options.parity, options.flowControl);
+        resolved.portName = chosen->text;
+        return resolved;
+    }
     if (options.printer.empty()) {
         resolved.settings = options.ToPortSettings();
         resolved.interfaceKind = options.interfaceKind;
@@ -83,7 +118,7 @@ ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRe
     }
     ConnectionForm form;
     form.targetPrinter = options.printer;
-    form.messages = &messages;
+    form.messages = &platform.Messages();
     form.UpdateData(false);
     form.InitDialog(registry);
     resolved.settings = form.BuildPortSettings();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CRegistryKey.h"
-#include "platform/MessageSink.h"
+#include "platform/Platform.h"
 #include "port/PortSettings.h"
 
 #include <ostream>
@@ -24,6 +24,9 @@ struct ConnectionOptions {
     std::string parallelPort; // "LPT1" ... "LPT3"
     std::string address;
     uint32_t tcpPort = 0;
+    // With the USB interface: a port-list entry or a USB serial number;
+    // empty for the first printer of the family found.
+    std::string usbDevice;
     // A printer whose settings are read from the registry, as "kalo NAME" does.
     std::string printer;
 
@@ -43,8 +46,12 @@ struct ResolvedConnection {
     PortSettings settings;
     PortKind interfaceKind = PortKind::Serial;
     std::string portName; // what the spooler redirection looks for
+    // Why no port could be chosen (no such printer on USB); empty otherwise.
+    std::string refusal;
 };
+// A USB printer is looked for as the main window's port list finds it, the
+// list's lines going to diagnostics.
 ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,
-                                     platform::MessageSink& messages);
+                                     platform::Platform& platform, std::ostream& diagnostics);
 
 } // namespace kalo::cli

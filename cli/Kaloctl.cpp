@@ -1,6 +1,7 @@
 #include "Kaloctl.h"
 
 #include "IdentifyCommand.h"
+#include "ListUsbCommand.h"
 #include "StatusCommands.h"
 #include "platform/Text.h"
 
@@ -17,6 +18,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<PrintCodepageCommand>());
     m_commands.push_back(std::make_unique<SelfTestCommand>());
     m_commands.push_back(std::make_unique<ShowStsCommand>());
+    m_commands.push_back(std::make_unique<ListUsbCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const

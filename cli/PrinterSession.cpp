@@ -54,7 +54,12 @@ PrinterSession::~PrinterSession()
 
 std::unique_ptr<PrinterSession> PrinterSession::Open(CommandContext& context)
 {
-    ResolvedConnection connection = ResolveConnection(context.connection, context.registry, context.platform.Messages());
+    ResolvedConnection connection =
+        ResolveConnection(context.connection, context.registry, context.platform, context.err);
+    if (!connection.refusal.empty()) {
+        context.err << platform::ConsoleMessageSink::PlainLines(connection.refusal) << '\n';
+        return nullptr;
+    }
     std::unique_ptr<PrinterSession> session(new PrinterSession(context, std::move(connection)));
     session->m_identity = ConnectPrinter(session->m_port, session->m_connection.settings,
                                          session->m_connection.interfaceKind, context.platform.GetClock());

@@ -58,6 +58,13 @@ std::vector<std::pair<std::string, std::string>> Settings(const StatusRecord& r,
     };
 }
 
+bool PowerSaveUnknown(const StatusReadReport* report)
+{
+    return report && report->powerSaveMissing;
+}
+
+} // namespace
+
 std::string Json(const std::string& text)
 {
     std::string out = "\"";
@@ -75,13 +82,6 @@ std::string Json(const std::string& text)
     }
     return out + "\"";
 }
-
-bool PowerSaveUnknown(const StatusReadReport* report)
-{
-    return report && report->powerSaveMissing;
-}
-
-} // namespace
 
 void PrintStatusText(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
                      const std::vector<int>& slots, const StatusReadReport* report)

@@ -5,9 +5,13 @@
 #include "status/StatusRecord.h"
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace kalo::cli {
+
+// text as a JSON string, quotes included.
+std::string Json(const std::string& text);
 
 // A status as a technician reads it: every pin with its label and its
 // choice's text, the settings by their list texts, the power-save values.

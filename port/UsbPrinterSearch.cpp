@@ -10,33 +10,41 @@ namespace {
 // rather than cut to a path that might open another device.
 constexpr size_t kMaxDevicePath = 255;
 
-bool ProbeUsbDevice(platform::Platform& platform, const std::string& path, std::ostream& diagnostics)
+// Empty when the device opened; else why it did not.
+platform::Failure ProbeUsbDevice(platform::Platform& platform, const std::string& path, std::ostream& diagnostics)
 {
     diagnostics << "Attempting to open " << path << "\n";
-    bool opened = false;
-    if (path.size() <= kMaxDevicePath) {
+    const std::string node = UsbDeviceNode(path);
+    platform::Failure failure;
+    if (path.size() > kMaxDevicePath) {
+        failure = {"open", node, platform::kErrArgument, 0,
+                   "the device path has more than " + std::to_string(kMaxDevicePath) + " characters"};
+    } else {
         auto device = platform.NewUsbPrinterDevice();
-        opened = device->Open(UsbDeviceNode(path)) == platform::kOk;
+        const platform::Result opened = device->Open(node);
+        if (opened != platform::kOk)
+            failure = device->LastFailure().Empty() ? platform::Failure{"open", node, opened, 0, "refused"}
+                                                    : device->LastFailure();
         device->Close();
     }
-    if (!opened)
+    if (!failure.Empty())
         diagnostics << "FAILED to open " << path << "\n";
     diagnostics.flush();
-    return opened;
+    return failure;
 }
 
-const ModelInfo* FamilyModel(const std::string& path)
+} // namespace
+
+const ModelInfo* UsbFamilyModel(const std::string& devicePath)
 {
-    if (path.find(kUsbVendorId) == std::string::npos)
+    if (devicePath.find(kUsbVendorId) == std::string::npos)
         return nullptr;
     for (const ModelInfo& model : kModels) {
-        if (path.find(model.usbProductId) != std::string::npos)
+        if (devicePath.find(model.usbProductId) != std::string::npos)
             return &model;
     }
     return nullptr;
 }
-
-} // namespace
 
 std::string UsbDevicePath(const platform::UsbPrinterInfo& device)
 {
@@ -61,10 +69,13 @@ UsbPrinterSearch FindUsbPrinters(platform::Platform& platform, std::ostream& dia
             break;
         }
         const std::string path = UsbDevicePath(devices[index]);
-        if (ProbeUsbDevice(platform, path, diagnostics)) {
+        const platform::Failure failure = ProbeUsbDevice(platform, path, diagnostics);
+        if (failure.Empty()) {
             found = true;
-            if (const ModelInfo* model = listed ? FamilyModel(path) : nullptr)
+            if (const ModelInfo* model = listed ? UsbFamilyModel(path) : nullptr)
                 search.printers.push_back({std::string(model->shortName) + ":" + path, model, devices[index]});
+        } else {
+            search.refused.push_back({devices[index], failure});
         }
         if (index == blockEnd) {
             if (found)

@@ -5,8 +5,11 @@
 #include "status/StatusFile.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <netdb.h>
 #include <sstream>
@@ -141,7 +144,7 @@ const std::string kBauds = "2400, 4800, 9600, 19200, 38400, 57600, 115200";
 const std::string kBaud = "kaloctl: --baud takes " + kBauds + ", not '";
 const std::string kTcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
 const std::string kSet = "kaloctl set-status: ";
-const std::string kOnlyOne = "kaloctl: give only one of --serial, --parallel, --tcp, --printer";
+const std::string kOnlyOne = "kaloctl: give only one of --serial, --parallel, --usb, --usb-device, --tcp, --printer";
 std::string Entrance(const std::string& value)
 {
     return kSet + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
@@ -171,6 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
         {"ParallelNotInTheList", {"--parallel", "LPT4", "identify"},
          "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
         {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
+        {"UsbAndSerial", {"--usb", "identify", "--serial", "COM1"}, kOnlyOne},
+        {"UsbAndUsbDevice", {"--usb-device", "K1", "--usb", "identify"}, kOnlyOne},
+        {"UsbDeviceEmpty", {"--usb-device", "", "identify"},
+         "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, "
+         "not ''"},
+        {"ListUsbOperand", {"list-usb", "lp0"}, "kaloctl list-usb: unexpected argument 'lp0'"},
         {"TcpWithoutAddress", {"--tcp", ":9100", "identify"},
          "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
         {"TcpPortZero", {"--tcp", "10.0.0.50:0", "identify"}, kTcpPort + "0'"},
@@ -203,7 +212,7 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
 {
     const std::vector<std::string> connection = {
         "--serial PORT", "--baud RATE", "--data-bits BITS", "--parity PARITY", "--stop-bits BITS",
-        "--flow FLOW", "--parallel PORT", "--tcp ADDRESS[:PORT]", "--printer NAME", "(" + kBauds + "; default 9600)"};
+        "--flow FLOW", "--parallel PORT", "--usb", "--usb-device ENTRY|SERIAL", "--tcp ADDRESS[:PORT]", "--printer NAME", "(" + kBauds + "; default 9600)"};
     const struct {
         std::vector<std::string> args;
         std::string usage;
@@ -217,6 +226,7 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
           "--single-byte-font NAME", "--power-save MODE", "--entrance-time SECONDS", "--pin SWITCH:PIN=STATE",
           "(6-255)", "(SWITCH 1-6, 11, 12; PIN 1-8; STATE on, off, keep)"}},
         {{"show-sts", "--help"}, "Usage: kaloctl show-sts FILE.sts [OPTIONS]\n", {"--json"}},
+        {{"list-usb", "--help"}, "Usage: kaloctl list-usb [OPTIONS]\n", {"--json"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args.front());
@@ -233,6 +243,81 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
             EXPECT_NE(Flowing(run.out).find(option), std::string::npos) << option;
     }
 }
+
+struct UsbRow {
+    const char* name;
+    std::vector<std::string> args;
+    bool attached;          // the four devices below are plugged in
+    int status;
+    std::string out;        // all of it, or how it begins for get-status
+    std::string err;        // after the lines of the devices tried
+    std::string openedNode; // the node the printer was reached on
+};
+
+class KaloctlUsb : public ::testing::TestWithParam<UsbRow> {};
+
+const std::string kK1 = "742plusII:/dev/usb/lp1?vid_7a3c&pid_001e&serial=K1";
+const std::string kK3 = "740II:/dev/usb/lp3?vid_7a3c&pid_001f&serial=K3";
+
+// The printers are found as the main window's port list finds them, with
+// the lines of the devices tried on standard error so standard output stays
+// as it is documented: another maker's printer and a node the user may not
+// open are left out, and the second printer is reached by its entry or serial.
+TEST_P(KaloctlUsb, FindsThePrintersOfTheFamily)
+{
+    const UsbRow& row = GetParam();
+    InProcessPlatform machine;
+    std::string tried;
+    if (row.attached) {
+        machine.usbPrinters = {{"/dev/usb/lp0", "04b8", "0202", "X"},
+                               {"/dev/usb/lp1", "7a3c", "001e", "K1"},
+                               {"/dev/usb/lp2", "7a3c", "001d", ""},
+                               {"/dev/usb/lp3", "7a3c", "001f", "K3"}};
+        machine.usbRefusedNodes = {"/dev/usb/lp2"};
+        const std::string lp2 = "/dev/usb/lp2?vid_7a3c&pid_001d&serial=";
+        tried = "Attempting to open /dev/usb/lp0?vid_04b8&pid_0202&serial=X\nAttempting to open " + kK1.substr(10)
+            + "\nAttempting to open " + lp2 + "\nFAILED to open " + lp2 + "\nAttempting to open " + kK3.substr(6) + "\n";
+    }
+    const KaloRun run = Kalo(row.args, machine);
+    EXPECT_EQ(run.status, row.status);
+    if (row.args.back() == "get-status")
+        EXPECT_EQ(run.out.rfind(row.out, 0), 0u) << run.out;
+    else
+        EXPECT_EQ(run.out, row.out);
+    EXPECT_EQ(run.err, tried + row.err);
+    if (!row.openedNode.empty())
+        EXPECT_EQ(machine.lastOpenedPath, row.openedNode);
+    EXPECT_EQ(machine.openDevices, 0);
+}
+
+const std::string kIdentified = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n";
+const std::string kLp2Refused = "kaloctl list-usb: open /dev/usb/lp2: Permission denied (the udev rule for the "
+                                "printer or the lp group grants access)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kaloctl, KaloctlUsb,
+    ::testing::ValuesIn(std::vector<UsbRow>{
+        {"ListText", {"list-usb"}, true, 0, kK1 + "\tK1\n" + kK3 + "\tK3\n", kLp2Refused},
+        {"ListJson", {"list-usb", "--json"}, true, 0,
+         "[\n  {\"entry\": \"" + kK1 + "\", \"model\": \"TLR-742plusII\", \"node\": \"/dev/usb/lp1\", "
+         "\"vendorId\": \"7a3c\", \"productId\": \"001e\", \"serial\": \"K1\"},\n  {\"entry\": \"" + kK3 +
+         "\", \"model\": \"TLR-740II\", \"node\": \"/dev/usb/lp3\", \"vendorId\": \"7a3c\", \"productId\": "
+         "\"001f\", \"serial\": \"K3\"}\n]\n", kLp2Refused},
+        {"ListNothing", {"list-usb", "--json"}, false, 0, "[]\n", ""},
+        {"IdentifyFirst", {"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"},
+        {"IdentifyByEntry", {"identify", "--usb-device", kK3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
+        {"GetStatusFirst", {"--usb", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "", "/dev/usb/lp1"},
+        {"GetStatusBySerial", {"--usb-device", "K3", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "",
+         "/dev/usb/lp3"},
+        {"NoPrinter", {"--usb", "identify"}, false, 1, "",
+         "Printer is not connected by USB.\nPlease, turn on the printer!!\n"},
+        // Another maker's printer is not the family's, whatever its serial.
+        {"UnknownDevice", {"--usb-device", "X", "identify"}, true, 1, "",
+         "No printer on USB is 'X'; kaloctl list-usb lists those found.\n"},
+        {"EntryOfAnotherNode", {"--usb-device", "742plusII:/dev/usb/lp2?vid_7a3c&pid_001e&serial=K1", "identify"}, true,
+         1, "", "No printer on USB is '742plusII:/dev/usb/lp2?vid_7a3c&pid_001e&serial=K1'; kaloctl list-usb lists "
+                "those found.\n"}}),
+    [](const ::testing::TestParamInfo<UsbRow>& named) { return std::string(named.param.name); });
 
 // kaloctl as a technician runs it on real links: the printer identified, or
 // each port failure said why on the line below the message, in the system's
@@ -320,6 +405,41 @@ TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, row.err);
     }
+}
+
+// The real program over a fake sysfs tree whose printer node is a
+// pseudo-terminal served by kalo-vprinter, beside a node that is a plain file.
+TEST(KaloctlProgram, FindsAndReadsAUsbPrinter)
+{
+    kalo::test::FakeSysfs tree;
+    kalo::test::VirtualPrinterProcess printer({"--pty", "--model", "TLR-742plusII", "--paper", "/dev/null"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
+    tree.LinkNode(0, printer.ptyPath);
+    tree.AddPrinter(1, "7a3c", "001d", "F", "1-2");
+    std::ofstream(tree.devRoot + "/plain") << "not a printer";
+    tree.LinkNode(1, tree.devRoot + "/plain");
+    const std::vector<std::string> environment = {"KALO_SYSFS_ROOT=" + tree.sysfsRoot, "KALO_DEV_ROOT=" + tree.devRoot};
+    const std::string entry = "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1";
+    const std::string plain = tree.devRoot + "/usb/lp1?vid_7a3c&pid_001d&serial=F";
+    const std::string tried = "Attempting to open " + entry.substr(10) + "\nAttempting to open " + plain
+        + "\nFAILED to open " + plain + "\n";
+
+    const auto listed = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"list-usb"}, environment);
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, entry + "\tK1\n");
+    EXPECT_EQ(listed.err.rfind(tried + "kaloctl list-usb: open " + tree.devRoot + "/usb/lp1: ", 0), 0u) << listed.err;
+
+    const auto identified = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--usb", "identify"}, environment);
+    EXPECT_EQ(identified.status, 0);
+    EXPECT_EQ(identified.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-742plusII\n");
+    EXPECT_EQ(identified.err, tried);
+
+    const auto status = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--usb-device", "K1", "get-status", "--json"},
+                                               environment);
+    EXPECT_EQ(status.status, 0) << status.err;
+    EXPECT_EQ(status.out.rfind("{\n  \"model\": \"TLR-742plusII\",\n", 0), 0u) << status.out;
+    EXPECT_EQ(status.err, tried);
 }
 
 TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)

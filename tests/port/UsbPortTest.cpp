@@ -87,6 +87,14 @@ TEST(FindUsbPrinters, DevicesThatCannotBeOpenedAreNotListed)
                                + "\nAttempting to open " + UsbDevicePath(open) + "\nAttempting to open "
                                + UsbDevicePath(tooLong) + "\nFAILED to open " + UsbDevicePath(tooLong) + "\n");
     EXPECT_EQ(machine.lastOpenedPath, open.node); // the long one was never tried
+    // What kaloctl list-usb tells the user about the two left out.
+    ASSERT_EQ(search.refused.size(), 2u);
+    EXPECT_EQ(search.refused[0].device, refused);
+    EXPECT_EQ(kalo::platform::DescribeFailure(search.refused[0].failure, "742plusII:" + UsbDevicePath(refused)),
+              "open /dev/usb/lp0: Permission denied (the udev rule for the printer or the lp group grants access)");
+    EXPECT_EQ(search.refused[1].device, tooLong);
+    EXPECT_EQ(kalo::platform::DescribeFailure(search.refused[1].failure, ""),
+              "open /dev/usb/lp2: the device path has more than 255 characters");
 
     machine.versionWord = 0xC0000A04; // a 95/98/Me word: devices are opened, nothing is listed
     std::ostringstream ignored;
