@@ -285,8 +285,9 @@ TEST_P(KaloctlUsb, FindsThePrintersOfTheFamily)
     else
         EXPECT_EQ(run.out, row.out);
     EXPECT_EQ(run.err, tried + row.err);
-    if (!row.openedNode.empty())
+    if (!row.openedNode.empty()) {
         EXPECT_EQ(machine.lastOpenedPath, row.openedNode);
+    }
     EXPECT_EQ(machine.openDevices, 0);
 }
 
