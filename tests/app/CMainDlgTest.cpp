@@ -4,7 +4,13 @@
 #include "status/CStatusDlg.h"
 #include "platform/MemorySpooler.h"
 #include "platform/RegistryFile.h"
+#include "platform/PosixPlatform.h"
 #include "sim/InProcessPlatform.h"
+#include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
+
+#include <filesystem>
+#include <fstream>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -115,6 +121,7 @@ private slots:
     void usbPrintersAreListedAndConnect();
     void usbListFollowsPrintersComingAndGoing();
     void usbNoticesComeFromTheEventLoop();
+    void usbPrinterBehindSysfsConnectsAndSurvivesAReplug();
     void spoolerQueuesAreRedirectedAndGivenBack();
 };
 
@@ -606,5 +613,58 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "CMainDlgTest.moc"
+// The real platform over a sysfs tree as the kernel lays it out, with
+// kalo-vprinter behind the device node: listed, connected, pulled out and
+// plugged back in on another node, and printing again without a new Check
+// Communication.
+void CMainDlgTest::usbPrinterBehindSysfsConnectsAndSurvivesAReplug()
+{
+    test::FakeSysfs tree;
+    tree.AddPrinter(0, "7a3c", "001e", "K1");
+    const std::string paper = tree.devRoot + "/paper.txt";
+    auto plugIn = [&] {
+        auto printer = std::make_unique<test::VirtualPrinterProcess>(
+            std::vector<std::string>{"--pty", "--model", "TLR-742plusII", "--paper", paper});
+        std::filesystem::remove(tree.devRoot + "/usb/lp0");
+        tree.LinkNode(0, printer->ptyPath);
+        return printer;
+    };
+    auto printer = plugIn();
+    qputenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str());
+    qputenv("KALO_DEV_ROOT", tree.devRoot.c_str());
+    platform::RecordingMessageSink messages;
+    platform::PosixPlatform machine(messages);
+    platform::MemorySpooler spooler;
+    const CRegistryKey registry;
+    platform::ScriptedFileDialogs dialogs;
+    {
+        CMainDlg window(MainWindowServices{machine, spooler, registry, dialogs, ""});
+        window.show();
+        QAbstractButton* usb = window.findChild<QAbstractButton*>("radioUsb");
+        QTest::mouseClick(usb, Qt::LeftButton, {}, QPoint(6, usb->height() / 2));
+        QCOMPARE(window.findChild<QComboBox*>("comboPort")->currentText().toStdString(),
+                 "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1");
+        window.findChild<QPushButton*>("buttonCheckCommunication")->click();
+        QCOMPARE(messages.Messages().back().text, std::string("Printer is connected."));
+        QVERIFY(window.IsConnected());
 
+        printer.reset(); // pulled out: the first write after it finds the printer gone
+        messages.Clear();
+        window.findChild<QPushButton*>("buttonSelfTest")->click();
+        QCOMPARE(int(messages.Messages().size()), 1);
+        QVERIFY(messages.Messages()[0].text.rfind("Self Test stopped after 0 of 7 bytes", 0) == 0);
+
+        printer = plugIn(); // back on another pseudo-terminal
+        messages.Clear();
+        window.findChild<QPushButton*>("buttonSelfTest")->click();
+        QVERIFY(messages.Messages().empty());
+        QVERIFY(window.IsConnected());
+    }
+    std::ifstream printed(paper);
+    const std::string sheet((std::istreambuf_iterator<char>(printed)), std::istreambuf_iterator<char>());
+    QVERIFY2(sheet.find("[self test]") != std::string::npos, sheet.c_str());
+    qunsetenv("KALO_SYSFS_ROOT");
+    qunsetenv("KALO_DEV_ROOT");
+}
+
+#include "CMainDlgTest.moc"
