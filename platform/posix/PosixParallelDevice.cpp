@@ -1,5 +1,6 @@
 #include "PosixParallelDevice.h"
 
+#include "RetryEintr.h"
 #include "SystemFailure.h"
 
 #include <algorithm>
@@ -14,16 +15,6 @@ namespace kalo::platform {
 namespace {
 
 constexpr int64_t kRetryMicros = 10000;
-
-template <typename F>
-auto RetryEintr(F call)
-{
-    decltype(call()) r;
-    do {
-        r = call();
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "../Result.h"
 #include "PollWait.h"
+#include "RetryEintr.h"
 #include "SystemFailure.h"
 
 #include <poll.h>
@@ -49,16 +50,6 @@ uint32_t SpeedRate(speed_t code)
             return e.rate;
     }
     return 0;
-}
-
-template <typename F>
-int RetryEintr(F call)
-{
-    int r;
-    do {
-        r = call();
-    } while (r < 0 && errno == EINTR);
-    return r;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "PosixUsbPrinterDevice.h"
 
 #include "PollWait.h"
+#include "RetryEintr.h"
 #include "SystemFailure.h"
 
 #include <dirent.h>
@@ -23,16 +24,6 @@ namespace {
 const char kUnpluggedReason[] = "the printer was unplugged";
 // What the program can hold as a device path: longer ones are never cut.
 constexpr size_t kMaxPath = 256;
-
-template <typename F>
-auto RetryEintr(F call)
-{
-    decltype(call()) r;
-    do {
-        r = call();
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
 
 // "lp12" → 12; -1 for anything else.
 long LpNumber(const std::string& name)
