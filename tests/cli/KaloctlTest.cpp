@@ -174,7 +174,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"ParallelNotInTheList", {"--parallel", "LPT4", "identify"},
          "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
         {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
-        {"UsbAndSerial", {"--usb", "identify", "--serial", "COM1"}, kOnlyOne},
         {"UsbAndUsbDevice", {"--usb-device", "K1", "--usb", "identify"}, kOnlyOne},
         {"UsbDeviceEmpty", {"--usb-device", "", "identify"},
          "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, "
@@ -323,7 +322,8 @@ INSTANTIATE_TEST_SUITE_P(
 // kaloctl as a technician runs it on real links: the printer identified, or
 // each port failure said why on the line below the message, in the system's
 // own words. (A refused connection is in the failure table below and in the
-// loopback port test.)
+// loopback port test.) A pty is no parallel printer: it is refused at the
+// status query, and the setting to change is named.
 TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
 {
     kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--pty", "--model", "TLR-740II", "--paper", "/dev/null"});
@@ -339,71 +339,46 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
     const std::string identified = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n";
     const std::string cantOpen = "Can't open port and Printer is disconnected\n";
     const std::string pty = printer.ptyPath;
+    const std::vector<std::string> com1 = {"--serial", "COM1"}, lpt1 = {"--parallel", "LPT1"};
     const struct {
         const char* what;
-        std::string tcp; // none: COM1 on the device
+        std::vector<std::string> link; // COM1 and LPT1 are the device
         std::string device;
         bool asNobody, heldByUs;
         std::string out, err;
     } rows[] = {
-        {"identified over TCP", Address(printer), "", false, false, identified, ""},
-        {"identified over a pty", "", pty, false, false, identified, ""},
+        {"identified over TCP", {"--tcp", Address(printer)}, "", false, false, identified, ""},
+        {"identified over a pty", com1, pty, false, false, identified, ""},
         // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
-        {"permission denied", "", pty, true, false, "",
+        {"permission denied", com1, pty, true, false, "",
          cantOpen + "open " + pty + ": Permission denied (add the user to the dialout group)\n"},
-        {"missing device", "", "/dev/kalo-missing-tty", false, false, "",
+        {"missing device", com1, "/dev/kalo-missing-tty", false, false, "",
          cantOpen + "open /dev/kalo-missing-tty: No such file or directory (set KALO_PORT_COM1 to the device)\n"},
-        {"busy device", "", pty, false, true, "", cantOpen + "open " + pty + ": busy (another program holds it)\n"},
-        {"unknown host", unknownHost, "", false, false, "",
+        {"busy device", com1, pty, false, true, "", cantOpen + "open " + pty + ": busy (another program holds it)\n"},
+        {"unknown host", {"--tcp", unknownHost}, "", false, false, "",
          "Error : Failed to connected \nPlease, check IP port configuration in printer control pannel \"PORT\"\n" +
              cantOpen + "connect " + unknownHost + ":9100: " + gai_strerror(looked) + " (check the printer's address)\n"},
+        {"not a parallel printer", lpt1, pty, false, false, "",
+         cantOpen + "status " + pty + ": Inappropriate ioctl for device (set KALO_PORT_LPT1 to a parallel printer "
+                                      "device)\n"},
+        {"parallel permission denied", lpt1, pty, true, false, "",
+         cantOpen + "open " + pty + ": Permission denied (add the user to the lp group)\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         kalo::platform::PosixSerialDevice holder;
         ASSERT_TRUE(!row.heldByUs || holder.Open(row.device) == kalo::platform::kOk);
-        std::vector<std::string> args = {row.tcp.empty() ? "--serial" : "--tcp", row.tcp.empty() ? "COM1" : row.tcp,
-                                         "identify"};
+        std::vector<std::string> args = row.link;
+        args.push_back("identify");
         std::string program = KALO_KALOCTL_PATH;
         if (row.asNobody) {
             args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
             program = "/usr/bin/setpriv";
         }
-        const auto run = kalo::test::RunProgram(program, args, {"KALO_PORT_COM1=" + row.device});
+        const auto run =
+            kalo::test::RunProgram(program, args, {"KALO_PORT_COM1=" + row.device, "KALO_PORT_LPT1=" + row.device});
         EXPECT_EQ(run.status, row.out.empty() ? 1 : 0);
         EXPECT_EQ(run.out, row.out);
-        EXPECT_EQ(run.err, row.err);
-    }
-}
-
-// A pty is no parallel printer: the real program refuses it at the status
-// query and names the setting to change; a user without rights is told the group.
-TEST(KaloctlProgram, ParallelPortSaysWhyItWasRefused)
-{
-    kalo::test::PtyPair pty;
-    const std::string cantOpen = "Can't open port and Printer is disconnected\n";
-    const struct {
-        const char* what;
-        bool asNobody;
-        std::string err;
-    } rows[] = {
-        {"not a parallel printer", false,
-         cantOpen + "status " + pty.path + ": Inappropriate ioctl for device (set KALO_PORT_LPT1 to a parallel printer "
-                                           "device)\n"},
-        {"permission denied", true,
-         cantOpen + "open " + pty.path + ": Permission denied (add the user to the lp group)\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        std::vector<std::string> args = {"--parallel", "LPT1", "identify"};
-        std::string program = KALO_KALOCTL_PATH;
-        if (row.asNobody) {
-            args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
-            program = "/usr/bin/setpriv";
-        }
-        const auto run = kalo::test::RunProgram(program, args, {"KALO_PORT_LPT1=" + pty.path});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, row.err);
     }
 }
