@@ -286,11 +286,9 @@ void CMainDlgTest::checkCommunication()
         bench.machine.parallelStatus = platform::kLptAck | platform::kLptSelected | platform::kLptNoError;
     if (fault == "machine:lpt-paper-out")
         bench.machine.parallelStatus |= platform::kLptPaperOut;
-    std::unique_ptr<platform::ParallelDevice> otherProgram;
-    if (fault == "machine:lpt-in-use") {
-        otherProgram = bench.machine.NewParallelDevice();
+    auto otherProgram = bench.machine.NewParallelDevice();
+    if (fault == "machine:lpt-in-use")
         QCOMPARE(otherProgram->Open("/dev/lp0"), platform::kOk);
-    }
     if (link == "serial") {
         bench.Click("radioSerial");
         QTest::keyClick(bench.Combo("comboBaudRate"), Qt::Key_Up); // 19200 -> 9600
@@ -372,10 +370,7 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     QFETCH(int, closeAfter);
     QFETCH(QString, message);
     QFETCH(QString, detail);
-    sim::PrinterOptions options;
-    if (!parallel)
-        options.closeAfter = closeAfter;
-    Bench bench("", options);
+    Bench bench("", {.closeAfter = parallel ? -1 : closeAfter});
     if (parallel) {
         bench.Click("radioParallel");
         bench.machine.parallelWriteStopsAfter = closeAfter;
