@@ -248,8 +248,9 @@ struct UsbRow {
     std::vector<std::string> args;
     bool attached;          // the four devices below are plugged in
     int status;
-    std::string out;        // all of it, or how it begins for get-status
-    std::string err;        // after the lines of the devices tried
+    // Standard output: all of it, or how it begins for get-status; standard
+    // error after the lines of the devices tried.
+    std::string out, err;
     std::string openedNode; // the node the printer was reached on
 };
 
@@ -268,10 +269,8 @@ TEST_P(KaloctlUsb, FindsThePrintersOfTheFamily)
     InProcessPlatform machine;
     std::string tried;
     if (row.attached) {
-        machine.usbPrinters = {{"/dev/usb/lp0", "04b8", "0202", "X"},
-                               {"/dev/usb/lp1", "7a3c", "001e", "K1"},
-                               {"/dev/usb/lp2", "7a3c", "001d", ""},
-                               {"/dev/usb/lp3", "7a3c", "001f", "K3"}};
+        machine.usbPrinters = {{"/dev/usb/lp0", "04b8", "0202", "X"}, {"/dev/usb/lp1", "7a3c", "001e", "K1"},
+                               {"/dev/usb/lp2", "7a3c", "001d", ""}, {"/dev/usb/lp3", "7a3c", "001f", "K3"}};
         machine.usbRefusedNodes = {"/dev/usb/lp2"};
         const std::string lp2 = "/dev/usb/lp2?vid_7a3c&pid_001d&serial=";
         tried = "Attempting to open /dev/usb/lp0?vid_04b8&pid_0202&serial=X\nAttempting to open " + kK1.substr(10)
@@ -284,9 +283,7 @@ TEST_P(KaloctlUsb, FindsThePrintersOfTheFamily)
     else
         EXPECT_EQ(run.out, row.out);
     EXPECT_EQ(run.err, tried + row.err);
-    if (!row.openedNode.empty()) {
-        EXPECT_EQ(machine.lastOpenedPath, row.openedNode);
-    }
+    EXPECT_EQ(row.openedNode.empty() ? "" : machine.lastOpenedPath, row.openedNode);
     EXPECT_EQ(machine.openDevices, 0);
 }
 
