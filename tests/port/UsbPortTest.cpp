@@ -26,13 +26,6 @@ std::vector<std::string> Texts(const UsbPrinterSearch& search)
     return texts;
 }
 
-PortSettings UsbSettings(const std::string& entry)
-{
-    PortSettings settings;
-    settings.portName = entry;
-    return settings;
-}
-
 const uint8_t kFirmwareQuery[] = {0x1D, 0x49, 0x41};
 
 } // namespace
@@ -41,17 +34,17 @@ TEST(FindUsbPrinters, EntryTextFollowsTheFamilyTable)
 {
     const struct {
         UsbPrinterInfo device;
-        const char* entry; // "" when the device is not listed
+        std::vector<std::string> entries; // none when the device is not listed
     } rows[] = {
-        {Device(0, "7a3c", "001e", "K1"), "742plusII:/dev/usb/lp0?vid_7a3c&pid_001e&serial=K1"},
-        {Device(1, "7a3c", "001d"), "740plusII:/dev/usb/lp1?vid_7a3c&pid_001d&serial="},
-        {Device(2, "7a3c", "001f", "a b&c"), "740II:/dev/usb/lp2?vid_7a3c&pid_001f&serial=a b&c"},
-        {Device(3, "7a3c", "0020"), ""},  // the vendor's, not the family's
-        {Device(4, "04b8", "001d"), ""},  // a family product id under another vendor
-        {Device(5, "7A3C", "001e"), ""},  // the vendor id is matched case-sensitively
-        {Device(6, "7a3c", "001E"), ""},
+        {Device(0, "7a3c", "001e", "K1"), {"742plusII:/dev/usb/lp0?vid_7a3c&pid_001e&serial=K1"}},
+        {Device(1, "7a3c", "001d"), {"740plusII:/dev/usb/lp1?vid_7a3c&pid_001d&serial="}},
+        {Device(2, "7a3c", "001f", "a b&c"), {"740II:/dev/usb/lp2?vid_7a3c&pid_001f&serial=a b&c"}},
+        {Device(3, "7a3c", "0020"), {}},  // the vendor's, not the family's
+        {Device(4, "04b8", "001d"), {}},  // a family product id under another vendor
+        {Device(5, "7A3C", "001e"), {}},  // the vendor id is matched case-sensitively
+        {Device(6, "7a3c", "001E"), {}},
         // A serial that carries another row's product id: the first row the path contains wins.
-        {Device(7, "7a3c", "001f", "pid_001d"), "740plusII:/dev/usb/lp7?vid_7a3c&pid_001f&serial=pid_001d"},
+        {Device(7, "7a3c", "001f", "pid_001d"), {"740plusII:/dev/usb/lp7?vid_7a3c&pid_001f&serial=pid_001d"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device.node);
@@ -59,10 +52,8 @@ TEST(FindUsbPrinters, EntryTextFollowsTheFamilyTable)
         machine.usbPrinters = {row.device};
         std::ostringstream lines;
         const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
-        const std::string path = UsbDevicePath(row.device);
-        EXPECT_EQ(lines.str(), "Attempting to open " + path + "\n");
-        EXPECT_EQ(Texts(search), std::string(row.entry).empty() ? std::vector<std::string>{}
-                                                                  : std::vector<std::string>{row.entry});
+        EXPECT_EQ(lines.str(), "Attempting to open " + UsbDevicePath(row.device) + "\n");
+        EXPECT_EQ(Texts(search), row.entries);
         EXPECT_EQ(search.endIndex, 1);
         EXPECT_EQ(machine.openDevices, 0); // each probe closes what it opened
     }
@@ -112,9 +103,8 @@ TEST(FindUsbPrinters, StopsAtTheFirstBlockEndByWhichADeviceOpened)
         {8, 0, {0, 1, 2, 3, 4, 5, 6, 7}, -1}, // a device by index 7 ends the walk there
         {7, 0, {0, 1, 2, 3, 4, 5, 6}, 7},
         {10, 0, {0, 1, 2, 3, 4, 5, 6, 7}, -1}, // stops after index 7; lp8 and lp9 are not listed
-        {10, 8, {8, 9}, 10},                   // nothing by index 7: the walk goes on
+        {10, 8, {8, 9}, 10}, // nothing by index 7: the walk goes on, and the list runs out
         {20, 8, {8, 9, 10, 11, 12, 13, 14, 15}, -1},
-        {20, 16, {16, 17, 18, 19}, 20},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.devices) + " devices, " + std::to_string(row.refusedFirst) + " refused");
@@ -141,8 +131,8 @@ TEST(CUsbPort, OpensOnceAndBoundsItsTransfers)
     const UsbPrinterInfo printer = Device(1, "7a3c", "001e");
     machine.usbPrinters = {Device(0, "7a3c", "001e"), printer};
     CPrinterPort port(machine);
-    EXPECT_EQ(port.Configure(UsbSettings("742plusII:")), 0); // no device path
-    ASSERT_EQ(port.Configure(UsbSettings("742plusII:" + UsbDevicePath(printer))), 1);
+    EXPECT_EQ(port.Configure(PortSettings{"742plusII:"}), 0); // no device path
+    ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + UsbDevicePath(printer)}), 1);
     EXPECT_EQ(port.Kind(), PortKind::Usb);
     ASSERT_EQ(port.Open(), 1);
     EXPECT_EQ(port.Open(), 1);
@@ -172,7 +162,7 @@ TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
     machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), printer};
     CUsbPort usb(machine);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::NeverOpened);
-    ASSERT_EQ(usb.Configure(UsbSettings(UsbDevicePath(printer))), 1);
+    ASSERT_EQ(usb.Configure(PortSettings{UsbDevicePath(printer)}), 1);
     ASSERT_EQ(usb.Open(), 1);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
     ASSERT_EQ(usb.Write(kFirmwareQuery, 3), 3);
@@ -208,7 +198,7 @@ TEST(CUsbPort, FollowsDeviceNotices)
     const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1");
     machine.usbPrinters = {printer, Device(1, "7a3c", "001e", "K2")};
     CUsbPort usb(machine);
-    ASSERT_EQ(usb.Configure(UsbSettings(UsbDevicePath(printer))), 1);
+    ASSERT_EQ(usb.Configure(PortSettings{UsbDevicePath(printer)}), 1);
     ASSERT_EQ(usb.Open(), 1);
 
     // Only the open node's query is denied; nothing changes either way.
