@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 using namespace kalo;
 using Bytes = std::vector<uint8_t>;
@@ -228,19 +229,25 @@ TEST(StatusExchange, StrayByteShiftsTheReplyOfSwitch1OutOfItsLayout)
 
 // A USB printer (a fake sysfs entry whose node is kalo-vprinter's
 // pseudo-terminal) that hangs up in the middle of Get Status: the read ends
-// short and quickly, and the port leaves no descriptor behind.
-TEST(StatusExchange, UsbPrinterPulledMidGetStatusLeavesNoDescriptor)
+// short and quickly; plugged back in on another pseudo-terminal, the same port
+// checks and reads it again, and leaves no descriptor behind.
+TEST(StatusExchange, UsbPrinterPulledMidGetStatusAndPluggedBackIn)
 {
     test::FakeSysfs tree;
     tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
-    test::VirtualPrinterProcess printer({"--pty", "--fault", "close-after=40"});
-    ASSERT_FALSE(printer.ptyPath.empty());
-    tree.LinkNode(0, printer.ptyPath);
+    auto plugIn = [&](std::vector<std::string> args) {
+        auto printer = std::make_unique<test::VirtualPrinterProcess>(args);
+        std::filesystem::remove(tree.devRoot + "/usb/lp0");
+        tree.LinkNode(0, printer->ptyPath);
+        return printer;
+    };
+    auto printer = plugIn({"--pty", "--fault", "close-after=40"});
+    ASSERT_FALSE(printer->ptyPath.empty());
     setenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str(), 1);
     setenv("KALO_DEV_ROOT", tree.devRoot.c_str(), 1);
     platform::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
-    machine.UsbWatcher();
+    machine.UsbWatcher(); // the platform's monitor lives as long as the platform
     const int descriptors = test::OpenDescriptorCount();
     {
         CPrinterPort port(machine);
@@ -254,6 +261,10 @@ TEST(StatusExchange, UsbPrinterPulledMidGetStatusLeavesNoDescriptor)
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(exchange.ReadStatus().Complete());
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+
+        printer = plugIn({"--pty", "--paper", "/dev/null"});
+        EXPECT_TRUE(exchange.CheckPrinter());
+        EXPECT_TRUE(exchange.ReadStatus().Complete());
         port.Close();
     }
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
