@@ -155,11 +155,19 @@ TEST(CUsbPort, OpensOnceAndBoundsItsTransfers)
     EXPECT_EQ(machine.openDevices, 0);
 }
 
-TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
+// Pulled out and plugged back in on another node, first with nothing but
+// the transfers to find it out, then with the notices as udev gives them (a
+// removal, then an arrival on another node) and a query to remove, fed to the
+// port as the system would.
+TEST(CUsbPort, FollowsItsPrinterOffAndBackOnAnotherNode)
 {
+    using platform::UsbDeviceNotice;
+    using platform::UsbNoticeAnswer;
+    using platform::UsbNoticeKind;
     InProcessPlatform machine;
-    const UsbPrinterInfo printer = Device(0, "7a3c", "001f", "K9");
-    machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), printer};
+    auto& notices = machine.UsbWatcher();
+    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1"), other = Device(1, "7a3c", "001e", "K2");
+    machine.usbPrinters = {other, printer};
     CUsbPort usb(machine);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::NeverOpened);
     ASSERT_EQ(usb.Configure(PortSettings{UsbDevicePath(printer)}), 1);
@@ -177,32 +185,14 @@ TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
 
     // Plugged back in, the driver numbers it lp4; lp1 is another printer.
     machine.usbUnplugged = false;
-    machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), Device(4, "7a3c", "001f", "K9")};
+    machine.usbPrinters = {other, Device(4, "7a3c", "001e", "K1")};
     EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 3); // no new Open
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
     EXPECT_EQ(machine.lastOpenedPath, "/dev/usb/lp4");
     EXPECT_GT(usb.Read(buffer, sizeof buffer), 0);
-    usb.Close();
-    EXPECT_EQ(machine.openDevices, 0);
-}
-
-// The notices as udev gives them (a removal, then an arrival on another
-// node) and a query to remove, fed to the port as the system would.
-TEST(CUsbPort, FollowsDeviceNotices)
-{
-    using platform::UsbDeviceNotice;
-    using platform::UsbNoticeAnswer;
-    using platform::UsbNoticeKind;
-    InProcessPlatform machine;
-    auto& notices = machine.UsbWatcher();
-    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1");
-    machine.usbPrinters = {printer, Device(1, "7a3c", "001e", "K2")};
-    CUsbPort usb(machine);
-    ASSERT_EQ(usb.Configure(PortSettings{UsbDevicePath(printer)}), 1);
-    ASSERT_EQ(usb.Open(), 1);
 
     // Only the open node's query is denied; nothing changes either way.
-    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp0"}), UsbNoticeAnswer::Denied);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp4"}), UsbNoticeAnswer::Denied);
     EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp1"}), UsbNoticeAnswer::Granted);
     EXPECT_EQ(notices.Deliver({UsbNoticeKind::RemoveComplete, "/dev/usb/lp1"}), UsbNoticeAnswer::Granted);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
@@ -210,17 +200,17 @@ TEST(CUsbPort, FollowsDeviceNotices)
 
     // Pulled out: the notice closes the device before any transfer fails.
     machine.usbUnplugged = true;
-    machine.usbPrinters = {Device(1, "7a3c", "001e", "K2")};
-    notices.Feed({UsbNoticeKind::RemoveComplete, "/dev/usb/lp0"});
+    machine.usbPrinters = {other};
+    notices.Feed({UsbNoticeKind::RemoveComplete, "/dev/usb/lp4"});
     notices.DeliverPending();
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Removed);
     EXPECT_EQ(machine.openDevices, 0);
     EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 0);
-    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp0"}), UsbNoticeAnswer::Granted);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp4"}), UsbNoticeAnswer::Granted);
 
     // Back in as lp3: the arrival reopens it there, before any transfer.
     machine.usbUnplugged = false;
-    machine.usbPrinters = {Device(1, "7a3c", "001e", "K2"), Device(3, "7a3c", "001e", "K1")};
+    machine.usbPrinters = {other, Device(3, "7a3c", "001e", "K1")};
     EXPECT_EQ(notices.Deliver({UsbNoticeKind::Arrival, "/dev/usb/lp3"}), UsbNoticeAnswer::Granted);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
     EXPECT_EQ(machine.lastOpenedPath, "/dev/usb/lp3");
