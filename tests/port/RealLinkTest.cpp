@@ -5,11 +5,13 @@
 #include "platform/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <unistd.h>
@@ -157,4 +159,46 @@ TEST(RealLinks, APrinterThatHungUpIsALostLink)
         EXPECT_TRUE(port.LinkLost()) << platform::DescribeFailure(port.LastFailure(), "COM1");
         EXPECT_EQ(port.LastFailure().call, overTcp ? "send" : "write");
     }
+}
+
+// A fake sysfs tree whose printer node is a pseudo-terminal served by
+// kalo-vprinter, pulled out and plugged back in between two writes: the port
+// reopens the node, talks to the new printer and leaves no descriptor behind.
+// (Listing and connecting are shown by the window and kaloctl tests.)
+TEST(UsbOverPty, ReopenedAfterAReplugBetweenTwoWrites)
+{
+    test::FakeSysfs tree;
+    tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
+    auto printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "ABC"});
+    ASSERT_FALSE(printer->ptyPath.empty());
+    tree.LinkNode(0, printer->ptyPath);
+    setenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str(), 1);
+    setenv("KALO_DEV_ROOT", tree.devRoot.c_str(), 1);
+    platform::RecordingMessageSink messages;
+    platform::PosixPlatform machine(messages);
+    machine.UsbWatcher(); // the platform's monitor lives as long as the platform
+    const int descriptors = test::OpenDescriptorCount();
+    {
+        CPrinterPort port(machine);
+        ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1"}), 1);
+        ASSERT_EQ(port.Open(), 1);
+        const uint8_t query[] = {0x1D, 0x49, 0x41};
+        uint8_t buffer[16];
+        ASSERT_EQ(port.Write(query, 3), 3);
+        EXPECT_EQ(port.Read(buffer, sizeof buffer), 5);
+        EXPECT_EQ(std::memcmp(buffer, "_ABC", 5), 0);
+
+        printer.reset(); // pulled out
+        EXPECT_EQ(port.Write(query, 3), 0);
+        printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "XYZ"});
+        std::filesystem::remove(tree.devRoot + "/usb/lp0");
+        tree.LinkNode(0, printer->ptyPath); // back in, on another pseudo-terminal
+        ASSERT_EQ(port.Write(query, 3), 3);
+        EXPECT_EQ(port.Read(buffer, sizeof buffer), 5);
+        EXPECT_EQ(std::memcmp(buffer, "_XYZ", 5), 0);
+        port.Close();
+    }
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    unsetenv("KALO_SYSFS_ROOT");
+    unsetenv("KALO_DEV_ROOT");
 }

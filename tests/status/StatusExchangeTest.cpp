@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 
 using namespace kalo;
 using Bytes = std::vector<uint8_t>;
@@ -229,25 +228,19 @@ TEST(StatusExchange, StrayByteShiftsTheReplyOfSwitch1OutOfItsLayout)
 
 // A USB printer (a fake sysfs entry whose node is kalo-vprinter's
 // pseudo-terminal) that hangs up in the middle of Get Status: the read ends
-// short and quickly; plugged back in on another pseudo-terminal, the same port
-// checks and reads it again, and leaves no descriptor behind.
-TEST(StatusExchange, UsbPrinterPulledMidGetStatusAndPluggedBackIn)
+// short and quickly, and the port leaves no descriptor behind.
+TEST(StatusExchange, UsbPrinterPulledMidGetStatusLeavesNoDescriptor)
 {
     test::FakeSysfs tree;
     tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
-    auto plugIn = [&](std::vector<std::string> args) {
-        auto printer = std::make_unique<test::VirtualPrinterProcess>(args);
-        std::filesystem::remove(tree.devRoot + "/usb/lp0");
-        tree.LinkNode(0, printer->ptyPath);
-        return printer;
-    };
-    auto printer = plugIn({"--pty", "--fault", "close-after=40"});
-    ASSERT_FALSE(printer->ptyPath.empty());
+    test::VirtualPrinterProcess printer({"--pty", "--fault", "close-after=40"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    tree.LinkNode(0, printer.ptyPath);
     setenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str(), 1);
     setenv("KALO_DEV_ROOT", tree.devRoot.c_str(), 1);
     platform::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
-    machine.UsbWatcher(); // the platform's monitor lives as long as the platform
+    machine.UsbWatcher();
     const int descriptors = test::OpenDescriptorCount();
     {
         CPrinterPort port(machine);
@@ -261,10 +254,6 @@ TEST(StatusExchange, UsbPrinterPulledMidGetStatusAndPluggedBackIn)
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(exchange.ReadStatus().Complete());
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-
-        printer = plugIn({"--pty", "--paper", "/dev/null"});
-        EXPECT_TRUE(exchange.CheckPrinter());
-        EXPECT_TRUE(exchange.ReadStatus().Complete());
         port.Close();
     }
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
