@@ -38,8 +38,7 @@ TEST(PosixParallelDevice, TransfersAreBoundedAndNothingLeaks)
         EXPECT_TRUE(device.LastFailure().Empty());
         uint8_t arrived[sizeof command] = {};
         ASSERT_EQ(::read(pty.master, arrived, sizeof arrived), ssize_t(sizeof arrived));
-        EXPECT_EQ(std::vector<uint8_t>(arrived, arrived + sizeof arrived),
-                  std::vector<uint8_t>(command, command + sizeof command));
+        EXPECT_EQ(std::vector<uint8_t>(arrived, std::end(arrived)), std::vector<uint8_t>(command, std::end(command)));
 
         uint8_t buffer[4] = {};
         int64_t start = clock.NowMicros();

@@ -60,7 +60,6 @@ TEST(PosixUsbPrinterDevice, BoundsReadsAndRefusesWhatIsNoDevice)
         EXPECT_EQ(refused.Open(tree.devRoot + "/usb/lp0"), kErrNoDevice);
 
         PosixUsbPrinterDevice device;
-
         PtyPair pty;
         ASSERT_EQ(device.Open(pty.path), kOk);
         uint8_t buffer[8];

@@ -17,24 +17,6 @@ const std::string kCheck = " (check that the printer is on, on line and has pape
 
 } // namespace
 
-TEST(CParallelPort, ConfigureKeepsTheWriteConstantAt300000Ms)
-{
-    InProcessPlatform machine;
-    PortSettings settings = kLpt1;
-    settings.timeouts[4] = 5000;
-    CParallelPort port(machine);
-    EXPECT_EQ(port.Configure(settings), 1);
-    EXPECT_EQ(port.WriteTotalConstant(), 300000u);
-    EXPECT_EQ(port.PortName(), "LPT1");
-    for (const char* name : {"", "COM1", "lpt1"}) {
-        SCOPED_TRACE(name);
-        settings.portName = name;
-        CParallelPort other(machine);
-        EXPECT_EQ(other.Configure(settings), 0);
-        EXPECT_EQ(other.PortName(), "");
-    }
-}
-
 // Only a printer that is selected and nothing else is opened; any refusal
 // leaves the device closed and says why, and the port opens once the printer
 // is ready again.
@@ -84,10 +66,24 @@ TEST(CParallelPort, OpensOnlyAPrinterThatIsSelectedAndNothingElse)
     }
 }
 
-TEST(CParallelPort, OpenTwiceTouchesNothingAndASecondOpenerIsRefused)
+// The write constant stays at 300000 ms whatever the settings say; only
+// LPT1 is taken; a second Open touches nothing and a second opener is refused.
+TEST(CParallelPort, ConfigureOpenTwiceAndASecondOpener)
 {
     InProcessPlatform machine;
+    PortSettings settings = kLpt1;
+    settings.timeouts[4] = 5000;
     CPrinterPort port(machine), other(machine);
+    for (const char* name : {"", "COM1", "lpt1"}) {
+        SCOPED_TRACE(name);
+        CParallelPort refused(machine);
+        EXPECT_EQ(refused.Configure(PortSettings{name}), 0);
+        EXPECT_EQ(refused.PortName(), "");
+    }
+    CParallelPort parallel(machine);
+    ASSERT_EQ(parallel.Configure(settings), 1);
+    EXPECT_EQ(parallel.WriteTotalConstant(), 300000u);
+    EXPECT_EQ(parallel.PortName(), "LPT1");
     ASSERT_EQ(port.Configure(kLpt1), 1);
     ASSERT_EQ(port.Open(), 1);
     EXPECT_EQ(port.Open(), 1);
@@ -126,6 +122,14 @@ TEST(CParallelPort, TransfersEndByTheirTimeOuts)
         CPrinterPort port(machine);
         ASSERT_EQ(port.Configure(kLpt1), 1);
         ASSERT_EQ(port.Open(), 1);
+        for (const uint32_t length : {1u, 4u}) {
+            SCOPED_TRACE(length);
+            uint8_t buffer[4] = {};
+            const int64_t start = machine.Clock().NowMicros();
+            EXPECT_EQ(port.Read(buffer, length), 0);
+            EXPECT_EQ(machine.Clock().NowMicros() - start, int64_t(10 + 10 * length) * 1000);
+            EXPECT_EQ(port.FailureText(), "");
+        }
         machine.parallelWriteStopsAfter = row.stopsAfter;
         machine.parallelWriteErrno = row.errnoValue;
         const int64_t start = machine.Clock().NowMicros();
@@ -136,18 +140,5 @@ TEST(CParallelPort, TransfersEndByTheirTimeOuts)
         port.Close();
         EXPECT_EQ(machine.openDevices, 0);
         EXPECT_EQ(port.FailureText(), row.reason); // kept for the caller's message after Close
-    }
-
-    InProcessPlatform machine;
-    CPrinterPort port(machine);
-    ASSERT_EQ(port.Configure(kLpt1), 1);
-    ASSERT_EQ(port.Open(), 1);
-    for (const uint32_t length : {1u, 4u}) {
-        SCOPED_TRACE(length);
-        uint8_t buffer[4] = {};
-        const int64_t start = machine.Clock().NowMicros();
-        EXPECT_EQ(port.Read(buffer, length), 0);
-        EXPECT_EQ(machine.Clock().NowMicros() - start, int64_t(10 + 10 * length) * 1000);
-        EXPECT_EQ(port.FailureText(), "");
     }
 }

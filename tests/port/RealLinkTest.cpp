@@ -4,7 +4,6 @@
 #include "platform/PosixPlatform.h"
 #include "platform/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
-#include "port/UsbPrinterSearch.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
 
@@ -14,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -35,13 +33,6 @@ platform::PortMap MapCom1To(const std::string& path)
     return platform::PortMap([path](const char* name) -> const char* {
         return std::string(name) == "KALO_PORT_COM1" ? path.c_str() : nullptr;
     });
-}
-
-PortSettings UsbSettings(const std::string& entry)
-{
-    PortSettings settings;
-    settings.portName = entry;
-    return settings;
 }
 
 } // namespace
@@ -171,15 +162,13 @@ TEST(RealLinks, APrinterThatHungUpIsALostLink)
 }
 
 // A fake sysfs tree whose printer node is a pseudo-terminal served by
-// kalo-vprinter: found, opened and talked to as a USB printer, pulled out
-// and plugged back in between two writes.
-TEST(UsbOverPty, FoundOpenedAndReopenedAfterAReplug)
+// kalo-vprinter, pulled out and plugged back in between two writes: the port
+// reopens the node, talks to the new printer and leaves no descriptor behind.
+// (Listing and connecting are shown by the window and kaloctl tests.)
+TEST(UsbOverPty, ReopenedAfterAReplugBetweenTwoWrites)
 {
     test::FakeSysfs tree;
     tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
-    tree.AddPrinter(1, "7a3c", "001e", "file", "1-2");
-    std::ofstream(tree.devRoot + "/plain") << "not a printer";
-    tree.LinkNode(1, tree.devRoot + "/plain");
     auto printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "ABC"});
     ASSERT_FALSE(printer->ptyPath.empty());
     tree.LinkNode(0, printer->ptyPath);
@@ -190,23 +179,11 @@ TEST(UsbOverPty, FoundOpenedAndReopenedAfterAReplug)
     machine.UsbWatcher(); // the platform's monitor lives as long as the platform
     const int descriptors = test::OpenDescriptorCount();
     {
-        std::ostringstream lines;
-        const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
-        const std::string entry = "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1";
-        ASSERT_EQ(search.printers.size(), 1u) << lines.str();
-        EXPECT_EQ(search.printers[0].text, entry);
-        EXPECT_NE(lines.str().find("FAILED to open " + tree.devRoot + "/usb/lp1?"), std::string::npos);
-
         CPrinterPort port(machine);
-        ASSERT_EQ(port.Configure(UsbSettings(entry)), 1);
+        ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1"}), 1);
         ASSERT_EQ(port.Open(), 1);
         const uint8_t query[] = {0x1D, 0x49, 0x41};
         uint8_t buffer[16];
-        auto start = Clock::now();
-        EXPECT_EQ(port.Read(buffer, sizeof buffer), 0);
-        const double idle = MillisSince(start);
-        EXPECT_GE(idle, 2990);
-        EXPECT_LT(idle, 3500);
         ASSERT_EQ(port.Write(query, 3), 3);
         EXPECT_EQ(port.Read(buffer, sizeof buffer), 5);
         EXPECT_EQ(std::memcmp(buffer, "_ABC", 5), 0);

@@ -26,13 +26,6 @@ std::vector<std::string> Texts(const UsbPrinterSearch& search)
     return texts;
 }
 
-PortSettings UsbSettings(const std::string& entry)
-{
-    PortSettings settings;
-    settings.portName = entry;
-    return settings;
-}
-
 const uint8_t kFirmwareQuery[] = {0x1D, 0x49, 0x41};
 
 } // namespace
@@ -41,17 +34,17 @@ TEST(FindUsbPrinters, EntryTextFollowsTheFamilyTable)
 {
     const struct {
         UsbPrinterInfo device;
-        const char* entry; // "" when the device is not listed
+        std::vector<std::string> entries; // none when the device is not listed
     } rows[] = {
-        {Device(0, "7a3c", "001e", "K1"), "742plusII:/dev/usb/lp0?vid_7a3c&pid_001e&serial=K1"},
-        {Device(1, "7a3c", "001d"), "740plusII:/dev/usb/lp1?vid_7a3c&pid_001d&serial="},
-        {Device(2, "7a3c", "001f", "a b&c"), "740II:/dev/usb/lp2?vid_7a3c&pid_001f&serial=a b&c"},
-        {Device(3, "7a3c", "0020"), ""},  // the vendor's, not the family's
-        {Device(4, "04b8", "001d"), ""},  // a family product id under another vendor
-        {Device(5, "7A3C", "001e"), ""},  // the vendor id is matched case-sensitively
-        {Device(6, "7a3c", "001E"), ""},
+        {Device(0, "7a3c", "001e", "K1"), {"742plusII:/dev/usb/lp0?vid_7a3c&pid_001e&serial=K1"}},
+        {Device(1, "7a3c", "001d"), {"740plusII:/dev/usb/lp1?vid_7a3c&pid_001d&serial="}},
+        {Device(2, "7a3c", "001f", "a b&c"), {"740II:/dev/usb/lp2?vid_7a3c&pid_001f&serial=a b&c"}},
+        {Device(3, "7a3c", "0020"), {}},  // the vendor's, not the family's
+        {Device(4, "04b8", "001d"), {}},  // a family product id under another vendor
+        {Device(5, "7A3C", "001e"), {}},  // the vendor id is matched case-sensitively
+        {Device(6, "7a3c", "001E"), {}},
         // A serial that carries another row's product id: the first row the path contains wins.
-        {Device(7, "7a3c", "001f", "pid_001d"), "740plusII:/dev/usb/lp7?vid_7a3c&pid_001f&serial=pid_001d"},
+        {Device(7, "7a3c", "001f", "pid_001d"), {"740plusII:/dev/usb/lp7?vid_7a3c&pid_001f&serial=pid_001d"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device.node);
@@ -59,10 +52,8 @@ TEST(FindUsbPrinters, EntryTextFollowsTheFamilyTable)
         machine.usbPrinters = {row.device};
         std::ostringstream lines;
         const UsbPrinterSearch search = FindUsbPrinters(machine, lines);
-        const std::string path = UsbDevicePath(row.device);
-        EXPECT_EQ(lines.str(), "Attempting to open " + path + "\n");
-        EXPECT_EQ(Texts(search), std::string(row.entry).empty() ? std::vector<std::string>{}
-                                                                  : std::vector<std::string>{row.entry});
+        EXPECT_EQ(lines.str(), "Attempting to open " + UsbDevicePath(row.device) + "\n");
+        EXPECT_EQ(Texts(search), row.entries);
         EXPECT_EQ(search.endIndex, 1);
         EXPECT_EQ(machine.openDevices, 0); // each probe closes what it opened
     }
@@ -112,9 +103,8 @@ TEST(FindUsbPrinters, StopsAtTheFirstBlockEndByWhichADeviceOpened)
         {8, 0, {0, 1, 2, 3, 4, 5, 6, 7}, -1}, // a device by index 7 ends the walk there
         {7, 0, {0, 1, 2, 3, 4, 5, 6}, 7},
         {10, 0, {0, 1, 2, 3, 4, 5, 6, 7}, -1}, // stops after index 7; lp8 and lp9 are not listed
-        {10, 8, {8, 9}, 10},                   // nothing by index 7: the walk goes on
+        {10, 8, {8, 9}, 10}, // nothing by index 7: the walk goes on, and the list runs out
         {20, 8, {8, 9, 10, 11, 12, 13, 14, 15}, -1},
-        {20, 16, {16, 17, 18, 19}, 20},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.devices) + " devices, " + std::to_string(row.refusedFirst) + " refused");
@@ -141,8 +131,8 @@ TEST(CUsbPort, OpensOnceAndBoundsItsTransfers)
     const UsbPrinterInfo printer = Device(1, "7a3c", "001e");
     machine.usbPrinters = {Device(0, "7a3c", "001e"), printer};
     CPrinterPort port(machine);
-    EXPECT_EQ(port.Configure(UsbSettings("742plusII:")), 0); // no device path
-    ASSERT_EQ(port.Configure(UsbSettings("742plusII:" + UsbDevicePath(printer))), 1);
+    EXPECT_EQ(port.Configure(PortSettings{"742plusII:"}), 0); // no device path
+    ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + UsbDevicePath(printer)}), 1);
     EXPECT_EQ(port.Kind(), PortKind::Usb);
     ASSERT_EQ(port.Open(), 1);
     EXPECT_EQ(port.Open(), 1);
@@ -165,14 +155,22 @@ TEST(CUsbPort, OpensOnceAndBoundsItsTransfers)
     EXPECT_EQ(machine.openDevices, 0);
 }
 
-TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
+// Pulled out and plugged back in on another node, first with nothing but
+// the transfers to find it out, then with the notices as udev gives them (a
+// removal, then an arrival on another node) and a query to remove, fed to the
+// port as the system would.
+TEST(CUsbPort, FollowsItsPrinterOffAndBackOnAnotherNode)
 {
+    using platform::UsbDeviceNotice;
+    using platform::UsbNoticeAnswer;
+    using platform::UsbNoticeKind;
     InProcessPlatform machine;
-    const UsbPrinterInfo printer = Device(0, "7a3c", "001f", "K9");
-    machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), printer};
+    auto& notices = machine.UsbWatcher();
+    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1"), other = Device(1, "7a3c", "001e", "K2");
+    machine.usbPrinters = {other, printer};
     CUsbPort usb(machine);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::NeverOpened);
-    ASSERT_EQ(usb.Configure(UsbSettings(UsbDevicePath(printer))), 1);
+    ASSERT_EQ(usb.Configure(PortSettings{UsbDevicePath(printer)}), 1);
     ASSERT_EQ(usb.Open(), 1);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
     ASSERT_EQ(usb.Write(kFirmwareQuery, 3), 3);
@@ -187,32 +185,14 @@ TEST(CUsbPort, ReopensAPrinterThatCameBackOnAnotherNode)
 
     // Plugged back in, the driver numbers it lp4; lp1 is another printer.
     machine.usbUnplugged = false;
-    machine.usbPrinters = {Device(1, "7a3c", "001f", "other"), Device(4, "7a3c", "001f", "K9")};
+    machine.usbPrinters = {other, Device(4, "7a3c", "001e", "K1")};
     EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 3); // no new Open
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
     EXPECT_EQ(machine.lastOpenedPath, "/dev/usb/lp4");
     EXPECT_GT(usb.Read(buffer, sizeof buffer), 0);
-    usb.Close();
-    EXPECT_EQ(machine.openDevices, 0);
-}
-
-// The notices as udev gives them (a removal, then an arrival on another
-// node) and a query to remove, fed to the port as the system would.
-TEST(CUsbPort, FollowsDeviceNotices)
-{
-    using platform::UsbDeviceNotice;
-    using platform::UsbNoticeAnswer;
-    using platform::UsbNoticeKind;
-    InProcessPlatform machine;
-    auto& notices = machine.UsbWatcher();
-    const UsbPrinterInfo printer = Device(0, "7a3c", "001e", "K1");
-    machine.usbPrinters = {printer, Device(1, "7a3c", "001e", "K2")};
-    CUsbPort usb(machine);
-    ASSERT_EQ(usb.Configure(UsbSettings(UsbDevicePath(printer))), 1);
-    ASSERT_EQ(usb.Open(), 1);
 
     // Only the open node's query is denied; nothing changes either way.
-    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp0"}), UsbNoticeAnswer::Denied);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp4"}), UsbNoticeAnswer::Denied);
     EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp1"}), UsbNoticeAnswer::Granted);
     EXPECT_EQ(notices.Deliver({UsbNoticeKind::RemoveComplete, "/dev/usb/lp1"}), UsbNoticeAnswer::Granted);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
@@ -220,17 +200,17 @@ TEST(CUsbPort, FollowsDeviceNotices)
 
     // Pulled out: the notice closes the device before any transfer fails.
     machine.usbUnplugged = true;
-    machine.usbPrinters = {Device(1, "7a3c", "001e", "K2")};
-    notices.Feed({UsbNoticeKind::RemoveComplete, "/dev/usb/lp0"});
+    machine.usbPrinters = {other};
+    notices.Feed({UsbNoticeKind::RemoveComplete, "/dev/usb/lp4"});
     notices.DeliverPending();
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Removed);
     EXPECT_EQ(machine.openDevices, 0);
     EXPECT_EQ(usb.Write(kFirmwareQuery, 3), 0);
-    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp0"}), UsbNoticeAnswer::Granted);
+    EXPECT_EQ(notices.Deliver({UsbNoticeKind::QueryRemove, "/dev/usb/lp4"}), UsbNoticeAnswer::Granted);
 
     // Back in as lp3: the arrival reopens it there, before any transfer.
     machine.usbUnplugged = false;
-    machine.usbPrinters = {Device(1, "7a3c", "001e", "K2"), Device(3, "7a3c", "001e", "K1")};
+    machine.usbPrinters = {other, Device(3, "7a3c", "001e", "K1")};
     EXPECT_EQ(notices.Deliver({UsbNoticeKind::Arrival, "/dev/usb/lp3"}), UsbNoticeAnswer::Granted);
     EXPECT_EQ(usb.GetPresence(), CUsbPort::Presence::Present);
     EXPECT_EQ(machine.lastOpenedPath, "/dev/usb/lp3");

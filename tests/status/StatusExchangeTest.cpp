@@ -248,9 +248,7 @@ TEST(StatusExchange, UsbPrinterPulledMidGetStatusLeavesNoDescriptor)
         StatusRecord record;
         PrinterFacts facts;
         StatusExchange exchange({port, PortKind::Usb, machine.GetClock(), messages, progress, record, facts, nullptr});
-        PortSettings settings;
-        settings.portName = "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1";
-        ASSERT_EQ(port.Configure(settings), 1);
+        ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1"}), 1);
         ASSERT_EQ(port.Open(), 1);
         ASSERT_TRUE(exchange.CheckPrinter());
         const auto start = std::chrono::steady_clock::now();

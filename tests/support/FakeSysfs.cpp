@@ -9,14 +9,6 @@ namespace fs = std::filesystem;
 
 namespace kalo::test {
 
-namespace {
-void WriteAttribute(const fs::path& path, const std::optional<std::string>& value)
-{
-    if (value)
-        std::ofstream(path) << *value << '\n';
-}
-} // namespace
-
 FakeSysfs::FakeSysfs()
 {
     static std::atomic<int> counter{0};
@@ -42,9 +34,10 @@ void FakeSysfs::AddPrinter(int lp, std::optional<std::string> vendor, std::optio
     const fs::path device = fs::path(sysfsRoot) / relative;
     const fs::path node = device / (usbDevice + ":1.0") / "usbmisc" / name;
     fs::create_directories(node);
-    WriteAttribute(device / "idVendor", vendor);
-    WriteAttribute(device / "idProduct", product);
-    WriteAttribute(device / "serial", serial);
+    using Attribute = std::pair<const char*, std::optional<std::string>>;
+    for (const auto& [file, value] : {Attribute{"idVendor", vendor}, {"idProduct", product}, {"serial", serial}})
+        if (value)
+            std::ofstream(device / file) << *value << '\n';
     fs::create_directory_symlink("../..", node / "device");
     fs::create_directory_symlink(fs::path("../..") / relative / (usbDevice + ":1.0") / "usbmisc" / name,
                                  fs::path(sysfsRoot) / "class/usbmisc" / name);
