@@ -114,6 +114,7 @@ Result PosixUsbPrinterDevice::Open(const std::string& path)
         return kErrNotSupported;
     }
     m_fd = fd;
+    m_failure = {}; // an earlier refused open is not this device's failure
     return kOk;
 }
 
