@@ -1,5 +1,6 @@
 #include "PosixUsbPrinterDevice.h"
 
+#include "../SystemClock.h"
 #include "PollWait.h"
 #include "RetryEintr.h"
 #include "SystemFailure.h"
@@ -71,13 +72,6 @@ std::string Resolve(const std::string& path)
     return result.size() < kMaxPath ? result : std::string();
 }
 
-int64_t MonotonicMicros()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
-
 } // namespace
 
 PosixUsbPrinterDevice::~PosixUsbPrinterDevice()
@@ -145,10 +139,11 @@ long PosixUsbPrinterDevice::Write(const uint8_t* data, size_t length, int64_t ti
     if (m_fd < 0)
         return kErrArgument;
     // The driver takes one transfer at a time: POLLOUT says the last one is done.
-    const int64_t deadline = MonotonicMicros() + timeoutMicros;
+    Clock& clock = SystemClock::Instance();
+    const int64_t deadline = clock.NowMicros() + timeoutMicros;
     size_t sent = 0;
     Result failed = kOk;
-    for (int64_t left = timeoutMicros; sent < length && left > 0; left = deadline - MonotonicMicros()) {
+    for (int64_t left = timeoutMicros; sent < length && left > 0; left = deadline - clock.NowMicros()) {
         const Result waited = PollWait(m_fd, POLLOUT, left);
         if (waited == kErrTimeout)
             break;
