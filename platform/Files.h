@@ -26,4 +26,7 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
 // Whether path names something this process may read.
 bool IsReadable(const std::string& path);
 
+// Whether path names anything at all (a symlink: its target).
+bool PathExists(const std::string& path);
+
 } // namespace kalo::platform

@@ -82,6 +82,21 @@ CStatusDlg::CStatusDlg(platform::Platform& platform, platform::FileDialogs& file
     m_startupTimer.setSingleShot(true);
     connect(&m_startupTimer, &QTimer::timeout, this, [this] { OnTimer(18); });
     m_startupTimer.start(1000);
+
+    const struct {
+        QTimer& timer;
+        const char* name;
+        int id;
+    } fontTimers[] = {{m_fontBlockTimer, "timerFontBlock", 1},
+                      {m_fontFinishedTimer, "timerFontFinished", 2},
+                      {m_fontFailedTimer, "timerFontFailed", 3}};
+    for (const auto& font : fontTimers) {
+        font.timer.setParent(this); // a member: it leaves its parent before the parent goes
+        font.timer.setObjectName(QString::fromLatin1(font.name));
+        font.timer.setSingleShot(true);
+        font.timer.setTimerType(Qt::PreciseTimer);
+        connect(&font.timer, &QTimer::timeout, this, [this, id = font.id] { OnTimer(id); });
+    }
 }
 
 CStatusDlg::~CStatusDlg()
@@ -146,18 +161,97 @@ void CStatusDlg::OnTimer(int timerId)
         activateWindow();
         return;
     }
-    // The font images are not part of this build, so a download can only
-    // end the way a failed one does.
-    ShowMessage("Fail to download Font!", "Warning", MessageIcon::Warning);
+    if (timerId == 1) {
+        m_fontBlockTimer.stop();
+        if (!m_fontDownload)
+            return;
+        switch (m_fontDownload->Tick()) {
+        case FontDownload::Next::Tick: m_fontBlockTimer.start(int(FontDownload::kTickMs)); break;
+        case FontDownload::Next::Finished: m_fontFinishedTimer.start(int(FontDownload::kTickMs)); break;
+        case FontDownload::Next::Failed:
+            if (m_fontDownload->Outcome().end == FontDownloadEnd::FinalWriteFailed)
+                ShowMessage(kFontFinalWriteFailed, "", MessageIcon::Information);
+            m_fontFailedTimer.start(int(FontDownload::kTickMs));
+            break;
+        }
+        return;
+    }
+    if (timerId == 2)
+        OnFontDownloadFinished();
+    else
+        OnFontDownloadFailed();
+}
+
+void CStatusDlg::StartFontDownload(int choice)
+{
+    m_fontDownload.reset();
+    m_progress->SetStep(1);
+    m_progress->SetPosition(10);
+    const FontChoice* font = FindFontChoice(choice);
+    FontImage image;
+    std::string error = "No double-byte font is downloaded for choice " + std::to_string(choice) + ".";
+    // A missing or damaged image ends the download before a byte is sent.
+    if (!font || !LoadFontImage(FontLocations::FromEnvironment(&m_builtInFonts), *font, image, error)) {
+        ShowMessage(error, "Warning", MessageIcon::Warning);
+        m_fontFailedTimer.start(int(FontDownload::kTickMs));
+        return;
+    }
+    m_port->StartOperation();
+    m_fontDownload = std::make_unique<FontDownload>(*m_port, m_platform.GetClock(), *m_progress, std::move(image));
+    m_fontDownload->Start();
+    m_fontBlockTimer.start(int(FontDownload::kTickMs));
+}
+
+void CStatusDlg::OnFontDownloadFinished()
+{
+    m_fontFinishedTimer.stop();
+    m_fontDownload.reset();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DrainAfterFontDownload(*m_port, m_platform.GetClock(), m_interface);
+    m_exchange->ReadFirmwareAndLanguage();
+    QApplication::restoreOverrideCursor();
+    CPrinterSettingPage* setting = m_tabs->m_settingPage;
+    setting->FormToControls();
+    setting->RefreshSettingPage(true);
+    ShowMessage(kFontDownloadSucceeded, "Information", MessageIcon::Information);
+    EnableAllButtons(true);
+    m_progress->SetPosition(0);
+    accept();
+}
+
+void CStatusDlg::OnFontDownloadFailed()
+{
+    m_fontFailedTimer.stop();
+    std::string detail;
+    if (m_fontDownload) {
+        detail = PartialFontMessage(m_fontDownload->Outcome());
+        if (const std::string reason = m_port->FailureText(); !reason.empty())
+            detail += "\n" + reason;
+        m_fontDownload.reset();
+    }
+    m_platform.Messages().Show(kFontDownloadFailed, "Warning", MessageIcon::Warning, detail);
     EnableAllButtons(true);
     m_progress->SetPosition(0);
 }
 
-void CStatusDlg::StartFontDownload(int)
+void CStatusDlg::StopFontDownload()
 {
-    m_progress->SetStep(1);
-    m_progress->SetPosition(10);
-    QTimer::singleShot(10, this, [this] { OnTimer(3); });
+    const bool whole = m_fontFinishedTimer.isActive();
+    for (QTimer* timer : {&m_fontBlockTimer, &m_fontFinishedTimer, &m_fontFailedTimer})
+        timer->stop();
+    m_fontDownload->Stop();
+    const FontDownloadOutcome outcome = m_fontDownload->Outcome();
+    m_fontDownload.reset();
+    // Once the last block is out the printer has the whole font: nothing to warn of.
+    if (!whole)
+        ShowMessage(PartialFontMessage(outcome), "Warning", MessageIcon::Warning);
+}
+
+void CStatusDlg::reject()
+{
+    if (m_fontDownload)
+        StopFontDownload();
+    QDialog::reject();
 }
 
 void CStatusDlg::OnGetStatus()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FontDownload.h"
+#include "ResourceFonts.h"
 #include "StatusExchange.h"
 #include "StatusRecord.h"
 #include "platform/FileDialogs.h"
@@ -47,6 +49,9 @@ public:
     void EnableControls(bool enable);
     void StartFontDownload(int choice);
 
+    // Esc and the frame's close button end a download in progress first.
+    void reject() override;
+
     const kalo::StatusRecord& Record() const { return m_record; }
     kalo::StatusRecord& Record() { return m_record; }
     CStatusTab* Tabs() { return m_tabs; }
@@ -60,6 +65,10 @@ private:
     void ShowMessage(const std::string& text, const std::string& caption, kalo::platform::MessageIcon icon);
     // A warning about the link, with the port's last failure as its detail.
     void ShowPortTrouble(const std::string& text);
+    void OnFontDownloadFinished();
+    void OnFontDownloadFailed();
+    // Ends a download between two blocks: nothing more is written.
+    void StopFontDownload();
 
     std::unique_ptr<Ui::CStatusDlg> m_ui;
     kalo::platform::Platform& m_platform;
@@ -72,4 +81,11 @@ private:
     CStatusTab* m_tabs;
     std::unique_ptr<kalo::StatusExchange> m_exchange;
     QTimer m_startupTimer;
+    // The font download: the image being sent and its three timers (the
+    // next block, the end, the failure), each started explicitly.
+    kalo::ResourceFonts m_builtInFonts;
+    std::unique_ptr<kalo::FontDownload> m_fontDownload;
+    QTimer m_fontBlockTimer;
+    QTimer m_fontFinishedTimer;
+    QTimer m_fontFailedTimer;
 };

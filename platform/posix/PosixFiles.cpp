@@ -317,4 +317,10 @@ bool IsReadable(const std::string& path)
     return !path.empty() && access(path.c_str(), R_OK) == 0;
 }
 
+bool PathExists(const std::string& path)
+{
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
 } // namespace kalo::platform

@@ -1,0 +1,221 @@
+#include "sim/InProcessPlatform.h"
+#include "status/FontDownload.h"
+#include "support/FontImages.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace kalo;
+
+namespace {
+
+// Writes as runs: so many writes of so many bytes asked for.
+using Runs = std::vector<std::pair<int, uint32_t>>;
+
+Runs AsRuns(const std::vector<uint32_t>& lengths)
+{
+    Runs runs;
+    for (const uint32_t length : lengths) {
+        if (!runs.empty() && runs.back().second == length)
+            ++runs.back().first;
+        else
+            runs.emplace_back(1, length);
+    }
+    return runs;
+}
+
+// Every position and step the bar took.
+struct RecordedProgress final : ProgressSink {
+    void SetPosition(int position) override { state.SetPosition(position), positions.push_back(state.Position()); }
+    void SetStep(int step) override { state.SetStep(step); }
+    void Step() override { state.Step(), positions.push_back(state.Position()); }
+    ProgressState state;
+    std::vector<int> positions;
+};
+
+struct DownloadRow {
+    const char* name;
+    uint32_t size;
+    int64_t hangUpAfter; // font bytes the printer takes before it hangs up; -1 never
+    int shortWrite;      // this write (from 0) takes 1000 bytes only; -1 none
+    Runs asked;          // the writes the download made
+    FontDownloadEnd end;
+    std::string paper;   // the printer's last word on the font
+    uint32_t sleptMs;    // ticks and block waits
+    int lastStep;        // the bar's position before the last write
+};
+
+class FontDownloadRun : public ::testing::TestWithParam<DownloadRow> {};
+
+// Against the in-process printer over a network link (no wire time), so the
+// virtual time is the pacing alone.
+TEST_P(FontDownloadRun, SendsBlocksOnTheTicks)
+{
+    const DownloadRow& row = GetParam();
+    // 17 bytes of identification go out before the font; the fault counts them.
+    constexpr int64_t kBefore = 17;
+    sim::PrinterOptions options;
+    options.closeAfter = row.hangUpAfter < 0 ? -1 : kBefore + row.hangUpAfter;
+    sim::InProcessPlatform machine(options);
+    CPrinterPort port(machine);
+    port.Configure(NetworkPortSettings(machine.networkHost, machine.networkPort));
+    ASSERT_EQ(port.Open(), 1);
+    const uint8_t identify[kBefore] = {0x1B, 0x40};
+    ASSERT_EQ(port.Write(identify, kBefore), int(kBefore));
+
+    std::vector<uint32_t> asked;
+    auto write = [&](const uint8_t* data, uint32_t length) {
+        asked.push_back(length);
+        const bool cut = int(asked.size()) - 1 == row.shortWrite;
+        return port.Write(data, cut ? 1000 : length);
+    };
+    RecordedProgress progress;
+    const std::string bytes = test::FontImageBytes(row.size);
+    FontDownload download(write, machine.GetClock(), progress, {bytes, "test"});
+    const int64_t start = machine.Clock().NowMicros();
+    const FontDownloadOutcome outcome = RunFontDownload(download, machine.GetClock());
+
+    EXPECT_EQ(AsRuns(asked), row.asked);
+    EXPECT_EQ(outcome.end, row.end);
+    EXPECT_EQ(outcome.total, row.size);
+    EXPECT_EQ(machine.Paper().back(), row.paper);
+    EXPECT_GE(machine.Printer().FontBytesReceived() + 9, outcome.sent);
+    EXPECT_EQ(machine.Clock().TotalSleptMs(), row.sleptMs);
+    EXPECT_EQ(machine.Clock().NowMicros() - start, int64_t(row.sleptMs) * 1000);
+    // Waits come in tick, block-wait pairs.
+    const auto& sleeps = machine.Clock().Sleeps();
+    EXPECT_TRUE(std::all_of(sleeps.begin(), sleeps.end(), [](uint32_t ms) { return ms == 10; }));
+    ASSERT_GE(progress.positions.size(), 3u);
+    EXPECT_EQ(progress.positions[0], 10);
+    EXPECT_EQ(progress.positions[1], 11);
+    const bool last = row.end != FontDownloadEnd::BlockWriteFailed;
+    EXPECT_EQ(progress.positions.back(), last ? 100 : row.lastStep);
+    if (last)
+        EXPECT_EQ(progress.positions[progress.positions.size() - 2], row.lastStep);
+}
+
+const uint32_t kGb2312 = 615695; // 64 + 150 x 4096 + 1231
+const std::string kComplete = "[font download complete: 615686 bytes]";
+
+INSTANTIATE_TEST_SUITE_P(
+    Font, FontDownloadRun,
+    ::testing::Values(
+        DownloadRow{"GB2312", kGb2312, -1, -1, {{1, 64}, {150, 4096}, {1, 1231}}, FontDownloadEnd::Complete,
+                    kComplete, 151 * 10 + 150 * 10, 48},
+        // Blocks go only while more than 4096 bytes are left: the last write is a whole block.
+        DownloadRow{"RemainderAMultipleOf4096", 64 + 4 * 4096, -1, -1, {{1, 64}, {4, 4096}},
+                    FontDownloadEnd::Complete, "[font download complete: 16439 bytes]", 4 * 10 + 3 * 10, 12},
+        DownloadRow{"ShortBlockContinued", kGb2312, -1, 3,
+                    {{1, 64}, {151, 4096}, {1, 231}}, FontDownloadEnd::Complete, kComplete,
+                    152 * 10 + 151 * 10, 49},
+        // The socket's send fails whole: the 100 bytes of the third block the printer took do not count.
+        DownloadRow{"PrinterGoneInAMiddleBlock", kGb2312, 64 + 2 * 4096 + 100, -1, {{1, 64}, {3, 4096}},
+                    FontDownloadEnd::BlockWriteFailed, "[font download incomplete: 8347 of 615686 bytes]",
+                    3 * 10 + 3 * 10, 12},
+        DownloadRow{"PrinterGoneAtTheLastWrite", kGb2312, 64 + 150 * 4096, -1,
+                    {{1, 64}, {150, 4096}, {1, 1231}}, FontDownloadEnd::FinalWriteFailed,
+                    "[font download incomplete: 614455 of 615686 bytes]", 151 * 10 + 150 * 10, 48}),
+    [](const ::testing::TestParamInfo<DownloadRow>& named) { return std::string(named.param.name); });
+
+// Finding and checking images.
+struct MapFonts final : BuiltInFonts {
+    bool Find(const std::string& name, std::string& bytes) override
+    {
+        const auto it = images.find(name);
+        return it != images.end() && (bytes = it->second, true);
+    }
+    std::map<std::string, std::string> images;
+};
+
+struct ImageRow {
+    const char* name;
+    std::string builtIn;              // the built-in font-142.bin; empty for none
+    std::vector<std::string> folders; // under the test's folder: "a" and "b", each with its font-142.bin or not
+    std::string inA, inB;             // what each holds; "" nothing, "FIFO" a FIFO
+    bool fontDir = false;             // the folders are KALO_FONT_DIR's (only "a")
+    std::string origin;               // DIR stands for the test's folder
+    std::string error;
+};
+
+class FontImageSearch : public ::testing::TestWithParam<ImageRow> {};
+
+std::string Replace(std::string text, const std::string& what, const std::string& with)
+{
+    for (size_t at; (at = text.find(what)) != std::string::npos;)
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+TEST_P(FontImageSearch, FindsTheFirstAndChecksIt)
+{
+    const ImageRow& row = GetParam();
+    const std::string dir = ::testing::TempDir() + "kalo-fonts-" + row.name;
+    std::filesystem::remove_all(dir);
+    for (const char* sub : {"a", "b"})
+        std::filesystem::create_directories(dir + "/" + sub);
+    const std::pair<const char*, std::string> contents[] = {{"a", row.inA}, {"b", row.inB}};
+    for (const auto& [sub, content] : contents) {
+        const std::string path = dir + "/" + sub + "/font-142.bin";
+        if (content == "FIFO")
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        else if (content == "DIR")
+            std::filesystem::create_directory(path);
+        else if (!content.empty())
+            test::WriteFontImage(path, content);
+    }
+    MapFonts builtIn;
+    if (!row.builtIn.empty())
+        builtIn.images["font-142.bin"] = row.builtIn;
+    FontLocations locations;
+    if (row.fontDir) {
+        locations.fontDir = dir + "/a";
+    } else {
+        locations.builtIn = &builtIn;
+        for (const std::string& folder : row.folders)
+            locations.folders.push_back(dir + "/" + folder);
+    }
+    FontImage image;
+    std::string error;
+    const bool found = LoadFontImage(locations, *FindFontChoice(3), image, error);
+    EXPECT_EQ(found, row.error.empty());
+    EXPECT_EQ(error, Replace(row.error, "DIR", dir));
+    EXPECT_EQ(image.origin, Replace(row.origin, "DIR", dir));
+}
+
+const std::string kImage = test::FontImageBytes(kGb2312);
+const std::string kDamagedStart = "\x1D" + kImage.substr(1);
+const std::string kCountOff = kImage.substr(0, kImage.size() - 1);
+
+INSTANTIATE_TEST_SUITE_P(
+    Font, FontImageSearch,
+    ::testing::Values(
+        ImageRow{"BuiltInFirst", kImage, {"a"}, kImage, "", false, "font-142.bin (built in)", ""},
+        ImageRow{"FirstFolderThatHasIt", "", {"a", "b"}, "", kImage, false, "DIR/b/font-142.bin", ""},
+        // The font folder alone, even when the program carries the image.
+        ImageRow{"FontDirOnly", kImage, {}, "", kImage, true, "",
+                 "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR/a."},
+        ImageRow{"Missing", "", {"a", "b"}, "", "", false, "",
+                 "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in the images "
+                 "built into the program, DIR/a and DIR/b."},
+        ImageRow{"DamagedStart", "", {"a"}, kDamagedStart, "", false, "",
+                 "Font image DIR/a/font-142.bin is damaged: it does not begin with 1C 6C 64 73 58."},
+        ImageRow{"CountDoesNotMatch", "", {"a"}, kCountOff, "", false, "",
+                 "Font image DIR/a/font-142.bin is damaged: its header counts 615686 bytes after the first nine, "
+                 "but it holds 615685."},
+        ImageRow{"ShorterThanItsHeader", "", {"a"}, kImage.substr(0, 5), "", false, "",
+                 "Font image DIR/a/font-142.bin is damaged: it holds 5 bytes, fewer than its 9-byte header."},
+        ImageRow{"BuiltInDamaged", kCountOff, {"a"}, kImage, "", false, "",
+                 "Font image font-142.bin built into the program is damaged: its header counts 615686 bytes after "
+                 "the first nine, but it holds 615685."},
+        // Not passed over for the good one further on.
+        ImageRow{"AFifo", "", {"a", "b"}, "FIFO", kImage, false, "",
+                 "Cannot read DIR/a/font-142.bin: it is a FIFO, not a regular file"},
+        ImageRow{"AFolder", "", {"a", "b"}, "DIR", kImage, false, "",
+                 "Cannot read DIR/a/font-142.bin: it is a folder, not a regular file"}),
+    [](const ::testing::TestParamInfo<ImageRow>& named) { return std::string(named.param.name); });
+
+} // namespace
