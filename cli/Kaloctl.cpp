@@ -1,5 +1,6 @@
 #include "Kaloctl.h"
 
+#include "FontCommand.h"
 #include "IdentifyCommand.h"
 #include "ListUsbCommand.h"
 #include "StatusCommands.h"
@@ -17,6 +18,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<PrintStatusCommand>());
     m_commands.push_back(std::make_unique<PrintCodepageCommand>());
     m_commands.push_back(std::make_unique<SelfTestCommand>());
+    m_commands.push_back(std::make_unique<DownloadFontCommand>());
     m_commands.push_back(std::make_unique<ShowStsCommand>());
     m_commands.push_back(std::make_unique<ListUsbCommand>());
 }

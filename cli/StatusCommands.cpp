@@ -1,5 +1,6 @@
 #include "StatusCommands.h"
 
+#include "FontCommand.h"
 #include "PrinterSession.h"
 #include "StatusReport.h"
 #include "app/SelfTest.h"
@@ -270,6 +271,12 @@ int SetStatusCommand::Execute(CommandContext& context)
     }
     for (const auto& edit : request.edits)
         edit(form);
+    // The image is checked before anything is written, so a missing one
+    // leaves the printer's font setting as it was.
+    const FontChoice* font = FindFontChoice(form.doubleByteFontChoice);
+    FontImage image;
+    if (font && !FindFontImage(context, *font, "", image))
+        return kExitFailed;
 
     const auto session = PrinterSession::Open(context);
     if (!session)
@@ -301,18 +308,17 @@ int SetStatusCommand::Execute(CommandContext& context)
     // to the doubt: a stopped write ends here, as in the window.
     if (const int outcome = WriteOutcome(context, session->Port(), WriteOperation::SetStatus); outcome != kExitOk)
         return outcome;
-    const int choice = form.doubleByteFontChoice;
-    if (choice >= 2 && choice <= 6) {
+    if (font) {
         context.out << "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, "
-                       "KALO is closed.\n";
-        // The font images are not part of this build.
-        context.err << "Fail to download Font!\n";
-        return kExitFailed;
+                       "KALO is closed.\n"
+                    << std::flush;
+        return SendFontImage(context, *session, std::move(image));
     }
-    if (const int loaded = record.doubleByteFontIndex; !request.load.empty() && loaded >= 2 && loaded <= 6) {
+    if (const FontChoice* loaded = FindFontChoice(record.doubleByteFontIndex); loaded && !request.load.empty()) {
         context.err << "kaloctl set-status: " << request.load << " chooses the double-byte font \""
-                    << Form::kDoubleByteFonts[size_t(loaded)]
-                    << "\"; switch 12 was written from it, but the double-byte font image was not sent\n";
+                    << loaded->listText
+                    << "\"; switch 12 was written from it, but the font image was not sent (kaloctl download-font "
+                    << loaded->choice << " sends it)\n";
     }
     context.out << "Success to set status of printer\n";
     return kExitOk;

@@ -16,6 +16,7 @@ using platform::MessageIcon;
 
 namespace {
 const char kStatusFilter[] = "Status Files (*.sts)|*.sts|";
+const char kSendFontAgain[] = "set the font again with Set Status";
 const char kFontChangeStarted[] =
     "Success to Change the Firmware,\n And Now Start Font Download!\r\nWhen download is finished, KALO is closed.";
 } // namespace
@@ -224,7 +225,7 @@ void CStatusDlg::OnFontDownloadFailed()
     m_fontFailedTimer.stop();
     std::string detail;
     if (m_fontDownload) {
-        detail = PartialFontMessage(m_fontDownload->Outcome());
+        detail = PartialFontMessage(m_fontDownload->Outcome(), kSendFontAgain);
         if (const std::string reason = m_port->FailureText(); !reason.empty())
             detail += "\n" + reason;
         m_fontDownload.reset();
@@ -244,7 +245,7 @@ void CStatusDlg::StopFontDownload()
     m_fontDownload.reset();
     // Once the last block is out the printer has the whole font: nothing to warn of.
     if (!whole)
-        ShowMessage(PartialFontMessage(outcome), "Warning", MessageIcon::Warning);
+        ShowMessage(PartialFontMessage(outcome, kSendFontAgain), "Warning", MessageIcon::Warning);
 }
 
 void CStatusDlg::reject()

@@ -4,11 +4,10 @@
 
 namespace kalo {
 
-std::string PartialFontMessage(const FontDownloadOutcome& outcome)
+std::string PartialFontMessage(const FontDownloadOutcome& outcome, const std::string& again)
 {
     return "The font download stopped after " + std::to_string(outcome.sent) + " of " + std::to_string(outcome.total)
-        + " bytes. The printer holds a partial font until a download completes: set the font again with Set "
-          "Status.";
+        + " bytes. The printer holds a partial font until a download completes: " + again + ".";
 }
 
 FontDownload::FontDownload(Writer writer, platform::Clock& clock, ProgressSink& progress, FontImage image)

@@ -29,8 +29,9 @@ inline constexpr char kFontDownloadFailed[] = "Fail to download Font!";
 inline constexpr char kFontFinalWriteFailed[] = "Font Download Error at less than 4096";
 inline constexpr char kFontDownloadSucceeded[] = "Success to Download Font!, And Reboot Printer";
 
-// What a download cut short leaves behind, for the technician.
-std::string PartialFontMessage(const FontDownloadOutcome& outcome);
+// What a download cut short leaves behind, for the technician, and what
+// sends the font again ("set the font again with Set Status").
+std::string PartialFontMessage(const FontDownloadOutcome& outcome, const std::string& again);
 
 // Sends a font image the way the printer takes it: 64 bytes first, then one
 // block of 4096 bytes a tick with a 10 ms wait after each, then the rest in

@@ -6,12 +6,15 @@
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
+#include "support/FontImages.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include <netdb.h>
+#include <sys/stat.h>
 #include <sstream>
 
 using kalo::cli::Kaloctl;
@@ -480,10 +483,120 @@ TEST(Kaloctl, SetStatusLoadSendsNoFontImage)
     EXPECT_EQ(run.out, "Success to set status of printer\n");
     EXPECT_EQ(run.err, "kaloctl set-status: " + path +
                            " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was written from it, "
-                           "but the double-byte font image was not sent\n");
+                           "but the font image was not sent (kaloctl download-font 2 sends it)\n");
     EXPECT_EQ(machine.Printer().SwitchBits(7), 0x01);
     EXPECT_EQ(machine.Printer().SwitchBits(1) & 0x01, 0x01);
 }
+
+std::string Replace(std::string text, const std::string& what, const std::string& with)
+{
+    for (size_t at; (at = text.find(what)) != std::string::npos;)
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// Font downloads, with the font folder of the test's own (KALO_FONT_DIR).
+struct FontRow {
+    const char* name;
+    std::vector<std::string> args; // DIR stands for the font folder
+    std::string image;             // DIR/font-142.bin; empty for none
+    int64_t hangUpAfter;           // font bytes the printer takes; -1 never
+    int status;
+    std::string out;
+    std::string err; // DIR as above
+    std::string paper; // the printer's last word; empty when no font byte may go out
+    bool opens = true; // the port is opened
+};
+
+class KaloctlFont : public ::testing::TestWithParam<FontRow> {};
+
+TEST_P(KaloctlFont, SendsTheImageOrSaysWhyNot)
+{
+    const FontRow& row = GetParam();
+    const std::string dir = ::testing::TempDir() + "kaloctl-fonts-" + row.name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "/folder");
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
+    if (!row.image.empty())
+        kalo::test::WriteFontImage(dir + "/font-142.bin", row.image);
+    setenv("KALO_FONT_DIR", dir.c_str(), 1);
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args)
+        args.push_back(Replace(arg, "DIR", dir));
+    // Before the font: the identification, and the check, power-save read and status write of set-status.
+    const bool setStatus = row.args.front() == "set-status";
+    PrinterOptions options;
+    options.closeAfter = row.hangUpAfter == -1 ? -1 : 17 + (setStatus ? 20 + 4 + 146 : 0) + row.hangUpAfter;
+    InProcessPlatform machine(options);
+    const KaloRun run = Kalo(args, machine);
+    unsetenv("KALO_FONT_DIR");
+    EXPECT_EQ(run.status, row.status);
+    EXPECT_EQ(run.out, row.out);
+    EXPECT_EQ(run.err, Replace(row.err, "DIR", dir));
+    if (row.paper.empty())
+        EXPECT_EQ(machine.Printer().FontBytesReceived(), 0u);
+    else
+        EXPECT_EQ(machine.Paper().back(), row.paper);
+    // Nothing is opened for an image that is not there to send.
+    EXPECT_EQ(run.opened, row.opens);
+}
+
+const std::string kFontImage = kalo::test::FontImageBytes(615695);
+const std::string kFontDone = "Success to Download Font!, And Reboot Printer\n";
+const std::string kFontFailed = "Fail to download Font!\n";
+const std::string kFontStopped = "The font download stopped after %1 of 615695 bytes. The printer holds a partial "
+                                 "font until a download completes: run kaloctl download-font again.\n";
+const std::string kFontComplete = "[font download complete: 615686 bytes]";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kaloctl, KaloctlFont,
+    ::testing::Values(
+        FontRow{"ByName", {"--tcp", "10.0.0.50", "download-font", "gb2312"}, kFontImage, -1, 0, kFontDone, "",
+                kFontComplete},
+        FontRow{"ByNumberOverSerial", {"download-font", "3"}, kFontImage, -1, 0, kFontDone, "", kFontComplete},
+        FontRow{"GivenFile", {"download-font", "3", "--file", "DIR/font-142.bin"}, kFontImage, -1, 0, kFontDone, "",
+                kFontComplete},
+        FontRow{"SetStatusGoesOn", {"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, kFontImage, -1,
+                0, "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, KALO "
+                   "is closed.\n" + kFontDone, "", kFontComplete},
+        FontRow{"PrinterGone", {"--tcp", "10.0.0.50", "download-font", "3"}, kFontImage, 64 + 4096 * 5 + 10, 1, "",
+                kFontFailed + Replace(kFontStopped, "%1", std::to_string(64 + 4096 * 5)) +
+                    "send 10.0.0.50:9100: Broken pipe\n",
+                "[font download incomplete: 20545 of 615686 bytes]"},
+        FontRow{"PrinterGoneAtTheLastWrite", {"--tcp", "10.0.0.50", "download-font", "3"}, kFontImage,
+                64 + 4096 * 150, 1, "",
+                "Font Download Error at less than 4096\n" + kFontFailed +
+                    Replace(kFontStopped, "%1", std::to_string(64 + 4096 * 150)) + "send 10.0.0.50:9100: Broken pipe\n",
+                "[font download incomplete: 614455 of 615686 bytes]"},
+        FontRow{"NotInTheFontFolder", {"download-font", "KS5601"}, kFontImage, -1, 1, "",
+                "Font image font-144.bin for \"KS5601(Korean)\" was not found; looked in DIR.\n" + kFontFailed, "", false},
+        // Checked before the status is written: nothing goes out.
+        FontRow{"SetStatusWithoutTheImage", {"set-status", "--double-byte-font", "GB2312"}, "", -1, 1, "",
+                "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" +
+                    kFontFailed, "", false},
+        FontRow{"CountDoesNotMatch", {"download-font", "3"}, kFontImage + "x", -1, 1, "",
+                "Font image DIR/font-142.bin is damaged: its header counts 615686 bytes after the first nine, but it "
+                "holds 615687.\n" + kFontFailed, "", false},
+        FontRow{"GivenFileDamaged", {"download-font", "3", "--file", "DIR/font-142.bin"}, "\x1c\x6c\x64\x73", -1, 1,
+                "", "Font image DIR/font-142.bin is damaged: it holds 4 bytes, fewer than its 9-byte header.\n" +
+                    kFontFailed, "", false},
+        FontRow{"GivenFifo", {"download-font", "3", "--file", "DIR/fifo"}, kFontImage, -1, 1, "",
+                "Cannot read DIR/fifo: it is a FIFO, not a regular file\n" + kFontFailed, "", false},
+        FontRow{"GivenFolder", {"download-font", "3", "--file", "DIR/folder"}, kFontImage, -1, 1, "",
+                "Cannot read DIR/folder: it is a folder, not a regular file\n" + kFontFailed, "", false},
+        FontRow{"GivenFileMissing", {"download-font", "3", "--file", "DIR/none.bin"}, kFontImage, -1, 1, "",
+                "Cannot read DIR/none.bin: No such file or directory\n" + kFontFailed, "", false},
+        FontRow{"NotADownloadableFont", {"download-font", "1"}, kFontImage, -1, 2, "",
+                "kaloctl download-font: CHOICE takes 2, 3, 4, 5, 6, \"KS5601(Korean)\", \"GB2312(Simplified "
+                "Chinese)\", \"BIG5(Traditional Chinese)\", \"BIG5_Serif[Chinese ]\", \"SHIFT-JIS(Japanese)\" (in "
+                "any case, or a beginning only one entry has), not '1'\nTry 'kaloctl download-font --help'.\n",
+                "", false},
+        // A status write cut short starts no download.
+        FontRow{"SetStatusCutShort", {"set-status", "--double-byte-font", "GB2312", "--entrance-time", "99"},
+                kFontImage, -3, 1, "",
+                "Set Status stopped after 184 of 187 bytes: the printer may not hold the new status. Check the "
+                "printer and press Set Status again.\nwrite /dev/ttyS0: the device hung up\n", ""}),
+    [](const ::testing::TestParamInfo<FontRow>& named) { return std::string(named.param.name); });
 
 // Bytes a command sends before its own: the identification (17), then the
 // first printer check of a status command (20).
@@ -517,12 +630,6 @@ struct Failure {
     bool saved = false;
 };
 
-std::string Replace(std::string text, const std::string& what, const std::string& with)
-{
-    for (size_t at; (at = text.find(what)) != std::string::npos;)
-        text.replace(at, what.size(), with);
-    return text;
-}
 
 class KaloctlFails : public ::testing::TestWithParam<Failure> {};
 
@@ -586,8 +693,6 @@ INSTANTIATE_TEST_SUITE_P(
          "Can't open port and Printer is disconnected\nopen /dev/lp1: No such file or directory (set KALO_PORT_LPT2 "
          "to the device)\n"},
         {"LoadNotSts", {"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
-        {"FontImageMissing", {"set-status", "--double-byte-font", "KS5601"}, {}, "Fail to download Font!\n",
-         "And Now Start Font Download!"},
         // The printer's own entrance time is kept only when the printer takes it.
         {"PrintersEntranceTime", {"set-status", "--power-save", "on"},
          With([](PrinterOptions& o) { o.entranceTime = 0; }), "Enterance time should be from 6 to 255.\n"},
@@ -610,10 +715,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped + kSerialGone},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.
         {"SetStatusNetwork", On("10.0.0.50", kSetStatus), HangsUpAfter(60), "Set Status stopped after 49" + kStopped + kNetworkGone},
-        // A stopped write starts no font download.
-        {"SetStatusBeforeSelectPrinter", On("COM1", {"set-status", "--double-byte-font", "KS5601", "--entrance-time",
-                                                     "99"}),
-         HangsUpAfter(187 - 3), "Set Status stopped after 184" + kStopped + kSerialGone},
         {"SetStatusWithoutPowerSave", On("10.0.0.50", {"set-status", "--emulation", "2"}),
          HangsUpAfter(kFirstSwitchQuery + 2),
          "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "

@@ -1,0 +1,185 @@
+#include "FontCommand.h"
+
+#include "platform/Terminal.h"
+#include "status/FontDownload.h"
+#include "status/ResourceFonts.h"
+#include "status/StatusExchange.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace kalo::cli {
+
+namespace {
+
+const char kSendAgain[] = "run kaloctl download-font again";
+
+struct DownloadFontRequest {
+    std::string file;
+};
+
+const OptionTable<DownloadFontRequest>& DownloadFontTable()
+{
+    static const OptionTable<DownloadFontRequest> table = {
+        {{"--file", "IMAGE", "send this image instead of the font folder's (checked the same way)",
+          OptionValues::Text("a file name")},
+         [](DownloadFontRequest& r, const OptionValue& v) { r.file = v.text; }},
+    };
+    return table;
+}
+
+// CHOICE: a downloadable font by its list text (or a beginning only it has) or its number 2..6.
+const OptionValues& Choices()
+{
+    static const OptionValues values = [] {
+        std::vector<std::string> texts;
+        std::vector<std::pair<std::string, int>> numbers;
+        for (const FontChoice& font : kFontChoices) {
+            numbers.emplace_back(std::to_string(font.choice), int(texts.size()));
+            texts.emplace_back(font.listText);
+        }
+        return OptionValues::ListEntry(texts, numbers);
+    }();
+    return values;
+}
+
+std::string Kib(uint64_t bytes)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", double(bytes) / 1024);
+    return text;
+}
+
+// Bytes sent, rate and time left on standard error, redrawn in place at
+// most ten times a second; nothing when it is not a terminal.
+class DownloadBar {
+public:
+    DownloadBar(std::ostream& err, bool terminal, platform::Clock& clock)
+        : m_err(err)
+        , m_terminal(terminal)
+        , m_clock(clock)
+        , m_start(clock.NowMicros())
+    {
+    }
+    // What is left on the terminal: the bytes that went out and how long they took.
+    ~DownloadBar()
+    {
+        if (!m_drawn)
+            return;
+        char took[32];
+        std::snprintf(took, sizeof took, "%.2f", double(m_lastDraw - m_start) / 1e6);
+        m_err << "\r\033[K" << m_sent << " bytes in " << took << " s\n" << std::flush;
+    }
+    void Show(uint64_t sent, uint64_t total)
+    {
+        const int64_t now = m_clock.NowMicros();
+        if (!m_terminal || (m_drawn && now - m_lastDraw < 100000 && sent < total))
+            return;
+        const double seconds = double(now - m_start) / 1e6;
+        const double rate = seconds > 0 ? double(sent) / seconds : 0;
+        const int filled = total ? int(sent * 30 / total) : 30;
+        m_err << "\r[" << std::string(size_t(filled), '#') << std::string(size_t(30 - filled), ' ') << "] "
+              << Kib(sent) << " of " << Kib(total) << " KiB  " << Kib(uint64_t(rate)) << " KiB/s";
+        if (rate > 0)
+            m_err << "  " << int64_t(double(total - sent) / rate + 0.5) << " s left";
+        m_err << "\033[K" << std::flush;
+        m_drawn = true;
+        m_lastDraw = now;
+        m_sent = sent;
+    }
+
+private:
+    std::ostream& m_err;
+    bool m_terminal;
+    platform::Clock& m_clock;
+    int64_t m_start;
+    int64_t m_lastDraw = 0;
+    uint64_t m_sent = 0;
+    bool m_drawn = false;
+};
+
+bool ReachesTerminal(const std::ostream& err)
+{
+    return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
+}
+
+} // namespace
+
+bool FindFontImage(CommandContext& context, const FontChoice& font, const std::string& file, FontImage& image)
+{
+    ResourceFonts builtIn;
+    std::string error;
+    const bool found = file.empty() ? LoadFontImage(FontLocations::FromEnvironment(&builtIn), font, image, error)
+                                    : LoadFontImageFile(file, image, error);
+    if (!found)
+        context.err << error << '\n' << kFontDownloadFailed << '\n';
+    return found;
+}
+
+int SendFontImage(CommandContext& context, PrinterSession& session, FontImage image)
+{
+    platform::Clock& clock = context.platform.GetClock();
+    CPrinterPort& port = session.Port();
+    ProgressState progress;
+    std::optional<FontDownloadOutcome> outcome;
+    {
+        DownloadBar bar(context.err, ReachesTerminal(context.err), clock);
+        FontDownload download(port, clock, progress, std::move(image));
+        outcome = RunFontDownload(download, clock, [&] { bar.Show(download.Sent(), download.Total()); });
+    }
+    // A short last write leaves the font as incomplete as a failed one.
+    if (!outcome->Succeeded() || outcome->sent < outcome->total) {
+        if (outcome->end == FontDownloadEnd::FinalWriteFailed)
+            context.err << kFontFinalWriteFailed << '\n';
+        context.err << kFontDownloadFailed << '\n' << PartialFontMessage(*outcome, kSendAgain) << '\n';
+        if (const std::string reason = port.FailureText(); !reason.empty())
+            context.err << reason << '\n';
+        return kExitFailed;
+    }
+    DrainAfterFontDownload(port, clock, session.Interface());
+    StatusRecord record;
+    PrinterFacts facts;
+    StatusExchange({port, session.Interface(), clock, context.platform.Messages(), progress, record, facts, nullptr})
+        .ReadFirmwareAndLanguage();
+    context.out << kFontDownloadSucceeded << '\n';
+    return kExitOk;
+}
+
+const char* DownloadFontCommand::Description() const
+{
+    return "Sends the image of a downloadable double-byte font (CHOICE: 2 \"KS5601(Korean)\",\n"
+           "3 \"GB2312(Simplified Chinese)\", 4 \"BIG5(Traditional Chinese)\", 5 \"BIG5_Serif[Chinese ]\",\n"
+           "6 \"SHIFT-JIS(Japanese)\", by number or text) as Set Status does: 64 bytes, then\n"
+           "4096-byte blocks 20 ms apart. The image font-NNN.bin is looked for in $KALO_FONT_DIR\n"
+           "alone when set, else among the images built in, then in ~/.local/share/kalo/fonts\n"
+           "and the install's share/kalo/fonts; it is checked before anything is sent. The\n"
+           "printer reboots with the new font. Exit status 0 only when every byte went out.\n";
+}
+
+std::vector<const OptionInfo*> DownloadFontCommand::Options() const
+{
+    return Infos(DownloadFontTable());
+}
+
+int DownloadFontCommand::Execute(CommandContext& context)
+{
+    DownloadFontRequest request;
+    if (!TakeArguments(context, DownloadFontTable(), request))
+        return kExitUsage;
+    OptionValue choice;
+    std::string refusal;
+    if (!Choices().Take(context.args.front(), choice, refusal)) {
+        context.err << "kaloctl " << Name() << ": CHOICE " << refusal << "\nTry 'kaloctl " << Name()
+                    << " --help'.\n";
+        return kExitUsage;
+    }
+    FontImage image;
+    if (!FindFontImage(context, kFontChoices[choice.number], request.file, image))
+        return kExitFailed;
+    const auto session = PrinterSession::Open(context);
+    if (!session)
+        return kExitFailed;
+    return SendFontImage(context, *session, std::move(image));
+}
+
+} // namespace kalo::cli
