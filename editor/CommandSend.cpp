@@ -9,7 +9,11 @@ namespace kalo {
 
 void WriteCommandText(CPrinterPort& port, std::string_view text)
 {
-    const std::vector<uint8_t> bytes = ParseHexText(text);
+    WriteCommandBytes(port, ParseHexText(text));
+}
+
+void WriteCommandBytes(CPrinterPort& port, const std::vector<uint8_t>& bytes)
+{
     if (!bytes.empty())
         port.Write(bytes.data(), uint32_t(bytes.size()));
 }
