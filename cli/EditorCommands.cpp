@@ -5,7 +5,6 @@
 #include "editor/CommandSend.h"
 #include "editor/HexText.h"
 
-#include <iterator>
 
 namespace kalo::cli {
 
@@ -112,7 +111,7 @@ int HexToBinCommand::Execute(CommandContext& context)
     if (!context.args.empty())
         text = context.args.front();
     else
-        text.assign(std::istreambuf_iterator<char>(*context.in), std::istreambuf_iterator<char>());
+        ReadInput(*context.in, text.max_size(), text);
     const std::vector<uint8_t> bytes = ParseHexText(text);
     context.out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     context.out.flush();
