@@ -40,9 +40,8 @@ CCommandEditorDlg::CCommandEditorDlg(CPrinterPort* port, platform::MessageSink& 
     , m_messages(messages)
     , m_fileDialogs(fileDialogs)
 {
-    // Before the form: changing the flags afterwards would forget its default button.
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     m_ui->setupUi(this);
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     // Every change in the edit is in the field at once, whoever made it.
     connect(m_ui->editCommand, &QPlainTextEdit::textChanged, this,
             [this] { m_commandText = m_ui->editCommand->toPlainText().toStdString(); });
