@@ -8,7 +8,6 @@
 #include "editor/CommandSnippets.h"
 #include "ui_CCommandEditorDlg.h"
 
-#include <QScrollBar>
 #include <QTextCursor>
 
 using namespace kalo;
