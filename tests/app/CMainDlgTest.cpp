@@ -471,10 +471,9 @@ void CMainDlgTest::commandTestEditorBorrowsThePort()
     QTimer::singleShot(0, [&] {
         CCommandEditorDlg* editor = bench.window->EditorWindow();
         QVERIFY(editor && editor == QApplication::activeModalWidget());
-        QCOMPARE(editor->windowTitle(), QStringLiteral("Command Test Editor"));
+        seen = editor->windowTitle() == QStringLiteral("Command Test Editor");
         QTest::mouseClick(editor->findChild<QPushButton*>("buttonFeed"), Qt::LeftButton);
         QTest::mouseClick(editor->findChild<QPushButton*>("buttonWriteCommand"), Qt::LeftButton);
-        seen = true;
         if (escape)
             QTest::keyClick(editor, Qt::Key_Escape);
         else
