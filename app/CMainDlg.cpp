@@ -2,6 +2,7 @@
 
 #include "CAboutDlg.h"
 #include "SelfTest.h"
+#include "editor/CCommandEditorDlg.h"
 #include "UsbNoticePump.h"
 #include "port/UsbPrinterSearch.h"
 #include "port/WriteReport.h"
@@ -21,11 +22,6 @@ using namespace kalo;
 namespace {
 
 const char kAboutCommand[] = "&About KALO...";
-
-// The Command Test Editor is not part of this build yet; its button stays
-// disabled and says so.
-const char kEditorComing[] = "The Command Test Editor (send command bytes typed in hexadecimal) comes "
-                             "with a later version.";
 
 void ShowList(QComboBox* combo, const ListControl& list)
 {
@@ -59,11 +55,11 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     setWindowIcon(m_icon);
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    m_ui->buttonCommandTestEditor->setToolTip(QString::fromUtf8(kEditorComing));
 
     connect(m_ui->buttonCheckCommunication, &QPushButton::clicked, this, &CMainDlg::OnCheckCommunication);
     connect(m_ui->buttonSelfTest, &QPushButton::clicked, this, &CMainDlg::OnSelfTest);
     connect(m_ui->buttonRunManager, &QPushButton::clicked, this, &CMainDlg::OnRunManager);
+    connect(m_ui->buttonCommandTestEditor, &QPushButton::clicked, this, &CMainDlg::OnCommandTestEditor);
     connect(m_ui->buttonExit, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->radioSerial, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceSerial);
     connect(m_ui->radioParallel, &QRadioButton::clicked, this, &CMainDlg::OnInterfaceParallel);
@@ -158,7 +154,7 @@ void CMainDlg::EnableConnectedButtons(bool enable)
 {
     m_ui->buttonSelfTest->setEnabled(enable);
     m_ui->buttonRunManager->setEnabled(enable);
-    m_ui->buttonCommandTestEditor->setEnabled(false);
+    m_ui->buttonCommandTestEditor->setEnabled(enable);
 }
 
 void CMainDlg::ShowMessage(const OutcomeMessage& message, const std::string& detail)
@@ -211,6 +207,15 @@ void CMainDlg::OnRunManager()
     // A finished font download ends the whole program.
     if (result == QDialog::Accepted)
         accept();
+}
+
+void CMainDlg::OnCommandTestEditor()
+{
+    // Either way out (Close, Escape, the close box) leaves the printer connected.
+    m_editorDlg = new CCommandEditorDlg(&m_port, m_services.platform.Messages(), m_services.fileDialogs);
+    m_editorDlg->exec();
+    delete m_editorDlg;
+    m_editorDlg = nullptr;
 }
 
 void CMainDlg::LeaveConnectedState()

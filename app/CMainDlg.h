@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class CCommandEditorDlg;
 class CStatusDlg;
 
 namespace Ui {
@@ -42,6 +43,8 @@ public:
     bool IsConnected() const { return m_connected; }
     // The Printer Status window while it runs (tests reach it through this).
     CStatusDlg* StatusWindow() { return m_statusDlg; }
+    // The Command Test Editor while it runs.
+    CCommandEditorDlg* EditorWindow() { return m_editorDlg; }
     kalo::CPrinterPort& Port() { return m_port; }
     const kalo::SavedPrinterPorts& SavedPrinterPorts() const { return m_savedPrinterPorts; }
     const kalo::ConnectionForm& Form() const { return m_form; }
@@ -58,6 +61,7 @@ public slots:
     void OnInterfaceEthernet();
     void OnSettingChanged();
     void OnRunManager();
+    void OnCommandTestEditor();
     void OnAbout();
 
 protected:
@@ -82,5 +86,6 @@ private:
     kalo::SavedPrinterPorts m_savedPrinterPorts;
     bool m_connected = false;
     CStatusDlg* m_statusDlg = nullptr;
+    CCommandEditorDlg* m_editorDlg = nullptr;
     QIcon m_icon;
 };

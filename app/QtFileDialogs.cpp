@@ -17,6 +17,7 @@ bool QtFileDialogs::Choose(const kalo::platform::FileDialogRequest& request, std
     const bool save = request.kind == kalo::platform::FileDialogRequest::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
     if (!request.overwritePrompt)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.initialName.empty() && request.initialName.find('*') == std::string::npos)

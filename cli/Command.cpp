@@ -5,6 +5,15 @@
 
 namespace kalo::cli {
 
+namespace {
+
+std::string Unbracketed(const std::string& operand)
+{
+    return operand.front() == '[' ? operand.substr(1, operand.size() - 2) : operand;
+}
+
+} // namespace
+
 void Command::PrintHelp(std::ostream& out) const
 {
     const std::vector<const OptionInfo*> options = Options();
@@ -29,9 +38,9 @@ bool Command::CheckOperands(CommandContext& context) const
         if (i >= wanted.size())
             return Refuse(context, "unexpected argument '" + context.args[i] + "'");
         if (context.args[i].empty())
-            return Refuse(context, wanted[i] + " is empty");
+            return Refuse(context, Unbracketed(wanted[i]) + " is empty");
     }
-    if (context.args.size() < wanted.size())
+    if (context.args.size() < wanted.size() && wanted[context.args.size()].front() != '[')
         return Refuse(context, wanted[context.args.size()] + " is missing");
     return true;
 }

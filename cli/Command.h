@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "platform/Spooler.h"
 
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ struct CommandContext {
     platform::Platform& platform;
     platform::Spooler& spooler;
     const CRegistryKey& registry;
+    std::istream* in = nullptr; // standard input, for the commands that read it
 };
 
 class Command {
@@ -35,7 +37,8 @@ public:
     virtual const char* Description() const = 0;
     // The command's own options, from its table.
     virtual std::vector<const OptionInfo*> Options() const { return {}; }
-    // What follows the command on its usage line ("FILE.sts"); empty for none.
+    // What follows the command on its usage line ("FILE.sts"); empty for
+    // none; an operand in brackets ("[FILE]") may be left out.
     virtual const char* Operands() const { return ""; }
     virtual bool NeedsPrinter() const { return true; }
     virtual int Execute(CommandContext& context) = 0;
@@ -62,9 +65,11 @@ protected:
         return TakeArguments(context, OptionTable<Nothing>{}, nothing);
     }
 
+    // Prints a usage refusal; always false.
+    bool Refuse(CommandContext& context, const std::string& error) const;
+
 private:
     bool CheckOperands(CommandContext& context) const;
-    bool Refuse(CommandContext& context, const std::string& error) const;
 };
 
 } // namespace kalo::cli

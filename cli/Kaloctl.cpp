@@ -1,5 +1,6 @@
 #include "Kaloctl.h"
 
+#include "EditorCommands.h"
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
 #include "ListUsbCommand.h"
@@ -7,6 +8,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <iostream>
 
 namespace kalo::cli {
 
@@ -21,6 +23,10 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<DownloadFontCommand>());
     m_commands.push_back(std::make_unique<ShowStsCommand>());
     m_commands.push_back(std::make_unique<ListUsbCommand>());
+    m_commands.push_back(std::make_unique<SendCommand>());
+    m_commands.push_back(std::make_unique<TestPrintCommand>());
+    m_commands.push_back(std::make_unique<HexToBinCommand>());
+    m_commands.push_back(std::make_unique<BinToHexCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const
@@ -48,11 +54,11 @@ void Kaloctl::PrintHelp(std::ostream& out) const
 }
 
 int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
-                 platform::Spooler& spooler, const CRegistryKey& registry)
+                 platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in)
 {
     const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
         || std::find(args.begin(), args.end(), "-h") != args.end();
-    CommandContext context{{}, {}, out, err, platform, spooler, registry};
+    CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin};
     std::string error;
     if (!ExtractConnectionOptions(args, context.connection, error)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";

@@ -74,4 +74,14 @@ std::unique_ptr<PrinterSession> PrinterSession::Open(CommandContext& context)
     return session;
 }
 
+int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperation operation)
+{
+    if (WentOutWhole(port))
+        return kExitOk;
+    context.err << StoppedWriteMessage(operation, port.Tally()) << '\n';
+    if (const std::string reason = port.FailureText(); !reason.empty())
+        context.err << reason << '\n';
+    return kExitFailed;
+}
+
 } // namespace kalo::cli

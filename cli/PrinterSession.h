@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "SpoolerHold.h"
 #include "app/PrinterIdentification.h"
+#include "port/WriteReport.h"
 #include "status/ProgressSink.h"
 
 #include <memory>
@@ -49,5 +50,9 @@ private:
     CPrinterPort m_port;
     IdentifyResult m_identity;
 };
+
+// A write cut short is told with the counts of the whole command: the port's
+// tally is never reset here, so they run from the identification on.
+int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperation operation);
 
 } // namespace kalo::cli

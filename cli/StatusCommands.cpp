@@ -66,18 +66,6 @@ int SlotOf(int64_t switchNumber)
     return -1;
 }
 
-// A write cut short is told with the counts of the whole command: the port's
-// tally is never reset here, so they run from the identification on.
-int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperation operation)
-{
-    if (WentOutWhole(port))
-        return kExitOk;
-    context.err << StoppedWriteMessage(operation, port.Tally()) << '\n';
-    if (const std::string reason = port.FailureText(); !reason.empty())
-        context.err << reason << '\n';
-    return kExitFailed;
-}
-
 // A command without arguments of its own that does one thing with the printer.
 int OnPrinter(CommandContext& context, const std::function<int(PrinterSession&)>& action)
 {

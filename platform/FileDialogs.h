@@ -16,6 +16,7 @@ struct FileDialogRequest {
     bool overwritePrompt = false;
     bool createPrompt = false;
     bool mustExist = false;
+    std::string defaultExtension; // "bin": added to a name typed without one
 };
 
 // The standard open and save dialogs: the windows show real ones, tests

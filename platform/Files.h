@@ -23,6 +23,11 @@ bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::
 // folder, a missing or unreadable file).
 bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error);
 
+// The size of the regular file at path, found without opening it, so a
+// file too big to take is refused at once. False with the reason, in
+// ReadFile's words, for anything else.
+bool FileSize(const std::string& path, uint64_t& size, std::string& error);
+
 // Whether path names something this process may read.
 bool IsReadable(const std::string& path);
 

@@ -64,6 +64,45 @@ inline constexpr Command<4> kPrintCodePageSheet = {0x08, 0x39, 0x02, 0x00};
 // GS ( A 2 0 1 2: execute the test print.
 inline constexpr Command<7> kExecuteTestPrint = {0x1D, 0x28, 0x41, 0x02, 0x00, 0x01, 0x02};
 
+// The Command Test Editor's snippets. ESC ! n: print mode (font A or B).
+inline constexpr Command<3> kFontA = {0x1B, 0x21, 0x00};
+inline constexpr Command<3> kFontB = {0x1B, 0x21, 0x01};
+// ESC E n: emphasised; ESC - n: underline.
+inline constexpr Command<3> kBoldOn = {0x1B, 0x45, 0x01};
+inline constexpr Command<3> kBoldOff = {0x1B, 0x45, 0x00};
+inline constexpr Command<3> kUnderlineOn = {0x1B, 0x2D, 0x01};
+inline constexpr Command<3> kUnderlineOff = {0x1B, 0x2D, 0x00};
+// ESC a n: justification.
+inline constexpr Command<3> kAlignLeft = {0x1B, 0x61, 0x00};
+inline constexpr Command<3> kAlignCenter = {0x1B, 0x61, 0x01};
+inline constexpr Command<3> kAlignRight = {0x1B, 0x61, 0x02};
+// LF, then GS V 66 0: feed to the cutter and cut.
+inline constexpr Command<5> kFeedAndCut = {0x0A, 0x1D, 0x56, 0x42, 0x00};
+inline constexpr Command<1> kLineFeed = {0x0A};
+// ESC p m 25 255: a drawer kick pulse on connector pin 2 (m 0) or pin 5 (m 1).
+inline constexpr Command<5> kOpenDrawer1 = {0x1B, 0x70, 0x00, 0x19, 0xFF};
+inline constexpr Command<5> kOpenDrawer2 = {0x1B, 0x70, 0x01, 0x19, 0xFF};
+// ESC 2: the default line spacing; ESC 3 n: n units.
+inline constexpr Command<2> kDefaultLineSpacing = {0x1B, 0x32};
+constexpr Command<3> LineSpacing(uint8_t units)
+{
+    return {0x1B, 0x33, units};
+}
+// ESC t n: the character code table.
+constexpr Command<3> SelectCodeTable(uint8_t code)
+{
+    return {0x1B, 0x74, code};
+}
+// FS p n 0: print stored NV bit image n in normal mode.
+constexpr Command<4> PrintNvImage(uint8_t image)
+{
+    return {0x1C, 0x70, image, 0x00};
+}
+
+// Print Test String: two lines of text, then ESC J 255 (print and feed 255 units).
+inline constexpr char kTestString[] = "Command Test String Line1\r\nCommand Test String Line2";
+inline constexpr Command<3> kPrintAndFeedMost = {0x1B, 0x4A, 0xFF};
+
 // Writes a command; the port's count of bytes written.
 template <size_t N>
 int Send(CPrinterPort& port, const Command<N>& command)

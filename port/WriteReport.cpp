@@ -21,6 +21,10 @@ std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::Wr
         wording = {"Print Codepage", "the printer may not print its code page sheet"};
         break;
     case WriteOperation::SelfTest: wording = {"Self Test", "the printer may not print its test page"}; break;
+    case WriteOperation::WriteCommand: wording = {"Write Command", "the printer may not have the whole command"}; break;
+    case WriteOperation::PrintTestString:
+        wording = {"Print Test String", "the printer may not print the test string"};
+        break;
     }
     return std::string(wording.name) + " stopped after " + std::to_string(tally.written) + " of "
         + std::to_string(tally.requested) + " bytes: " + wording.doubt + ". Check the printer and press "

@@ -12,6 +12,8 @@ enum class WriteOperation {
     PrintStatus,
     PrintCodepage,
     SelfTest,
+    WriteCommand,
+    PrintTestString,
 };
 
 // True when every write since the tally was last reset went out whole and

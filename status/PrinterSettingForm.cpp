@@ -1,5 +1,7 @@
 #include "PrinterSettingForm.h"
 
+#include "port/CodePageTable.h"
+
 namespace kalo {
 
 namespace {
@@ -31,46 +33,12 @@ const std::vector<std::string> PrinterSettingForm::kDoubleByteFonts = {
 const std::vector<std::string> PrinterSettingForm::kEmulations = {"No Change",   "Emulation 1 [Default]",
                                                                   "Emulation 2", "Emulation 3",
                                                                   "Emulation 4", "Emulation 5"};
-const std::vector<std::string> PrinterSettingForm::kCodePages = {
-    "No Change",
-    "PC437 (USA: Standard Europe)",
-    "Katakana",
-    "PC850 (Multilingual)",
-    "PC860 (Portugues)",
-    "PC863 (Canadian-French)",
-    "PC865 (Nordic)",
-    "WPC1252 (Lantin 1)",
-    "PC866 (Cyrillic #2)",
-    "PC852 (Latin 2)",
-    "PC858 (Euro)",
-    "PC862 (Hebrew DOS code)",
-    "PC864 (Arabic)",
-    "Thai character code 42",
-    "WPC1253 (Greek)",
-    "WPC1254 (Turkish)",
-    "WPC1257 (Baltic)",
-    "Farsi",
-    "WPC1251 (Cyrillic)",
-    "PC737 (Greek)",
-    "PC775 (Baltic)",
-    "Thai character code 14",
-    "Hebrew Old code",
-    "WPC1255 (Hebrew)",
-    "Thai character code 11",
-    "Thai character code 18",
-    "PC855 (Cyrillic)",
-    "PC857 (Turkish)",
-    "PC928 (Greek)",
-    "Thai character code 16",
-    "WPC1256 (ARB)",
-    "WPC1258 (Vietnam)",
-    "Khmer (Cambodia)",
-    "PC852 (MSAN)",
-    "PC864 (CASIO)",
-    "PC865/PC1252 (ADC)",
-    "PC866 (DTK)",
-    "WPC1250 (Czech)",
-};
+const std::vector<std::string> PrinterSettingForm::kCodePages = [] {
+    std::vector<std::string> texts = {"No Change"};
+    for (const CodePageRow& row : kCodePageTable)
+        texts.emplace_back(row.text);
+    return texts;
+}();
 
 void PrinterSettingForm::InitDialog()
 {
@@ -116,8 +84,8 @@ void PrinterSettingForm::WriteCodePage(StatusRecord& r, int position)
     if (position == 0) {
         for (int pin = 3; pin <= 8; ++pin)
             Pin(r, 1, pin) = PinNoChange;
-    } else if (position >= 1 && position <= 37) {
-        const int value = position - 1;
+    } else if (position >= 1 && position <= int(kCodePageCount)) {
+        const int value = kCodePageTable[size_t(position - 1)].switchValue;
         for (int bit = 0; bit < 6; ++bit)
             Pin(r, 1, kCodePageBitPins[bit]) = (value >> bit) & 1 ? PinOn : PinOff;
     }
@@ -233,7 +201,9 @@ int PrinterSettingForm::ReadCodePage(const StatusRecord& r)
         if (On(r, 1, kCodePageBitPins[bit]))
             c |= 1 << bit;
     }
-    return c + 1;
+    // A value no row has reads past the list's end: shown as no entry, not as another page.
+    const int row = CodePageBySwitchValue(c);
+    return row >= 0 ? row + 1 : c + 1;
 }
 
 int PrinterSettingForm::ReadEmulation(const StatusRecord& r)

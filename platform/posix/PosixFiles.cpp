@@ -312,6 +312,26 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
     return true;
 }
 
+bool FileSize(const std::string& path, uint64_t& size, std::string& error)
+{
+    if (path.empty()) {
+        error = "No file name given";
+        return false;
+    }
+    const std::string cannot = "Cannot read " + path + ": ";
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        error = cannot + SystemReason(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = cannot + "it is " + KindOf(info.st_mode) + ", not a regular file";
+        return false;
+    }
+    size = uint64_t(info.st_size);
+    return true;
+}
+
 bool IsReadable(const std::string& path)
 {
     return !path.empty() && access(path.c_str(), R_OK) == 0;

@@ -1,6 +1,7 @@
 #include "app/CMainDlg.h"
 #include "app/CupsRegistryView.h"
 #include "app/UsbNoticePump.h"
+#include "editor/CCommandEditorDlg.h"
 #include "status/CStatusDlg.h"
 #include "platform/MemorySpooler.h"
 #include "platform/RegistryFile.h"
@@ -126,6 +127,8 @@ private slots:
     void selfTestPrintsTheTestPage();
     void runManagerOpensThePrinterStatusWindow_data();
     void runManagerOpensThePrinterStatusWindow();
+    void commandTestEditorBorrowsThePort_data();
+    void commandTestEditorBorrowsThePort();
     void usbListFollowsPrintersComingAndGoing();
     void usbNoticesComeFromTheEventLoop();
     void usbPrinterBehindSysfsConnectsAndSurvivesAReplug();
@@ -200,7 +203,6 @@ void CMainDlgTest::form()
     QVERIFY(bench.Button("buttonCheckCommunication")->isEnabled());
     for (const char* name : {"buttonSelfTest", "buttonRunManager", "buttonCommandTestEditor"})
         QVERIFY(!bench.Button(name)->isEnabled());
-    QVERIFY(!bench.Button("buttonCommandTestEditor")->toolTip().isEmpty());
 }
 
 void CMainDlgTest::checkCommunication_data()
@@ -314,6 +316,7 @@ void CMainDlgTest::checkCommunication()
     QCOMPARE(bench.machine.openDevices, connected ? 1 : 0);
     QCOMPARE(bench.Button("buttonCheckCommunication")->isEnabled(), !connected);
     QCOMPARE(bench.Button("buttonSelfTest")->isEnabled(), connected);
+    QCOMPARE(bench.Button("buttonCommandTestEditor")->isEnabled(), connected);
 
     // Pressing it again while connected does nothing at all.
     bench.machine.Recorded().Clear();
@@ -347,6 +350,7 @@ void CMainDlgTest::connectedStateAndTheWaysOut()
     QCOMPARE(bench.machine.openDevices, 0);
     QVERIFY(bench.Button("buttonCheckCommunication")->isEnabled());
     QVERIFY(!bench.Button("buttonSelfTest")->isEnabled());
+    QVERIFY(!bench.Button("buttonCommandTestEditor")->isEnabled());
 }
 
 void CMainDlgTest::selfTestPrintsTheTestPage_data()
@@ -447,6 +451,40 @@ void CMainDlgTest::runManagerOpensThePrinterStatusWindow()
     QVERIFY(!bench.window->StatusWindow());
     QVERIFY(bench.window->IsConnected()); // back to the connected main window
     QCOMPARE(bench.machine.openDevices, 1);
+}
+
+void CMainDlgTest::commandTestEditorBorrowsThePort_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Close") << false;
+    QTest::newRow("Escape") << true;
+}
+
+// The editor writes on the main window's port and leaves it open, whichever way it is left.
+void CMainDlgTest::commandTestEditorBorrowsThePort()
+{
+    QFETCH(bool, escape);
+    Bench bench;
+    bench.Click("buttonCheckCommunication");
+    QVERIFY(bench.Button("buttonCommandTestEditor")->isEnabled());
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        CCommandEditorDlg* editor = bench.window->EditorWindow();
+        QVERIFY(editor && editor == QApplication::activeModalWidget());
+        seen = editor->windowTitle() == QStringLiteral("Command Test Editor");
+        QTest::mouseClick(editor->findChild<QPushButton*>("buttonFeed"), Qt::LeftButton);
+        QTest::mouseClick(editor->findChild<QPushButton*>("buttonWriteCommand"), Qt::LeftButton);
+        if (escape)
+            QTest::keyClick(editor, Qt::Key_Escape);
+        else
+            QTest::mouseClick(editor->findChild<QPushButton*>("buttonClose"), Qt::LeftButton);
+    });
+    bench.Click("buttonCommandTestEditor");
+    QVERIFY(seen);
+    QVERIFY(!bench.window->EditorWindow());
+    QVERIFY(bench.window->IsConnected());
+    QCOMPARE(bench.machine.openDevices, 1);
+    QCOMPARE(bench.machine.lastLink->Written().back().bytes, std::vector<uint8_t>{0x0A});
 }
 
 // The family's openable printers are listed; printers plugged in and pulled

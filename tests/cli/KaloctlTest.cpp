@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include <filesystem>
 #include <netdb.h>
 #include <sys/stat.h>
 #include <sstream>
@@ -47,7 +48,7 @@ const char kRegistry[] = R"(REGEDIT4
 
 kalo::platform::MemorySpooler g_spooler;
 
-KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine)
+KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::istream* in = nullptr)
 {
     std::ostringstream out, err;
     bool located = false;
@@ -56,7 +57,7 @@ KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine)
     const kalo::CRegistryKey registry({&lazy, &file});
     g_spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Other", "serial:/dev/ttyS1"}};
     g_spooler.changes = 0;
-    const int status = Kaloctl().Run(args, out, err, machine, g_spooler, registry);
+    const int status = Kaloctl().Run(args, out, err, machine, g_spooler, registry, in);
     return {status, out.str(), err.str(), !machine.lastOpenedPath.empty() || machine.lastLink || g_spooler.changes,
             located};
 }
@@ -713,7 +714,13 @@ INSTANTIATE_TEST_SUITE_P(
          "the printer and press Print Codepage again.\n" + kNetworkGone},
         {"SelfTest", On("COM1", {"self-test"}), HangsUpAfter(kIdentifyBytes + 3),
          "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer "
-         "and press Self Test again.\n" + kSerialGone}}),
+         "and press Self Test again.\n" + kSerialGone},
+        {"Send", On("COM1", {"send", "1b 40 0a"}), HangsUpAfter(kIdentifyBytes + 2),
+         "Write Command stopped after 19 of 20 bytes: the printer may not have the whole command. Check the "
+         "printer and press Write Command again.\n" + kSerialGone},
+        {"TestPrint", On("10.0.0.50", {"test-print"}), HangsUpAfter(kIdentifyBytes + 10),
+         "Print Test String stopped after 17 of 72 bytes: the printer may not print the test string. Check the "
+         "printer and press Print Test String again.\n" + kNetworkGone}}),
     [](const ::testing::TestParamInfo<Failure>& named) { return std::string(named.param.name); });
 
 // The real programs on both kinds of real link: a printer that hangs up part
@@ -752,3 +759,82 @@ INSTANTIATE_TEST_SUITE_P(
                       HangUpRow{"SetStatusOverPty", {"--pty", "--paper", "/dev/null", "--fault", "close-after=60"},
                                 On("COM3", kSetStatus), "Set Status stopped after "}),
     [](const ::testing::TestParamInfo<HangUpRow>& named) { return std::string(named.param.name); });
+
+// The Command Test Editor's commands: what reaches the printer after the
+// identification, what the conversions print, and files refused before any
+// port is opened.
+struct EditorRun {
+    const char* name;
+    std::vector<std::string> args; // @ stands for the row's own file
+    std::string file;              // its bytes; "none", "big" (50 MB) or "fifo"
+    std::string input;             // standard input
+    int status;
+    std::string out;
+    std::string err;               // @ as above
+    std::vector<std::vector<uint8_t>> written;
+};
+
+class KaloctlEditor : public ::testing::TestWithParam<EditorRun> {};
+
+TEST_P(KaloctlEditor, SendsAndConverts)
+{
+    const EditorRun& row = GetParam();
+    const std::string path = ::testing::TempDir() + "kaloctl-" + row.name + ".bin";
+    std::remove(path.c_str());
+    if (row.file == "big")
+        std::filesystem::resize_file((std::ofstream(path), path), 50 << 20);
+    else if (row.file == "fifo")
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    else if (row.file != "none")
+        std::ofstream(path, std::ios::binary) << row.file;
+    std::vector<std::string> args;
+    for (const std::string& arg : row.args)
+        args.push_back(Replace(arg, "@", path));
+    std::istringstream input(row.input);
+    InProcessPlatform machine;
+    const KaloRun run = Kalo(args, machine, &input);
+    EXPECT_EQ(run.status, row.status);
+    EXPECT_EQ(run.out, row.out);
+    EXPECT_EQ(run.err, Replace(row.err, "@", path));
+    std::vector<std::vector<uint8_t>> written;
+    int64_t identification = kIdentifyBytes;
+    for (const auto& chunk : machine.lastLink ? machine.lastLink->Written() : std::vector<kalo::sim::InProcessLink::Chunk>{}) {
+        if (identification > 0)
+            identification -= int64_t(chunk.bytes.size());
+        else
+            written.push_back(chunk.bytes);
+    }
+    EXPECT_EQ(written, row.written);
+    const bool printer = row.args[0] == "send" || row.args[0] == "test-print";
+    EXPECT_EQ(run.opened, printer && row.status == 0);
+    std::remove(path.c_str());
+}
+
+const std::string kTestLines = "Command Test String Line1\r\nCommand Test String Line2";
+const std::string kBig = "Cannot load @: it is 52428800 bytes; a command file may have at most 1048576 bytes (1 MiB).\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kaloctl, KaloctlEditor,
+    ::testing::ValuesIn(std::vector<EditorRun>{
+        {"SendText", {"send", "1b401\n0a"}, "none", "", 0, "", "", {{0x1B, 0x40, 0x01, 0x0A}}},
+        {"SendFile", {"send", "--file", "@"}, "\x1b\x40\xff", "", 0, "", "", {{0x1B, 0x40, 0xFF}}},
+        {"SendEmptyFile", {"send", "--file", "@"}, "", "", 0, "", "", {}},
+        {"SendBigFile", {"send", "--file", "@"}, "big", "", 1, "", kBig, {}},
+        {"SendFifo", {"send", "--file", "@"}, "fifo", "", 1, "",
+         "Cannot read @: it is a FIFO, not a regular file\n", {}},
+        {"SendNothing", {"send"}, "none", "", 2, "",
+         "kaloctl send: give HEXTEXT or --file FILE\nTry 'kaloctl send --help'.\n", {}},
+        {"SendBoth", {"send", "0a", "--file", "@"}, "none", "", 2, "",
+         "kaloctl send: give HEXTEXT or --file FILE, not both\nTry 'kaloctl send --help'.\n", {}},
+        {"TestPrint", {"test-print"}, "none", "", 0, "", "",
+         {{kTestLines.begin(), kTestLines.end()}, {0x1B, 0x4A, 0xFF}}},
+        {"HexToBinArgument", {"hex-to-bin", "1b401 -1"}, "none", "", 0, "\x1b\x40\x01\xff", "", {}},
+        {"HexToBinInput", {"hex-to-bin"}, "none", "1 2 3\r\n", 0, "\x01\x02\x03", "", {}},
+        {"BinToHexFile", {"bin-to-hex", "@"}, "\x1b\x40\x0a", "", 0, "1b 40 0a \n", "", {}},
+        {"BinToHexInput", {"bin-to-hex"}, "none", std::string("\0\xff", 2), 0, "00 ff \n", "", {}},
+        {"BinToHexEmptyFile", {"bin-to-hex", "@"}, "", "", 0, "\n", "", {}},
+        {"BinToHexBigInput", {"bin-to-hex"}, "none", std::string((1 << 20) + 1, 'x'), 1, "",
+         "Cannot read standard input: it has more than 1048576 bytes; a command file may have at most 1048576 "
+         "bytes (1 MiB).\n", {}},
+    }),
+    [](const ::testing::TestParamInfo<EditorRun>& named) { return std::string(named.param.name); });

@@ -1,0 +1,305 @@
+#include "editor/CCommandEditorDlg.h"
+#include "sim/InProcessPlatform.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QtTest>
+
+using namespace kalo;
+using Message = platform::RecordingMessageSink::Message;
+using Chunks = std::vector<std::vector<uint8_t>>;
+
+namespace {
+
+struct Bench {
+    Bench()
+        : port(machine)
+    {
+        port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0));
+        port.Open();
+        window = std::make_unique<CCommandEditorDlg>(&port, machine.Messages(), dialogs);
+        window->show();
+    }
+    QPlainTextEdit* Edit() { return window->findChild<QPlainTextEdit*>("editCommand"); }
+    // Near the left edge: a check box takes clicks on its box and text only.
+    void Click(const QString& name)
+    {
+        auto* button = window->findChild<QAbstractButton*>(name);
+        QVERIFY2(button, qPrintable(name));
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    Chunks Written() const
+    {
+        Chunks chunks;
+        for (const auto& chunk : machine.lastLink->Written())
+            chunks.push_back(chunk.bytes);
+        return chunks;
+    }
+
+    sim::InProcessPlatform machine;
+    CPrinterPort port;
+    platform::ScriptedFileDialogs dialogs;
+    std::unique_ptr<CCommandEditorDlg> window;
+};
+
+// Answers the parameter dialog the next click opens, from inside its modal
+// run, and checks that it starts as it always does.
+void AnswerDialog(const QString& action)
+{
+    QTimer::singleShot(0, [action] {
+        QDialog* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        // A failed check leaves the inner function early; the dialog is closed all the same.
+        [&] {
+            if (auto* spin = dialog->findChild<QSpinBox*>("spinValue")) {
+                auto* box = dialog->findChild<QCheckBox*>("checkDefaultLineSpacing");
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Select Range(0~255)"));
+                QCOMPARE(spin->value(), 0);
+                QVERIFY(spin->isEnabled() && !box->isChecked());
+                if (action == "set200" || action == "default")
+                    spin->setValue(200);
+                for (const QChar key : action.startsWith("keys:") ? action.mid(5) : QString())
+                    QTest::keyClick(spin, key == 'u' ? Qt::Key_Up : Qt::Key_Down);
+                QTest::keyClicks(spin, "9"); // the number cannot be typed
+                if (action == "default") {
+                    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+                    QVERIFY(!spin->isEnabled());
+                }
+            } else if (auto* pages = dialog->findChild<QComboBox*>("comboCodePage")) {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Select Codepage"));
+                QCOMPARE(pages->count(), 37);
+                QCOMPARE(pages->currentText(), QStringLiteral("PC437 (USA: Standard Europe)"));
+                if (action.startsWith("page"))
+                    pages->setCurrentIndex(action.mid(4).toInt());
+            } else if (auto* images = dialog->findChild<QComboBox*>("comboImage")) {
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Select Address"));
+                QCOMPARE(images->count(), 5);
+                QCOMPARE(images->currentText(), QStringLiteral("01"));
+                if (action.startsWith("type:")) {
+                    images->lineEdit()->clear();
+                    QTest::keyClicks(images->lineEdit(), action.mid(5));
+                }
+            }
+            if (action == "close")
+                dialog->close();
+            else
+                QTest::mouseClick(dialog->findChild<QPushButton*>(action == "cancel" ? "buttonCancel" : "buttonOk"),
+                                  Qt::LeftButton);
+        }();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+}
+
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+class CCommandEditorDlgTest : public QObject {
+    Q_OBJECT
+private slots:
+    void snippetsAppendAtTheEnd_data();
+    void snippetsAppendAtTheEnd();
+    void writesToThePrinter_data();
+    void writesToThePrinter();
+    void savesAndLoads_data();
+    void savesAndLoads();
+};
+
+void CCommandEditorDlgTest::snippetsAppendAtTheEnd_data()
+{
+    QTest::addColumn<QString>("typed"); // typed first, the caret then put at the start
+    QTest::addColumn<QStringList>("clicks"); // "button" or "button:what its dialog is answered"
+    QTest::addColumn<QString>("text");
+    QTest::newRow("Font A, Font B") << "" << QStringList{"buttonFontA", "buttonFontB"} << "1b 21 00 1b 21 01 ";
+    QTest::newRow("Bold twice") << "" << QStringList{"checkBold", "checkBold"} << "1b 45 01 1b 45 00 ";
+    QTest::newRow("Underline twice") << "" << QStringList{"checkUnderline", "checkUnderline"} << "1b 2d 01 1b 2d 00 ";
+    QTest::newRow("alignments") << "" << QStringList{"buttonLeftAlignment", "buttonCenterAlignment", "buttonRightAlignment"}
+                                << "1b 61 00 1b 61 01 1b 61 02 ";
+    QTest::newRow("Paper Cut, Feed") << "" << QStringList{"buttonPaperCut", "buttonFeed"} << "0a 1d 56 42 00 0a ";
+    QTest::newRow("drawers") << "" << QStringList{"buttonOpenDrawer1", "buttonOpenDrawer2"}
+                             << "1b 70 00 19 ff 1b 70 01 19 ff ";
+    QTest::newRow("at the end, not at the caret") << "1b" << QStringList{"buttonFeed"} << "1b0a ";
+    QTest::newRow("Clear") << "1b" << QStringList{"buttonFeed", "buttonClear", "buttonFontA"} << "1b 21 00 ";
+    QTest::newRow("spacing 5") << "" << QStringList{"buttonLineSpacing:keys:uuuuu"} << "1b 33 05 ";
+    QTest::newRow("spacing 200") << "" << QStringList{"buttonLineSpacing:set200"} << "1b 33 c8 ";
+    QTest::newRow("spacing wraps below 0") << "" << QStringList{"buttonLineSpacing:keys:d"} << "1b 33 ff ";
+    QTest::newRow("spacing wraps above 255") << "" << QStringList{"buttonLineSpacing:keys:du"} << "1b 33 00 ";
+    QTest::newRow("default spacing") << "" << QStringList{"buttonLineSpacing:default"} << "1b 32 ";
+    QTest::newRow("spacing cancelled") << "" << QStringList{"buttonLineSpacing:cancel"} << "";
+    QTest::newRow("code page first entry") << "" << QStringList{"buttonSelectCodepage:ok"} << "1b 74 00 ";
+    QTest::newRow("code page 6") << "" << QStringList{"buttonSelectCodepage:page6"} << "1b 74 10 ";
+    QTest::newRow("code page 10 (no 14)") << "" << QStringList{"buttonSelectCodepage:page10"} << "1b 74 15 ";
+    QTest::newRow("code page 36, then afresh")
+        << "" << QStringList{"buttonSelectCodepage:page36", "buttonSelectCodepage:ok"} << "1b 74 2f 1b 74 00 ";
+    QTest::newRow("code page closed") << "" << QStringList{"buttonSelectCodepage:close"} << "";
+    QTest::newRow("NV image 01") << "" << QStringList{"buttonPrintNvImage:ok"} << "1c 70 01 00 ";
+    QTest::newRow("NV image typed 7") << "" << QStringList{"buttonPrintNvImage:type:7"} << "1c 70 7 00 ";
+    QTest::newRow("NV image typed three characters, then afresh")
+        << "" << QStringList{"buttonPrintNvImage:type:1a2", "buttonPrintNvImage:ok"} << "1c 70 1a2 00 1c 70 01 00 ";
+    QTest::newRow("NV image cancelled") << "" << QStringList{"buttonPrintNvImage:cancel"} << "";
+    QTest::newRow("long text scrolled to its end") << QString("1b 40\n").repeated(80) << QStringList{"buttonFeed"}
+                                                   << QString("1b 40\n").repeated(80) + "0a ";
+}
+
+void CCommandEditorDlgTest::snippetsAppendAtTheEnd()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, clicks);
+    QFETCH(QString, text);
+    Bench bench;
+    QPlainTextEdit* edit = bench.Edit();
+    edit->insertPlainText(typed); // as pasted
+    edit->moveCursor(QTextCursor::Start);
+    for (const QString& click : clicks) {
+        const qsizetype colon = click.indexOf(':');
+        if (colon > 0)
+            AnswerDialog(click.mid(colon + 1));
+        bench.Click(click.left(colon));
+    }
+    QCOMPARE(QString::fromStdString(bench.window->CommandText()), text);
+    QCOMPARE(edit->toPlainText(), text);
+    QCOMPARE(edit->textCursor().position(), int(text.size()));
+    QCOMPARE(edit->textCursor().hasSelection(), false);
+    QVERIFY(edit->viewport()->rect().contains(edit->cursorRect()));
+    QVERIFY(bench.Written().empty());
+}
+
+void CCommandEditorDlgTest::writesToThePrinter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<Chunks>("written");
+    const std::string test = "Command Test String Line1\r\nCommand Test String Line2";
+    QTest::newRow("one write") << "1b 40\n1b 45 01\n\t" << "buttonWriteCommand" << Chunks{{0x1B, 0x40, 0x1B, 0x45, 0x01}};
+    QTest::newRow("Return closes, writes nothing") << "1b 40" << "" << Chunks{};
+    QTest::newRow("empty text") << "" << "buttonWriteCommand" << Chunks{};
+    QTest::newRow("separators only") << " \n\t" << "buttonWriteCommand" << Chunks{};
+    QTest::newRow("test string, text ignored")
+        << "1b 40" << "buttonPrintTestString" << Chunks{{test.begin(), test.end()}, {0x1B, 0x4A, 0xFF}};
+}
+
+void CCommandEditorDlgTest::writesToThePrinter()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, button);
+    Bench bench;
+    bench.Edit()->setPlainText(text);
+    if (button.isEmpty())
+        QTest::keyClick(bench.window->findChild<QCheckBox*>("checkBold"), Qt::Key_Return);
+    else
+        bench.Click(button);
+    QCOMPARE(bench.window->isVisible(), !button.isEmpty());
+    QTEST(bench.Written(), "written");
+    QCOMPARE(QString::fromStdString(bench.window->CommandText()), text);
+    QVERIFY(bench.machine.Recorded().Messages().empty());
+}
+
+void CCommandEditorDlgTest::savesAndLoads_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("text");   // in the editor before
+    QTest::addColumn<QString>("file");   // what is at FOLDER/command.bin: bytes, or big, fifo, linked, none
+    QTest::addColumn<QString>("answer"); // the dialog's answer (FOLDER stands for the test's own), "" cancelled
+    QTest::addColumn<QString>("after");  // the editor's text after
+    QTest::addColumn<QString>("message"); // "text|caption"
+    QTest::addColumn<QByteArray>("saved"); // the file after
+    const QString file = "FOLDER/command.bin";
+    const QByteArray init("\x1b\x40\x0a", 3);
+    QTest::newRow("save replaces without asking") << "Save" << "1b 40 0a" << "old" << file << "1b 40 0a" << "" << init;
+    QTest::newRow("save separators only") << "Save" << " \n" << "none" << file << " \n" << "" << QByteArray("");
+    QTest::newRow("save nothing") << "Save" << "" << "none" << file << "" << "No data to write|Warning" << QByteArray();
+    QTest::newRow("save cancelled") << "Save" << "0a" << "none" << "" << "0a" << "Don't select save file|Warning"
+                                    << QByteArray();
+    QTest::newRow("save into a missing folder")
+        << "Save" << "0a" << "none" << "FOLDER/missing/command.bin" << "0a"
+        << "Cannot save FOLDER/missing/command.bin: no temporary file can be made in FOLDER/missing: No such file "
+           "or directory|Warning"
+        << QByteArray();
+    QTest::newRow("failed save keeps the old file")
+        << "Save" << "0a" << "linked" << file << "0a"
+        << "Cannot save FOLDER/command.bin: it has 2 hard links, and a new file would part it from the others|Warning"
+        << QByteArray("old");
+    QTest::newRow("load") << "Load" << "1b" << "\x1b\x40\x0a" << file << "1b 40 0a " << "" << init;
+    QTest::newRow("load an empty file") << "Load" << "1b" << "" << file << "" << "" << QByteArray("");
+    QTest::newRow("load cancelled") << "Load" << "1b" << "none" << "" << "" << "Don't select load file|warning"
+                                    << QByteArray();
+    QTest::newRow("load 50 MB") << "Load" << "1b" << "big" << file << ""
+                                << "Cannot load FOLDER/command.bin: it is 52428800 bytes; a command file may have "
+                                   "at most 1048576 bytes (1 MiB).|Warning"
+                                << QByteArray();
+    QTest::newRow("load a FIFO") << "Load" << "1b" << "fifo" << file << ""
+                                 << "Cannot read FOLDER/command.bin: it is a FIFO, not a regular file|Warning"
+                                 << QByteArray();
+}
+
+void CCommandEditorDlgTest::savesAndLoads()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, text);
+    QFETCH(QString, file);
+    QFETCH(QString, answer);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, saved);
+    QTemporaryDir folder;
+    const std::string path = folder.path().toStdString() + "/command.bin";
+    if (file == "big")
+        std::filesystem::resize_file((std::ofstream(path), path), 50 * 1024 * 1024);
+    else if (file == "fifo")
+        QCOMPARE(mkfifo(path.c_str(), 0600), 0);
+    else if (file == "linked")
+        QCOMPARE((std::ofstream(path) << "old", link(path.c_str(), (path + ".2").c_str())), 0);
+    else if (file != "none")
+        std::ofstream(path, std::ios::binary) << file.toStdString();
+
+    Bench bench;
+    bench.Edit()->setPlainText(text);
+    const auto inFolder = [&](QString value) { return value.replace("FOLDER", folder.path()).toStdString(); };
+    if (answer.isEmpty())
+        bench.dialogs.answers.push_back(std::nullopt);
+    else
+        bench.dialogs.answers.push_back(inFolder(answer));
+    bench.Click("button" + button);
+
+    QTEST(QString::fromStdString(bench.window->CommandText()), "after");
+    QCOMPARE(bench.Edit()->toPlainText(), QString::fromStdString(bench.window->CommandText()));
+    if (button == "Load")
+        QCOMPARE(bench.Edit()->textCursor().position(), 0);
+    const auto& shown = bench.machine.Recorded().Messages();
+    QCOMPARE(shown.size(), size_t(message.isEmpty() ? 0 : 1));
+    if (!message.isEmpty()) {
+        const QStringList parts = message.split('|');
+        QCOMPARE(shown[0], (Message{inFolder(parts[0]), parts[1].toStdString(), platform::MessageIcon::Warning, ""}));
+    }
+    if (!saved.isNull())
+        QCOMPARE(Contents(path), saved.toStdString());
+    QVERIFY(bench.Written().empty());
+
+    // The dialog is asked only when there is something to save, always in the same terms.
+    QCOMPARE(bench.dialogs.asked.size(), size_t(button == "Save" && text.isEmpty() ? 0 : 1));
+    for (const auto& asked : bench.dialogs.asked) {
+        QCOMPARE(asked.kind, button == "Save" ? platform::FileDialogRequest::Save : platform::FileDialogRequest::Open);
+        QCOMPARE(asked.initialName, std::string(button == "Save" ? "command.bin" : "*.bin"));
+        QCOMPARE(asked.filter, std::string("Binary files(*.bin)|*.bin|All files(*.*)|*.*||"));
+        QCOMPARE(asked.defaultExtension, std::string("bin"));
+        QVERIFY(!asked.overwritePrompt && !asked.mustExist);
+    }
+}
+
+QTEST_MAIN(CCommandEditorDlgTest)
+#include "CCommandEditorDlgTest.moc"

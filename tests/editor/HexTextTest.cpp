@@ -1,0 +1,110 @@
+#include "editor/CommandFile.h"
+#include "editor/HexText.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace kalo;
+
+namespace {
+
+struct Parse {
+    const char* name;
+    std::string text;
+    std::vector<uint8_t> bytes;
+};
+
+void PrintTo(const Parse& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class ParseHexTextRow : public ::testing::TestWithParam<Parse> {};
+
+TEST_P(ParseHexTextRow, GivesOneBytePerPair)
+{
+    EXPECT_EQ(ParseHexText(GetParam().text), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HexText, ParseHexTextRow,
+    ::testing::ValuesIn(std::vector<Parse>{
+        {"GroupCaptionExample", "1d 61 ff 0a", {0x1D, 0x61, 0xFF, 0x0A}},
+        {"PairsWithoutSeparators", "1b401", {0x1B, 0x40, 0x01}},
+        {"OddLength", "123", {0x12, 0x03}},
+        {"SingleDigitsBetweenSeparators", "1 2 3", {0x01, 0x02, 0x03}},
+        {"MixedWidths", "1b 2 0a", {0x1B, 0x02, 0x0A}},
+        {"UpperCase", "1B 4a", {0x1B, 0x4A}},
+        {"LineBreaksAndTrailingSeparators", "1b\r\n40\n\t0a \r\n \b", {0x1B, 0x40, 0x0A}},
+        {"SeparatorEndsAOneDigitPair", "1 b", {0x01, 0x0B}},
+        {"BackspaceIsASeparator", "1\b2", {0x01, 0x02}},
+        {"TypedNvImageNumber", "1c 70 7 00 ", {0x1C, 0x70, 0x07, 0x00}},
+        {"Empty", "", {}},
+        {"SeparatorsOnly", " \r\n\t\b ", {}},
+        {"MinusOne", "-1", {0xFF}},
+        {"MinusF", "-f", {0xF1}},
+        {"Plus", "+a 1b", {0x0A, 0x1B}},
+        {"SignWithoutDigit", "-z +", {0x00, 0x00}},
+        {"SignThenSeparator", "- 1", {0x00, 0x01}},
+        // "%x" reads no digit at all: the pair is still a byte, 00.
+        {"NoDigit", "zz 1b", {0x00, 0x1B}},
+        {"CommaThenDigit", ",1 2", {0x00, 0x02}},
+        {"DigitThenOther", "1z", {0x01}},
+        {"HexPrefixLeavesNoRoom", "0x", {0x00}},
+        // White space that is not a separator is skipped the way "%x" skips it.
+        {"VerticalTab", "\v5\f", {0x05, 0x00}},
+    }),
+    [](const ::testing::TestParamInfo<Parse>& named) { return std::string(named.param.name); });
+
+TEST(HexText, AMegabyteOfAnyTextConvertsQuickly)
+{
+    // Pairs of any characters (the first not a separator), with separators
+    // between some of them: as many bytes come out as pairs went in.
+    std::mt19937 random(7);
+    const std::string separators = " \r\n\t\b";
+    std::string text;
+    size_t pairs = 0;
+    while (text.size() < (1u << 20)) {
+        char first;
+        do
+            first = char(random() % 256);
+        while (separators.find(first) != std::string::npos);
+        text += first;
+        text += char(random() % 256);
+        ++pairs;
+        if (random() % 3 == 0)
+            text += separators[random() % separators.size()];
+    }
+    text += 'a'; // the last pair is not cut off by a trailing separator
+    ++pairs;
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<uint8_t> bytes = ParseHexText(text);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(bytes.size(), pairs);
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+}
+
+TEST(HexText, LoadThenSaveKeepsEveryByte)
+{
+    const std::string folder = ::testing::TempDir() + "kalo-hex-text";
+    std::filesystem::create_directories(folder);
+    std::string bytes;
+    for (int value = 255; value >= 0; --value)
+        bytes += char(value);
+    std::ofstream(folder + "/in.bin", std::ios::binary) << bytes;
+
+    std::string text, error;
+    ASSERT_TRUE(CommandFile::Load(folder + "/in.bin", text, error)) << error;
+    EXPECT_EQ(text.substr(0, 12), "ff fe fd fc ");
+    EXPECT_EQ(text.size(), 3 * bytes.size());
+    ASSERT_TRUE(CommandFile::Save(folder + "/out.bin", text, error)) << error;
+    std::ifstream saved(folder + "/out.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), bytes);
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
