@@ -1,6 +1,7 @@
 #include "../Files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -90,8 +91,22 @@ bool FollowLinks(std::string path, std::string& target, std::string& error)
     return false;
 }
 
-bool ProcessExists(pid_t pid)
+// Saves of this process under way, this one included.
+std::atomic<int> g_savesUnderWay{0};
+
+struct SaveUnderWay {
+    SaveUnderWay() { ++g_savesUnderWay; }
+    ~SaveUnderWay() { --g_savesUnderWay; }
+    SaveUnderWay(const SaveUnderWay&) = delete;
+    SaveUnderWay& operator=(const SaveUnderWay&) = delete;
+};
+
+bool WriterMayBeRunning(pid_t pid)
 {
+    // Our own number on a leftover is a killed process's whose number came
+    // back to us; while no other save of ours runs, that file is no one's.
+    if (pid == getpid())
+        return g_savesUnderWay > 1;
     return kill(pid, 0) == 0 || errno == EPERM;
 }
 
@@ -113,7 +128,7 @@ void RemoveLeftovers(const std::string& folder, const std::string& name)
             || rest.find_first_not_of("0123456789") != dash)
             continue;
         const long pid = std::strtol(rest.c_str(), nullptr, 10);
-        if (pid <= 0 || ProcessExists(pid_t(pid)))
+        if (pid <= 0 || WriterMayBeRunning(pid_t(pid)))
             continue;
         const std::string path = Join(folder, entryName);
         struct stat info {};
@@ -210,6 +225,7 @@ bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::
     }
 
     const std::string folder = Folder(target);
+    const SaveUnderWay underWay;
     RemoveLeftovers(folder, BaseName(target));
     std::string temporary;
     const int fd = MakeTemporary(target, temporary);
