@@ -9,6 +9,7 @@
 #include <random>
 #include <signal.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace kalo::platform {
@@ -101,13 +102,43 @@ struct SaveUnderWay {
     SaveUnderWay& operator=(const SaveUnderWay&) = delete;
 };
 
-bool WriterMayBeRunning(pid_t pid)
+// When the process now bearing pid started, in seconds of the wall clock;
+// -1 when that cannot be told.
+double StartedAt(pid_t pid)
+{
+    std::string stat, error;
+    if (!ReadFile("/proc/" + std::to_string(pid) + "/stat", 4096, stat, error))
+        return -1;
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos)
+        return -1;
+    // The start time is the 22nd field, the name (which may hold spaces) the 2nd.
+    const char* field = stat.c_str() + name + 1;
+    for (int i = 2; i < 21 && field; ++i)
+        field = std::strchr(field + 1, ' ');
+    if (!field)
+        return -1;
+    const double ticks = std::strtod(field + 1, nullptr);
+    timespec boot {}, wall {};
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const double sinceBoot = double(boot.tv_sec) + double(boot.tv_nsec) / 1e9;
+    return double(wall.tv_sec) - (sinceBoot - ticks / double(sysconf(_SC_CLK_TCK)));
+}
+
+bool WriterMayBeRunning(pid_t pid, const struct stat& leftover)
 {
     // Our own number on a leftover is a killed process's whose number came
     // back to us; while no other save of ours runs, that file is no one's.
     if (pid == getpid())
         return g_savesUnderWay > 1;
-    return kill(pid, 0) == 0 || errno == EPERM;
+    if (kill(pid, 0) != 0 && errno != EPERM)
+        return false;
+    // A number in use may have come back to a process that started after the
+    // file was last written, so cannot be its writer (a little slack for the
+    // clock's steps).
+    const double started = StartedAt(pid);
+    return started < 0 || double(leftover.st_mtime) + 2 >= started;
 }
 
 // Temporary files of an earlier save of the same name whose writer is gone
@@ -128,11 +159,10 @@ void RemoveLeftovers(const std::string& folder, const std::string& name)
             || rest.find_first_not_of("0123456789") != dash)
             continue;
         const long pid = std::strtol(rest.c_str(), nullptr, 10);
-        if (pid <= 0 || WriterMayBeRunning(pid_t(pid)))
-            continue;
         const std::string path = Join(folder, entryName);
         struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (pid > 0 && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+            && !WriterMayBeRunning(pid_t(pid), info))
             unlink(path.c_str());
     }
     closedir(dir);
