@@ -1,5 +1,4 @@
 #include "platform/Files.h"
-#include "SaveLoopContents.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -227,10 +226,10 @@ TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)
 // nothing that stops the next save or stays behind after it.
 TEST(SaveFile, KilledAtAnyMomentLeavesTheOldOrTheNewFileWhole)
 {
-    using kalo::test::SaveLoopContents;
     const Folder folder;
     const std::string path = folder / "loop.sts";
-    const std::string contents[] = {SaveLoopContents(0), SaveLoopContents(1)};
+    // Of different lengths and bytes, so any mix of the two, or a cut one, is neither.
+    const std::string contents[] = {std::string(3000, 'A'), std::string(9000, 'b') + "end"};
     Write(path, contents[0]);
     std::mt19937 random(std::random_device{}());
     std::uniform_int_distribution<int> delayMicros(0, 8000);
@@ -241,7 +240,7 @@ TEST(SaveFile, KilledAtAnyMomentLeavesTheOldOrTheNewFileWhole)
     for (; runs < 300 && std::chrono::steady_clock::now() < deadline; ++runs) {
         const int delay = delayMicros(random);
         SCOPED_TRACE("run " + std::to_string(runs) + ", killed " + std::to_string(delay) + " us in");
-        kalo::test::ChildProcess saver(KALO_SAVE_LOOP_PATH, {path});
+        kalo::test::ChildProcess saver(KALO_SAVE_LOOP_PATH, {path, contents[0], contents[1]});
         ASSERT_EQ(saver.ReadLine(), "saving");
         std::this_thread::sleep_for(std::chrono::microseconds(delay));
         kill(saver.Pid(), SIGKILL);

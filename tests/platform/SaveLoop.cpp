@@ -1,23 +1,20 @@
-// Saves two different whole contents into one file, one after the other,
-// until it is killed: "kalo-save-loop PATH". Says "saving" once it starts.
+// "kalo-save-loop PATH FIRST SECOND": saves FIRST and SECOND into PATH in
+// turn until it is killed. Says "saving" once it starts.
 #include "platform/Files.h"
 
 #include <cstdio>
-#include <string>
-
-#include "SaveLoopContents.h"
+#include <cstring>
 
 int main(int argc, char** argv)
 {
-    if (argc != 2)
+    if (argc != 4)
         return 2;
-    const std::string contents[] = {kalo::test::SaveLoopContents(0), kalo::test::SaveLoopContents(1)};
     std::puts("saving");
     std::fflush(stdout);
     std::string error;
-    for (unsigned i = 0;; ++i) {
-        const std::string& bytes = contents[i % 2];
-        if (!kalo::platform::SaveFile(argv[1], reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), error)) {
+    for (int i = 0;; i = 1 - i) {
+        const char* bytes = argv[2 + i];
+        if (!kalo::platform::SaveFile(argv[1], reinterpret_cast<const uint8_t*>(bytes), std::strlen(bytes), error)) {
             std::fprintf(stderr, "kalo-save-loop: %s\n", error.c_str());
             return 1;
         }
