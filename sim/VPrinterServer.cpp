@@ -48,6 +48,7 @@ int64_t VPrinterServer::Now() const
 
 bool VPrinterServer::Start(std::ostream& out, std::ostream& err)
 {
+    m_err = &err;
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -164,6 +165,8 @@ void VPrinterServer::Serve(Link& link)
                 link.out.emplace_back(at, byte);
                 at += int64_t(options.slowGapMs) * 1000;
             }
+            if (DropIfFlooded(link))
+                return;
         }
         if (closeAfter >= 0 && link.received >= closeAfter) {
             Flush(link, now);
@@ -193,6 +196,7 @@ void VPrinterServer::Flush(Link& link, int64_t now)
                 m_wireLog.Log((now - m_start) / 1000, false, chunk, size_t(w));
         }
     }
+    link.blocked = false;
     while (!link.out.empty() && link.out.front().first <= now) {
         n = 0;
         while (n < sizeof chunk && !link.out.empty() && link.out.front().first <= now) {
@@ -204,21 +208,43 @@ void VPrinterServer::Flush(Link& link, int64_t now)
             // The reader is gone or full; what did not go out is put back.
             for (size_t i = n; i-- > 0;)
                 link.out.emplace_front(now, chunk[i]);
+            link.blocked = true;
             return;
         }
         m_wireLog.Log((now - m_start) / 1000, false, chunk, size_t(w));
         for (size_t i = n; i-- > size_t(w);)
             link.out.emplace_front(now, chunk[i]);
-        if (size_t(w) < n)
+        if (size_t(w) < n) {
+            link.blocked = true;
             return;
+        }
     }
+}
+
+bool VPrinterServer::DropIfFlooded(Link& link)
+{
+    if (link.out.size() <= kMaxQueued)
+        return false;
+    if (!link.isPty) {
+        *m_err << "kalo-vprinter: dropped the TCP client: it did not read its last " << link.out.size()
+               << " reply bytes" << std::endl;
+        Hangup(link);
+        return true;
+    }
+    // The pseudo-terminal cannot come back once hung up, so only what waits goes.
+    *m_err << "kalo-vprinter: discarded " << link.out.size()
+           << " reply bytes the pseudo-terminal's user did not read" << std::endl;
+    link.out.clear();
+    link.blocked = false;
+    return false;
 }
 
 int64_t VPrinterServer::NextDue(const Link& link) const
 {
     if (link.fd < 0)
         return -1;
-    int64_t due = link.out.empty() ? -1 : link.out.front().first;
+    // A full line is waited on through POLLOUT; its due bytes are no reason to wake.
+    int64_t due = link.out.empty() || link.blocked ? -1 : link.out.front().first;
     if (link.noiseNext >= 0 && (due < 0 || link.noiseNext < due))
         due = link.noiseNext;
     return due;
@@ -239,10 +265,10 @@ int VPrinterServer::Run()
             fds[count++] = {m_listenFd, POLLIN, 0};
         const nfds_t clientAt = count;
         if (m_client.fd >= 0)
-            fds[count++] = {m_client.fd, short(POLLIN | (m_client.out.empty() ? 0 : POLLOUT)), 0};
+            fds[count++] = {m_client.fd, short(POLLIN | (m_client.blocked ? POLLOUT : 0)), 0};
         const nfds_t ptyAt = count;
         if (m_pty.fd >= 0)
-            fds[count++] = {m_pty.fd, POLLIN, 0};
+            fds[count++] = {m_pty.fd, short(POLLIN | (m_pty.blocked ? POLLOUT : 0)), 0};
 
         int timeoutMs = -1;
         for (const Link* link : {&m_client, &m_pty}) {
@@ -252,9 +278,6 @@ int VPrinterServer::Run()
                 timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
             }
         }
-        // Replies pending behind a full socket are retried when POLLOUT says so.
-        if (m_client.fd >= 0 && !m_client.out.empty() && m_client.out.front().first <= now)
-            timeoutMs = timeoutMs < 0 ? 50 : timeoutMs;
         const int ready = poll(fds, count, timeoutMs);
         if (ready < 0 && errno != EINTR)
             return 1;

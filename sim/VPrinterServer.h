@@ -28,7 +28,8 @@ public:
     VPrinterServer& operator=(const VPrinterServer&) = delete;
 
     // Opens the links and announces them on out ("listening on ADDRESS:PORT",
-    // "pty PATH"). False with a reason on err when a link cannot be opened.
+    // "pty PATH"). False with a reason on err when a link cannot be opened;
+    // err also hears of clients dropped while serving.
     bool Start(std::ostream& out, std::ostream& err);
     // Serves until a termination signal; returns the exit status.
     int Run();
@@ -40,18 +41,25 @@ private:
         int64_t received = 0;
         int64_t noiseNext = -1;
         std::deque<std::pair<int64_t, uint8_t>> out; // bytes with the time they are due
+        bool blocked = false; // the last write found the line full: wait for POLLOUT, not the clock
     };
+
+    // Replies queued for a reader that does not read; past it the link is dropped,
+    // so such a client cannot grow the printer without end.
+    static constexpr size_t kMaxQueued = 64 * 1024;
 
     void Accept();
     void Serve(Link& link);
     void Hangup(Link& link);
     void Flush(Link& link, int64_t now);
+    bool DropIfFlooded(Link& link);
     int64_t NextDue(const Link& link) const;
     int64_t Now() const;
 
     Config m_config;
     VirtualPrinter& m_printer;
     WireLog& m_wireLog;
+    std::ostream* m_err = nullptr; // Start's, for what happens while serving
     int64_t m_start = 0;
     int m_listenFd = -1;
     int m_signalFd = -1;

@@ -1,6 +1,7 @@
 #include "../Files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -8,6 +9,7 @@
 #include <random>
 #include <signal.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace kalo::platform {
@@ -90,9 +92,53 @@ bool FollowLinks(std::string path, std::string& target, std::string& error)
     return false;
 }
 
-bool ProcessExists(pid_t pid)
+// Saves of this process under way, this one included.
+std::atomic<int> g_savesUnderWay{0};
+
+struct SaveUnderWay {
+    SaveUnderWay() { ++g_savesUnderWay; }
+    ~SaveUnderWay() { --g_savesUnderWay; }
+    SaveUnderWay(const SaveUnderWay&) = delete;
+    SaveUnderWay& operator=(const SaveUnderWay&) = delete;
+};
+
+// When the process now bearing pid started, in seconds of the wall clock;
+// -1 when that cannot be told.
+double StartedAt(pid_t pid)
 {
-    return kill(pid, 0) == 0 || errno == EPERM;
+    std::string stat, error;
+    if (!ReadFile("/proc/" + std::to_string(pid) + "/stat", 4096, stat, error))
+        return -1;
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos)
+        return -1;
+    // The start time is the 22nd field, the name (which may hold spaces) the 2nd.
+    const char* field = stat.c_str() + name + 1;
+    for (int i = 2; i < 21 && field; ++i)
+        field = std::strchr(field + 1, ' ');
+    if (!field)
+        return -1;
+    const double ticks = std::strtod(field + 1, nullptr);
+    timespec boot {}, wall {};
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const double sinceBoot = double(boot.tv_sec) + double(boot.tv_nsec) / 1e9;
+    return double(wall.tv_sec) - (sinceBoot - ticks / double(sysconf(_SC_CLK_TCK)));
+}
+
+bool WriterMayBeRunning(pid_t pid, const struct stat& leftover)
+{
+    // Our own number on a leftover is a killed process's whose number came
+    // back to us; while no other save of ours runs, that file is no one's.
+    if (pid == getpid())
+        return g_savesUnderWay > 1;
+    if (kill(pid, 0) != 0 && errno != EPERM)
+        return false;
+    // A number in use may have come back to a process that started after the
+    // file was last written, so cannot be its writer (a little slack for the
+    // clock's steps).
+    const double started = StartedAt(pid);
+    return started < 0 || double(leftover.st_mtime) + 2 >= started;
 }
 
 // Temporary files of an earlier save of the same name whose writer is gone
@@ -113,11 +159,10 @@ void RemoveLeftovers(const std::string& folder, const std::string& name)
             || rest.find_first_not_of("0123456789") != dash)
             continue;
         const long pid = std::strtol(rest.c_str(), nullptr, 10);
-        if (pid <= 0 || ProcessExists(pid_t(pid)))
-            continue;
         const std::string path = Join(folder, entryName);
         struct stat info {};
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (pid > 0 && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)
+            && !WriterMayBeRunning(pid_t(pid), info))
             unlink(path.c_str());
     }
     closedir(dir);
@@ -210,6 +255,7 @@ bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::
     }
 
     const std::string folder = Folder(target);
+    const SaveUnderWay underWay;
     RemoveLeftovers(folder, BaseName(target));
     std::string temporary;
     const int fd = MakeTemporary(target, temporary);

@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,11 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace kalo::platform;
@@ -148,11 +151,18 @@ TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"data.sts", "sub"}));
 
     // A new file gets the usual permissions; only leftovers of gone writers
-    // of the same name are removed.
+    // of the same name are removed, ours too (a killed writer's number reused).
     const std::string dead = std::to_string(DeadPid()), alive = std::to_string(getppid());
     for (const std::string& name : {"F.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + alive + "-abc123",
+                                    "F.sts.kalo-" + std::to_string(getpid()) + "-abc123",
                                     "G.sts.kalo-" + dead + "-abc123", "F.sts.kalo-" + dead + "-toolong1"})
         Write(folder / name, "half");
+    // A running process's number on a file older than that process: the
+    // number came back after its writer died.
+    const std::string reused = folder / ("F.sts.kalo-" + alive + "-old123");
+    Write(reused, "half");
+    const timespec longAgo[2] = {{946684800, 0}, {946684800, 0}};
+    utimensat(AT_FDCWD, reused.c_str(), longAgo, 0);
     const mode_t mask = umask(022);
     ASSERT_TRUE(Save(folder / "F.sts", error)) << error;
     umask(mask);
@@ -210,4 +220,40 @@ TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)
     EXPECT_EQ(info.st_uid, 0u);
     EXPECT_EQ(Contents(path), "old");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"shared.sts"});
+}
+
+// A save killed at any moment leaves the old file or the new one, whole, and
+// nothing that stops the next save or stays behind after it.
+TEST(SaveFile, KilledAtAnyMomentLeavesTheOldOrTheNewFileWhole)
+{
+    const Folder folder;
+    const std::string path = folder / "loop.sts";
+    // Of different lengths and bytes, so any mix of the two, or a cut one, is neither.
+    const std::string contents[] = {std::string(3000, 'A'), std::string(9000, 'b') + "end"};
+    Write(path, contents[0]);
+    std::mt19937 random(std::random_device{}());
+    std::uniform_int_distribution<int> delayMicros(0, 8000);
+    // A few hundred runs where starting a process is quick; fewer, but still
+    // many caught half way, where it is slow (the sanitized build).
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    int runs = 0, temporariesLeft = 0;
+    for (; runs < 300 && std::chrono::steady_clock::now() < deadline; ++runs) {
+        const int delay = delayMicros(random);
+        SCOPED_TRACE("run " + std::to_string(runs) + ", killed " + std::to_string(delay) + " us in");
+        kalo::test::ChildProcess saver(KALO_SAVE_LOOP_PATH, {path, contents[0], contents[1]});
+        ASSERT_EQ(saver.ReadLine(), "saving");
+        std::this_thread::sleep_for(std::chrono::microseconds(delay));
+        kill(saver.Pid(), SIGKILL);
+        ASSERT_EQ(saver.Stop(), 128 + SIGKILL) << "the loop stopped saving by itself";
+        const std::string left = Contents(path);
+        ASSERT_TRUE(left == contents[0] || left == contents[1]) << left.size() << " bytes of neither";
+        temporariesLeft += folder.Names().size() > 1;
+        std::string error;
+        const std::string& next = contents[runs % 2];
+        ASSERT_TRUE(SaveFile(path, reinterpret_cast<const uint8_t*>(next.data()), next.size(), error)) << error;
+        ASSERT_EQ(folder.Names(), std::vector<std::string>{"loop.sts"});
+    }
+    RecordProperty("runs", runs);
+    RecordProperty("temporariesLeft", temporariesLeft);
+    EXPECT_GT(temporariesLeft, 0) << "no kill came in the middle of a save";
 }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -76,4 +78,71 @@ TEST(VPrinterProgram, ServesTcpWritesPaperAndWireLogAndStopsCleanly)
     EXPECT_NE(log.find(" rx 1d 49 43\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" tx 5f 54 4c 52 2d 37 34 30 49 49 00\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" rx 48 65 6c 6c 6f 0a 1d 49 03\n"), std::string::npos) << log;
+}
+
+namespace {
+
+// Fields of /proc/PID: CPU seconds used so far, and the peak resident size in kB.
+double CpuSeconds(int pid)
+{
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14 || i == 15)
+            ticks += std::stol(field);
+    }
+    return double(ticks) / double(sysconf(_SC_CLK_TCK));
+}
+
+long PeakRssKb(int pid)
+{
+    std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+} // namespace
+
+// A reply held back by --fault slow is waited for on the clock, not by polling
+// a writable socket: the printer idles, and the reply still comes on time.
+TEST(VPrinterProgram, SlowReplyWaitsWithoutSpinning)
+{
+    VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--fault", "slow", "--slow-delay", "1500"});
+    const double cpuBefore = CpuSeconds(printer.process.Pid());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exchange(printer.tcpPort, "\x1d\x49\x03", 1), "c");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(1490));
+    EXPECT_LT(CpuSeconds(printer.process.Pid()) - cpuBefore, 0.05);
+}
+
+// A client that sends queries and never reads is dropped once its replies
+// pile up, instead of growing the printer's memory without end.
+TEST(VPrinterProgram, ClientThatNeverReadsIsDroppedWithMemoryBounded)
+{
+    using namespace kalo::platform;
+    VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0"});
+    RecordingMessageSink messages;
+    PosixPlatform machine(messages);
+    const auto socket = machine.NewStreamSocket();
+    ASSERT_EQ(socket->Create(), kOk);
+    ASSERT_EQ(socket->Connect("127.0.0.1", uint16_t(printer.tcpPort), 2'000'000), kOk);
+    std::string queries;
+    for (int i = 0; i < 1'000'000; ++i)
+        queries += "\x1d\x49\x43";
+    socket->Send(reinterpret_cast<const uint8_t*>(queries.data()), queries.size(), 10'000'000);
+    // What the kernel buffered still comes, then the end of the connection.
+    std::vector<uint8_t> chunk(1 << 16);
+    long n = 1;
+    while ((n = socket->Receive(chunk.data(), chunk.size(), 5'000'000)) > 0) {
+    }
+    EXPECT_NE(n, kErrTimeout) << "the printer kept the connection";
+    EXPECT_LT(PeakRssKb(printer.process.Pid()), 32 * 1024);
+    // The next client is served.
+    EXPECT_EQ(Exchange(printer.tcpPort, "\x1d\x49\x03", 1), "c");
 }

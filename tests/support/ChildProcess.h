@@ -20,6 +20,7 @@ public:
     std::string ReadLine(int timeoutMs = 5000);
     // Sends SIGTERM and waits; the exit status, or -1 when it did not end.
     int Stop();
+    int Pid() const { return m_pid; }
 
 private:
     int m_pid = -1;
