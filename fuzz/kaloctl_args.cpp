@@ -6,6 +6,7 @@
 #include "sim/InProcessPlatform.h"
 #include "status/StatusFile.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -48,6 +49,13 @@ bool InScratch(std::string& arg)
     return true;
 }
 
+bool SameQueues(const std::vector<platform::SpoolerQueue>& a, const std::vector<platform::SpoolerQueue>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.name == y.name && x.deviceUri == y.deviceUri;
+    });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -79,7 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Net", "socket://10.0.0.50:9100"}};
     const auto file = platform::RegistryFile::FromText(kRegistry);
     const CRegistryKey registry({&file});
+    const auto queues = spooler.queues;
     std::ostringstream out, err;
-    cli::Kaloctl().Run(std::move(args), out, err, machine, spooler, registry);
+    const int status = cli::Kaloctl().Run(std::move(args), out, err, machine, spooler, registry);
+    // Whatever the line says: a usage error touches no port and no queue,
+    // every device opened is closed again, and the queues get their devices back.
+    const bool touched = !machine.lastOpenedPath.empty() || machine.lastLink || spooler.changes > 0;
+    if (status < 0 || status > 2 || (status == 2 && touched) || machine.openDevices != 0
+        || !SameQueues(spooler.queues, queues))
+        std::abort();
     return 0;
 }
