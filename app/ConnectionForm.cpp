@@ -12,17 +12,8 @@
 namespace kalo {
 
 using platform::StartsWith;
+using platform::LeadingDecimal;
 using platform::StartsWithNoCase;
-
-namespace {
-
-// The leading decimal number of text, 0 when there is none (as atoi reads it).
-int32_t Decimal(const std::string& text)
-{
-    return int32_t(std::strtol(text.c_str(), nullptr, 10));
-}
-
-} // namespace
 
 std::string ListControl::SelectedText() const
 {
@@ -172,10 +163,10 @@ void ConnectionForm::FillPortList(PortKind kind)
                 return;
             from = dot + 1;
         }
-        ipFields[0] = Decimal(portName.substr(0, dots[0]));
-        ipFields[1] = Decimal(portName.substr(dots[0] + 1, dots[1] - dots[0] - 1));
-        ipFields[2] = Decimal(portName.substr(dots[1] + 1, dots[2] - dots[1] - 1));
-        ipFields[3] = Decimal(portName.substr(dots[2] + 1));
+        ipFields[0] = LeadingDecimal(portName.substr(0, dots[0]));
+        ipFields[1] = LeadingDecimal(portName.substr(dots[0] + 1, dots[1] - dots[0] - 1));
+        ipFields[2] = LeadingDecimal(portName.substr(dots[1] + 1, dots[2] - dots[1] - 1));
+        ipFields[3] = LeadingDecimal(portName.substr(dots[2] + 1));
         for (int& field : ipFields)
             field = field < 0 ? 0 : field > 255 ? 255 : field;
         break;
@@ -282,8 +273,8 @@ void ConnectionForm::ReadLineSettings()
     UpdateData(true);
     if (interfaceKind != PortKind::Ethernet)
         portName = portList.SelectedText();
-    baudRate = Decimal(baudList.SelectedText());
-    dataBits = Decimal(dataBitsList.SelectedText());
+    baudRate = LeadingDecimal(baudList.SelectedText());
+    dataBits = LeadingDecimal(dataBitsList.SelectedText());
     flowControl = flowList.selected;
     stopBits = stopBitsList.selected;
     if (parityList.selected >= 0)

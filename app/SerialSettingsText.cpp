@@ -3,7 +3,6 @@
 #include "platform/Text.h"
 
 #include <cctype>
-#include <cstdlib>
 
 namespace kalo {
 
@@ -36,7 +35,7 @@ SerialSettings ReadSerialSettingsText(const std::string& settings)
     const size_t comma = settings.find(',');
     // The leading decimal number of the baud field, as atoi reads it.
     const std::string baud = comma == std::string::npos ? std::string() : settings.substr(0, comma);
-    read.baudRate = int32_t(std::strtol(baud.c_str(), nullptr, 10));
+    read.baudRate = platform::LeadingDecimal(baud);
     const std::string r = comma == std::string::npos ? settings : settings.substr(comma + 1);
     // r[i] for i == size() reads as the end of r ('\0'); further on, the test is not made.
     auto at = [&r](size_t i) { return r[i]; };

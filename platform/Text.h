@@ -1,6 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -35,6 +38,14 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix)
             return false;
     }
     return true;
+}
+
+// The leading decimal number of text as atoi reads it: 0 when there is none,
+// and the nearer end of the 32-bit range when it does not fit, never a
+// wrapped-round value ("4294976896" is not 9600).
+inline int32_t LeadingDecimal(const std::string& text)
+{
+    return int32_t(std::clamp<long long>(std::strtoll(text.c_str(), nullptr, 10), INT32_MIN, INT32_MAX));
 }
 
 } // namespace kalo::platform

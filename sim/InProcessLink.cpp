@@ -34,7 +34,10 @@ size_t InProcessLink::Write(const uint8_t* data, size_t length)
     const int64_t start = std::max(now, m_txFreeAt);
     m_txFreeAt = start + int64_t(take) * m_byteMicros;
     m_reply.clear();
-    m_printer.Receive(data, take, m_reply);
+    if (m_responder)
+        m_responder(data, take, m_reply);
+    else
+        m_printer.Receive(data, take, m_reply);
     m_receivedCount += int64_t(take);
 
     if (!m_reply.empty()) {

@@ -5,6 +5,7 @@
 #include "platform/VirtualClock.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace kalo::sim {
@@ -23,10 +24,15 @@ public:
 
     static constexpr int64_t kTurnaroundMicros = 500;
 
+    // Answers the program's bytes in the printer's place; the printer then
+    // hears nothing. A printer that may say anything at all.
+    using Responder = std::function<void(const uint8_t* data, size_t length, std::vector<uint8_t>& reply)>;
+
     InProcessLink(VirtualPrinter& printer, platform::VirtualClock& clock, WireLog* log);
 
     // Character time on the wire; 0 for a network link.
     void SetByteMicros(int64_t micros) { m_byteMicros = micros; }
+    void SetResponder(Responder responder) { m_responder = std::move(responder); }
 
     // Takes the program's bytes; returns how many were taken (fewer once the
     // printer hung up).
@@ -66,6 +72,7 @@ private:
     std::deque<Arrival> m_arrivals;
     std::vector<Chunk> m_written;
     std::vector<uint8_t> m_reply;
+    Responder m_responder;
 };
 
 } // namespace kalo::sim

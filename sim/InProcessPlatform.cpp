@@ -403,6 +403,7 @@ std::shared_ptr<InProcessLink> InProcessPlatform::NewLink(int64_t byteMicros)
 {
     lastLink = std::make_shared<InProcessLink>(m_printer, m_clock, &m_wireLog);
     lastLink->SetByteMicros(byteMicros);
+    lastLink->SetResponder(responder);
     return lastLink;
 }
 

@@ -80,6 +80,9 @@ public:
     std::shared_ptr<InProcessLink> lastLink;
     int openDevices = 0;
 
+    // When set, every link opened from now on answers with it instead of the printer.
+    InProcessLink::Responder responder;
+
     std::shared_ptr<InProcessLink> NewLink(int64_t byteMicros);
 
 private:

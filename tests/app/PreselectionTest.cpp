@@ -136,6 +136,8 @@ TEST(SerialSettingsText, ReadByPositionAndWrittenForCupsQueues)
         {nullptr, "9600,n,8", 9600, 0, 8, 1, 1},     // too short for stop bits and flow
         {nullptr, "9600", 0, 1, 0, 1, 1},            // no comma: baud empty, R = "9600", R[2] = "0"
         {nullptr, "", 0, 1, 5, 1, 1},
+        // Beyond the 32-bit range the baud rate reads as its end, never wrapped round to 9600.
+        {"serial:/dev/ttyS0?baud=4294976896", "4294976896,n,8,1", INT32_MAX, 0, 8, 0, 2},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.settings);

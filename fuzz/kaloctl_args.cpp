@@ -1,0 +1,100 @@
+// kaloctl's command line, one argument per input line, against the in-process
+// printer, a registry file and print queues that name it.
+#include "cli/Kaloctl.h"
+#include "platform/MemorySpooler.h"
+#include "platform/RegistryFile.h"
+#include "sim/InProcessPlatform.h"
+#include "status/StatusFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+using namespace kalo;
+
+namespace {
+
+const char kRegistry[] = R"(REGEDIT4
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt COM1]
+"Port"="COM1:"
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports]
+"COM1:"="19200,n,8,1"
+[HKEY_LOCAL_MACHINE\SOFTWARE\KEMTRAN\TLR-740II\OXM\Custom]
+"Port"="NET"
+"TcpIp"="10.0.0.50"
+"TcpPort"=dword:0000238c
+)";
+
+std::filesystem::path g_scratch;
+
+void RemoveScratch()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(g_scratch, ignored);
+}
+
+// Status file names (the only files kaloctl reads or writes) are taken in
+// the scratch folder; a name with a folder of its own could reach the
+// machine's files, so such a line is not run.
+bool InScratch(std::string& arg)
+{
+    if (!StatusFile::HasStatusExtension(arg))
+        return true;
+    if (arg.find('/') != std::string::npos)
+        return false;
+    arg = (g_scratch / arg).string();
+    return true;
+}
+
+bool SameQueues(const std::vector<platform::SpoolerQueue>& a, const std::vector<platform::SpoolerQueue>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.name == y.name && x.deviceUri == y.deviceUri;
+    });
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    g_scratch = std::filesystem::temp_directory_path() / ("kalo-fuzz-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(g_scratch);
+    std::atexit(RemoveScratch);
+    StatusRecord record;
+    record.switchPins[0][3] = PinOn;
+    record.doubleByteFontIndex = 1;
+    std::string error;
+    StatusFile::Save((g_scratch / "backup.sts").string(), record, error);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::vector<std::string> args;
+    std::istringstream lines(std::string(reinterpret_cast<const char*>(data), size));
+    for (std::string line; std::getline(lines, line);) {
+        if (!InScratch(line))
+            return 0;
+        args.push_back(line);
+    }
+
+    sim::InProcessPlatform machine;
+    machine.usbPrinters = {{"/dev/usb/lp0", "7a3c", "001e", "K1"}, {"/dev/usb/lp1", "7a3c", "001f", ""}};
+    platform::MemorySpooler spooler;
+    spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Net", "socket://10.0.0.50:9100"}};
+    const auto file = platform::RegistryFile::FromText(kRegistry);
+    const CRegistryKey registry({&file});
+    const auto queues = spooler.queues;
+    std::ostringstream out, err;
+    const int status = cli::Kaloctl().Run(std::move(args), out, err, machine, spooler, registry);
+    // Whatever the line says: a usage error touches no port and no queue,
+    // every device opened is closed again, and the queues get their devices back.
+    const bool touched = !machine.lastOpenedPath.empty() || machine.lastLink || spooler.changes > 0;
+    if (status < 0 || status > 2 || (status == 2 && touched) || machine.openDevices != 0
+        || !SameQueues(spooler.queues, queues))
+        std::abort();
+    return 0;
+}

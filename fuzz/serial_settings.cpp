@@ -1,0 +1,27 @@
+// The serial settings text of a registry ports value, and a CUPS device URI
+// as the queues' registry view reads it.
+#include "app/CupsRegistryView.h"
+#include "app/RegistryKeyPaths.h"
+#include "app/SerialSettingsText.h"
+#include "app/SpoolerQueues.h"
+#include "platform/MemorySpooler.h"
+
+using namespace kalo;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    ReadSerialSettingsText(text);
+    ReadSerialSettingsText(SerialSettingsTextOf(text));
+
+    platform::MemorySpooler spooler;
+    spooler.queues = {{"Receipt", text}};
+    const platform::PortMap ports([](const char*) -> const char* { return nullptr; });
+    const CupsRegistryView view(spooler, ports);
+    const std::string portText = PortTextOf(text, ports);
+    platform::RegistryValue value;
+    view.Find(std::string(kPrintersKey) + "Receipt", "Port", value);
+    view.Find(kPortsKey, portText, value);
+    view.Find(std::string(kTcpPortsKey) + portText, "PortNumber", value);
+    return 0;
+}
