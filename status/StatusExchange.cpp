@@ -253,7 +253,7 @@ bool StatusExchange::WriteStatus()
     uint8_t buffer[32] = {};
     m_c.progress.SetPosition(0);
     m_c.progress.SetStep(10);
-    Send(cmd::kEnterUserSetting);
+    const bool entered = Send(cmd::kEnterUserSetting) == int(cmd::kEnterUserSetting.size());
     if (ByteWise()) {
         Wait(100);
         Read(buffer, 3);
@@ -281,6 +281,10 @@ bool StatusExchange::WriteStatus()
         Wait(1000);
         m_c.progress.Step();
     }
+    // A network link or a terminal counts what the system took, not what the
+    // printer got: once the entry went out, a stop anywhere after it may
+    // have kept the exit from the printer.
+    m_leftInUserSetting = entered && !WentOutWhole(m_c.port);
     return WentOutWhole(m_c.port);
 }
 
