@@ -97,7 +97,9 @@ const Exchange kExchanges[] = {
        "and press Print Status again."}}},
     // Identification and the 4.3 s the test page takes.
     {"SelfTest", {"self-test"}, "", {25.3, 32.4},
-     {{20, "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer and "
+     {{17, "Self Test stopped after 17 of 24 bytes: the printer may not print its test page. Check the printer and "
+           "press Self Test again."},
+      {20, "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer and "
            "press Self Test again.",
        "Self Test stopped after 17 of 24 bytes: the printer may not print its test page. Check the printer and press "
        "Self Test again."}}},
