@@ -268,6 +268,11 @@ struct RealRow {
     double boundSeconds;
 };
 
+void PrintTo(const RealRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class FaultMatrixRealTime : public ::testing::TestWithParam<RealRow> {};
 
 TEST_P(FaultMatrixRealTime, KeepsTheBound)
@@ -297,6 +302,6 @@ INSTANTIATE_TEST_SUITE_P(
                 kInUserSetting, 96},
         RealRow{"TcpIdentifyGarbage", {"--tcp", "0", "--fault", "garbage=1"}, {"--tcp", "ADDRESS", "identify"}, kNoId, "",
                 28.1},
-        RealRow{"PtyIdentifyWrongMaker", {"--pty", "--fault", "wrong-maker"}, {"--serial", "COM3", "identify"}, kMaker, "",
-                21}),
+        // A printer that says nothing, since a loaded machine can make a talking one late.
+        RealRow{"PtyIdentifySilent", {"--pty", "--fault", "silent"}, {"--serial", "COM3", "identify"}, kNoId, "", 21}),
     [](const ::testing::TestParamInfo<RealRow>& row) { return std::string(row.param.name); });
