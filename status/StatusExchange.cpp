@@ -121,7 +121,10 @@ bool StatusExchange::IdentifyModel()
     }
     m_c.progress.SetPosition(30);
     if (m_c.facts.modelName.find("TLR-") == std::string::npos) {
-        m_c.messages.Show(kNotOurPrinter, "Warning", MessageIcon::Warning);
+        // A printer that hung up leaves the name empty: the reason says so
+        // rather than leave it to pass for another maker's printer.
+        m_c.messages.Show(kNotOurPrinter, "Warning", MessageIcon::Warning,
+                          WentOutWhole(m_c.port) ? std::string() : m_c.port.FailureText());
         return false;
     }
     Notify();

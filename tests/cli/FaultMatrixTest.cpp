@@ -64,7 +64,8 @@ const std::string kOf187 = " of 187 bytes: the printer may not hold the new stat
                            "Status again.";
 const std::string kInUserSetting = " of 187 bytes: the printer may still be in user-setting mode and may not hold the "
                                    "new status. Switch the printer off and on, then press Set Status again.";
-// A hang-up inside the model query of the check leaves the model name empty.
+// A hang-up inside the model query of the check leaves the model name empty;
+// the reason follows.
 const std::string kNotOurs = "This printer don't match our printer name.";
 
 const Exchange kExchanges[] = {
@@ -224,13 +225,18 @@ TEST_P(FaultMatrix, EndsAsTheProtocolSaysInTimeAndClosed)
     // then standard error, without the lines of the USB devices tried.
     std::string told;
     for (const auto& message : machine.Recorded().Messages())
-        told += message.text + '\n';
+        told += message.text + '\n' + (message.detail.empty() ? "" : message.detail + '\n');
     std::istringstream lines(err.str());
     for (std::string line; std::getline(lines, line);)
         told += line.rfind("Attempting to open ", 0) == 0 ? "" : line + '\n';
     const bool healthy = row.fault.empty();
     EXPECT_EQ(status, healthy ? 0 : 1);
     EXPECT_EQ(FirstLine(healthy ? out.str() : told), row.outcome) << told;
+    // A hang-up is never left to pass for a refusal: its reason names the device.
+    if (row.cut) {
+        EXPECT_TRUE(told.find(" /dev/") != std::string::npos || told.find(" 10.0.0.50:") != std::string::npos)
+            << told;
+    }
 
     double bound = row.exchange->boundSeconds[row.link->kind == LinkKind::Block];
     if (row.cut && row.link->args.front() == "--parallel")
