@@ -64,6 +64,10 @@ const std::string kOf187 = " of 187 bytes: the printer may not hold the new stat
                            "Status again.";
 const std::string kInUserSetting = " of 187 bytes: the printer may still be in user-setting mode and may not hold the "
                                    "new status. Switch the printer off and on, then press Set Status again.";
+const std::string kSheetStopped = " of 41 bytes: the printer may not print its status sheet. Check the printer and "
+                                  "press Print Status again.";
+const std::string kTestPageStopped = " of 24 bytes: the printer may not print its test page. Check the printer and "
+                                     "press Self Test again.";
 // A hang-up inside the model query of the check leaves the model name empty;
 // the reason follows.
 const std::string kNotOurs = "This printer don't match our printer name.";
@@ -91,19 +95,11 @@ const Exchange kExchanges[] = {
       {181, kSetStopped + "181" + kInUserSetting, kSetStopped + "178" + kInUserSetting}}},
     // Identification and the check; the sheet command has no reply.
     {"PrintStatus", {"print-status"}, "", {62, 81},
-     {{30, kNotOurs},
-      {39, "Print Status stopped after 39 of 41 bytes: the printer may not print its status sheet. Check the printer "
-           "and press Print Status again.",
-       "Print Status stopped after 37 of 41 bytes: the printer may not print its status sheet. Check the printer "
-       "and press Print Status again."}}},
+     {{30, kNotOurs}, {39, "Print Status stopped after 39" + kSheetStopped, "Print Status stopped after 37" + kSheetStopped}}},
     // Identification and the 4.3 s the test page takes.
     {"SelfTest", {"self-test"}, "", {25.3, 32.4},
-     {{17, "Self Test stopped after 17 of 24 bytes: the printer may not print its test page. Check the printer and "
-           "press Self Test again."},
-      {20, "Self Test stopped after 20 of 24 bytes: the printer may not print its test page. Check the printer and "
-           "press Self Test again.",
-       "Self Test stopped after 17 of 24 bytes: the printer may not print its test page. Check the printer and press "
-       "Self Test again."}}},
+     {{17, "Self Test stopped after 17" + kTestPageStopped},
+      {20, "Self Test stopped after 20" + kTestPageStopped, "Self Test stopped after 17" + kTestPageStopped}}},
     // Identification; 8356 bytes at 9600 baud (8.7 s) in three blocks 20 ms
     // apart (two 500 ms pauses between network pieces); byte-wise a 0.7 s
     // drain; firmware and language again (31.4 s; 12.4 s).
@@ -113,7 +109,7 @@ const Exchange kExchanges[] = {
       {17 + 64 + 5000, "Font Download Error at less than 4096", "Fail to download Font!"}}},
 };
 
-// A write that runs out the parallel port's 300 s time-out stops the rest of the operation's writes.
+// A parallel write that runs out its 300 s time-out stops the operation's later writes.
 constexpr double kParallelStallSeconds = 300;
 
 // Faults refused at the identification, the same for every exchange.
