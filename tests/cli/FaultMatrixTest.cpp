@@ -95,7 +95,8 @@ const Exchange kExchanges[] = {
       {181, kSetStopped + "181" + kInUserSetting, kSetStopped + "178" + kInUserSetting}}},
     // Identification and the check; the sheet command has no reply.
     {"PrintStatus", {"print-status"}, "", {62, 81},
-     {{30, kNotOurs}, {39, "Print Status stopped after 39" + kSheetStopped, "Print Status stopped after 37" + kSheetStopped}}},
+     {{30, kNotOurs},
+      {39, "Print Status stopped after 39" + kSheetStopped, "Print Status stopped after 37" + kSheetStopped}}},
     // Identification and the 4.3 s the test page takes.
     {"SelfTest", {"self-test"}, "", {25.3, 32.4},
      {{17, "Self Test stopped after 17" + kTestPageStopped},
