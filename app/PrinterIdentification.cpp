@@ -4,6 +4,7 @@
 #include "port/ModelTable.h"
 #include "port/PrinterCommands.h"
 #include "port/TextReply.h"
+#include "port/WriteReport.h"
 
 #include <cstring>
 
@@ -142,7 +143,9 @@ IdentifyResult IdentifyPrinter(CPrinterPort& port, PortKind interfaceKind, platf
     IdentifyResult result;
     Exchange exchange(port, interfaceKind, clock);
     result.outcome = exchange.Run(result);
-    if (result.outcome == ConnectOutcome::PortError)
+    // A refusal that came of a hang-up or a stopped write carries its reason,
+    // so a printer switched off midway does not pass for another model.
+    if (result.outcome == ConnectOutcome::PortError || !WentOutWhole(port))
         result.failure = port.LastFailure();
     if (!result.Connected())
         port.Close();

@@ -294,7 +294,7 @@ int SetStatusCommand::Execute(CommandContext& context)
     run.exchange.WriteStatus();
     // A font download after a status the printer may not hold would only add
     // to the doubt: a stopped write ends here, as in the window.
-    if (const int outcome = WriteOutcome(context, session->Port(), WriteOperation::SetStatus); outcome != kExitOk)
+    if (const int outcome = WriteOutcome(context, session->Port(), run.exchange.SetStatusOperation()); outcome != kExitOk)
         return outcome;
     if (font) {
         context.out << "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, "

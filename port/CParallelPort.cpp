@@ -55,16 +55,18 @@ int CParallelPort::Open()
 
 int CParallelPort::Write(const uint8_t* data, uint32_t length)
 {
-    if (!m_open || !data || length == 0)
+    if (!m_open || !data || length == 0 || m_stalled)
         return 0;
     const int64_t timeout = (int64_t(m_timeouts[kWriteMultiplier]) * length + m_timeouts[kWriteConstant]) * 1000;
     const long sent = m_device->Write(data, length, timeout);
     if (sent < long(length)) {
         m_failure = m_device->LastFailure();
-        if (m_failure.Empty())
+        if (m_failure.Empty()) {
+            m_stalled = true;
             m_failure = Failure{"write", m_path, kErrTimeout, 0,
                                 "only " + std::to_string(sent) + " of " + std::to_string(length)
                                     + " bytes went out within the write time-out of " + DurationText(timeout)};
+        }
     }
     return int(std::max(0L, sent));
 }
@@ -87,6 +89,7 @@ void CParallelPort::Close()
         m_device.reset();
     }
     m_open = false;
+    m_stalled = false;
 }
 
 } // namespace kalo

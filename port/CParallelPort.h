@@ -26,7 +26,11 @@ public:
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
     const platform::Failure& LastFailure() const { return m_failure; }
-    void ClearFailure() { m_failure = {}; }
+    void ClearFailure()
+    {
+        m_failure = {};
+        m_stalled = false;
+    }
 
     const std::string& PortName() const { return m_portName; }
     uint32_t WriteTotalConstant() const { return m_timeouts[kWriteConstant]; }
@@ -41,6 +45,9 @@ private:
     uint32_t m_timeouts[5] = {};
     std::unique_ptr<platform::ParallelDevice> m_device;
     bool m_open = false;
+    // A write ran out its time-out: the rest of the operation sends nothing
+    // more, rather than waiting the time-out again for every command.
+    bool m_stalled = false;
 };
 
 } // namespace kalo

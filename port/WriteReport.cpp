@@ -14,8 +14,15 @@ std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::Wr
         const char* doubt;
     };
     Wording wording{"Set Status", "the printer may not hold the new status"};
+    const char* remedy = "Check the printer and press ";
     switch (operation) {
     case WriteOperation::SetStatus: break;
+    case WriteOperation::SetStatusInUserSetting:
+        // The mode lasts until the exit command or a restart, and the printer
+        // prints nothing while in it.
+        wording.doubt = "the printer may still be in user-setting mode and may not hold the new status";
+        remedy = "Switch the printer off and on, then press ";
+        break;
     case WriteOperation::PrintStatus: wording = {"Print Status", "the printer may not print its status sheet"}; break;
     case WriteOperation::PrintCodepage:
         wording = {"Print Codepage", "the printer may not print its code page sheet"};
@@ -27,8 +34,7 @@ std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::Wr
         break;
     }
     return std::string(wording.name) + " stopped after " + std::to_string(tally.written) + " of "
-        + std::to_string(tally.requested) + " bytes: " + wording.doubt + ". Check the printer and press "
-        + wording.name + " again.";
+        + std::to_string(tally.requested) + " bytes: " + wording.doubt + ". " + remedy + wording.name + " again.";
 }
 
 } // namespace kalo

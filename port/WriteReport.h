@@ -9,6 +9,9 @@ namespace kalo {
 // The operations whose writes, cut short, leave the printer in doubt.
 enum class WriteOperation {
     SetStatus,
+    // Set Status whose writes stopped after the entry into user-setting
+    // mode went out, so the exit may not have reached the printer.
+    SetStatusInUserSetting,
     PrintStatus,
     PrintCodepage,
     SelfTest,

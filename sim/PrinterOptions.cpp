@@ -31,6 +31,15 @@ bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& e
         options.slowGapMs = PrinterOptions::kSlowGapMs;
     } else if (name == "dsr-low") {
         options.dsrLow = true;
+    } else if (name.rfind("garbage=", 0) == 0) {
+        const std::string seed = name.substr(8);
+        char* end = nullptr;
+        const unsigned long long n = std::strtoull(seed.c_str(), &end, 10);
+        if (seed.empty() || *end != '\0' || seed[0] == '-' || n > UINT32_MAX) {
+            error = "garbage needs a seed from 0 to 4294967295: " + name;
+            return false;
+        }
+        options.garbageSeed = uint32_t(n);
     } else if (name.rfind("close-after=", 0) == 0) {
         const std::string count = name.substr(12);
         char* end = nullptr;

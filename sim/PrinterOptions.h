@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kalo::sim {
@@ -24,9 +25,13 @@ struct PrinterOptions {
     uint32_t slowDelayMs = 0; // before each reply
     uint32_t slowGapMs = 0;   // between the bytes of a reply
     int64_t closeAfter = -1;  // hang up after this many received bytes
+    // Answers every query with 0..kGarbageMaxBytes random bytes from a
+    // generator seeded with this, so a failing run can be replayed.
+    std::optional<uint32_t> garbageSeed;
 
     static constexpr uint32_t kSlowDelayMs = 300;
     static constexpr uint32_t kSlowGapMs = 20;
+    static constexpr uint32_t kGarbageMaxBytes = 40;
     static constexpr const char* kWrongMaker = "ACME";
     static constexpr const char* kWrongModel = "RP-F10";
 };

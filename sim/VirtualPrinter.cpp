@@ -23,6 +23,7 @@ std::string Hex(uint8_t byte)
 VirtualPrinter::VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper)
     : m_options(std::move(options))
     , m_paper(std::move(paper))
+    , m_garbage(m_options.garbageSeed.value_or(0))
 {
 }
 
@@ -58,6 +59,13 @@ void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uin
     m_pending.erase(m_pending.begin(), m_pending.begin() + long(pos));
     if (m_options.silent)
         reply.clear();
+    // The generator's own output is used rather than a distribution, whose
+    // results differ between standard libraries, so a seed replays anywhere.
+    if (m_options.garbageSeed && !reply.empty()) {
+        reply.resize(m_garbage() % (PrinterOptions::kGarbageMaxBytes + 1));
+        for (uint8_t& byte : reply)
+            byte = uint8_t(m_garbage());
+    }
 }
 
 void VirtualPrinter::EndOfStream()

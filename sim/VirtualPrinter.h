@@ -4,6 +4,7 @@
 #include "PrinterOptions.h"
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ private:
     uint64_t m_fontExpected = 0;
     uint64_t m_fontAnnounced = 0;
     uint64_t m_fontReceived = 0;
+    std::mt19937 m_garbage;
 };
 
 } // namespace kalo::sim

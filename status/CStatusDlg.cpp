@@ -343,7 +343,7 @@ void CStatusDlg::OnSetStatus()
         if (whole)
             ShowMessage("Success to set status of printer", "", MessageIcon::Information);
         else
-            ShowPortTrouble(StoppedWriteMessage(WriteOperation::SetStatus, tally));
+            ShowPortTrouble(StoppedWriteMessage(m_exchange->SetStatusOperation(), tally));
         m_progress->SetPosition(0);
         EnableAllButtons(true);
         setting->repaint();

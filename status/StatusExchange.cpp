@@ -121,7 +121,10 @@ bool StatusExchange::IdentifyModel()
     }
     m_c.progress.SetPosition(30);
     if (m_c.facts.modelName.find("TLR-") == std::string::npos) {
-        m_c.messages.Show(kNotOurPrinter, "Warning", MessageIcon::Warning);
+        // A printer that hung up leaves the name empty: the reason says so
+        // rather than leave it to pass for another maker's printer.
+        m_c.messages.Show(kNotOurPrinter, "Warning", MessageIcon::Warning,
+                          WentOutWhole(m_c.port) ? std::string() : m_c.port.FailureText());
         return false;
     }
     Notify();
@@ -253,7 +256,7 @@ bool StatusExchange::WriteStatus()
     uint8_t buffer[32] = {};
     m_c.progress.SetPosition(0);
     m_c.progress.SetStep(10);
-    Send(cmd::kEnterUserSetting);
+    const bool entered = Send(cmd::kEnterUserSetting) == int(cmd::kEnterUserSetting.size());
     if (ByteWise()) {
         Wait(100);
         Read(buffer, 3);
@@ -281,6 +284,10 @@ bool StatusExchange::WriteStatus()
         Wait(1000);
         m_c.progress.Step();
     }
+    // A network link or a terminal counts what the system took, not what the
+    // printer got: once the entry went out, a stop anywhere after it may
+    // have kept the exit from the printer.
+    m_leftInUserSetting = entered && !WentOutWhole(m_c.port);
     return WentOutWhole(m_c.port);
 }
 

@@ -8,6 +8,7 @@
 #include "port/CPrinterPort.h"
 #include "port/PrinterCommands.h"
 #include "port/TextReply.h"
+#include "port/WriteReport.h"
 
 #include <array>
 
@@ -67,6 +68,12 @@ public:
     // The writes below return WentOutWhole for the port: true when nothing
     // written since its tally was last reset went out short.
     bool WriteStatus();
+    // How a cut-short WriteStatus is to be reported: the printer may be left
+    // in user-setting mode when the entry went out and a later write stopped.
+    WriteOperation SetStatusOperation() const
+    {
+        return m_leftInUserSetting ? WriteOperation::SetStatusInUserSetting : WriteOperation::SetStatus;
+    }
     // Print Status: the check, then the sheet. False when the check failed;
     // whether the sheet went out whole the port's tally tells.
     bool PrintStatus();
@@ -86,6 +93,7 @@ private:
     void Notify();
 
     Context m_c;
+    bool m_leftInUserSetting = false;
 };
 
 } // namespace kalo

@@ -581,8 +581,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A status write cut short starts no download.
         FontRow{"SetStatusCutShort", {"set-status", "--double-byte-font", "GB2312", "--entrance-time", "99"},
                 kFontImage, -3, 1, "",
-                "Set Status stopped after 184 of 187 bytes: the printer may not hold the new status. Check the "
-                "printer and press Set Status again.\nwrite /dev/ttyS0: the device hung up\n", ""}),
+                "Set Status stopped after 184 of 187 bytes: the printer may still be in user-setting mode and may "
+                "not hold the new status. Switch the printer off and on, then press Set Status again.\nwrite /dev/ttyS0: the device hung up\n", ""}),
     [](const ::testing::TestParamInfo<FontRow>& named) { return std::string(named.param.name); });
 
 // Bytes a command sends before its own: the identification (17), then the
@@ -649,8 +649,9 @@ TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
 
 const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
-const std::string kStopped =
-    " of 187 bytes: the printer may not hold the new status. Check the printer and press Set Status again.\n";
+// Both stop after the entry into user-setting mode went out.
+const std::string kStopped = " of 187 bytes: the printer may still be in user-setting mode and may not hold the new "
+                             "status. Switch the printer off and on, then press Set Status again.\n";
 // What each link says when the printer has hung up.
 const std::string kSerialGone = "write /dev/ttyS0: the device hung up\n";
 const std::string kNetworkGone = "send 10.0.0.50:9100: Broken pipe\n";

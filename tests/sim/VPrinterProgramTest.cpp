@@ -52,7 +52,8 @@ TEST(VPrinterProgram, CommandLine)
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"},
-          {"--pty", "--fault", "close-after=x"}, {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
+          {"--pty", "--fault", "close-after=x"}, {"--pty", "--fault", "garbage="},
+          {"--pty", "--fault", "garbage=-1"}, {"--pty", "--fault", "garbage=4294967296"}, {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
           {"--pty", "--switch", "1=1000001"}, {"--pty", "--entrance-time", "300"}, {"--bogus"}}) {
         const auto run = RunProgram(KALO_VPRINTER_PATH, bad);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(bad);

@@ -154,3 +154,32 @@ TEST(VirtualPrinter, SurvivesAnyByteStream)
         EXPECT_EQ(p.Send({0x1D, 0x49, 0x03}), Bytes{0x63}); // still a printer afterwards
     }
 }
+
+// A garbage printer answers each query, and only a query, with at most 40
+// bytes, and the same seed gives the same bytes, so a failing run replays.
+TEST(VirtualPrinter, GarbageRepliesReplayBySeed)
+{
+    const Bytes queries[] = {{0x1D, 0x49, 0x03}, {0x1D, 0x49, 0x42}, {0x1B, 0x40},
+                             {0x1D, 0x28, 0x45, 0x02, 0x00, 0x04, 0x01}, {0x08, 0x5E, 0x50, 0x31}};
+    std::vector<Bytes> bySeed;
+    for (const char* fault : {"garbage=1", "garbage=7", "garbage=4294967295"}) {
+        SCOPED_TRACE(fault);
+        PrinterOptions options;
+        std::string error;
+        ASSERT_TRUE(ApplyFault(fault, options, error)) << error;
+        Printer first(options), again(options);
+        Bytes all;
+        for (const Bytes& query : queries) {
+            const Bytes reply = first.Send(query);
+            EXPECT_EQ(again.Send(query), reply);
+            EXPECT_LE(reply.size(), PrinterOptions::kGarbageMaxBytes);
+            if (query[0] == 0x1B) {
+                EXPECT_TRUE(reply.empty());
+            }
+            all.insert(all.end(), reply.begin(), reply.end());
+        }
+        for (const Bytes& other : bySeed)
+            EXPECT_NE(all, other);
+        bySeed.push_back(all);
+    }
+}

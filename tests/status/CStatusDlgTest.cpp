@@ -185,8 +185,10 @@ private slots:
                     << QStringList{get.message};
         // Set Status: its check (11), then 8 + 8 x 15 + 9 + 6 + 3 bytes. A serial
         // line counts the bytes of a write cut in two; a socket's send fails whole.
-        const QString stopped = QStringLiteral("Set Status stopped after %1 of 157 bytes: the printer may not hold "
-                                               "the new status. Check the printer and press Set Status again.");
+        // Each cut comes after the entry into user-setting mode went out.
+        const QString stopped = QStringLiteral("Set Status stopped after %1 of 157 bytes: the printer may still be in "
+                                               "user-setting mode and may not hold the new status. Switch the printer "
+                                               "off and on, then press Set Status again.");
         const struct {
             const char* where;
             int taken, serial, network;
