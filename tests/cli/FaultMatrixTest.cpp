@@ -68,6 +68,10 @@ const std::string kSheetStopped = " of 41 bytes: the printer may not print its s
                                   "press Print Status again.";
 const std::string kTestPageStopped = " of 24 bytes: the printer may not print its test page. Check the printer and "
                                      "press Self Test again.";
+const std::string kCommandStopped = " of 28 bytes: the printer may not have the whole command. Check the printer "
+                                    "and press Write Command again.";
+const std::string kTestStringStopped = " of 72 bytes: the printer may not print the test string. Check the printer "
+                                       "and press Print Test String again.";
 // A hang-up inside the model query of the check leaves the model name empty;
 // the reason follows.
 const std::string kNotOurs = "This printer don't match our printer name.";
@@ -101,6 +105,15 @@ const Exchange kExchanges[] = {
     {"SelfTest", {"self-test"}, "", {25.3, 32.4},
      {{17, "Self Test stopped after 17" + kTestPageStopped},
       {20, "Self Test stopped after 20" + kTestPageStopped, "Self Test stopped after 17" + kTestPageStopped}}},
+    // Identification and one write of the command's 11 bytes, no reply.
+    {"Send", {"send", "1b 40 1b 61 01 48 65 6c 6c 6f 0a"}, "", {21.1, 28.2},
+     {{17, "Write Command stopped after 17" + kCommandStopped},
+      {22, "Write Command stopped after 22" + kCommandStopped, "Write Command stopped after 17" + kCommandStopped}}},
+    // Identification, then the test lines and the feed in two writes.
+    {"TestPrint", {"test-print"}, "", {21.1, 28.2},
+     {{17, "Print Test String stopped after 17" + kTestStringStopped},
+      {40, "Print Test String stopped after 40" + kTestStringStopped,
+       "Print Test String stopped after 17" + kTestStringStopped}}},
     // Identification; 8356 bytes at 9600 baud (8.7 s) in three blocks 20 ms
     // apart (two 500 ms pauses between network pieces); byte-wise a 0.7 s
     // drain; firmware and language again (31.4 s; 12.4 s).
