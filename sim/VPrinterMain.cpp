@@ -52,6 +52,8 @@ Faults (--fault NAME, may be repeated):
   close-after=N          hangs up after N received bytes (closes the connection;
                          the pseudo-terminal goes away)
   dsr-low                DSR held low (in-process links only)
+  garbage=SEED           answers every query with 0 to 40 random bytes; the same
+                         SEED gives the same bytes
 
   --help                 this text
 )";
