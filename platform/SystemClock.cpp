@@ -1,5 +1,7 @@
 #include "SystemClock.h"
 
+#include "posix/Wakeup.h"
+
 #include <cerrno>
 #include <ctime>
 
@@ -14,17 +16,9 @@ int64_t SystemClock::NowMicros()
 
 void SystemClock::SleepMs(uint32_t ms)
 {
-    // Absolute deadline so that signals interrupting the sleep do not stretch it.
-    timespec until{};
-    clock_gettime(CLOCK_MONOTONIC, &until);
-    until.tv_sec += ms / 1000;
-    until.tv_nsec += long(ms % 1000) * 1000000L;
-    if (until.tv_nsec >= 1000000000L) {
-        until.tv_sec += 1;
-        until.tv_nsec -= 1000000000L;
-    }
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    // Absolute deadline so that signals interrupting the sleep do not stretch
+    // it; an interruption of the program ends it.
+    SleepUntil(MonotonicMicros() + int64_t(ms) * 1000);
 }
 
 SystemClock& SystemClock::Instance()

@@ -65,7 +65,9 @@ public:
     // Get Status after its printer check: switches, power save, select printer.
     StatusReadReport ReadStatus();
     // The writes below return WentOutWhole for the port: true when nothing
-    // written since its tally was last reset went out short.
+    // written since its tally was last reset went out short. An interruption
+    // of the program never falls between entering user-setting mode and
+    // leaving it.
     bool WriteStatus();
     // Print Status: the check, then the sheet. False when the check failed;
     // whether the sheet went out whole the port's tally tells.
