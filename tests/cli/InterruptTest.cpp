@@ -1,6 +1,10 @@
 // Ctrl+C, SIGTERM and SIGHUP sent to a real kaloctl talking to a real
 // kalo-vprinter, at a moment the printer's wire log shows.
+#include "cli/Kaloctl.h"
+#include "platform/Interruption.h"
+#include "platform/MemorySpooler.h"
 #include "port/PrinterCommands.h"
+#include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 #include "support/WireLogText.h"
 
@@ -131,5 +135,32 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"PtySilentIdentifySigterm", Link::Pty, {"identify"}, {"silent"}, kInitialize, SIGTERM, 143,
                         false}),
     [](const testing::TestParamInfo<Row>& param) { return std::string(param.param.name); });
+
+// Interrupted as soon as it starts, a command over a COM port still gives
+// the spooler queue back, and blames neither the printer nor the port.
+TEST(InterruptedCommand, GivesTheQueueBackAndSaysNothingWrong)
+{
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"identify"}, kGetJson, kSetPin}) {
+        SCOPED_TRACE(testing::PrintToString(command));
+        sim::InProcessPlatform machine;
+        platform::MemorySpooler spooler;
+        spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}};
+        const CRegistryKey registry;
+        std::vector<std::string> args = {"--serial", "COM1"};
+        args.insert(args.end(), command.begin(), command.end());
+        std::ostringstream out, err;
+        platform::Interrupt(SIGINT);
+        const int status = cli::Kaloctl().Run(args, out, err, machine, spooler, registry);
+        platform::ClearInterruption();
+        EXPECT_EQ(status, cli::kExitFailed);
+        EXPECT_EQ(spooler.changes, 2);
+        EXPECT_EQ(spooler.UriOf("Receipt COM1"), "serial:/dev/ttyS0?baud=19200");
+        ASSERT_TRUE(machine.lastLink);
+        EXPECT_TRUE(machine.lastLink->Written().empty());
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(err.str(), "");
+        EXPECT_TRUE(machine.Recorded().Messages().empty());
+    }
+}
 
 } // namespace
