@@ -140,7 +140,7 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         m_device->FlushOutput();
         sent -= std::min<uint32_t>(sent, uint32_t(queued));
     }
-    if (Interrupted()) {
+    if (Interrupted() && sent < length) {
         m_failure = Failure{"write", m_path, kErrInterrupted, 0, kInterruptedReason};
     } else if (failed) {
         m_failure = m_device->LastFailure();

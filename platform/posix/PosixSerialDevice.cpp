@@ -1,12 +1,11 @@
 #include "PosixSerialDevice.h"
 
 #include "../Interruption.h"
-#include "Wakeup.h"
-
 #include "../Result.h"
 #include "PollWait.h"
 #include "RetryEintr.h"
 #include "SystemFailure.h"
+#include "Wakeup.h"
 
 #include <poll.h>
 #include <ctime>
