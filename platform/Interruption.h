@@ -14,7 +14,9 @@ bool Interrupted();
 int InterruptingSignal();
 // What a signal handler does; also callable from any thread.
 void Interrupt(int signal);
-// Forgets an interruption, for tests that run several in one process.
+// Forgets an interruption, and readies the waits to wake on the next one:
+// until it has been called once (InterruptOnTerminationSignals calls it),
+// an interruption ends a wait only at the wait's next turn.
 void ClearInterruption();
 
 // While one lives, Interrupted() is false and the waits run their whole

@@ -17,26 +17,10 @@ std::atomic<bool> g_interrupted{false};
 std::atomic<int> g_signal{0};
 std::atomic<int> g_holds{0};
 
-struct WakePipe {
-    int read = -1;
-    int write = -1;
-    WakePipe()
-    {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-            read = fds[0];
-            write = fds[1];
-        }
-    }
-};
-
-// Made before any signal can be handled: the first Interrupted() or wait
-// makes it, and InterruptOnTerminationSignals asks for it first thing.
-WakePipe& Pipe()
-{
-    static WakePipe pipe;
-    return pipe;
-}
+// The wake-up pipe, made by ClearInterruption before any handler can want
+// it; a program that never sets up interruption opens no descriptor for it.
+std::atomic<int> g_wakeRead{-1};
+std::atomic<int> g_wakeWrite{-1};
 
 } // namespace
 
@@ -57,7 +41,9 @@ void Interrupt(int signal)
         g_signal.store(signal);
     // Non-blocking: once a byte waits, the waits see it; one more adds nothing.
     const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(Pipe().write, &byte, 1);
+    if (const int fd = g_wakeWrite.load(); fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
     errno = saved;
 }
 
@@ -65,8 +51,15 @@ void ClearInterruption()
 {
     g_interrupted.store(false);
     g_signal.store(0);
+    if (g_wakeRead.load() < 0) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+            g_wakeWrite.store(fds[1]);
+            g_wakeRead.store(fds[0]);
+        }
+    }
     char drained[64];
-    while (::read(Pipe().read, drained, sizeof drained) > 0) {
+    while (g_wakeRead.load() >= 0 && ::read(g_wakeRead.load(), drained, sizeof drained) > 0) {
     }
 }
 
@@ -82,7 +75,7 @@ InterruptionHold::~InterruptionHold()
 
 int WakeupFd()
 {
-    return g_holds.load() == 0 ? Pipe().read : -1;
+    return g_holds.load() == 0 ? g_wakeRead.load() : -1;
 }
 
 int64_t MonotonicMicros()

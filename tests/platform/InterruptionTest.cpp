@@ -32,6 +32,7 @@ struct Row {
 
 class InterruptionTest : public testing::TestWithParam<Row> {
 protected:
+    void SetUp() override { ClearInterruption(); }
     void TearDown() override { ClearInterruption(); }
 };
 
