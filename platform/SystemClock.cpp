@@ -2,16 +2,11 @@
 
 #include "posix/Wakeup.h"
 
-#include <cerrno>
-#include <ctime>
-
 namespace kalo::platform {
 
 int64_t SystemClock::NowMicros()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    return MonotonicMicros();
 }
 
 void SystemClock::SleepMs(uint32_t ms)
