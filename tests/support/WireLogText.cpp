@@ -36,7 +36,7 @@ bool WaitForReceived(const std::string& wireLog, const std::string& hex, int tim
     while (ReceivedHex(wireLog).find(hex) == std::string::npos) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
 }
