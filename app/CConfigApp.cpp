@@ -30,13 +30,13 @@ std::string CConfigApp::TargetPrinter(int argc, char** argv)
     return start == std::string::npos ? std::string() : name.substr(start);
 }
 
-void CConfigApp::WatchTerminationSignals()
+void CConfigApp::CloseWindowsOnTerminationSignals(QObject* owner)
 {
     const int fd = kalo::platform::NoticeTerminationSignals();
     if (fd < 0)
         return;
-    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [fd] {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
+    connect(notifier, &QSocketNotifier::activated, owner, [fd] {
         kalo::platform::DrainTerminationNotices(fd);
         // Close the windows from the innermost out; each run ends as if cancelled.
         while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
@@ -47,7 +47,7 @@ void CConfigApp::WatchTerminationSignals()
 bool CConfigApp::InitInstance()
 {
     // POSIX sockets need no start-up, so there is no socket-layer failure to report.
-    WatchTerminationSignals();
+    CloseWindowsOnTerminationSignals(this);
 
     QtMessageBoxes messages;
     QtFileDialogs fileDialogs;

@@ -13,14 +13,17 @@ public:
     // Always false: the program has no loop of its own beyond its windows'.
     bool InitInstance();
 
+    // An interrupt, termination or hang-up closes the modal windows from the
+    // innermost out once the event loop runs, each as if cancelled, so the
+    // spooler queues get their ports back before the program goes. An
+    // exchange under way (Set Status, user-setting mode and all) runs on the
+    // event loop's thread, so it finishes first.
+    static void CloseWindowsOnTerminationSignals(QObject* owner);
+
     // The printer name after the program name: the arguments joined by
     // single spaces, taken as one name exactly as given.
     static std::string TargetPrinter(int argc, char** argv);
 
 private:
-    // An interrupt or termination ends the windows the ordinary way, so the
-    // spooler queues get their ports back before the program goes.
-    void WatchTerminationSignals();
-
     std::string m_targetPrinter;
 };

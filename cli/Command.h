@@ -15,6 +15,13 @@ namespace kalo::cli {
 
 enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
+// The shell's way: 128 and the number of the signal that interrupted (130
+// for Ctrl+C, 143 for a termination, 129 for a hang-up).
+inline int InterruptedExitStatus(int signal)
+{
+    return 128 + signal;
+}
+
 // What a command runs with: its own arguments (connection options already
 // taken out), the connection, the streams to write to and the platform.
 struct CommandContext {

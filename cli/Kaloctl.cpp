@@ -50,7 +50,9 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     PrintConnectionOptions(out);
     out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
-           "or a write was cut short; 2 usage error.\n";
+           "or a write was cut short; 2 usage error; 130, 143, 129 interrupted by Ctrl+C,\n"
+           "SIGTERM, SIGHUP (the command stops within moments, a printer in user-setting\n"
+           "mode is taken out of it first, and nothing is printed on standard output).\n";
 }
 
 int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,

@@ -1,6 +1,7 @@
 #include "PrinterSession.h"
 
 #include "platform/ConsoleMessageSink.h"
+#include "platform/Interruption.h"
 
 namespace kalo::cli {
 
@@ -64,6 +65,8 @@ std::unique_ptr<PrinterSession> PrinterSession::Open(CommandContext& context)
     session->m_identity = ConnectPrinter(session->m_port, session->m_connection.settings,
                                          session->m_connection.interfaceKind, context.platform.GetClock());
     const IdentifyResult& identity = session->m_identity;
+    if (!identity.Connected() && platform::Interrupted())
+        return nullptr; // not the printer's fault: the caller says what happened
     if (!identity.Connected()) {
         context.err << platform::ConsoleMessageSink::PlainLines(MessageFor(identity.outcome).text) << '\n';
         const std::string reason = platform::DescribeFailure(identity.failure, session->m_connection.settings.portName);

@@ -4,6 +4,7 @@
 #include "PrinterSession.h"
 #include "StatusReport.h"
 #include "app/SelfTest.h"
+#include "platform/Interruption.h"
 #include "platform/Terminal.h"
 #include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
@@ -193,6 +194,10 @@ int GetStatusCommand::Execute(CommandContext& context)
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
     const StatusReadReport report = run.exchange.ReadStatus();
+    // Replies cut off by an interruption are not the printer's: neither
+    // printed, saved nor reported missing.
+    if (platform::Interrupted())
+        return kExitFailed;
     // The rows of a missing reply read "No Change": a technician reading them
     // sees the warning beside them, but a backup or a script's input made of
     // them would pass for the printer's status, so those wait for --partial.
@@ -277,6 +282,8 @@ int SetStatusCommand::Execute(CommandContext& context)
         // The power-save write always goes out: what is not named keeps the
         // printer's value, so without an answer there is nothing to keep.
         if (!run.exchange.ReadPowerSave().Complete()) {
+            if (platform::Interrupted())
+                return kExitFailed;
             context.err << "kaloctl set-status: the printer did not answer for power save, so the mode and entrance "
                            "time to keep are not known; nothing was written (give both --power-save and "
                            "--entrance-time to set them)\n";

@@ -2,16 +2,19 @@
 
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
+#include "platform/Interruption.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Signals.h"
 #include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
 #include <iostream>
+#include <sstream>
 
 int main(int argc, char** argv)
 {
     kalo::platform::IgnoreBrokenPipes();
+    kalo::platform::InterruptOnTerminationSignals();
     kalo::platform::ConsoleMessageSink messages(std::cerr);
     kalo::platform::PosixPlatform platform(messages);
     kalo::platform::CupsSpooler spooler;
@@ -20,6 +23,15 @@ int main(int argc, char** argv)
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
     kalo::cli::Kaloctl kaloctl;
-    return kaloctl.Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, platform, spooler,
-                       registry);
+    // Standard output goes out only once the command is through, so a script
+    // reading it gets a whole JSON document or nothing at all.
+    std::ostringstream out;
+    const int status = kaloctl.Run(std::vector<std::string>(argv + 1, argv + argc), out, std::cerr, platform,
+                                   spooler, registry);
+    if (kalo::platform::Interrupted()) {
+        std::cerr << "kaloctl: interrupted\n" << std::flush;
+        return kalo::cli::InterruptedExitStatus(kalo::platform::InterruptingSignal());
+    }
+    std::cout << out.str() << std::flush;
+    return status;
 }

@@ -1,5 +1,7 @@
 #include "ConsoleMessageSink.h"
 
+#include "Interruption.h"
+
 namespace kalo::platform {
 
 std::string ConsoleMessageSink::PlainLines(const std::string& text)
@@ -20,6 +22,10 @@ std::string ConsoleMessageSink::PlainLines(const std::string& text)
 
 void ConsoleMessageSink::Show(const std::string& text, const std::string&, MessageIcon, const std::string& detail)
 {
+    // What fails once the program is interrupted fails because of it: the
+    // program says it was interrupted instead.
+    if (Interrupted())
+        return;
     // On a console the text alone says it; a caption would only stand in front of it.
     m_out << PlainLines(text) << '\n';
     if (!detail.empty())

@@ -7,7 +7,8 @@
 namespace kalo::platform {
 
 // Message boxes for a program without windows: the text, as lines, on the
-// given stream, and the detail on the line after it.
+// given stream, and the detail on the line after it. None once the program
+// is interrupted.
 class ConsoleMessageSink final : public MessageSink {
 public:
     explicit ConsoleMessageSink(std::ostream& out) : m_out(out) {}

@@ -25,6 +25,7 @@ struct Failure {
 // Reasons of our own that more than one device layer gives.
 inline constexpr char kHungUpReason[] = "the device hung up";
 inline constexpr char kPeerClosedReason[] = "the printer closed the connection";
+inline constexpr char kInterruptedReason[] = "interrupted";
 
 // "5 s" or "250 ms": how long a bound of our own was, for its reason text.
 std::string DurationText(int64_t micros);

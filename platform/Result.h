@@ -16,6 +16,7 @@ enum Result : int {
     kErrClosed = -7,       // the peer went away
     kErrRefused = -8,      // connection refused or unreachable
     kErrPermission = -9,   // access denied
+    kErrInterrupted = -10, // the program was asked to stop (Ctrl+C, termination, hang-up)
 };
 
 // Maps an errno value to a Result. Defined by the POSIX layer.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 namespace kalo::platform {
 
 // A write to a socket or pipe whose reader went away fails with an error
@@ -16,18 +14,10 @@ int NoticeTerminationSignals();
 // Reads away the notices so far, so the descriptor waits again.
 void DrainTerminationNotices(int fd);
 
-// While it lives, interrupt, termination and hang-up wait; they take effect
-// when it goes (their earlier state comes back then).
-class DeferredTerminationSignals {
-public:
-    DeferredTerminationSignals();
-    ~DeferredTerminationSignals();
-    DeferredTerminationSignals(const DeferredTerminationSignals&) = delete;
-    DeferredTerminationSignals& operator=(const DeferredTerminationSignals&) = delete;
-
-private:
-    struct Previous;
-    std::unique_ptr<Previous> m_previous;
-};
+// From now on, an interrupt, termination or hang-up interrupts the program
+// (see Interruption.h) instead of ending it: the command under way stops at
+// its next wait and the program ends the ordinary way, its clean-up done.
+// For a program without a window loop; one caller per process.
+void InterruptOnTerminationSignals();
 
 } // namespace kalo::platform

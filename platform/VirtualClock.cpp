@@ -1,11 +1,16 @@
 #include "VirtualClock.h"
 
+#include "Interruption.h"
+
 #include <numeric>
 
 namespace kalo::platform {
 
 void VirtualClock::SleepMs(uint32_t ms)
 {
+    // As the system clock: an interrupted program waits no more.
+    if (Interrupted())
+        return;
     m_sleeps.push_back(ms);
     m_now += int64_t(ms) * 1000;
 }

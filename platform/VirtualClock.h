@@ -8,7 +8,8 @@ namespace kalo::platform {
 
 // A clock that never blocks: sleeping moves time forward. In-process devices
 // advance it too while a read or write "waits", so a test sees the exchange's
-// whole timeline in microseconds of real time.
+// whole timeline in microseconds of real time. Once the program is
+// interrupted, sleeps neither pass nor count.
 class VirtualClock final : public Clock {
 public:
     int64_t NowMicros() override { return m_now; }

@@ -1,5 +1,6 @@
 #include "CEthernetPort.h"
 
+#include "platform/Interruption.h"
 #include "platform/Result.h"
 
 namespace kalo {
@@ -67,6 +68,10 @@ int CEthernetPort::Write(const uint8_t* data, uint32_t length)
         // The printer's network buffer takes one piece at a time.
         if (remaining > 0)
             m_platform.GetClock().SleepMs(kPiecePauseMs);
+        if (remaining > 0 && Interrupted()) {
+            m_failure = Failure{"send", Target(), kErrInterrupted, 0, kInterruptedReason};
+            break;
+        }
     }
     return int(sent);
 }

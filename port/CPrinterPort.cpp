@@ -1,6 +1,7 @@
 #include "CPrinterPort.h"
 
 #include "ModelTable.h"
+#include "platform/Interruption.h"
 #include "platform/Text.h"
 
 namespace kalo {
@@ -87,7 +88,10 @@ int CPrinterPort::Open()
 
 int CPrinterPort::Write(const uint8_t* data, uint32_t length)
 {
-    const int written = Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
+    // An interrupted program sends nothing more, but the bytes asked for
+    // still count: the tally says how far the operation got.
+    const int written =
+        platform::Interrupted() ? 0 : Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
     m_tally.requested += length;
     m_tally.written += uint64_t(written > 0 ? written : 0);
     return written;
@@ -129,6 +133,8 @@ bool CPrinterPort::LinkLost() const
 
 int CPrinterPort::Read(uint8_t* buffer, uint32_t length)
 {
+    if (platform::Interrupted())
+        return 0;
     return Dispatch(m_port, [&](auto& port) { return port.Read(buffer, length); });
 }
 

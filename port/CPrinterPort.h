@@ -25,7 +25,8 @@ struct PortChoice {
 std::optional<PortChoice> ChoosePortKind(const PortSettings& settings);
 
 // Every byte the program exchanges with the printer goes through the one
-// facade the main window owns. It holds at most one port object of the kind
+// facade the main window owns. Once the program is interrupted it reads and
+// writes nothing more. It holds at most one port object of the kind
 // the last Configure chose.
 class CPrinterPort {
 public:

@@ -1,5 +1,6 @@
 #include "CSerialPort.h"
 
+#include "platform/Interruption.h"
 #include "platform/Result.h"
 
 #include <algorithm>
@@ -117,6 +118,8 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         heldOff = DsrHeldOff();
         if (heldOff) {
             clock.SleepMs(uint32_t(std::min<int64_t>(10, (left + 999) / 1000)));
+            if (Interrupted())
+                break;
             continue;
         }
         const Result ready = m_device->WaitWritable(left);
@@ -137,7 +140,9 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         m_device->FlushOutput();
         sent -= std::min<uint32_t>(sent, uint32_t(queued));
     }
-    if (failed) {
+    if (Interrupted() && sent < length) {
+        m_failure = Failure{"write", m_path, kErrInterrupted, 0, kInterruptedReason};
+    } else if (failed) {
         m_failure = m_device->LastFailure();
     } else if (sent < length) {
         const std::string bound = "the write time-out of " + DurationText(deadline - start);

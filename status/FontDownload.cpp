@@ -1,5 +1,7 @@
 #include "FontDownload.h"
 
+#include "platform/Interruption.h"
+
 #include <algorithm>
 
 namespace kalo {
@@ -89,6 +91,11 @@ FontDownloadOutcome RunFontDownload(FontDownload& download, platform::Clock& clo
     FontDownload::Next next = FontDownload::Next::Tick;
     while (next == FontDownload::Next::Tick) {
         clock.SleepMs(FontDownload::kTickMs);
+        // Between two blocks, as the window stops it when it closes.
+        if (platform::Interrupted()) {
+            download.Stop();
+            break;
+        }
         next = download.Tick();
         if (onTick)
             onTick();

@@ -78,7 +78,8 @@ private:
 };
 
 // A whole download on the clock: the tick period waited before every tick.
-// onTick, when given, runs after each one.
+// onTick, when given, runs after each one. An interruption of the program
+// stops it between blocks.
 FontDownloadOutcome RunFontDownload(FontDownload& download, platform::Clock& clock,
                                     const std::function<void()>& onTick = nullptr);
 

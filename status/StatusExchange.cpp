@@ -1,5 +1,6 @@
 #include "StatusExchange.h"
 
+#include "platform/Interruption.h"
 #include "port/IdleDrain.h"
 #include "port/WriteReport.h"
 
@@ -256,24 +257,30 @@ bool StatusExchange::WriteStatus()
     uint8_t buffer[32] = {};
     m_c.progress.SetPosition(0);
     m_c.progress.SetStep(10);
-    const bool entered = Send(cmd::kEnterUserSetting) == int(cmd::kEnterUserSetting.size());
-    if (ByteWise()) {
-        Wait(100);
-        Read(buffer, 3);
-    } else {
-        BlockRead(buffer, 16);
-    }
-    m_c.progress.Step();
-    for (int slot = 0; slot < 8; ++slot) {
-        std::array<char, 8> pins{};
-        for (int pin = 8; pin >= 1; --pin) {
-            const int32_t state = m_c.record.switchPins[slot][pin];
-            pins[size_t(8 - pin)] = state == PinOn ? '1' : state == PinOff ? '0' : '2';
+    bool entered = false;
+    if (!platform::Interrupted()) {
+        // A printer left in user-setting mode takes no print jobs: once it is
+        // in, an interruption waits until the command that ends it is out.
+        const platform::InterruptionHold hold;
+        entered = Send(cmd::kEnterUserSetting) == int(cmd::kEnterUserSetting.size());
+        if (ByteWise()) {
+            Wait(100);
+            Read(buffer, 3);
+        } else {
+            BlockRead(buffer, 16);
         }
-        Send(cmd::SwitchWrite(kSwitchNumbers[slot], pins));
         m_c.progress.Step();
+        for (int slot = 0; slot < 8; ++slot) {
+            std::array<char, 8> pins{};
+            for (int pin = 8; pin >= 1; --pin) {
+                const int32_t state = m_c.record.switchPins[slot][pin];
+                pins[size_t(8 - pin)] = state == PinOn ? '1' : state == PinOff ? '0' : '2';
+            }
+            Send(cmd::SwitchWrite(kSwitchNumbers[slot], pins));
+            m_c.progress.Step();
+        }
+        Send(cmd::kEndUserSetting);
     }
-    Send(cmd::kEndUserSetting);
     Wait(100);
     // What the printer did not tell is not written back as if it had.
     if (!m_c.facts.powerSaveUnanswered)

@@ -66,7 +66,9 @@ public:
     // Get Status after its printer check: switches, power save, select printer.
     StatusReadReport ReadStatus();
     // The writes below return WentOutWhole for the port: true when nothing
-    // written since its tally was last reset went out short.
+    // written since its tally was last reset went out short. An interruption
+    // of the program never falls between entering user-setting mode and
+    // leaving it.
     bool WriteStatus();
     // How a cut-short WriteStatus is to be reported: the printer may be left
     // in user-setting mode when the entry went out and a later write stopped.

@@ -38,6 +38,9 @@ Result MapErrno(int errnoValue)
     case EACCES:
     case EPERM:
         return kErrPermission;
+    // Our waits retry on EINTR; one that reports it stopped for an interruption.
+    case EINTR:
+        return kErrInterrupted;
     default:
         return kErrFail;
     }
@@ -61,6 +64,7 @@ const char* ResultText(int result)
     case kErrClosed: return "connection closed";
     case kErrRefused: return "connection refused";
     case kErrPermission: return "permission denied";
+    case kErrInterrupted: return "interrupted";
     default: return result >= 0 ? "ok" : "system failure";
     }
 }

@@ -1,5 +1,7 @@
 #include "PosixParallelDevice.h"
 
+#include "../Interruption.h"
+
 #include "RetryEintr.h"
 #include "SystemFailure.h"
 
@@ -35,11 +37,15 @@ Result PosixParallelDevice::Fail(const char* call, int errnoValue)
     return m_failure.result;
 }
 
-void PosixParallelDevice::Nap(int64_t until)
+bool PosixParallelDevice::Nap(int64_t until, const char* call)
 {
     const int64_t nap = std::min(kRetryMicros, until - m_clock.NowMicros());
     if (nap > 0)
         m_clock.SleepMs(uint32_t((nap + 999) / 1000));
+    if (!Interrupted())
+        return true;
+    Fail(call, EINTR);
+    return false;
 }
 
 Result PosixParallelDevice::Open(const std::string& path)
@@ -90,7 +96,8 @@ long PosixParallelDevice::Read(uint8_t* buffer, size_t length, int64_t totalMicr
             lastByte = m_clock.NowMicros();
         } else if (n == 0 || errno == EAGAIN) {
             // 0 is not an end here: the printer has nothing to send yet.
-            Nap(until);
+            if (!Nap(until, "read"))
+                break;
         } else {
             Fail("read", errno);
             break;
@@ -109,7 +116,8 @@ long PosixParallelDevice::Write(const uint8_t* data, size_t length, int64_t time
         if (n > 0) {
             sent += size_t(n);
         } else if (n == 0 || errno == EAGAIN) {
-            Nap(deadline);
+            if (!Nap(deadline, "write"))
+                break;
         } else {
             Fail("write", errno);
             break;

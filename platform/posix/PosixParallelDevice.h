@@ -25,7 +25,8 @@ public:
 private:
     Result Fail(const char* call, int errnoValue);
     // Sleeps the retry step, or what is left of it before until.
-    void Nap(int64_t until);
+    // False, with the failure set, once the program is interrupted.
+    bool Nap(int64_t until, const char* call);
 
     Clock& m_clock;
     int m_fd = -1;

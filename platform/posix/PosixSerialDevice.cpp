@@ -1,9 +1,11 @@
 #include "PosixSerialDevice.h"
 
+#include "../Interruption.h"
 #include "../Result.h"
 #include "PollWait.h"
 #include "RetryEintr.h"
 #include "SystemFailure.h"
+#include "Wakeup.h"
 
 #include <poll.h>
 #include <ctime>
@@ -264,10 +266,11 @@ long PosixSerialDevice::WaitDrained(int64_t timeoutMicros)
             return 0;
         if (left <= 0)
             return queued;
+        // An interrupted program leaves the rest to be flushed, as on a time-out.
+        if (Interrupted())
+            return queued;
         const int64_t nap = std::min<int64_t>(left, std::max<int64_t>(1000, queued * m_byteMicros));
-        timespec ts{time_t(nap / 1000000), long(nap % 1000000) * 1000};
-        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-        }
+        SleepUntil(MonotonicMicros() + nap);
         left -= nap;
     }
 }

@@ -1,5 +1,7 @@
 #include "../Signals.h"
 
+#include "../Interruption.h"
+
 #include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
@@ -59,23 +61,17 @@ void DrainTerminationNotices(int fd)
     }
 }
 
-struct DeferredTerminationSignals::Previous {
-    sigset_t mask;
-};
-
-DeferredTerminationSignals::DeferredTerminationSignals()
-    : m_previous(std::make_unique<Previous>())
+void InterruptOnTerminationSignals()
 {
-    sigset_t deferred;
-    sigemptyset(&deferred);
+    // The wake-up pipe exists before a handler can want it.
+    ClearInterruption();
+    struct sigaction action {};
+    action.sa_handler = [](int signal) { Interrupt(signal); };
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: a read of standard input that waits for a terminal ends too.
+    action.sa_flags = 0;
     for (int signal : kTerminationSignals)
-        sigaddset(&deferred, signal);
-    sigprocmask(SIG_BLOCK, &deferred, &m_previous->mask);
-}
-
-DeferredTerminationSignals::~DeferredTerminationSignals()
-{
-    sigprocmask(SIG_SETMASK, &m_previous->mask, nullptr);
+        sigaction(signal, &action, nullptr);
 }
 
 } // namespace kalo::platform

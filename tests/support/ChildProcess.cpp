@@ -135,6 +135,28 @@ int ChildProcess::Stop()
     return m_status;
 }
 
+void ChildProcess::Signal(int signal)
+{
+    if (m_pid > 0)
+        kill(m_pid, signal);
+}
+
+int ChildProcess::Wait(int timeoutMs)
+{
+    if (m_pid <= 0)
+        return kStillRunning;
+    const auto deadline = After(timeoutMs);
+    for (int status = 0;; usleep(500)) {
+        const int r = waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        }
+        if (r < 0 || MsLeft(deadline) == 0)
+            return kStillRunning;
+    }
+}
+
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env, int timeoutMs)
 {

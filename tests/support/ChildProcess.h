@@ -20,6 +20,11 @@ public:
     std::string ReadLine(int timeoutMs = 5000);
     // Sends SIGTERM and waits; the exit status, or -1 when it did not end.
     int Stop();
+    void Signal(int signal);
+    // Waits up to timeoutMs: the exit status when the program exited, minus
+    // the signal's number when a signal ended it, or kStillRunning.
+    int Wait(int timeoutMs);
+    static constexpr int kStillRunning = -1000;
     int Pid() const { return m_pid; }
 
 private:
