@@ -258,6 +258,7 @@ bool StatusExchange::WriteStatus()
     m_c.progress.SetPosition(0);
     m_c.progress.SetStep(10);
     bool entered = false;
+    bool exitSent = false;
     if (!platform::Interrupted()) {
         // A printer left in user-setting mode takes no print jobs: once it is
         // in, an interruption waits until the command that ends it is out.
@@ -279,7 +280,7 @@ bool StatusExchange::WriteStatus()
             Send(cmd::SwitchWrite(kSwitchNumbers[slot], pins));
             m_c.progress.Step();
         }
-        Send(cmd::kEndUserSetting);
+        exitSent = Send(cmd::kEndUserSetting) == int(cmd::kEndUserSetting.size());
     }
     Wait(100);
     // What the printer did not tell is not written back as if it had.
@@ -293,8 +294,9 @@ bool StatusExchange::WriteStatus()
     }
     // A network link or a terminal counts what the system took, not what the
     // printer got: once the entry went out, a stop anywhere after it may
-    // have kept the exit from the printer.
-    m_leftInUserSetting = entered && !WentOutWhole(m_c.port);
+    // have kept the exit from the printer. An interruption after the exit
+    // only skips what follows it: the link itself was fine.
+    m_leftInUserSetting = entered && (!exitSent || (!WentOutWhole(m_c.port) && !platform::Interrupted()));
     return WentOutWhole(m_c.port);
 }
 
