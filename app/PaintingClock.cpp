@@ -23,14 +23,23 @@ int64_t PaintingClock::NowMicros()
 
 void PaintingClock::SleepMs(uint32_t ms)
 {
+    SleepUntilMicros(NowMicros() + int64_t(ms) * 1000);
+}
+
+void PaintingClock::SleepUntilMicros(int64_t deadline)
+{
+    // Slices end exactly at the deadline and no repaint follows the last
+    // one: a wait is as long as asked, not a repaint or a rounding longer.
     auto& clock = kalo::platform::SystemClock::Instance();
-    const int64_t deadline = clock.NowMicros() + int64_t(ms) * 1000;
     m_repaint();
     for (;;) {
         const int64_t left = deadline - clock.NowMicros();
         if (left <= 0)
             return;
-        clock.SleepMs(uint32_t(std::min<int64_t>(kSliceMs, (left + 999) / 1000)));
+        const bool last = left <= int64_t(kSliceMs) * 1000;
+        clock.SleepUntilMicros(last ? deadline : clock.NowMicros() + int64_t(kSliceMs) * 1000);
+        if (last)
+            return;
         m_repaint();
     }
 }

@@ -12,6 +12,7 @@ public:
     explicit PaintingClock(std::function<void()> repaint = nullptr);
     int64_t NowMicros() override;
     void SleepMs(uint32_t ms) override;
+    void SleepUntilMicros(int64_t deadline) override;
 
     static void RepaintWindows();
 

@@ -13,6 +13,15 @@ public:
     virtual int64_t NowMicros() = 0;
     // The protocol's "wait N ms".
     virtual void SleepMs(uint32_t ms) = 0;
+    // Waits until the deadline (in NowMicros time), for paced work whose
+    // waits must not add up their small overshoots. This version waits
+    // whole milliseconds, as a timeline in whole milliseconds needs.
+    virtual void SleepUntilMicros(int64_t deadline)
+    {
+        const int64_t left = deadline - NowMicros();
+        if (left > 0)
+            SleepMs(uint32_t((left + 999) / 1000));
+    }
 
     int64_t NowMs() { return NowMicros() / 1000; }
 };

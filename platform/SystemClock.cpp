@@ -16,6 +16,11 @@ void SystemClock::SleepMs(uint32_t ms)
     SleepUntil(MonotonicMicros() + int64_t(ms) * 1000);
 }
 
+void SystemClock::SleepUntilMicros(int64_t deadline)
+{
+    SleepUntil(deadline);
+}
+
 SystemClock& SystemClock::Instance()
 {
     static SystemClock clock;

@@ -8,6 +8,7 @@ class SystemClock final : public Clock {
 public:
     int64_t NowMicros() override;
     void SleepMs(uint32_t ms) override;
+    void SleepUntilMicros(int64_t deadline) override;
 
     static SystemClock& Instance();
 };

@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QProgressBar>
 
+#include <algorithm>
+
 using namespace kalo;
 using platform::MessageIcon;
 
@@ -167,7 +169,7 @@ void CStatusDlg::OnTimer(int timerId)
         if (!m_fontDownload)
             return;
         switch (m_fontDownload->Tick()) {
-        case FontDownload::Next::Tick: m_fontBlockTimer.start(int(FontDownload::kTickMs)); break;
+        case FontDownload::Next::Tick: StartBlockTimer(); break;
         case FontDownload::Next::Finished: m_fontFinishedTimer.start(int(FontDownload::kTickMs)); break;
         case FontDownload::Next::Failed:
             if (m_fontDownload->Outcome().end == FontDownloadEnd::FinalWriteFailed)
@@ -200,7 +202,15 @@ void CStatusDlg::StartFontDownload(int choice)
     m_port->StartOperation();
     m_fontDownload = std::make_unique<FontDownload>(*m_port, m_platform.GetClock(), *m_progress, std::move(image));
     m_fontDownload->Start();
-    m_fontBlockTimer.start(int(FontDownload::kTickMs));
+    StartBlockTimer();
+}
+
+void CStatusDlg::StartBlockTimer()
+{
+    // A timer fires up to a millisecond late; started that much early, the
+    // tick itself waits out the rest, so the blocks keep their pace.
+    const int64_t left = m_fontDownload->NextTickDue() - m_platform.GetClock().NowMicros();
+    m_fontBlockTimer.start(int(std::max<int64_t>(0, left / 1000 - 1)));
 }
 
 void CStatusDlg::OnFontDownloadFinished()

@@ -69,6 +69,7 @@ private:
     void OnFontDownloadFailed();
     // Ends a download between two blocks: nothing more is written.
     void StopFontDownload();
+    void StartBlockTimer();
 
     std::unique_ptr<Ui::CStatusDlg> m_ui;
     kalo::platform::Platform& m_platform;

@@ -50,18 +50,22 @@ void FontDownload::Start()
     m_blockCount = 1;
     // What the first write took is not checked: the blocks go on from there.
     Write(uint32_t(std::min<size_t>(kFirstWrite, m_image.size())));
+    m_due = m_clock.NowMicros() + int64_t(kTickMs) * 1000;
     m_progress.Step();
 }
 
 FontDownload::Next FontDownload::Tick()
 {
+    m_clock.SleepUntilMicros(m_due);
     ++m_blockCount;
     const size_t remaining = m_image.size() - m_next;
     if (remaining > kBlock) {
         const uint32_t taken = Write(kBlock);
         if (m_blockCount % 4 == 0)
             m_progress.Step();
+        const int64_t written = m_clock.NowMicros();
         m_clock.SleepMs(kBlockWaitMs);
+        m_due = written + int64_t(kBlockWaitMs + kTickMs) * 1000;
         if (taken == 0) {
             m_outcome.end = FontDownloadEnd::BlockWriteFailed;
             Release();
@@ -90,7 +94,7 @@ FontDownloadOutcome RunFontDownload(FontDownload& download, platform::Clock& clo
     download.Start();
     FontDownload::Next next = FontDownload::Next::Tick;
     while (next == FontDownload::Next::Tick) {
-        clock.SleepMs(FontDownload::kTickMs);
+        clock.SleepUntilMicros(download.NextTickDue());
         // Between two blocks, as the window stops it when it closes.
         if (platform::Interrupted()) {
             download.Stop();

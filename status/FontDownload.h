@@ -52,8 +52,14 @@ public:
 
     // The first write; the next step is a tick.
     void Start();
-    // One block, or the last write.
+    // One block, or the last write. A tick that comes before NextTickDue
+    // waits for it first.
     Next Tick();
+    // When the next tick is due: the tick period after the last block's wait.
+    // Aiming at it, rather than waiting the period after each wake-up, keeps
+    // the small lateness of every timer and sleep from adding up over
+    // hundreds of blocks.
+    int64_t NextTickDue() const { return m_due; }
     // Gives up between ticks: no further write, the image released.
     void Stop();
 
@@ -74,6 +80,7 @@ private:
     std::string m_origin;
     size_t m_next = 0; // the next byte to send
     int m_blockCount = 0;
+    int64_t m_due = 0;
     FontDownloadOutcome m_outcome;
 };
 

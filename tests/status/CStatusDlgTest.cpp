@@ -434,13 +434,15 @@ private slots:
             QCOMPARE(wire.mid(kFontStart + sent).toHex(' '), QByteArray("1d 49 41 1d 49 45"));
         else if (!image)
             QCOMPARE(wire.size(), qsizetype(kFontStart));
-        // A 10 ms wait after each block; after the last, over a serial line, ten reads 50 ms apart.
+        // The 10 ms tick period before each of the 151 writes and a 10 ms
+        // wait after each of the 150 blocks; after the last, over a serial
+        // line, ten reads 50 ms apart.
         if (success) {
             const auto& sleeps = bench.machine.Clock().Sleeps();
             const auto first = std::find(sleeps.begin(), sleeps.end(), 10u);
-            QVERIFY(sleeps.end() - first >= 151);
-            QVERIFY(std::all_of(first, first + 150, [](uint32_t ms) { return ms == 10; }));
-            const auto drained = std::count(first + 150, std::min(first + 160, sleeps.end()), 50u);
+            QVERIFY(sleeps.end() - first >= 301);
+            QVERIFY(std::all_of(first, first + 301, [](uint32_t ms) { return ms == 10; }));
+            const auto drained = std::count(first + 301, std::min(first + 311, sleeps.end()), 50u);
             QCOMPARE(drained, kind == int(PortKind::Serial) ? 10 : 0);
         }
         if (image)
