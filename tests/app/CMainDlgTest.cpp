@@ -232,17 +232,13 @@ void CMainDlgTest::checkCommunication_data()
             "status /dev/lp0: off line or reporting a fault (check that the printer is on and its cable is in)");
     refused("permission denied", "permission", "open /dev/lp0: Permission denied (add the user to the lp group)");
     refused("port in use", "in-use", "open /dev/lp0: busy (another program holds it)");
-    QTest::newRow("nothing listens")
-        << "9101" << ""
-        << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
-                       "\"PORT\"", cantOpen[0]}
-        << "connect 192.168.1.100:9101: Connection refused";
+    const QStringList notConnected{"Error : Failed to connected \r\nPlease, check IP port configuration in printer "
+                                   "control pannel \"PORT\"", cantOpen[0]};
+    QTest::newRow("nothing listens") << "9101" << "" << notConnected << "connect 192.168.1.100:9101: Connection refused";
     // The address fields take only numbers, so a name the resolver does not know cannot reach the
     // window; an address nobody answers at is its nearest case.
     QTest::newRow("nobody at the address")
-        << "9100" << "machine:nobody-there"
-        << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
-                       "\"PORT\"", cantOpen[0]}
+        << "9100" << "machine:nobody-there" << notConnected
         << "connect 192.168.1.100:9100: no answer within 5 s (check the address, and that the printer is on and on "
            "the network)";
     QTest::newRow("permission denied") << "serial" << "machine:permission-denied" << cantOpen
