@@ -125,10 +125,8 @@ private slots:
     void connectedStateAndTheWaysOut();
     void selfTestPrintsTheTestPage_data();
     void selfTestPrintsTheTestPage();
-    void runManagerOpensThePrinterStatusWindow_data();
-    void runManagerOpensThePrinterStatusWindow();
-    void commandTestEditorBorrowsThePort_data();
-    void commandTestEditorBorrowsThePort();
+    void modalWindowsBorrowThePort_data();
+    void modalWindowsBorrowThePort();
     void usbListFollowsPrintersComingAndGoing();
     void usbNoticesComeFromTheEventLoop();
     void usbPrinterBehindSysfsConnectsAndSurvivesAReplug();
@@ -232,17 +230,13 @@ void CMainDlgTest::checkCommunication_data()
             "status /dev/lp0: off line or reporting a fault (check that the printer is on and its cable is in)");
     refused("permission denied", "permission", "open /dev/lp0: Permission denied (add the user to the lp group)");
     refused("port in use", "in-use", "open /dev/lp0: busy (another program holds it)");
-    QTest::newRow("nothing listens")
-        << "9101" << ""
-        << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
-                       "\"PORT\"", cantOpen[0]}
-        << "connect 192.168.1.100:9101: Connection refused";
+    const QStringList notConnected{"Error : Failed to connected \r\nPlease, check IP port configuration in printer "
+                                   "control pannel \"PORT\"", cantOpen[0]};
+    QTest::newRow("nothing listens") << "9101" << "" << notConnected << "connect 192.168.1.100:9101: Connection refused";
     // The address fields take only numbers, so a name the resolver does not know cannot reach the
     // window; an address nobody answers at is its nearest case.
     QTest::newRow("nobody at the address")
-        << "9100" << "machine:nobody-there"
-        << QStringList{"Error : Failed to connected \r\nPlease, check IP port configuration in printer control pannel "
-                       "\"PORT\"", cantOpen[0]}
+        << "9100" << "machine:nobody-there" << notConnected
         << "connect 192.168.1.100:9100: no answer within 5 s (check the address, and that the printer is on and on "
            "the network)";
     QTest::newRow("permission denied") << "serial" << "machine:permission-denied" << cantOpen
@@ -420,71 +414,56 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("serial:/dev/ttyS9?baud=9600"));
 }
 
-void CMainDlgTest::runManagerOpensThePrinterStatusWindow_data()
+void CMainDlgTest::modalWindowsBorrowThePort_data()
 {
     QTest::addColumn<QString>("radio");
-    QTest::newRow("serial") << "radioSerial";
-    QTest::newRow("parallel") << "radioParallel";
+    QTest::addColumn<QString>("button"); // the main window's button that opens it
+    QTest::addColumn<QString>("leave");  // its button that closes it, or Escape
+    QTest::newRow("status window, serial") << "radioSerial" << "buttonRunManager" << "buttonExit";
+    QTest::newRow("status window, parallel") << "radioParallel" << "buttonRunManager" << "buttonExit";
+    QTest::newRow("editor, Close") << "radioSerial" << "buttonCommandTestEditor" << "buttonClose";
+    QTest::newRow("editor, Escape") << "radioSerial" << "buttonCommandTestEditor" << "Escape";
 }
 
-void CMainDlgTest::runManagerOpensThePrinterStatusWindow()
+// The status window and the editor run modally on the main window's port and
+// leave it open, whichever way they are left.
+void CMainDlgTest::modalWindowsBorrowThePort()
 {
     QFETCH(QString, radio);
+    QFETCH(QString, button);
+    QFETCH(QString, leave);
+    const bool status = button == "buttonRunManager";
     Bench bench;
     bench.Click(qPrintable(radio));
     bench.Click("buttonCheckCommunication");
-    QVERIFY(bench.Button("buttonRunManager")->isEnabled());
+    QVERIFY(bench.Button(qPrintable(button))->isEnabled());
     bool seen = false;
-    // The status window runs modally: look at it from inside its run, then leave it with Exit.
+    // Looked at from inside its modal run.
     QTimer::singleShot(0, [&] {
-        CStatusDlg* status = bench.window->StatusWindow();
-        QVERIFY(status);
-        QCOMPARE(status->windowTitle(), QStringLiteral("Printer Status"));
-        status->OnTimer(18);
-        QTest::mouseClick(status->findChild<QPushButton*>("buttonGetStatus"), Qt::LeftButton);
-        QCOMPARE(bench.Messages().back().text, std::string("Success to get status of printer."));
+        QDialog* dialog = status ? static_cast<QDialog*>(bench.window->StatusWindow()) : bench.window->EditorWindow();
+        QVERIFY(dialog && (status || dialog == QApplication::activeModalWidget()));
+        QCOMPARE(dialog->windowTitle(), status ? QStringLiteral("Printer Status") : QStringLiteral("Command Test Editor"));
+        if (status) {
+            bench.window->StatusWindow()->OnTimer(18);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("buttonGetStatus"), Qt::LeftButton);
+            QCOMPARE(bench.Messages().back().text, std::string("Success to get status of printer."));
+        } else {
+            QTest::mouseClick(dialog->findChild<QPushButton*>("buttonFeed"), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("buttonWriteCommand"), Qt::LeftButton);
+        }
         seen = true;
-        QTest::mouseClick(status->findChild<QPushButton*>("buttonExit"), Qt::LeftButton);
-    });
-    bench.Click("buttonRunManager");
-    QVERIFY(seen);
-    QVERIFY(!bench.window->StatusWindow());
-    QVERIFY(bench.window->IsConnected()); // back to the connected main window
-    QCOMPARE(bench.machine.openDevices, 1);
-}
-
-void CMainDlgTest::commandTestEditorBorrowsThePort_data()
-{
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("Close") << false;
-    QTest::newRow("Escape") << true;
-}
-
-// The editor writes on the main window's port and leaves it open, whichever way it is left.
-void CMainDlgTest::commandTestEditorBorrowsThePort()
-{
-    QFETCH(bool, escape);
-    Bench bench;
-    bench.Click("buttonCheckCommunication");
-    QVERIFY(bench.Button("buttonCommandTestEditor")->isEnabled());
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        CCommandEditorDlg* editor = bench.window->EditorWindow();
-        QVERIFY(editor && editor == QApplication::activeModalWidget());
-        seen = editor->windowTitle() == QStringLiteral("Command Test Editor");
-        QTest::mouseClick(editor->findChild<QPushButton*>("buttonFeed"), Qt::LeftButton);
-        QTest::mouseClick(editor->findChild<QPushButton*>("buttonWriteCommand"), Qt::LeftButton);
-        if (escape)
-            QTest::keyClick(editor, Qt::Key_Escape);
+        if (leave == "Escape")
+            QTest::keyClick(dialog, Qt::Key_Escape);
         else
-            QTest::mouseClick(editor->findChild<QPushButton*>("buttonClose"), Qt::LeftButton);
+            QTest::mouseClick(dialog->findChild<QPushButton*>(qPrintable(leave)), Qt::LeftButton);
     });
-    bench.Click("buttonCommandTestEditor");
+    bench.Click(qPrintable(button));
     QVERIFY(seen);
-    QVERIFY(!bench.window->EditorWindow());
+    QVERIFY(!bench.window->StatusWindow() && !bench.window->EditorWindow());
     QVERIFY(bench.window->IsConnected());
     QCOMPARE(bench.machine.openDevices, 1);
-    QCOMPARE(bench.machine.lastLink->Written().back().bytes, std::vector<uint8_t>{0x0A});
+    if (!status)
+        QCOMPARE(bench.machine.lastLink->Written().back().bytes, std::vector<uint8_t>{0x0A});
 }
 
 // The family's openable printers are listed; printers plugged in and pulled

@@ -12,8 +12,6 @@
 
 #include <filesystem>
 #include <fstream>
-
-#include <filesystem>
 #include <netdb.h>
 #include <sys/stat.h>
 #include <sstream>
@@ -85,6 +83,14 @@ std::string Address(const kalo::test::VirtualPrinterProcess& printer)
     return printer.tcpAddress + ":" + std::to_string(printer.tcpPort);
 }
 
+const std::string kIdentified = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n";
+// A Set Status cut short after the entry into user-setting mode went out.
+const std::string kStopped = " of 187 bytes: the printer may still be in user-setting mode and may not hold the new "
+                             "status. Switch the printer off and on, then press Set Status again.\n";
+// What each link says when the printer has hung up.
+const std::string kSerialGone = "write /dev/ttyS0: the device hung up\n";
+const std::string kNetworkGone = "send 10.0.0.50:9100: Broken pipe\n";
+
 } // namespace
 
 // A serial port is taken from the spooler's queue and given back; the
@@ -108,7 +114,7 @@ TEST(Kaloctl, IdentifyOverEachLink)
         SCOPED_TRACE(::testing::PrintToString(row.args));
         const KaloRun run = Kalo(row.args);
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n");
+        EXPECT_EQ(run.out, kIdentified);
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.readRegistry, row.readsRegistry);
         EXPECT_EQ(g_spooler.changes, row.spoolerChanges);
@@ -291,7 +297,6 @@ TEST_P(KaloctlUsb, FindsThePrintersOfTheFamily)
     EXPECT_EQ(machine.openDevices, 0);
 }
 
-const std::string kIdentified = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n";
 const std::string kLp2Refused = "kaloctl list-usb: open /dev/usb/lp2: Permission denied (the udev rule for the "
                                 "printer or the lp group grants access)\n";
 
@@ -560,8 +565,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0, "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, KALO "
                    "is closed.\n" + kFontDone, "", kFontComplete},
         FontRow{"PrinterGone", {"--tcp", "10.0.0.50", "download-font", "3"}, kFontImage, 64 + 4096 * 5 + 10, 1, "",
-                kFontFailed + Replace(kFontStopped, "%1", std::to_string(64 + 4096 * 5)) +
-                    "send 10.0.0.50:9100: Broken pipe\n",
+                kFontFailed + Replace(kFontStopped, "%1", std::to_string(64 + 4096 * 5)) + kNetworkGone,
                 "[font download incomplete: 20545 of 615686 bytes]"},
         FontRow{"SetStatusWithoutTheImage", {"set-status", "--double-byte-font", "GB2312"}, "", -1, 1, "",
                 "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" +
@@ -580,9 +584,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "", false},
         // A status write cut short starts no download.
         FontRow{"SetStatusCutShort", {"set-status", "--double-byte-font", "GB2312", "--entrance-time", "99"},
-                kFontImage, -3, 1, "",
-                "Set Status stopped after 184 of 187 bytes: the printer may still be in user-setting mode and may "
-                "not hold the new status. Switch the printer off and on, then press Set Status again.\nwrite /dev/ttyS0: the device hung up\n", ""}),
+                kFontImage, -3, 1, "", "Set Status stopped after 184" + kStopped + kSerialGone, ""}),
     [](const ::testing::TestParamInfo<FontRow>& named) { return std::string(named.param.name); });
 
 // Bytes a command sends before its own: the identification (17), then the
@@ -649,12 +651,6 @@ TEST_P(KaloctlFails, ExitsOneAndSaysWhy)
 
 const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kNoChange = ". These show \"No Change\" and Set Status leaves them as they are.\n";
-// Both stop after the entry into user-setting mode went out.
-const std::string kStopped = " of 187 bytes: the printer may still be in user-setting mode and may not hold the new "
-                             "status. Switch the printer off and on, then press Set Status again.\n";
-// What each link says when the printer has hung up.
-const std::string kSerialGone = "write /dev/ttyS0: the device hung up\n";
-const std::string kNetworkGone = "send 10.0.0.50:9100: Broken pipe\n";
 const std::vector<std::string> kSetStatus = {"set-status", "--emulation", "2", "--pin", "6:2=on", "--entrance-time",
                                              "99"};
 
