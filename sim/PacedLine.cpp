@@ -79,6 +79,10 @@ void PacedLine::ConsumeUntil(int64_t time, Events& events)
         m_processClock = std::max(m_processClock, time);
         return;
     }
+    // A byte the line hands over late may carry an arrival time the printer
+    // has already worked past.
+    if (time <= m_processClock)
+        return;
     const int64_t perByte = 1'000'000'000 / int64_t(m_settings.processRate);
     const size_t n = size_t(std::min<int64_t>(int64_t(m_buffer.size()), (time - m_processClock) / perByte));
     events.consumed.insert(events.consumed.end(), m_buffer.begin(), m_buffer.begin() + long(n));
