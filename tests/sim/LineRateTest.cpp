@@ -41,14 +41,6 @@ std::pair<std::vector<long>, std::string> Logged(const std::string& wireLog, con
     return logged;
 }
 
-platform::LineSettings Line(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits, bool outX = false)
-{
-    platform::LineSettings line;
-    std::tie(line.baudRate, line.byteSize, line.parity, line.stopBits, line.outX) =
-        std::tuple(baud, byteSize, parity, stopBits, outX);
-    return line;
-}
-
 } // namespace
 
 // Each row writes text, then a cut once any XOFF has been answered by XON
@@ -66,11 +58,12 @@ TEST(LineRate, PacingFlowControlAndOverrun)
         double seconds; // 0: not timed
         bool expectXoff, expectLost;
     } rows[] = {
-        {"9600 8N1: 1000 bytes in 1.04 s", {}, Line(9600, 8, 0, 0), 1000, 1.0417, false, false},
-        {"19200 7E1, told by --frame", {"--frame", "7E1"}, Line(19200, 7, 2, 0), 1000, 0.5208, false, false},
-        {"19200 8N2, the stop bits read from the line", {}, Line(19200, 8, 0, 2), 1000, 0.5729, false, false},
-        {"a sender on XON/XOFF stops", slow, Line(9600, 8, 0, 0, true), 300, 0, true, false},
-        {"one without overruns the buffer", slow, Line(9600, 8, 0, 0, false), 300, 0, true, true},
+        {"9600 8N1: 1000 bytes in 1.04 s", {}, {}, 1000, 1.0417, false, false},
+        {"19200 7E1, told by --frame", {"--frame", "7E1"}, {.baudRate = 19200, .byteSize = 7, .parity = 2}, 1000, 0.5208,
+         false, false},
+        {"19200 8N2, the stop bits read from the line", {}, {.baudRate = 19200, .stopBits = 2}, 1000, 0.5729, false, false},
+        {"a sender on XON/XOFF stops", slow, {.outX = true}, 300, 0, true, false},
+        {"one without overruns the buffer", slow, {}, 300, 0, true, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
