@@ -27,6 +27,22 @@ Links (at least one):
   --pty                  create a pseudo-terminal; prints "pty PATH". With
                          --tcp too, that line comes second.
 
+The serial line (with --pty):
+  --line-rate            run the pseudo-terminal at the speed its user set:
+                         bytes take their time on the line both ways, at the
+                         baud rate and stop bits read from the line
+  --frame DPS            data bits, parity and stop bits, e.g. 7E1 or 8N1.5
+                         (the pseudo-terminal keeps no data bits or parity;
+                         8 and none otherwise)
+  --process-rate BYTES   bytes per second the printer takes from its input
+                         buffer (default: as fast as they arrive)
+  --buffer BYTES         input buffer size (default 4096). With XON/XOFF set
+                         on the line, or --xonxoff, the printer sends XOFF at
+                         three quarters full and XON once down to a quarter;
+                         bytes coming when it is full are lost, and the paper
+                         says "[input overrun: N bytes lost]"
+  --xonxoff              send XOFF/XON even when the line does not ask for them
+
 The printer:
   --model NAME           TLR-740plusII (default), TLR-742plusII, TLR-740II,
                          or any other text to answer as the model name
@@ -80,6 +96,7 @@ int main(int argc, char** argv)
     VPrinterServer::Config config;
     PrinterOptions options;
     std::string paperPath, wirePath;
+    std::string pacedOption; // the last option that only a paced line takes
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -134,6 +151,25 @@ int main(int argc, char** argv)
             if (!value(v) || !ParseNumber(v, 0, 60000, n))
                 return Usage(arg + " takes milliseconds");
             (arg == "--slow-delay" ? options.slowDelayMs : options.slowGapMs) = uint32_t(n);
+        } else if (arg == "--line-rate") {
+            config.lineRate = true;
+        } else if (arg == "--xonxoff") {
+            config.paced.xonXoff = true;
+            pacedOption = arg;
+        } else if (arg == "--frame") {
+            if (!value(v) || !(config.frame = ParseFrame(v)))
+                return Usage("--frame takes data bits, parity and stop bits, e.g. 7E1");
+            pacedOption = arg;
+        } else if (arg == "--process-rate") {
+            if (!value(v) || !ParseNumber(v, 1, 1'000'000'000, n))
+                return Usage("--process-rate takes bytes per second, 1-1000000000");
+            config.paced.processRate = uint64_t(n);
+            pacedOption = arg;
+        } else if (arg == "--buffer") {
+            if (!value(v) || !ParseNumber(v, 4, 1 << 24, n))
+                return Usage("--buffer takes bytes, 4-16777216");
+            config.paced.bufferSize = size_t(n);
+            pacedOption = arg;
         } else if (arg == "--paper") {
             if (!value(paperPath))
                 return Usage("--paper needs a file");
@@ -146,6 +182,10 @@ int main(int argc, char** argv)
     }
     if (!config.tcp && !config.pty)
         return Usage("give --tcp PORT, --pty, or both");
+    if (config.lineRate && !config.pty)
+        return Usage("--line-rate needs --pty");
+    if (!pacedOption.empty() && !config.lineRate)
+        return Usage(pacedOption + " needs --line-rate");
 
     std::ofstream paperFile, wireFile;
     if (!paperPath.empty()) {

@@ -21,6 +21,21 @@ namespace kalo::sim {
 namespace {
 constexpr int64_t kNoisePeriodMicros = 1000;
 constexpr size_t kReadChunk = 4096;
+
+uint32_t BaudRate(speed_t code)
+{
+    static const std::pair<speed_t, uint32_t> kRates[] = {
+        {B50, 50},         {B75, 75},         {B110, 110},       {B134, 134},       {B150, 150},
+        {B200, 200},       {B300, 300},       {B600, 600},       {B1200, 1200},     {B1800, 1800},
+        {B2400, 2400},     {B4800, 4800},     {B9600, 9600},     {B19200, 19200},   {B38400, 38400},
+        {B57600, 57600},   {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+    };
+    for (const auto& [rateCode, rate] : kRates) {
+        if (rateCode == code)
+            return rate;
+    }
+    return 0;
+}
 } // namespace
 
 VPrinterServer::VPrinterServer(Config config, VirtualPrinter& printer, WireLog& wireLog)
@@ -41,9 +56,14 @@ VPrinterServer::~VPrinterServer()
 
 int64_t VPrinterServer::Now() const
 {
+    return NowNanos() / 1000;
+}
+
+int64_t VPrinterServer::NowNanos() const
+{
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
 bool VPrinterServer::Start(std::ostream& out, std::ostream& err)
@@ -97,6 +117,10 @@ bool VPrinterServer::Start(std::ostream& out, std::ostream& err)
         }
         m_pty.fd = master;
         m_pty.isPty = true;
+        if (m_config.lineRate) {
+            m_pty.line.emplace(m_config.paced);
+            ReadLineSettings(m_pty);
+        }
         if (m_printer.Options().noise)
             m_pty.noiseNext = Now();
         out << "pty " << path << '\n';
@@ -134,11 +158,44 @@ void VPrinterServer::Hangup(Link& link)
     link = Link{};
 }
 
+// The master side of a pseudo-terminal reads the settings its user gave the
+// slave: the speed and the stop bits hold, data bits and parity read as 8 and
+// none whatever was set, hence --frame.
+void VPrinterServer::ReadLineSettings(Link& link)
+{
+    termios t{};
+    if (!link.line || tcgetattr(link.fd, &t) != 0)
+        return;
+    LineFrame frame;
+    if (m_config.frame) {
+        frame = *m_config.frame;
+    } else {
+        switch (t.c_cflag & CSIZE) {
+        case CS5: frame.dataBits = 5; break;
+        case CS6: frame.dataBits = 6; break;
+        case CS7: frame.dataBits = 7; break;
+        default: frame.dataBits = 8; break;
+        }
+        frame.parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+        frame.stopHalves = (t.c_cflag & CSTOPB) ? 4 : 2;
+    }
+    // The line discipline stops the user's output on XOFF when IXON is set,
+    // as a UART driver stops its transmitter; without it XOFF is just a byte.
+    link.line->SetLine(ByteNanos(BaudRate(cfgetospeed(&t)), frame), (t.c_iflag & IXON) != 0,
+                       (t.c_iflag & (IXON | IXOFF)) != 0);
+}
+
 void VPrinterServer::Serve(Link& link)
 {
     uint8_t chunk[kReadChunk];
+    ReadLineSettings(link);
     for (;;) {
-        const ssize_t n = read(link.fd, chunk, sizeof chunk);
+        // A paced line takes only what is on its way now; the rest waits in
+        // the pseudo-terminal, whose writer blocks once it is full.
+        const size_t want = link.line ? std::min(sizeof chunk, link.line->ReadRoom()) : sizeof chunk;
+        if (want == 0)
+            return;
+        const ssize_t n = read(link.fd, chunk, want);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || (link.isPty && errno == EIO)))
@@ -147,33 +204,64 @@ void VPrinterServer::Serve(Link& link)
             Hangup(link);
             return;
         }
-        size_t take = size_t(n);
-        const int64_t closeAfter = m_printer.Options().closeAfter;
-        if (closeAfter >= 0)
-            take = size_t(std::min<int64_t>(n, closeAfter - link.received));
-        const int64_t now = Now();
-        m_wireLog.Log((now - m_start) / 1000, true, chunk, take);
-        m_reply.clear();
-        m_printer.Receive(chunk, take, m_reply);
-        link.received += int64_t(take);
-        if (!m_reply.empty()) {
-            const PrinterOptions& options = m_printer.Options();
-            int64_t at = now + int64_t(options.slowDelayMs) * 1000;
-            if (!link.out.empty())
-                at = std::max(at, link.out.back().first);
-            for (uint8_t byte : m_reply) {
-                link.out.emplace_back(at, byte);
-                at += int64_t(options.slowGapMs) * 1000;
-            }
-            if (DropIfFlooded(link))
+        if (link.line) {
+            link.line->Taken(chunk, size_t(n), NowNanos(), size_t(n) == want);
+            if (size_t(n) < want)
                 return;
+            continue;
         }
-        if (closeAfter >= 0 && link.received >= closeAfter) {
-            Flush(link, now);
-            Hangup(link);
+        if (!Deliver(link, chunk, size_t(n), Now()))
             return;
-        }
     }
+}
+
+bool VPrinterServer::Deliver(Link& link, const uint8_t* data, size_t length, int64_t now)
+{
+    size_t take = length;
+    const int64_t closeAfter = m_printer.Options().closeAfter;
+    if (closeAfter >= 0)
+        take = size_t(std::min<int64_t>(int64_t(length), closeAfter - link.received));
+    if (!link.line) // a paced line logs its bytes as they come off the line
+        m_wireLog.Log((now - m_start) / 1000, true, data, take);
+    m_reply.clear();
+    m_printer.Receive(data, take, m_reply);
+    link.received += int64_t(take);
+    if (!m_reply.empty()) {
+        const PrinterOptions& options = m_printer.Options();
+        int64_t at = now + int64_t(options.slowDelayMs) * 1000;
+        if (!link.out.empty())
+            at = std::max(at, link.out.back().first);
+        for (uint8_t byte : m_reply) {
+            link.out.emplace_back(at, byte);
+            at += int64_t(options.slowGapMs) * 1000;
+        }
+        if (DropIfFlooded(link))
+            return false;
+    }
+    if (closeAfter >= 0 && link.received >= closeAfter) {
+        Flush(link, now);
+        Hangup(link);
+        return false;
+    }
+    return true;
+}
+
+void VPrinterServer::Pace(Link& link, int64_t nowNanos)
+{
+    if (!link.line || link.fd < 0)
+        return;
+    ReadLineSettings(link);
+    PacedLine::Events events;
+    link.line->Advance(nowNanos, events);
+    const int64_t now = nowNanos / 1000;
+    m_wireLog.Log((now - m_start) / 1000, true, events.arrived.data(), events.arrived.size());
+    if (!events.consumed.empty() && !Deliver(link, events.consumed.data(), events.consumed.size(), now))
+        return;
+    if (events.overrun > 0)
+        m_printer.ReportOverrun(events.overrun);
+    // Flow control goes ahead of any reply waiting, as a UART sends it.
+    for (auto byte = events.control.rbegin(); byte != events.control.rend(); ++byte)
+        link.out.emplace_front(now, *byte);
 }
 
 void VPrinterServer::Flush(Link& link, int64_t now)
@@ -197,12 +285,25 @@ void VPrinterServer::Flush(Link& link, int64_t now)
         }
     }
     link.blocked = false;
-    while (!link.out.empty() && link.out.front().first <= now) {
+    // A paced line hands the reader each byte once it has fully crossed the line.
+    const int64_t nowNanos = link.line ? NowNanos() : 0;
+    while (!link.out.empty()) {
         n = 0;
-        while (n < sizeof chunk && !link.out.empty() && link.out.front().first <= now) {
+        while (n < sizeof chunk && !link.out.empty()) {
+            const int64_t due = link.out.front().first;
+            if (link.line) {
+                const int64_t done = link.line->SendDone(due * 1000);
+                if (done > nowNanos)
+                    break;
+                link.line->Sent(done);
+            } else if (due > now) {
+                break;
+            }
             chunk[n++] = link.out.front().second;
             link.out.pop_front();
         }
+        if (n == 0)
+            break;
         const ssize_t w = write(link.fd, chunk, n);
         if (w < 0) {
             // The reader is gone or full; what did not go out is put back.
@@ -243,17 +344,27 @@ int64_t VPrinterServer::NextDue(const Link& link) const
 {
     if (link.fd < 0)
         return -1;
+    int64_t due = -1;
+    const auto earliest = [&due](int64_t at) {
+        if (at >= 0 && (due < 0 || at < due))
+            due = at;
+    };
     // A full line is waited on through POLLOUT; its due bytes are no reason to wake.
-    int64_t due = link.out.empty() || link.blocked ? -1 : link.out.front().first;
-    if (link.noiseNext >= 0 && (due < 0 || link.noiseNext < due))
-        due = link.noiseNext;
+    if (!link.out.empty() && !link.blocked)
+        earliest(link.line ? link.line->SendDone(link.out.front().first * 1000) : link.out.front().first * 1000);
+    if (link.noiseNext >= 0)
+        earliest(link.noiseNext * 1000);
+    if (link.line)
+        earliest(link.line->NextDue());
     return due;
 }
 
 int VPrinterServer::Run()
 {
     for (;;) {
-        const int64_t now = Now();
+        const int64_t nowNanos = NowNanos();
+        const int64_t now = nowNanos / 1000;
+        Pace(m_pty, nowNanos);
         Flush(m_client, now);
         Flush(m_pty, now);
 
@@ -268,17 +379,20 @@ int VPrinterServer::Run()
             fds[count++] = {m_client.fd, short(POLLIN | (m_client.blocked ? POLLOUT : 0)), 0};
         const nfds_t ptyAt = count;
         if (m_pty.fd >= 0)
-            fds[count++] = {m_pty.fd, short(POLLIN | (m_pty.blocked ? POLLOUT : 0)), 0};
+            fds[count++] = {m_pty.fd,
+                            short((!m_pty.line || m_pty.line->ReadRoom() > 0 ? POLLIN : 0) | (m_pty.blocked ? POLLOUT : 0)),
+                            0};
 
-        int timeoutMs = -1;
+        // Woken at the due time itself, not at the next millisecond: a paced
+        // line's bytes are due every few hundred microseconds.
+        int64_t wait = -1;
         for (const Link* link : {&m_client, &m_pty}) {
             const int64_t due = NextDue(*link);
-            if (due >= 0) {
-                const int ms = int(std::max<int64_t>(0, (due - now + 999) / 1000));
-                timeoutMs = timeoutMs < 0 ? ms : std::min(timeoutMs, ms);
-            }
+            if (due >= 0)
+                wait = std::max<int64_t>(0, wait < 0 ? due - nowNanos : std::min(wait, due - nowNanos));
         }
-        const int ready = poll(fds, count, timeoutMs);
+        const timespec timeout{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
+        const int ready = ppoll(fds, count, wait < 0 ? nullptr : &timeout, nullptr);
         if (ready < 0 && errno != EINTR)
             return 1;
         if (ready <= 0)

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "PacedLine.h"
 #include "VirtualPrinter.h"
 #include "WireLog.h"
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -20,6 +22,11 @@ public:
         std::string tcpAddress = "127.0.0.1";
         uint16_t tcpPort = 9100;
         bool pty = false;
+        // The pseudo-terminal runs at the speed its user set: bytes both ways
+        // take their time on the line, into an input buffer of its own.
+        bool lineRate = false;
+        std::optional<LineFrame> frame; // the pseudo-terminal keeps no data bits or parity
+        PacedLine::Settings paced;
     };
 
     VPrinterServer(Config config, VirtualPrinter& printer, WireLog& wireLog);
@@ -42,6 +49,7 @@ private:
         int64_t noiseNext = -1;
         std::deque<std::pair<int64_t, uint8_t>> out; // bytes with the time they are due
         bool blocked = false; // the last write found the line full: wait for POLLOUT, not the clock
+        std::optional<PacedLine> line; // with --line-rate
     };
 
     // Replies queued for a reader that does not read; past it the link is dropped,
@@ -50,11 +58,16 @@ private:
 
     void Accept();
     void Serve(Link& link);
+    // Hands received bytes to the printer; false when the link hung up.
+    bool Deliver(Link& link, const uint8_t* data, size_t length, int64_t now);
+    void ReadLineSettings(Link& link);
+    void Pace(Link& link, int64_t now);
     void Hangup(Link& link);
     void Flush(Link& link, int64_t now);
     bool DropIfFlooded(Link& link);
     int64_t NextDue(const Link& link) const;
     int64_t Now() const;
+    int64_t NowNanos() const;
 
     Config m_config;
     VirtualPrinter& m_printer;

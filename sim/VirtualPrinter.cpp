@@ -79,6 +79,11 @@ void VirtualPrinter::EndOfStream()
     m_userSetting = false;
 }
 
+void VirtualPrinter::ReportOverrun(uint64_t lost)
+{
+    m_paper.Event("input overrun: " + std::to_string(lost) + " bytes lost");
+}
+
 void VirtualPrinter::Answer(std::vector<uint8_t>& reply, std::initializer_list<uint8_t> bytes)
 {
     reply.insert(reply.end(), bytes);

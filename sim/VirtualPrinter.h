@@ -22,6 +22,8 @@ public:
     void Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply);
     // The link went away: an unfinished font download is reported as such.
     void EndOfStream();
+    // Bytes that came when the input buffer was full are gone; the paper says how many.
+    void ReportOverrun(uint64_t lost);
 
     const PrinterOptions& Options() const { return m_options; }
     uint8_t SwitchBits(int slot) const { return m_options.switches[slot]; }
