@@ -1,12 +1,12 @@
 #include "Kaloctl.h"
 
+#include "Completion.h"
 #include "EditorCommands.h"
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
+#include "KaloVersion.h"
 #include "ListUsbCommand.h"
 #include "StatusCommands.h"
-#include "Completion.h"
-#include "KaloVersion.h"
 #include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
 
