@@ -14,6 +14,11 @@ struct CompletionRow {
     std::string out;                // one candidate a line
 };
 
+void PrintTo(const CompletionRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class KaloctlCompletion : public ::testing::TestWithParam<CompletionRow> {};
 
 const std::string kK1 = "742plusII:/dev/usb/lp1?vid_7a3c&pid_001e&serial=K1";
