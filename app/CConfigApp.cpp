@@ -16,6 +16,8 @@ CConfigApp::CConfigApp(int& argc, char** argv)
     : QApplication(argc, argv)
     , m_targetPrinter(TargetPrinter(argc, argv))
 {
+    // Lets the desktop match the windows to the menu entry and its icon.
+    setDesktopFileName(QStringLiteral("org.kalo.Kalo"));
 }
 
 std::string CConfigApp::TargetPrinter(int argc, char** argv)

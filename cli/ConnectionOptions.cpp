@@ -80,6 +80,11 @@ bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions&
     return TakeOptions(Table(), args, OtherArguments::Leave, options, error);
 }
 
+std::vector<const OptionInfo*> ConnectionOptionInfos()
+{
+    return Infos(Table());
+}
+
 void PrintConnectionOptions(std::ostream& out)
 {
     const auto table = Infos(Table());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Option.h"
 #include "app/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "port/PortSettings.h"
@@ -39,6 +40,8 @@ bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions&
 
 // The connection options as --help shows them.
 void PrintConnectionOptions(std::ostream& out);
+// The connection options' table, for completion.
+std::vector<const OptionInfo*> ConnectionOptionInfos();
 
 // The port settings and interface to use: from the options, or for
 // --printer from the registry through the main window's own preselection.

@@ -1,14 +1,19 @@
 #include "Kaloctl.h"
 
+#include "Completion.h"
 #include "EditorCommands.h"
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
+#include "KaloVersion.h"
 #include "ListUsbCommand.h"
 #include "StatusCommands.h"
 #include "platform/Text.h"
+#include "port/UsbPrinterSearch.h"
 
 #include <algorithm>
+#include <charconv>
 #include <iostream>
+#include <sstream>
 
 namespace kalo::cli {
 
@@ -46,7 +51,9 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     for (const auto& command : m_commands)
         out << "  " << command->Name() << std::string(16 - std::min<size_t>(15, std::string(command->Name()).size()), ' ')
             << command->Summary() << '\n';
-    out << '\n';
+    out << "\nOptions:\n"
+           "  --help, -h                this text; after a command, the command's own\n"
+           "  --version                 the program's version\n\n";
     PrintConnectionOptions(out);
     out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
@@ -55,9 +62,42 @@ void Kaloctl::PrintHelp(std::ostream& out) const
            "mode is taken out of it first, and nothing is printed on standard output).\n";
 }
 
+// Bash completion asks with "--complete CWORD WORD..." (the words of the
+// line as bash splits them, CWORD the one completed) and takes one candidate
+// a line. Not in --help: it is for the completion script alone.
+int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, platform::Platform& platform) const
+{
+    CompletionSources sources;
+    sources.connection = ConnectionOptionInfos();
+    for (const auto& command : m_commands)
+        sources.commands.push_back(command.get());
+    sources.globalOptions = {"--help", "--version"};
+    sources.usbDevices = [&platform] {
+        std::ostringstream diagnostics;
+        std::vector<std::string> devices;
+        for (const UsbPrinterEntry& printer : FindUsbPrinters(platform, diagnostics).printers) {
+            devices.push_back(printer.text);
+            if (!printer.device.serial.empty())
+                devices.push_back(printer.device.serial);
+        }
+        return devices;
+    };
+    size_t current = 0;
+    const std::string& number = args.size() >= 2 ? args[1] : std::string();
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), current);
+    if (number.empty() || error != std::errc() || end != number.data() + number.size())
+        return kExitUsage;
+    const std::vector<std::string> words(args.begin() + 2, args.end());
+    for (const std::string& candidate : CompletionCandidates(sources, words, current))
+        out << candidate << '\n';
+    return kExitOk;
+}
+
 int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
                  platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in)
 {
+    if (!args.empty() && args[0] == "--complete")
+        return Complete(args, out, platform);
     const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
         || std::find(args.begin(), args.end(), "-h") != args.end();
     CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin};
@@ -81,6 +121,10 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
     if (!command) {
         if (wantsHelp) {
             PrintHelp(out);
+            return kExitOk;
+        }
+        if (std::find(args.begin(), args.end(), "--version") != args.end()) {
+            out << VersionLine("kaloctl");
             return kExitOk;
         }
         err << "kaloctl: no command given\nTry 'kaloctl --help'.\n";

@@ -17,6 +17,7 @@ public:
 
 private:
     void PrintHelp(std::ostream& out) const;
+    int Complete(const std::vector<std::string>& args, std::ostream& out, platform::Platform& platform) const;
     Command* Find(const std::string& name) const;
 
     std::vector<std::unique_ptr<Command>> m_commands;

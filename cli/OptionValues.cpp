@@ -133,6 +133,35 @@ std::string OptionValues::Describe() const
     return "";
 }
 
+std::vector<std::string> OptionValues::Choices() const
+{
+    constexpr int64_t kFewNumbers = 16;
+    std::vector<std::string> choices;
+    int64_t count = 0;
+    switch (m_kind) {
+    case Kind::Numbers:
+        for (const auto& [low, high] : m_ranges)
+            count += high - low + 1;
+        for (const auto& [low, high] : m_ranges) {
+            for (int64_t n = low; n <= high && count <= kFewNumbers; ++n)
+                choices.push_back(std::to_string(n));
+        }
+        return choices;
+    case Kind::Names:
+        return m_names;
+    case Kind::ListEntry:
+        for (const auto& [name, position] : m_shortNames)
+            choices.push_back(name);
+        choices.insert(choices.end(), m_names.begin(), m_names.end());
+        return choices;
+    case Kind::None:
+    case Kind::Text:
+    case Kind::Fields:
+        break;
+    }
+    return choices;
+}
+
 bool OptionValues::Take(const std::string& text, OptionValue& value, std::string& refusal) const
 {
     value = OptionValue{};

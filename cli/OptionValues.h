@@ -47,6 +47,9 @@ public:
     std::string Pattern() const;
     // What is taken, for --help and refusals: "1-8", "none, odd, even".
     std::string Describe() const;
+    // Every value taken, for completion: the names, the short names and
+    // entries of a list, the numbers when there are a few; else none.
+    std::vector<std::string> Choices() const;
     // False with what went wrong ("takes 1-8, not '9'") when text does not fit.
     bool Take(const std::string& text, OptionValue& value, std::string& refusal) const;
 

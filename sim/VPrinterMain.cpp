@@ -1,5 +1,6 @@
 // kalo-vprinter: a virtual printer of the family on a TCP port and/or a
 // pseudo-terminal, for demonstrations and tests without hardware.
+#include "KaloVersion.h"
 #include "PrinterOptions.h"
 #include "VPrinterServer.h"
 #include "VirtualPrinter.h"
@@ -72,6 +73,7 @@ Faults (--fault NAME, may be repeated):
                          SEED gives the same bytes
 
   --help                 this text
+  --version              the program's version
 )";
 
 bool ParseNumber(const std::string& text, long low, long high, long& value)
@@ -110,6 +112,9 @@ int main(int argc, char** argv)
         long n = 0;
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << kalo::VersionLine("kalo-vprinter");
             return 0;
         } else if (arg == "--pty") {
             config.pty = true;

@@ -227,7 +227,9 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
         std::string usage;
         std::vector<std::string> options;
     } rows[] = {
-        {{"--help"}, "Usage: kaloctl [CONNECTION] COMMAND [OPTIONS]\n", {" show-sts decode"}},
+        {{"--help"}, "Usage: kaloctl [CONNECTION] COMMAND [OPTIONS]\n",
+         {" show-sts decode", "--help, -h this text", "--version the program's version"}},
+        {{"--version", "--tcp", "printer"}, "kaloctl ", {}},
         {{"identify", "--help"}, "Usage: kaloctl [CONNECTION] identify\n", {}},
         {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", {"--json", "--save FILE", "--partial"}},
         {{"set-status", "--help"}, "Usage: kaloctl [CONNECTION] set-status [OPTIONS]\n",

@@ -1,0 +1,101 @@
+#include "Completion.h"
+
+#include "Command.h"
+#include "platform/Text.h"
+
+namespace kalo::cli {
+
+namespace {
+
+const OptionInfo* FindOption(const std::vector<const OptionInfo*>& table, const std::string& name)
+{
+    for (const OptionInfo* option : table) {
+        if (name == option->name)
+            return option;
+    }
+    return nullptr;
+}
+
+// The word as the shell will read it so far: a quote that opens it taken off,
+// a backslash-escaped character unescaped.
+std::string Unquoted(const std::string& word)
+{
+    if (!word.empty() && (word[0] == '\'' || word[0] == '"'))
+        return word.substr(1);
+    std::string text;
+    for (size_t i = 0; i < word.size(); ++i)
+        text += word[i] == '\\' && i + 1 < word.size() ? word[++i] : word[i];
+    return text;
+}
+
+} // namespace
+
+std::string ShellQuoted(const std::string& text)
+{
+    const bool plain = !text.empty()
+        && text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-+=.,:/@%")
+            == std::string::npos;
+    if (plain)
+        return text;
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::vector<std::string> CompletionCandidates(const CompletionSources& sources, const std::vector<std::string>& words,
+                                              size_t current)
+{
+    if (current == 0 || current > words.size())
+        return {};
+    const Command* command = nullptr;
+    std::vector<const OptionInfo*> options = sources.connection;
+    const OptionInfo* valueOf = nullptr;
+    for (size_t i = 1; i < current; ++i) {
+        valueOf = nullptr;
+        if (const OptionInfo* option = FindOption(options, words[i])) {
+            if (option->values.GetKind() == OptionValues::Kind::None)
+                continue;
+            if (i + 1 == current) {
+                valueOf = option;
+                break;
+            }
+            ++i;
+        } else if (!command && !platform::StartsWith(words[i], "-")) {
+            for (const Command* candidate : sources.commands) {
+                if (words[i] == candidate->Name()) {
+                    command = candidate;
+                    const std::vector<const OptionInfo*> own = candidate->Options();
+                    options.insert(options.end(), own.begin(), own.end());
+                }
+            }
+        }
+    }
+
+    const std::string typed = current < words.size() ? Unquoted(words[current]) : std::string();
+    std::vector<std::string> choices;
+    if (valueOf && std::string(valueOf->name) == "--usb-device" && sources.usbDevices) {
+        choices = sources.usbDevices();
+    } else if (valueOf) {
+        choices = valueOf->values.Choices();
+    } else if (platform::StartsWith(typed, "-")) {
+        if (!command)
+            choices = sources.globalOptions;
+        else
+            choices.push_back("--help");
+        for (const OptionInfo* option : options)
+            choices.push_back(option->name);
+    } else if (!command) {
+        for (const Command* candidate : sources.commands)
+            choices.push_back(candidate->Name());
+    }
+
+    std::vector<std::string> candidates;
+    for (const std::string& choice : choices) {
+        if (platform::StartsWithNoCase(choice, typed))
+            candidates.push_back(ShellQuoted(choice));
+    }
+    return candidates;
+}
+
+} // namespace kalo::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Option.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kalo::cli {
+
+class Command;
+
+// What kaloctl's command line is made of, as completion sees it.
+struct CompletionSources {
+    std::vector<const OptionInfo*> connection;
+    std::vector<const Command*> commands;
+    std::vector<std::string> globalOptions; // taken only before a command
+    // The printers --usb-device takes: list-usb's entries and serial numbers.
+    std::function<std::vector<std::string>()> usbDevices;
+};
+
+// What may stand as words[current] (words[0] being the program), given the
+// words before it as bash splits the line: the commands, the options of the
+// command named (connection options included) or the values of the option
+// just before. Those that begin with what is typed there (in any case, a
+// quote opening it left aside), each quoted for the shell when it has to be.
+// None for a file name or free text, which bash completes itself.
+std::vector<std::string> CompletionCandidates(const CompletionSources& sources, const std::vector<std::string>& words,
+                                              size_t current);
+
+// The text as one shell word: as it is when it is plain, else in single quotes.
+std::string ShellQuoted(const std::string& text);
+
+} // namespace kalo::cli
