@@ -64,6 +64,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"FileNamesLeftToBash", {"kaloctl", "set-status", "--load", ""}, ""},
         {"OperandsLeftToBash", {"kaloctl", "show-sts", ""}, ""},
     }),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
