@@ -1,6 +1,7 @@
 #include "Kaloctl.h"
 
 #include "Completion.h"
+#include "DiffCommand.h"
 #include "EditorCommands.h"
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
@@ -27,6 +28,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<SelfTestCommand>());
     m_commands.push_back(std::make_unique<DownloadFontCommand>());
     m_commands.push_back(std::make_unique<ShowStsCommand>());
+    m_commands.push_back(std::make_unique<DiffCommand>());
     m_commands.push_back(std::make_unique<ListUsbCommand>());
     m_commands.push_back(std::make_unique<SendCommand>());
     m_commands.push_back(std::make_unique<TestPrintCommand>());

@@ -109,6 +109,8 @@ TEST(Kaloctl, IdentifyOverEachLink)
         {{"--tcp", "10.0.0.50:9100", "identify"}, 0, false},
         {{"--printer", "Custom_TLR-740II", "identify"}, 0, true},
         {{"identify", "--printer", "Receipt COM1"}, 2, true},
+        {{"--target", "socket://10.0.0.50", "identify"}, 0, false},
+        {{"--target", "serial:COM1?baud=19200", "identify"}, 2, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
@@ -154,7 +156,8 @@ const std::string kBauds = "2400, 4800, 9600, 19200, 38400, 57600, 115200";
 const std::string kBaud = "kaloctl: --baud takes " + kBauds + ", not '";
 const std::string kTcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
 const std::string kSet = "kaloctl set-status: ";
-const std::string kOnlyOne = "kaloctl: give only one of --serial, --parallel, --usb, --usb-device, --tcp, --printer";
+const std::string kOnlyOne =
+    "kaloctl: give only one of --serial, --parallel, --usb, --usb-device, --tcp, --printer, --target";
 std::string Entrance(const std::string& value)
 {
     return kSet + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
@@ -185,6 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
          "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
         {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
         {"UsbAndUsbDevice", {"--usb-device", "K1", "--usb", "identify"}, kOnlyOne},
+        {"TargetAndTcp", {"--target", "socket://10.0.0.50", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
+        {"TargetAndBaud", {"--target", "serial:COM1", "--baud", "19200", "identify"},
+         "kaloctl: --target takes the line settings in its URI, not as --baud"},
+        {"TargetMalformed", {"identify", "--target", "serial:COM1?parity=evn"},
+         "kaloctl: --target: 'parity=evn' is not one of none, odd, even, mark, space"},
         {"UsbDeviceEmpty", {"--usb-device", "", "identify"},
          "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, "
          "not ''"},
@@ -307,10 +315,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<UsbRow>{
         {"ListText", {"list-usb"}, true, 0, kK1 + "\tK1\n" + kK3 + "\tK3\n", kLp2Refused},
         {"ListJson", {"list-usb", "--json"}, true, 0,
-         "[\n  {\"entry\": \"" + kK1 + "\", \"model\": \"TLR-742plusII\", \"node\": \"/dev/usb/lp1\", "
-         "\"vendorId\": \"7a3c\", \"productId\": \"001e\", \"serial\": \"K1\"},\n  {\"entry\": \"" + kK3 +
-         "\", \"model\": \"TLR-740II\", \"node\": \"/dev/usb/lp3\", \"vendorId\": \"7a3c\", \"productId\": "
-         "\"001f\", \"serial\": \"K3\"}\n]\n", kLp2Refused},
+         "[\n  {\n    \"entry\": \"" + kK1 + "\",\n    \"model\": \"TLR-742plusII\",\n    \"node\": \"/dev/usb/lp1\",\n"
+         "    \"vendorId\": \"7a3c\",\n    \"productId\": \"001e\",\n    \"serial\": \"K1\"\n  },\n  {\n    \"entry\": \"" + kK3
+         + "\",\n    \"model\": \"TLR-740II\",\n    \"node\": \"/dev/usb/lp3\",\n    \"vendorId\": \"7a3c\",\n"
+           "    \"productId\": \"001f\",\n    \"serial\": \"K3\"\n  }\n]\n", kLp2Refused},
         {"ListNothing", {"list-usb", "--json"}, false, 0, "[]\n", ""},
         {"IdentifyFirst", {"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"},
         {"IdentifyByEntry", {"identify", "--usb-device", kK3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
@@ -393,6 +401,25 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
 
 // The real program over a fake sysfs tree whose printer node is a
 // pseudo-terminal served by kalo-vprinter, beside a node that is a plain file.
+// A fleet runs kaloctl once per printer, so each stays small: its peak
+// resident size over a get-status on TCP, reached through its URI. GNU time
+// measures it, as a process forked from the test would count the test's own.
+TEST(KaloctlProgram, StaysUnderTwelveMegabytes)
+{
+    if (KALO_KALOCTL_PEAK_KB == 0)
+        GTEST_SKIP() << "a sanitized kaloctl is not measured";
+    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null"});
+    const std::string peakFile = ::testing::TempDir() + "kalo-kaloctl-peak";
+    const auto run = kalo::test::RunProgram(
+        "/usr/bin/time", {"-f", "%M", "-o", peakFile, KALO_KALOCTL_PATH, "--target", "socket://" + Address(printer),
+                          "get-status"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    long peakKb = 0;
+    std::ifstream(peakFile) >> peakKb;
+    EXPECT_GT(peakKb, 0);
+    EXPECT_LE(peakKb, KALO_KALOCTL_PEAK_KB);
+}
+
 TEST(KaloctlProgram, FindsAndReadsAUsbPrinter)
 {
     kalo::test::FakeSysfs tree;
@@ -444,7 +471,7 @@ TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
 
     const KaloRun shown = Kalo({"show-sts", path, "--json"});
     EXPECT_EQ(shown.status, 0);
-    EXPECT_NE(shown.out.find("\"11\": [{\"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
+    EXPECT_NE(Flowing(shown.out).find("\"11\": [ { \"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("\"Emulation\": \"not in a status file\""), std::string::npos);
     EXPECT_EQ(Kalo({"show-sts", path + ".STS"}).err, "Wrong format files loaded.\n");
 }
@@ -693,10 +720,10 @@ INSTANTIATE_TEST_SUITE_P(
              "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n"},
         {"GetStatusPartial", On("COM1", {"get-status", "--json", "--partial", "--save", "FILE"}),
          HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3), kNoAnswer + "memory switch 11, memory switch 12, power save" +
-         kNoChange + kSerialGone, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
+         kNoChange + kSerialGone, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [ 11, 12, \"powerSave\" ],", true},
         {"GetStatusPartialOnlyPowerSave", On("10.0.0.50", {"get-status", "--json", "--partial"}),
          HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange + kNetworkGone,
-         "\"missing\": [\"powerSave\"],"},
+         "\"missing\": [ \"powerSave\" ],"},
         // set-status reads the power save first (4 bytes), then writes 146.
         {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped + kSerialGone},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.

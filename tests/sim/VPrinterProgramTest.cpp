@@ -48,13 +48,16 @@ TEST(VPrinterProgram, CommandLine)
     const auto help = RunProgram(KALO_VPRINTER_PATH, {"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--tcp", "--pty", "--model", "--wire-log", "--paper", "--fault", "close-after=N",
-                             "dsr-low", "--switch", "--power-save", "--entrance-time", "--line-rate", "--frame",
-                             "--process-rate", "--buffer", "--xonxoff", "[input overrun: N bytes lost]"})
+                             "dsr-low", "stuck=SWITCH:PIN", "--switch", "--power-save", "--entrance-time",
+                             "--line-rate", "--frame", "--process-rate", "--buffer", "--xonxoff",
+                             "[input overrun: N bytes lost]"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"},
           {"--pty", "--fault", "close-after=x"}, {"--pty", "--fault", "garbage="},
-          {"--pty", "--fault", "garbage=-1"}, {"--pty", "--fault", "garbage=4294967296"}, {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
+          {"--pty", "--fault", "garbage=-1"}, {"--pty", "--fault", "stuck=7:1"}, {"--pty", "--fault", "stuck=6:9"},
+          {"--pty", "--fault", "stuck=6"}, {"--pty", "--fault", "stuck=6:12"}, {"--pty", "--fault", "garbage=4294967296"},
+          {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
           {"--pty", "--switch", "1=1000001"}, {"--pty", "--entrance-time", "300"}, {"--bogus"},
           {"--tcp", "0", "--line-rate"}, {"--pty", "--frame", "7E1"}, {"--pty", "--line-rate", "--frame", "9N1"},
           {"--pty", "--line-rate", "--buffer", "2"}, {"--pty", "--line-rate", "--process-rate", "0"}}) {
