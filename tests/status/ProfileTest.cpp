@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
          "line 3, column 27: syntax error while parsing value - invalid literal..."},
         {"CutShort", "{\n  \"format\": \"kalo-profile/1\",\n", "line 3, column 1: syntax error..."},
         {"TrailingComma", kHead + "\"powerSave\": true,}", "line 1, column 48: syntax error..."},
+        {"NumberTooBig", "{\"format\": \"kalo-profile/1\",\n\"entranceTime\": 1e999}",
+         "line 2, column 17: number overflow parsing '1e999'"},
         {"NotAnObject", "[1, 2]", "/: a profile is a JSON object"},
         {"NoFormat", "{\"switches\": {}}", "/format: missing; a profile begins with \"format\": \"kalo-profile/1\""},
         {"OtherFormat", "{\"format\": \"kalo-profile/2\"}", "/format: takes \"kalo-profile/1\", not \"kalo-profile/2\""},
