@@ -54,7 +54,7 @@ PrinterOptions Reference()
     return options;
 }
 
-PrinterOptions Stuck(std::initializer_list<const char*> faults)
+PrinterOptions Faulty(std::initializer_list<const char*> faults)
 {
     PrinterOptions options;
     std::string error;
@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"FilePrinterDifferent", {"diff", "printer", "DIR/quiet.json"}, Reference(), 3,
          kBuzzerOff + "entrance-time: 45 -> 60\n", ""},
         {"PrinterPrinter", {"diff", "printer", "printer"}, Reference(), 0, "", ""},
-        {"SilentPrinter", {"diff", "DIR/buzzer.json", "printer"}, Stuck({"silent"}), 1, "", ""},
+        {"SilentPrinter", {"diff", "DIR/buzzer.json", "printer"}, Faulty({"silent"}), 1, "", ""},
         {"BadProfile", {"diff", "DIR/bad.json", "printer"}, {}, 2, "",
          "kaloctl diff: " + ::testing::TempDir() + "kalo-profile-bad.json: /switches/6/9: not a pin (1-8)\n"},
         {"ProfileWithAPin", {"set-status", "--profile", "DIR/buzzer.json", "--pin", "6:2=on"}, {}, 2, "",
@@ -252,10 +252,10 @@ INSTANTIATE_TEST_SUITE_P(
         {"Verified", {"--verify"}, {}, 0,
          Outcome(true, true, true, nlohmann::json::array(), kSuccess + "; read back: the printer holds every pin asked"),
          {8, 1}, 0x02, ""},
-        {"VerifyStuckPins", {"--verify", "--if-different"}, Stuck({"stuck=6:2", "stuck=1:8"}), 1,
+        {"VerifyStuckPins", {"--verify", "--if-different"}, Faulty({"stuck=6:2", "stuck=1:8"}), 1,
          Outcome(true, true, false, kDifferences, "switch 1 pin 8 did not take 'on'; switch 6 pin 2 did not take 'on'"),
          {8, 1}, 0x00, "kaloctl set-status: switch 1 pin 8 did not take 'on'; switch 6 pin 2 did not take 'on'\n"},
-        {"SilentPrinter", {"--if-different"}, Stuck({"silent"}), 1,
+        {"SilentPrinter", {"--if-different"}, Faulty({"silent"}), 1,
          Outcome(false, false, nullptr, nlohmann::json::array(), "the printer could not be used (standard error says why)"),
          {0, 0}, 0x00, "Fail to get printer ID.\n\nPlease retry connect\n"},
     }),
