@@ -59,9 +59,10 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     PrintConnectionOptions(out);
     out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
-           "or a write was cut short; 2 usage error; 130, 143, 129 interrupted by Ctrl+C,\n"
-           "SIGTERM, SIGHUP (the command stops within moments, a printer in user-setting\n"
-           "mode is taken out of it first, and nothing is printed on standard output).\n";
+           "or a write was cut short; 2 usage error; 3 diff found a difference; 130, 143,\n"
+           "129 interrupted by Ctrl+C, SIGTERM, SIGHUP (the command stops within moments, a\n"
+           "printer in user-setting mode is taken out of it first, and nothing is printed on\n"
+           "standard output).\n";
 }
 
 // Bash completion asks with "--complete CWORD WORD..." (the words of the

@@ -180,7 +180,8 @@ const OptionTable<ShowStsRequest>& ShowStsTable()
 } // namespace
 
 StatusRun::StatusRun(CommandContext& context, PrinterSession& session)
-    : progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
+    : port(session.Port())
+    , progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
     , exchange({session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(),
                 progress, record, facts, nullptr})
 {
@@ -200,6 +201,8 @@ bool ReadPrinter(CommandContext& context, StatusRun& run, std::string& reason)
     if (!report.Complete()) {
         reason = NoAnswerMessage(report);
         context.err << reason << '\n';
+        if (const std::string why = run.port.FailureText(); !why.empty())
+            context.err << why << '\n';
         return false;
     }
     return true;

@@ -10,6 +10,7 @@ namespace kalo::cli {
 // The printer's status exchanges with a progress bar on the terminal.
 struct StatusRun {
     StatusRun(CommandContext& context, PrinterSession& session);
+    CPrinterPort& port;
     TerminalProgress progress;
     StatusRecord record;
     PrinterFacts facts;

@@ -36,12 +36,12 @@ void RemoveScratch()
     std::filesystem::remove_all(g_scratch, ignored);
 }
 
-// Status file names (the only files kaloctl reads or writes) are taken in
-// the scratch folder; a name with a folder of its own could reach the
-// machine's files, so such a line is not run.
-bool InScratch(std::string& arg)
+// Status file names and the profile written (the files kaloctl writes) are
+// taken in the scratch folder; a name with a folder of its own could reach
+// the machine's files, so such a line is not run.
+bool InScratch(std::string& arg, const std::string& option)
 {
-    if (!StatusFile::HasStatusExtension(arg))
+    if (!StatusFile::HasStatusExtension(arg) && option != "--profile-out")
         return true;
     if (arg.find('/') != std::string::npos)
         return false;
@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> args;
     std::istringstream lines(std::string(reinterpret_cast<const char*>(data), size));
     for (std::string line; std::getline(lines, line);) {
-        if (!InScratch(line))
+        if (!InScratch(line, args.empty() ? std::string() : args.back()))
             return 0;
         args.push_back(line);
     }
@@ -89,11 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const CRegistryKey registry({&file});
     const auto queues = spooler.queues;
     std::ostringstream out, err;
+    const bool diff = std::find(args.begin(), args.end(), "diff") != args.end(); // only diff exits 3
     const int status = cli::Kaloctl().Run(std::move(args), out, err, machine, spooler, registry);
     // Whatever the line says: a usage error touches no port and no queue,
     // every device opened is closed again, and the queues get their devices back.
     const bool touched = !machine.lastOpenedPath.empty() || machine.lastLink || spooler.changes > 0;
-    if (status < 0 || status > 2 || (status == 2 && touched) || machine.openDevices != 0
+    if (status < 0 || status > 3 || (status == 3 && !diff) || (status == 2 && touched) || machine.openDevices != 0
         || !SameQueues(spooler.queues, queues))
         std::abort();
     return 0;

@@ -201,6 +201,14 @@ bool ProfileJson::Parse(const std::string& text, Profile& profile, std::string& 
         const size_t colon = what.find(": ", what.find("parse error"));
         error = Position(text, e.byte) + (colon == std::string::npos ? what : what.substr(colon + 2));
         return false;
+    } catch (const Json::exception& e) {
+        // A number too big for any type: the reason quotes it, so it is found where it stands.
+        std::string what = e.what();
+        what = what.substr(what.find("] ") == std::string::npos ? 0 : what.find("] ") + 2);
+        const size_t open = what.find('\''), close = what.rfind('\'');
+        const size_t at = open < close ? text.find(what.substr(open + 1, close - open - 1)) : std::string::npos;
+        error = (at == std::string::npos ? std::string() : Position(text, at + 1)) + what;
+        return false;
     }
     Profile read;
     Reader reader(read);

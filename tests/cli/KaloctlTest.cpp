@@ -239,12 +239,14 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
          {" show-sts decode", "--help, -h this text", "--version the program's version"}},
         {{"--version", "--tcp", "printer"}, "kaloctl ", {}},
         {{"identify", "--help"}, "Usage: kaloctl [CONNECTION] identify\n", {}},
-        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", {"--json", "--save FILE", "--partial"}},
+        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n",
+         {"--json", "--save FILE", "--partial", "--profile-out FILE"}},
         {{"set-status", "--help"}, "Usage: kaloctl [CONNECTION] set-status [OPTIONS]\n",
-         {"--load FILE", "--code-page NAME", "--double-byte-font NAME", "--emulation NAME", "--print-speed NAME",
+         {"--profile FILE", "--if-different", "--verify", "--dry-run", "--json", "--load FILE", "--code-page NAME", "--double-byte-font NAME", "--emulation NAME", "--print-speed NAME",
           "--single-byte-font NAME", "--power-save MODE", "--entrance-time SECONDS", "--pin SWITCH:PIN=STATE",
           "(6-255)", "(SWITCH 1-6, 11, 12; PIN 1-8; STATE on, off, keep)"}},
         {{"show-sts", "--help"}, "Usage: kaloctl show-sts FILE.sts [OPTIONS]\n", {"--json"}},
+        {{"diff", "--help"}, "Usage: kaloctl [CONNECTION] diff A B [OPTIONS]\n", {"--json", "'printer'"}},
         {{"list-usb", "--help"}, "Usage: kaloctl list-usb [OPTIONS]\n", {"--json"}},
     };
     for (const auto& row : rows) {
