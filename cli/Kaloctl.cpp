@@ -5,6 +5,8 @@
 #include "IdentifyCommand.h"
 #include "ListUsbCommand.h"
 #include "StatusCommands.h"
+#include "TraceOption.h"
+#include "TraceViewCommand.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -27,6 +29,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<TestPrintCommand>());
     m_commands.push_back(std::make_unique<HexToBinCommand>());
     m_commands.push_back(std::make_unique<BinToHexCommand>());
+    m_commands.push_back(std::make_unique<TraceViewCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const
@@ -48,6 +51,8 @@ void Kaloctl::PrintHelp(std::ostream& out) const
             << command->Summary() << '\n';
     out << '\n';
     PrintConnectionOptions(out);
+    out << '\n';
+    PrintTraceOptions(out);
     out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
            "or a write was cut short; 2 usage error; 130, 143, 129 interrupted by Ctrl+C,\n"
@@ -62,7 +67,8 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         || std::find(args.begin(), args.end(), "-h") != args.end();
     CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin};
     std::string error;
-    if (!ExtractConnectionOptions(args, context.connection, error)) {
+    TraceOptions traceOptions;
+    if (!ExtractTraceOptions(args, traceOptions, error) || !ExtractConnectionOptions(args, context.connection, error)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
         return kExitUsage;
     }
@@ -90,8 +96,14 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         command->PrintHelp(out);
         return kExitOk;
     }
-    context.args = std::move(args);
-    return command->Execute(context);
+    CommandTrace trace;
+    if (!trace.Start(traceOptions, platform, err, error)) {
+        err << "kaloctl: " << error << '\n';
+        return kExitUsage;
+    }
+    CommandContext traced{std::move(args), context.connection, out, err, trace.Platform(platform), spooler,
+                          registry, context.in};
+    return command->Execute(traced);
 }
 
 } // namespace kalo::cli

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "Platform.h"
+#include "WireTrace.h"
+
+namespace kalo::platform {
+
+// The platform as it is, with its clock's fixed waits written to a trace
+// and the trace offered to the port facade: every port kind and every
+// exchange is traced without a line of its own. A program that is not
+// asked for a trace never makes one.
+class TracingPlatform final : public Platform {
+public:
+    TracingPlatform(Platform& inner, WireTrace& trace);
+
+    Clock& GetClock() override { return m_clock; }
+    MessageSink& Messages() override { return m_inner.Messages(); }
+    const PortMap& Ports() override { return m_inner.Ports(); }
+    std::unique_ptr<SerialDevice> NewSerialDevice() override { return m_inner.NewSerialDevice(); }
+    std::unique_ptr<StreamSocket> NewStreamSocket() override { return m_inner.NewStreamSocket(); }
+    std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() override { return m_inner.NewUsbPrinterDevice(); }
+    std::vector<UsbPrinterInfo> ListUsbPrinters() override { return m_inner.ListUsbPrinters(); }
+    UsbDeviceWatcher& UsbWatcher() override { return m_inner.UsbWatcher(); }
+    uint32_t VersionWord() override { return m_inner.VersionWord(); }
+    std::unique_ptr<ParallelDevice> NewParallelDevice() override { return m_inner.NewParallelDevice(); }
+    WireTrace* Trace() override { return &m_trace; }
+
+private:
+    // Fixed waits ("wait N ms") get a line; paced waits toward a deadline
+    // do not, their gaps show in the times.
+    class TracingClock final : public Clock {
+    public:
+        TracingClock(Clock& inner, WireTrace& trace)
+            : m_inner(inner)
+            , m_trace(trace)
+        {
+        }
+        int64_t NowMicros() override { return m_inner.NowMicros(); }
+        void SleepMs(uint32_t ms) override
+        {
+            m_trace.Wait(ms);
+            m_inner.SleepMs(ms);
+        }
+        void SleepUntilMicros(int64_t deadline) override { m_inner.SleepUntilMicros(deadline); }
+
+    private:
+        Clock& m_inner;
+        WireTrace& m_trace;
+    };
+
+    Platform& m_inner;
+    WireTrace& m_trace;
+    TracingClock m_clock;
+};
+
+} // namespace kalo::platform
