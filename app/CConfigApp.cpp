@@ -7,10 +7,14 @@
 #include "QtMessageBoxes.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Signals.h"
+#include "platform/TracingPlatform.h"
 #include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
 #include <QSocketNotifier>
+
+#include <cstdlib>
+#include <iostream>
 
 CConfigApp::CConfigApp(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -59,9 +63,18 @@ bool CConfigApp::InitInstance()
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
 
+    // KALO_TRACE=FILE (or -, standard error): the wire trace kaloctl's --trace writes.
+    kalo::platform::ProgramTrace trace;
+    std::string traceRefusal;
+    if (const char* path = std::getenv("KALO_TRACE"); path && *path)
+        trace.Start(path, platform, std::cerr, traceRefusal);
+
     {
-        CMainDlg mainWindow({platform, spooler, registry, fileDialogs, m_targetPrinter});
+        CMainDlg mainWindow({trace.Use(platform), spooler, registry, fileDialogs, m_targetPrinter});
         messages.SetOwner(&mainWindow);
+        if (!traceRefusal.empty())
+            messages.Show("KALO_TRACE: " + traceRefusal + ". The program goes on without a trace.", "Warning",
+                          kalo::platform::MessageIcon::Warning);
         mainWindow.exec();
     }
     return false;

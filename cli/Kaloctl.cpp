@@ -8,6 +8,7 @@
 #include "TraceOption.h"
 #include "TraceViewCommand.h"
 #include "platform/Text.h"
+#include "platform/TracingPlatform.h"
 
 #include <algorithm>
 #include <iostream>
@@ -96,12 +97,12 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         command->PrintHelp(out);
         return kExitOk;
     }
-    CommandTrace trace;
-    if (!trace.Start(traceOptions, platform, err, error)) {
+    platform::ProgramTrace trace;
+    if (!traceOptions.file.empty() && !trace.Start(traceOptions.file, platform, err, error)) {
         err << "kaloctl: " << error << '\n';
         return kExitUsage;
     }
-    CommandContext traced{std::move(args), context.connection, out, err, trace.Platform(platform), spooler,
+    CommandContext traced{std::move(args), context.connection, out, err, trace.Use(platform), spooler,
                           registry, context.in};
     return command->Execute(traced);
 }

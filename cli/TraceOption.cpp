@@ -31,23 +31,4 @@ void PrintTraceOptions(std::ostream& out)
     PrintOptions(out, Infos(Table()));
 }
 
-bool CommandTrace::Start(const TraceOptions& options, platform::Platform& plain, std::ostream& err,
-                         std::string& error)
-{
-    if (options.file.empty())
-        return true;
-    std::ostream* out = &err;
-    if (options.file != "-") {
-        m_file = platform::OpenTraceStream(options.file, error);
-        if (!m_file) {
-            error = "cannot write the trace file '" + options.file + "': " + error;
-            return false;
-        }
-        out = m_file.get();
-    }
-    m_trace = std::make_unique<platform::WireTrace>(*out, plain.GetClock());
-    m_platform = std::make_unique<platform::TracingPlatform>(plain, *m_trace);
-    return true;
-}
-
 } // namespace kalo::cli

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "platform/TracingPlatform.h"
-
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,20 +18,5 @@ bool ExtractTraceOptions(std::vector<std::string>& args, TraceOptions& options, 
 
 // The option as --help shows it.
 void PrintTraceOptions(std::ostream& out);
-
-// The platform a command runs on: the one given, or with a trace asked
-// for, the same platform writing to the trace.
-class CommandTrace {
-public:
-    // False with the reason when the trace file cannot be written; err is
-    // where "-" writes.
-    bool Start(const TraceOptions& options, platform::Platform& plain, std::ostream& err, std::string& error);
-    platform::Platform& Platform(platform::Platform& plain) { return m_platform ? *m_platform : plain; }
-
-private:
-    std::unique_ptr<std::ostream> m_file;
-    std::unique_ptr<platform::WireTrace> m_trace;
-    std::unique_ptr<platform::TracingPlatform> m_platform;
-};
 
 } // namespace kalo::cli

@@ -3,6 +3,10 @@
 #include "Platform.h"
 #include "WireTrace.h"
 
+#include <memory>
+#include <ostream>
+#include <string>
+
 namespace kalo::platform {
 
 // The platform as it is, with its clock's fixed waits written to a trace
@@ -51,6 +55,21 @@ private:
     Platform& m_inner;
     WireTrace& m_trace;
     TracingClock m_clock;
+};
+
+// The trace a program was asked for ("-" for standard error, which the
+// program hands in as a stream), and the platform its exchanges run on.
+class ProgramTrace {
+public:
+    // False with the file and the reason when the file cannot be written.
+    bool Start(const std::string& path, Platform& plain, std::ostream& standardError, std::string& error);
+    // The platform to run on: plain, or with a trace started, the same writing to it.
+    Platform& Use(Platform& plain) { return m_platform ? *m_platform : plain; }
+
+private:
+    std::unique_ptr<std::ostream> m_file;
+    std::unique_ptr<WireTrace> m_trace;
+    std::unique_ptr<TracingPlatform> m_platform;
 };
 
 } // namespace kalo::platform

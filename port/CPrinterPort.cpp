@@ -4,6 +4,8 @@
 #include "platform/Interruption.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace kalo {
 
 using platform::StartsWith;
@@ -68,10 +70,10 @@ CPrinterPort::CPrinterPort(platform::Platform& platform)
 void CPrinterPort::TraceFailure()
 {
     const platform::Failure& failure = LastFailure();
-    if (failure.Empty() || failure == m_tracedFailure)
+    if (failure.Empty() || std::find(m_tracedFailures.begin(), m_tracedFailures.end(), failure) != m_tracedFailures.end())
         return;
     m_trace->Error(failure);
-    m_tracedFailure = failure;
+    m_tracedFailures.push_back(failure);
 }
 
 CPrinterPort::~CPrinterPort() = default;
@@ -90,7 +92,7 @@ int CPrinterPort::ConfigureHeld(PortSettings settings)
 {
     m_port = std::monostate{};
     m_keptFailure = {};
-    m_tracedFailure = {};
+    m_tracedFailures.clear();
     const std::optional<PortChoice> choice = ChoosePortKind(settings);
     if (!choice) {
         m_keptFailure = {"configure", settings.portName, platform::kErrArgument, 0,
@@ -156,7 +158,7 @@ void CPrinterPort::StartOperation()
 {
     m_tally = {};
     m_keptFailure = {};
-    m_tracedFailure = {};
+    m_tracedFailures.clear();
     Dispatch(m_port, [](auto& port) {
         port.ClearFailure();
         return 0;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace kalo {
 
@@ -75,7 +76,8 @@ public:
 
 private:
     int ConfigureHeld(PortSettings settings);
-    // Writes the port's failure to the trace unless it is already there.
+    // Writes the port's failure to the trace unless it is there already:
+    // a link that is gone fails every call the same way.
     void TraceFailure();
 
     using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>,
@@ -88,7 +90,7 @@ private:
     std::string m_portName; // as configured: the hints name its KALO_PORT_ variable
     platform::Failure m_keptFailure; // Configure's refusal, or the port's last failure after Close
     platform::WireTrace* const m_trace;  // null when the program was not asked for a trace
-    platform::Failure m_tracedFailure;
+    std::vector<platform::Failure> m_tracedFailures; // since Configure or StartOperation
 };
 
 } // namespace kalo
