@@ -12,6 +12,7 @@
 #include "platform/cups/CupsSpooler.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdlib>
 #include <iostream>
@@ -72,9 +73,12 @@ bool CConfigApp::InitInstance()
     {
         CMainDlg mainWindow({trace.Use(platform), spooler, registry, fileDialogs, m_targetPrinter});
         messages.SetOwner(&mainWindow);
+        // Said over the window once it is up, so a termination signal closes both.
         if (!traceRefusal.empty())
-            messages.Show("KALO_TRACE: " + traceRefusal + ". The program goes on without a trace.", "Warning",
-                          kalo::platform::MessageIcon::Warning);
+            QTimer::singleShot(0, &mainWindow, [&messages, &traceRefusal] {
+                messages.Show("KALO_TRACE: " + traceRefusal + ". The program goes on without a trace.", "Warning",
+                              kalo::platform::MessageIcon::Warning);
+            });
         mainWindow.exec();
     }
     return false;
