@@ -164,34 +164,30 @@ void TraceView::Line(const std::string& line)
     m_announced = true;
     std::istringstream words(line);
     int64_t ms = 0;
-    std::string kind;
+    std::string kind, note;
     std::vector<uint8_t> bytes;
-    if (!(words >> ms >> kind)) {
+    const bool timed = bool(words >> ms >> kind);
+    const bool transfer = timed && (kind == "tx" || kind == "rx") && ReadHex(words, bytes);
+    const bool noted = timed && (kind == "wait" || kind == "error") && std::getline(words >> std::ws, note);
+    const bool received = transfer && (kind == "tx") != m_program;
+    if (!received)
         Flush();
+    if (!transfer && !noted) {
         m_out << "not a trace line: " << line << '\n';
         return;
     }
-    const bool tx = kind == "tx";
-    if (!(kind == (m_program ? "rx" : "tx")))
-        Flush();
     char time[32];
     std::snprintf(time, sizeof time, "%8lld %+7lld  ", static_cast<long long>(ms),
                   static_cast<long long>(m_started ? ms - m_last : 0));
     m_time = time;
     m_started = true;
     m_last = ms;
-    if ((tx || kind == "rx") && ReadHex(words, bytes)) {
-        if (tx == m_program)
-            Sent(bytes);
-        else
-            Received(bytes);
-    } else if (kind == "wait" || kind == "error") {
-        std::string rest;
-        std::getline(words >> std::ws, rest);
-        Row(kind, kind == "wait" ? rest + " ms" : rest);
-    } else {
-        m_out << "not a trace line: " << line << '\n';
-    }
+    if (received)
+        Received(bytes);
+    else if (transfer)
+        Sent(bytes);
+    else
+        Row(kind, kind == "wait" ? note + " ms" : note);
 }
 
 } // namespace
@@ -222,8 +218,14 @@ int TraceViewCommand::Execute(CommandContext& context)
     if (!TakeArguments(context))
         return kExitUsage;
     std::string trace, error;
-    if (!platform::ReadFile(context.args.front(), kMaxTraceBytes, trace, error)) {
+    const std::string& path = context.args.front();
+    if (!platform::ReadFile(path, kMaxTraceBytes + 1, trace, error)) {
         context.err << error << '\n';
+        return kExitFailed;
+    }
+    if (trace.size() > kMaxTraceBytes) {
+        context.err << "Cannot read " << path << ": it has more than " << (kMaxTraceBytes >> 20)
+                    << " MiB, more than any trace.\n";
         return kExitFailed;
     }
     context.out << ViewTrace(trace);
