@@ -166,7 +166,8 @@ void TraceView::Line(const std::string& line)
     int64_t ms = 0;
     std::string kind, note;
     std::vector<uint8_t> bytes;
-    const bool timed = bool(words >> ms >> kind);
+    // Times run from 0; none is negative, so no gap can overflow.
+    const bool timed = bool(words >> ms >> kind) && ms >= 0;
     const bool transfer = timed && (kind == "tx" || kind == "rx") && ReadHex(words, bytes);
     const bool noted = timed && (kind == "wait" || kind == "error") && std::getline(words >> std::ws, note);
     const bool received = transfer && (kind == "tx") != m_program;

@@ -263,10 +263,11 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "                  sent      LineFeed (0a)\n"
          "                  sent      PrintAndFeedMost (1b 4a ff)\n"
          "not a trace line: 4 tx " + std::string(20 * 3, ' ') + "\n"},
-        {"garbage", "\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n",
+        {"garbage", "\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n-9223372036854775807 tx 1b 40\n",
          "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
          "not a trace line: \x01\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
-         "not a trace line: 9 tx zz\nnot a trace line: 9 bogus 1\n"},
+         "not a trace line: 9 tx zz\nnot a trace line: 9 bogus 1\n"
+         "not a trace line: -9223372036854775807 tx 1b 40\n"},
         {"bad reply line", "# kalo 0.1, LPT1\n1 rx 5f\n2 rx 5g\n",
          "# kalo 0.1, LPT1\n       1      +0  received  5f\nnot a trace line: 2 rx 5g\n"},
         {"failure", "# kalo 0.1, COM1, 9600,n,8,1,p\n120 error open /dev/ttyS0: Permission denied\n",
