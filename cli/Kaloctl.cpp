@@ -97,8 +97,10 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         command->PrintHelp(out);
         return kExitOk;
     }
+    // A command that uses no printer has nothing to trace, and `--trace t.log trace-view t.log`
+    // must not empty the file it is about to read.
     platform::ProgramTrace trace;
-    if (!traceOptions.file.empty() && !trace.Start(traceOptions.file, platform, err, error)) {
+    if (!traceOptions.file.empty() && command->NeedsPrinter() && !trace.Start(traceOptions.file, platform, err, error)) {
         err << "kaloctl: " << error << '\n';
         return kExitUsage;
     }

@@ -10,8 +10,8 @@ const OptionTable<TraceOptions>& Table()
 {
     static const OptionTable<TraceOptions> table = {
         {{"--trace", "FILE|-",
-          "write every transfer on the port, fixed wait and failure to FILE as they happen; "
-          "kaloctl trace-view FILE reads it",
+          "write every transfer on the port, fixed wait and failure to FILE as they happen "
+          "(commands that need no printer write none); kaloctl trace-view FILE reads it",
           OptionValues::Text("a file name, or - for standard error")},
          [](TraceOptions& o, const OptionValue& v) { o.file = v.text; }},
     };

@@ -70,7 +70,8 @@ CPrinterPort::CPrinterPort(platform::Platform& platform)
 void CPrinterPort::TraceFailure()
 {
     const platform::Failure& failure = LastFailure();
-    if (failure.Empty() || std::find(m_tracedFailures.begin(), m_tracedFailures.end(), failure) != m_tracedFailures.end())
+    if (failure.Empty()
+        || std::find(m_tracedFailures.begin(), m_tracedFailures.end(), failure) != m_tracedFailures.end())
         return;
     m_trace->Error(failure);
     m_tracedFailures.push_back(failure);

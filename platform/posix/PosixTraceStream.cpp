@@ -33,7 +33,8 @@ std::unique_ptr<std::ostream> OpenTraceStream(const std::string& path, std::stri
         error = "no file named";
         return nullptr;
     }
-    const int fd = RetryEintr([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666); });
+    const int fd =
+        RetryEintr([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666); });
     if (fd < 0) {
         error = std::strerror(errno);
         return nullptr;

@@ -236,7 +236,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"},
                    nullptr,
                    2,
-                   {"cannot write the trace file '/nonexistent-kalo/t.log': No such file or directory"}}),
+                   {"cannot write the trace file '/nonexistent-kalo/t.log': No such file or directory"}},
+        // A command that needs no printer opens no trace file.
+        FailureRow{"NoPrinterNoTrace", {"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, nullptr, 0, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Whatever the file holds, trace-view shows it line by line without
