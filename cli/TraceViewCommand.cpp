@@ -96,28 +96,23 @@ void TraceView::Row(const std::string& kind, const std::string& what)
     m_time = std::string(m_time.size(), ' ');
 }
 
+// Commands are named while they follow one another from the start of the
+// write; the first byte that begins none makes the rest data (text, a font
+// block), which would only be cut up by the commands its bytes happen to spell.
 void TraceView::Sent(const std::vector<uint8_t>& bytes)
 {
-    std::vector<uint8_t> unnamed;
-    auto showUnnamed = [&] {
-        if (!unnamed.empty())
-            Row("sent", Unnamed(unnamed));
-        unnamed.clear();
-    };
     for (size_t at = 0; at < bytes.size();) {
         const cmd::CommandName command = cmd::NameCommand(bytes.data() + at, bytes.size() - at);
         if (command.length == 0) {
-            unnamed.push_back(bytes[at++]);
+            Row("sent", Unnamed(std::vector<uint8_t>(bytes.begin() + std::ptrdiff_t(at), bytes.end())));
             m_query.clear();
-            continue;
+            return;
         }
-        showUnnamed();
         Row("sent", command.name + " (" + Hex(bytes.data() + at, command.length) + ")");
         m_query = command.name;
         m_reply.clear();
         at += command.length;
     }
-    showUnnamed();
 }
 
 void TraceView::Received(const std::vector<uint8_t>& bytes)

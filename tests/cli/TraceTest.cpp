@@ -259,12 +259,13 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "       0      +0  sent      ModelNameQuery (1d 49 43)\n"
          "       0      +0  wait      100 ms\n"
          "     100    +100  received  5f 41 00 (2 reads): model \"A\"\n"},
-        {"text and a long block", "# kalo 0.1, LPT1\n3 tx 41 0d 0a 1b 4a ff\n4 tx " + std::string(20 * 3, ' ') + "\n",
+        {"commands, text and data",
+         "# kalo 0.1, LPT1\n3 tx 1b 40 0a 41 0d 0a\n4 tx 1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 08 09 0a 0b\n",
          "# kalo 0.1, LPT1\n"
-         "       3      +0  sent      text \"A\\r\"\n"
+         "       3      +0  sent      Initialize (1b 40)\n"
          "                  sent      LineFeed (0a)\n"
-         "                  sent      PrintAndFeedMost (1b 4a ff)\n"
-         "not a trace line: 4 tx " + std::string(20 * 3, ' ') + "\n"},
+         "                  sent      text \"A\\r\\n\"\n"
+         "       4      +1  sent      1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 ... (20 bytes)\n"},
         {"garbage", "\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n-9223372036854775807 tx 1b 40\n",
          "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
          "not a trace line: \x01\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
