@@ -7,10 +7,15 @@
 #include "QtMessageBoxes.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Signals.h"
+#include "platform/TracingPlatform.h"
 #include "platform/LazyRegistryFile.h"
 #include "platform/cups/CupsSpooler.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
+
+#include <cstdlib>
+#include <iostream>
 
 CConfigApp::CConfigApp(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -61,9 +66,21 @@ bool CConfigApp::InitInstance()
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
 
+    // KALO_TRACE=FILE (or -, standard error): the wire trace kaloctl's --trace writes.
+    kalo::platform::ProgramTrace trace;
+    std::string traceRefusal;
+    if (const char* path = std::getenv("KALO_TRACE"); path && *path)
+        trace.Start(path, platform, std::cerr, traceRefusal);
+
     {
-        CMainDlg mainWindow({platform, spooler, registry, fileDialogs, m_targetPrinter});
+        CMainDlg mainWindow({trace.Use(platform), spooler, registry, fileDialogs, m_targetPrinter});
         messages.SetOwner(&mainWindow);
+        // Said over the window once it is up, so a termination signal closes both.
+        if (!traceRefusal.empty())
+            QTimer::singleShot(0, &mainWindow, [&messages, &traceRefusal] {
+                messages.Show("KALO_TRACE: " + traceRefusal + ". The program goes on without a trace.", "Warning",
+                              kalo::platform::MessageIcon::Warning);
+            });
         mainWindow.exec();
     }
     return false;

@@ -8,8 +8,11 @@
 #include "KaloVersion.h"
 #include "ListUsbCommand.h"
 #include "StatusCommands.h"
+#include "TraceOption.h"
+#include "TraceViewCommand.h"
 #include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
+#include "platform/TracingPlatform.h"
 
 #include <algorithm>
 #include <charconv>
@@ -34,6 +37,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<TestPrintCommand>());
     m_commands.push_back(std::make_unique<HexToBinCommand>());
     m_commands.push_back(std::make_unique<BinToHexCommand>());
+    m_commands.push_back(std::make_unique<TraceViewCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const
@@ -57,6 +61,8 @@ void Kaloctl::PrintHelp(std::ostream& out) const
            "  --help, -h                this text; after a command, the command's own\n"
            "  --version                 the program's version\n\n";
     PrintConnectionOptions(out);
+    out << '\n';
+    PrintTraceOptions(out);
     out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
            "or a write was cut short; 2 usage error; 3 diff found a difference; 130, 143,\n"
@@ -74,7 +80,7 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
     sources.connection = ConnectionOptionInfos();
     for (const auto& command : m_commands)
         sources.commands.push_back(command.get());
-    sources.globalOptions = {"--help", "--version"};
+    sources.globalOptions = {"--help", "--version", "--trace"};
     sources.usbDevices = [&platform] {
         std::ostringstream diagnostics;
         std::vector<std::string> devices;
@@ -105,7 +111,8 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         || std::find(args.begin(), args.end(), "-h") != args.end();
     CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin};
     std::string error;
-    if (!ExtractConnectionOptions(args, context.connection, error)) {
+    TraceOptions traceOptions;
+    if (!ExtractTraceOptions(args, traceOptions, error) || !ExtractConnectionOptions(args, context.connection, error)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
         return kExitUsage;
     }
@@ -137,8 +144,16 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         command->PrintHelp(out);
         return kExitOk;
     }
-    context.args = std::move(args);
-    return command->Execute(context);
+    // A command that uses no printer has nothing to trace, and `--trace t.log trace-view t.log`
+    // must not empty the file it is about to read.
+    platform::ProgramTrace trace;
+    if (!traceOptions.file.empty() && command->NeedsPrinter() && !trace.Start(traceOptions.file, platform, err, error)) {
+        err << "kaloctl: " << error << '\n';
+        return kExitUsage;
+    }
+    CommandContext traced{std::move(args), context.connection, out, err, trace.Use(platform), spooler,
+                          registry, context.in};
+    return command->Execute(traced);
 }
 
 } // namespace kalo::cli

@@ -14,6 +14,8 @@
 
 namespace kalo::platform {
 
+class WireTrace;
+
 // What the port kinds and exchanges need from the operating system, in one
 // place. The POSIX platform reaches real devices; the in-process platform of
 // the virtual printer runs the same code against a simulated printer on a
@@ -35,6 +37,9 @@ public:
     // The system's version word, as IsWin9xFamily reads it.
     virtual uint32_t VersionWord() = 0;
     virtual std::unique_ptr<ParallelDevice> NewParallelDevice() = 0;
+    // Where the port facade writes what crosses the wire; none unless the
+    // program was asked for a trace.
+    virtual WireTrace* Trace() { return nullptr; }
 };
 
 } // namespace kalo::platform

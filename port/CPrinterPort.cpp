@@ -4,6 +4,8 @@
 #include "platform/Interruption.h"
 #include "platform/Text.h"
 
+#include <algorithm>
+
 namespace kalo {
 
 using platform::StartsWith;
@@ -45,17 +47,53 @@ std::optional<PortChoice> ChoosePortKind(const PortSettings& settings)
     return std::nullopt;
 }
 
+std::string ConnectionText(const PortSettings& settings)
+{
+    const std::optional<PortChoice> choice = ChoosePortKind(settings);
+    if (choice && choice->kind == PortKind::Ethernet)
+        return "socket://" + settings.portName + ":" + std::to_string(settings.tcpPort);
+    if (!choice || choice->kind != PortKind::Serial)
+        return settings.portName;
+    static const char kParity[] = "noems";
+    static const char* const kStopBits[] = {"1", "1.5", "2"};
+    static const char* const kFlow[] = {",p", ",x", ""};
+    return settings.portName + ", " + std::to_string(settings.baudRate) + "," + kParity[settings.parity % 5] + ","
+        + std::to_string(settings.dataBits) + "," + kStopBits[settings.stopBits % 3] + kFlow[settings.flowControl % 3];
+}
+
 CPrinterPort::CPrinterPort(platform::Platform& platform)
     : m_platform(platform)
+    , m_trace(platform.Trace())
 {
+}
+
+void CPrinterPort::TraceFailure()
+{
+    const platform::Failure& failure = LastFailure();
+    if (failure.Empty()
+        || std::find(m_tracedFailures.begin(), m_tracedFailures.end(), failure) != m_tracedFailures.end())
+        return;
+    m_trace->Error(failure);
+    m_tracedFailures.push_back(failure);
 }
 
 CPrinterPort::~CPrinterPort() = default;
 
 int CPrinterPort::Configure(PortSettings settings)
 {
+    if (m_trace)
+        m_trace->Connection(ConnectionText(settings));
+    const int result = ConfigureHeld(std::move(settings));
+    if (m_trace)
+        TraceFailure();
+    return result;
+}
+
+int CPrinterPort::ConfigureHeld(PortSettings settings)
+{
     m_port = std::monostate{};
     m_keptFailure = {};
+    m_tracedFailures.clear();
     const std::optional<PortChoice> choice = ChoosePortKind(settings);
     if (!choice) {
         m_keptFailure = {"configure", settings.portName, platform::kErrArgument, 0,
@@ -83,7 +121,10 @@ int CPrinterPort::Configure(PortSettings settings)
 int CPrinterPort::Open()
 {
     m_tally = {};
-    return Dispatch(m_port, [](auto& port) { return port.Open(); });
+    const int result = Dispatch(m_port, [](auto& port) { return port.Open(); });
+    if (m_trace)
+        TraceFailure();
+    return result;
 }
 
 int CPrinterPort::Write(const uint8_t* data, uint32_t length)
@@ -94,6 +135,10 @@ int CPrinterPort::Write(const uint8_t* data, uint32_t length)
         platform::Interrupted() ? 0 : Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
     m_tally.requested += length;
     m_tally.written += uint64_t(written > 0 ? written : 0);
+    if (m_trace) {
+        m_trace->Sent(data, size_t(written > 0 ? written : 0));
+        TraceFailure();
+    }
     return written;
 }
 
@@ -114,6 +159,7 @@ void CPrinterPort::StartOperation()
 {
     m_tally = {};
     m_keptFailure = {};
+    m_tracedFailures.clear();
     Dispatch(m_port, [](auto& port) {
         port.ClearFailure();
         return 0;
@@ -135,7 +181,12 @@ int CPrinterPort::Read(uint8_t* buffer, uint32_t length)
 {
     if (platform::Interrupted())
         return 0;
-    return Dispatch(m_port, [&](auto& port) { return port.Read(buffer, length); });
+    const int got = Dispatch(m_port, [&](auto& port) { return port.Read(buffer, length); });
+    if (m_trace) {
+        m_trace->Received(buffer, size_t(got > 0 ? got : 0));
+        TraceFailure();
+    }
+    return got;
 }
 
 void CPrinterPort::Close()

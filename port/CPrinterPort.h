@@ -6,10 +6,12 @@
 #include "CUsbPort.h"
 #include "PortSettings.h"
 #include "platform/Failure.h"
+#include "platform/WireTrace.h"
 
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace kalo {
 
@@ -24,10 +26,15 @@ struct PortChoice {
 // and the first match wins. No value when nothing matches.
 std::optional<PortChoice> ChoosePortKind(const PortSettings& settings);
 
+// The port and its settings as a trace's header names them: "COM1,
+// 9600,n,8,1,p" (the ports key's form), "socket://10.0.0.7:9100", "LPT1".
+std::string ConnectionText(const PortSettings& settings);
+
 // Every byte the program exchanges with the printer goes through the one
 // facade the main window owns. Once the program is interrupted it reads and
 // writes nothing more. It holds at most one port object of the kind
-// the last Configure chose.
+// the last Configure chose. When the platform offers a trace, every
+// transfer and failure goes to it as it happens.
 class CPrinterPort {
 public:
     explicit CPrinterPort(platform::Platform& platform);
@@ -68,6 +75,11 @@ public:
     platform::Platform& GetPlatform() { return m_platform; }
 
 private:
+    int ConfigureHeld(PortSettings settings);
+    // Writes the port's failure to the trace unless it is there already:
+    // a link that is gone fails every call the same way.
+    void TraceFailure();
+
     using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>,
                               std::unique_ptr<CParallelPort>, std::unique_ptr<CUsbPort>>;
 
@@ -77,6 +89,8 @@ private:
     WriteTally m_tally;
     std::string m_portName; // as configured: the hints name its KALO_PORT_ variable
     platform::Failure m_keptFailure; // Configure's refusal, or the port's last failure after Close
+    platform::WireTrace* const m_trace;  // null when the program was not asked for a trace
+    std::vector<platform::Failure> m_tracedFailures; // since Configure or StartOperation
 };
 
 } // namespace kalo

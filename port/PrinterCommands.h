@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 // Every command the program sends to the printer, by name. ESC/POS commands
 // and the maker's vendor commands (those beginning with 08); the bytes are
@@ -102,6 +103,20 @@ constexpr Command<4> PrintNvImage(uint8_t image)
 // Print Test String: two lines of text, then ESC J 255 (print and feed 255 units).
 inline constexpr char kTestString[] = "Command Test String Line1\r\nCommand Test String Line2";
 inline constexpr Command<3> kPrintAndFeedMost = {0x1B, 0x4A, 0xFF};
+
+// The command bytes begin with, by the name it has above ("SwitchQuery 11",
+// "Initialize"), for reading a trace; length is how many bytes it takes, 0
+// when the bytes begin with none of these commands (or with a part of one).
+struct CommandName {
+    std::string name;
+    size_t length = 0;
+};
+CommandName NameCommand(const uint8_t* bytes, size_t size);
+
+// A reply to the named command, told in words when it is whole and in the
+// printer's layout (model "TLR-740II", switch 11: pins 8-1 00000001);
+// empty otherwise.
+std::string DescribeReply(const std::string& commandName, const uint8_t* bytes, size_t size);
 
 // Writes a command; the port's count of bytes written.
 template <size_t N>

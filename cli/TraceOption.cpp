@@ -1,0 +1,34 @@
+#include "TraceOption.h"
+
+#include "Option.h"
+
+namespace kalo::cli {
+
+namespace {
+
+const OptionTable<TraceOptions>& Table()
+{
+    static const OptionTable<TraceOptions> table = {
+        {{"--trace", "FILE|-",
+          "write every transfer on the port, fixed wait and failure to FILE as they happen "
+          "(commands that need no printer write none); kaloctl trace-view FILE reads it",
+          OptionValues::Text("a file name, or - for standard error")},
+         [](TraceOptions& o, const OptionValue& v) { o.file = v.text; }},
+    };
+    return table;
+}
+
+} // namespace
+
+bool ExtractTraceOptions(std::vector<std::string>& args, TraceOptions& options, std::string& error)
+{
+    return TakeOptions(Table(), args, OtherArguments::Leave, options, error);
+}
+
+void PrintTraceOptions(std::ostream& out)
+{
+    out << "Trace:\n";
+    PrintOptions(out, Infos(Table()));
+}
+
+} // namespace kalo::cli

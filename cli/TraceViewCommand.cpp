@@ -1,0 +1,232 @@
+#include "TraceViewCommand.h"
+
+#include "platform/Files.h"
+#include "port/PrinterCommands.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace kalo::cli {
+
+namespace {
+
+// A trace of a font download holds a few megabytes of text; a file far
+// beyond any trace is refused rather than read.
+constexpr size_t kMaxTraceBytes = 256u << 20;
+// Bytes that are no command are shown this far, then counted.
+constexpr size_t kShownBytes = 16;
+
+std::string Hex(const uint8_t* bytes, size_t length)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < length && i < kShownBytes; ++i) {
+        text += i == 0 ? "" : " ";
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+    }
+    if (length > kShownBytes)
+        text += " ... (" + std::to_string(length) + " bytes)";
+    return text;
+}
+
+// Bytes no command names: as text when they are text (Print Test String), else in hex.
+std::string Unnamed(const std::vector<uint8_t>& bytes)
+{
+    std::string text;
+    for (const uint8_t byte : bytes) {
+        if (byte == '\r')
+            text += "\\r";
+        else if (byte == '\n')
+            text += "\\n";
+        else if (byte >= 0x20 && byte < 0x7F)
+            text += char(byte);
+        else
+            return Hex(bytes.data(), bytes.size());
+    }
+    return "text \"" + text + "\"";
+}
+
+// "12 34 ab" into bytes; false when a word is not two hexadecimal digits.
+bool ReadHex(std::istringstream& words, std::vector<uint8_t>& bytes)
+{
+    std::string word;
+    while (words >> word) {
+        unsigned value = 0;
+        int used = 0;
+        if (word.size() != 2 || std::sscanf(word.c_str(), "%2x%n", &value, &used) != 1 || used != 2)
+            return false;
+        bytes.push_back(uint8_t(value));
+    }
+    return !bytes.empty();
+}
+
+class TraceView {
+public:
+    explicit TraceView(std::ostream& out) : m_out(out) {}
+
+    void Line(const std::string& line);
+    // Shows the bytes received so far.
+    void Flush();
+
+private:
+    void Row(const std::string& kind, const std::string& what);
+    void Sent(const std::vector<uint8_t>& bytes);
+    void Received(const std::vector<uint8_t>& bytes);
+
+    std::ostream& m_out;
+    bool m_program = false; // a kalo trace (tx sent), not a kalo-vprinter wire log (rx sent)
+    bool m_announced = false;
+    bool m_started = false;
+    int64_t m_last = 0;
+    std::string m_receivedTime;
+    std::string m_time; // the time columns of the line being shown; blank after its first row
+    std::string m_query; // the command the bytes received since answer
+    std::vector<uint8_t> m_reply;
+    // Lines of received bytes in a row are one row: a byte-wise link reads a reply a byte at a time.
+    std::vector<uint8_t> m_received;
+    int m_receivedLines = 0;
+};
+
+void TraceView::Row(const std::string& kind, const std::string& what)
+{
+    char kindColumn[16];
+    std::snprintf(kindColumn, sizeof kindColumn, "%-10s", kind.c_str());
+    m_out << m_time << kindColumn << what << '\n';
+    m_time = std::string(m_time.size(), ' ');
+}
+
+// Commands are named while they follow one another from the start of the
+// write; the first byte that begins none makes the rest data (text, a font
+// block), which would only be cut up by the commands its bytes happen to spell.
+void TraceView::Sent(const std::vector<uint8_t>& bytes)
+{
+    for (size_t at = 0; at < bytes.size();) {
+        const cmd::CommandName command = cmd::NameCommand(bytes.data() + at, bytes.size() - at);
+        if (command.length == 0) {
+            Row("sent", Unnamed(std::vector<uint8_t>(bytes.begin() + std::ptrdiff_t(at), bytes.end())));
+            m_query.clear();
+            return;
+        }
+        Row("sent", command.name + " (" + Hex(bytes.data() + at, command.length) + ")");
+        m_query = command.name;
+        m_reply.clear();
+        at += command.length;
+    }
+}
+
+void TraceView::Received(const std::vector<uint8_t>& bytes)
+{
+    if (m_receivedLines == 0)
+        m_receivedTime = m_time;
+    m_received.insert(m_received.end(), bytes.begin(), bytes.end());
+    ++m_receivedLines;
+}
+
+void TraceView::Flush()
+{
+    if (m_receivedLines == 0)
+        return;
+    m_reply.insert(m_reply.end(), m_received.begin(), m_received.end());
+    const std::string reply = cmd::DescribeReply(m_query, m_reply.data(), m_reply.size());
+    std::string what = Hex(m_received.data(), m_received.size());
+    if (m_receivedLines > 1)
+        what += " (" + std::to_string(m_receivedLines) + " reads)";
+    if (!reply.empty()) {
+        what += ": " + reply;
+        m_query.clear();
+    }
+    const std::string time = m_time;
+    m_time = m_receivedTime;
+    Row("received", what);
+    m_time = time;
+    m_received.clear();
+    m_receivedLines = 0;
+}
+
+void TraceView::Line(const std::string& line)
+{
+    if (line.empty())
+        return;
+    if (line[0] == '#') {
+        Flush();
+        m_program = m_program || line.rfind("# kalo ", 0) == 0;
+        m_out << line << '\n';
+        return;
+    }
+    if (!m_announced && !m_program)
+        m_out << "# a kalo-vprinter wire log: \"sent\" is what the printer received\n";
+    m_announced = true;
+    std::istringstream words(line);
+    int64_t ms = 0;
+    std::string kind, note;
+    std::vector<uint8_t> bytes;
+    // Times run from 0; none is negative, so no gap can overflow.
+    const bool timed = bool(words >> ms >> kind) && ms >= 0;
+    const bool transfer = timed && (kind == "tx" || kind == "rx") && ReadHex(words, bytes);
+    const bool noted = timed && (kind == "wait" || kind == "error") && std::getline(words >> std::ws, note);
+    const bool received = transfer && (kind == "tx") != m_program;
+    if (!received)
+        Flush();
+    if (!transfer && !noted) {
+        m_out << "not a trace line: " << line << '\n';
+        return;
+    }
+    char time[32];
+    std::snprintf(time, sizeof time, "%8lld %+7lld  ", static_cast<long long>(ms),
+                  static_cast<long long>(m_started ? ms - m_last : 0));
+    m_time = time;
+    m_started = true;
+    m_last = ms;
+    if (received)
+        Received(bytes);
+    else if (transfer)
+        Sent(bytes);
+    else
+        Row(kind, kind == "wait" ? note + " ms" : note);
+}
+
+} // namespace
+
+std::string ViewTrace(const std::string& trace)
+{
+    std::ostringstream out;
+    out << "      ms     gap  what\n";
+    TraceView view(out);
+    std::istringstream lines(trace);
+    std::string line;
+    while (std::getline(lines, line))
+        view.Line(line);
+    view.Flush();
+    return out.str();
+}
+
+const char* TraceViewCommand::Description() const
+{
+    return "Prints a trace written with --trace (or KALO_TRACE for the window), or a\n"
+           "kalo-vprinter --wire-log, a line per command: the time in ms, the time since\n"
+           "the line before, the command sent by its name, the reply received (told in\n"
+           "words where it is simple), the fixed waits and the failures.\n";
+}
+
+int TraceViewCommand::Execute(CommandContext& context)
+{
+    if (!TakeArguments(context))
+        return kExitUsage;
+    std::string trace, error;
+    const std::string& path = context.args.front();
+    if (!platform::ReadFile(path, kMaxTraceBytes + 1, trace, error)) {
+        context.err << error << '\n';
+        return kExitFailed;
+    }
+    if (trace.size() > kMaxTraceBytes) {
+        context.err << "Cannot read " << path << ": it has more than " << (kMaxTraceBytes >> 20)
+                    << " MiB, more than any trace.\n";
+        return kExitFailed;
+    }
+    context.out << ViewTrace(trace);
+    context.out.flush();
+    return context.out ? kExitOk : kExitFailed;
+}
+
+} // namespace kalo::cli

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Platform.h"
+#include "WireTrace.h"
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace kalo::platform {
+
+// The platform as it is, with its clock's fixed waits written to a trace
+// and the trace offered to the port facade: every port kind and every
+// exchange is traced without a line of its own. A program that is not
+// asked for a trace never makes one.
+class TracingPlatform final : public Platform {
+public:
+    TracingPlatform(Platform& inner, WireTrace& trace);
+
+    Clock& GetClock() override { return m_clock; }
+    MessageSink& Messages() override { return m_inner.Messages(); }
+    const PortMap& Ports() override { return m_inner.Ports(); }
+    std::unique_ptr<SerialDevice> NewSerialDevice() override { return m_inner.NewSerialDevice(); }
+    std::unique_ptr<StreamSocket> NewStreamSocket() override { return m_inner.NewStreamSocket(); }
+    std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() override { return m_inner.NewUsbPrinterDevice(); }
+    std::vector<UsbPrinterInfo> ListUsbPrinters() override { return m_inner.ListUsbPrinters(); }
+    UsbDeviceWatcher& UsbWatcher() override { return m_inner.UsbWatcher(); }
+    uint32_t VersionWord() override { return m_inner.VersionWord(); }
+    std::unique_ptr<ParallelDevice> NewParallelDevice() override { return m_inner.NewParallelDevice(); }
+    WireTrace* Trace() override { return &m_trace; }
+
+private:
+    // Fixed waits ("wait N ms") get a line; paced waits toward a deadline
+    // do not, their gaps show in the times.
+    class TracingClock final : public Clock {
+    public:
+        TracingClock(Clock& inner, WireTrace& trace)
+            : m_inner(inner)
+            , m_trace(trace)
+        {
+        }
+        int64_t NowMicros() override { return m_inner.NowMicros(); }
+        void SleepMs(uint32_t ms) override
+        {
+            m_trace.Wait(ms);
+            m_inner.SleepMs(ms);
+        }
+        void SleepUntilMicros(int64_t deadline) override { m_inner.SleepUntilMicros(deadline); }
+
+    private:
+        Clock& m_inner;
+        WireTrace& m_trace;
+    };
+
+    Platform& m_inner;
+    WireTrace& m_trace;
+    TracingClock m_clock;
+};
+
+// The trace a program was asked for ("-" for standard error, which the
+// program hands in as a stream), and the platform its exchanges run on.
+class ProgramTrace {
+public:
+    // False with the file and the reason when the file cannot be written.
+    bool Start(const std::string& path, Platform& plain, std::ostream& standardError, std::string& error);
+    // The platform to run on: plain, or with a trace started, the same writing to it.
+    Platform& Use(Platform& plain) { return m_platform ? *m_platform : plain; }
+
+private:
+    std::unique_ptr<std::ostream> m_file;
+    std::unique_ptr<WireTrace> m_trace;
+    std::unique_ptr<TracingPlatform> m_platform;
+};
+
+} // namespace kalo::platform

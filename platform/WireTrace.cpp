@@ -1,0 +1,68 @@
+#include "WireTrace.h"
+
+#include "KaloVersion.h"
+
+namespace kalo::platform {
+
+WireTrace::WireTrace(std::ostream& out, Clock& clock)
+    : m_out(out)
+    , m_clock(clock)
+    , m_start(clock.NowMicros())
+{
+}
+
+void WireTrace::Connection(const std::string& port)
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    const std::string line = std::string("# kalo ") + kVersion + ", " + port + "\n";
+    m_out.write(line.data(), std::streamsize(line.size()));
+    m_out.flush();
+}
+
+void WireTrace::Sent(const uint8_t* data, size_t length)
+{
+    Transfer(" tx", data, length);
+}
+
+void WireTrace::Received(const uint8_t* data, size_t length)
+{
+    Transfer(" rx", data, length);
+}
+
+void WireTrace::Transfer(const char* direction, const uint8_t* data, size_t length)
+{
+    if (length == 0)
+        return;
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text = direction;
+    text.reserve(text.size() + length * 3);
+    for (size_t i = 0; i < length; ++i) {
+        text += ' ';
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 15];
+    }
+    Line(text);
+}
+
+void WireTrace::Wait(uint32_t ms)
+{
+    Line(" wait " + std::to_string(ms));
+}
+
+void WireTrace::Error(const Failure& failure)
+{
+    std::string text = " error " + failure.call;
+    if (!failure.target.empty())
+        text += " " + failure.target;
+    Line(text + ": " + failure.reason);
+}
+
+void WireTrace::Line(const std::string& text)
+{
+    const std::string line = std::to_string((m_clock.NowMicros() - m_start) / 1000) + text + "\n";
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_out.write(line.data(), std::streamsize(line.size()));
+    m_out.flush();
+}
+
+} // namespace kalo::platform

@@ -1,0 +1,341 @@
+#include "cli/Kaloctl.h"
+#include "cli/TraceViewCommand.h"
+#include "platform/LazyRegistryFile.h"
+#include "platform/MemorySpooler.h"
+#include "sim/InProcessPlatform.h"
+#include "support/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using kalo::sim::InProcessPlatform;
+
+namespace {
+
+// A trace or a wire log taken apart: the bytes each way as one run of hex
+// (chunks may split differently on the two sides), the waits, the failures.
+struct WireLines {
+    std::vector<std::string> headers;
+    std::string tx, rx;
+    std::vector<uint32_t> waits;
+    std::vector<std::string> errors;
+};
+
+WireLines Take(const std::string& text)
+{
+    WireLines lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("# ", 0) == 0) {
+            lines.headers.push_back(line);
+            continue;
+        }
+        std::istringstream words(line);
+        long long ms = -1;
+        std::string kind, rest;
+        if (!(words >> ms >> kind) || ms < 0)
+            continue; // not a trace line: kaloctl's own words on standard error
+        std::getline(words >> std::ws, rest);
+        std::string& bytes = kind == "tx" ? lines.tx : lines.rx;
+        if (kind == "tx" || kind == "rx")
+            bytes += (bytes.empty() ? "" : " ") + rest;
+        else if (kind == "wait")
+            lines.waits.push_back(uint32_t(std::stoul(rest)));
+        else if (kind == "error")
+            lines.errors.push_back(rest);
+    }
+    return lines;
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct KaloRun {
+    int status;
+    std::string out, err;
+};
+
+KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine)
+{
+    std::ostringstream out, err;
+    const kalo::platform::LazyRegistryFile none([] { return std::string(); });
+    const kalo::CRegistryKey registry({&none});
+    kalo::platform::MemorySpooler spooler;
+    const int status = kalo::cli::Kaloctl().Run(args, out, err, machine, spooler, registry);
+    return {status, out.str(), err.str()};
+}
+
+// The names trace-view gives the commands of an exchange, in the order sent.
+std::vector<std::string> SentNames(const std::string& view)
+{
+    std::vector<std::string> names;
+    std::istringstream in(view);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t at = line.find(" sent ");
+        if (at == std::string::npos)
+            continue;
+        const size_t name = line.find_first_not_of(' ', at + 5);
+        names.push_back(line.substr(name, line.find(" (", name) - name));
+    }
+    return names;
+}
+
+const std::vector<std::string> kIdentification = {"Initialize", "SelectPrinter", "StatusBackOff",
+                                                  "IdentificationByteQuery", "MakerNameQuery", "ModelNameQuery"};
+
+std::vector<std::string> Status()
+{
+    std::vector<std::string> names = kIdentification;
+    names.insert(names.end(), {"Initialize", "SelectPrinter", "FirmwareVersionQuery", "LanguageQuery",
+                               "ModelNameQuery", "StatusBackOff", "IdentificationByteQuery"});
+    for (const char* number : {"1", "2", "3", "4", "5", "6", "11", "12"})
+        names.push_back(std::string("SwitchQuery ") + number);
+    names.push_back("PowerSaveQuery");
+    return names;
+}
+
+// Every name in names, in that order, among the names sent (others may come between).
+bool InOrder(const std::vector<std::string>& names, const std::vector<std::string>& sent)
+{
+    auto at = sent.begin();
+    for (const std::string& name : names) {
+        at = std::find(at, sent.end(), name);
+        if (at == sent.end())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+struct TracedRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::string header;
+    std::vector<std::string> commands; // trace-view names at least these, in order
+    std::string reply;                 // and tells this reply
+};
+
+void PrintTo(const TracedRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class TracedExchange : public ::testing::TestWithParam<TracedRow> {};
+
+// On the virtual clock each exchange's trace carries, each way, exactly the
+// bytes the printer's wire log has the other way, every wait the clock took,
+// and trace-view names every command sent.
+TEST_P(TracedExchange, MatchesTheWireLogAndTheClock)
+{
+    const TracedRow& row = GetParam();
+    InProcessPlatform machine;
+    std::vector<std::string> args = {"--trace", "-"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const KaloRun run = Kalo(args, machine);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const WireLines trace = Take(run.err);
+    const WireLines wire = Take(machine.WireLogText());
+    EXPECT_EQ(trace.headers, std::vector<std::string>{"# kalo " KALO_VERSION_TEXT ", " + row.header});
+    EXPECT_FALSE(trace.tx.empty());
+    EXPECT_EQ(trace.tx, wire.rx);
+    EXPECT_EQ(trace.rx, wire.tx);
+    EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
+    EXPECT_EQ(trace.errors, std::vector<std::string>{});
+
+    const std::string view = kalo::cli::ViewTrace(run.err);
+    const std::vector<std::string> sent = SentNames(view);
+    for (const std::string& name : sent)
+        EXPECT_TRUE(!name.empty() && std::isupper(static_cast<unsigned char>(name[0]))) << "unnamed: " << name;
+    EXPECT_TRUE(InOrder(row.commands, sent)) << view;
+    EXPECT_NE(view.find(row.reply), std::string::npos) << view;
+}
+
+const std::string kModel = "model \"TLR-740plusII\"";
+
+INSTANTIATE_TEST_SUITE_P(
+    Trace, TracedExchange,
+    ::testing::Values(
+        TracedRow{"IdentifySerial", {"--serial", "COM1", "--baud", "19200", "--flow", "xonxoff", "identify"},
+                  "COM1, 19200,n,8,1,x", kIdentification, kModel},
+        TracedRow{"IdentifyTcp", {"--tcp", "10.0.0.50", "identify"}, "socket://10.0.0.50:9100", kIdentification,
+                  kModel},
+        TracedRow{"IdentifyParallel", {"--parallel", "LPT1", "identify"}, "LPT1", kIdentification, kModel},
+        TracedRow{"GetStatusSerial", {"--serial", "COM1", "--parity", "even", "--data-bits", "7", "--stop-bits", "2",
+                                      "--flow", "none", "get-status"},
+                  "COM1, 9600,e,7,2", Status(), "switch 12: pins 8-1 "},
+        TracedRow{"GetStatusTcp", {"--tcp", "10.0.0.50:9100", "get-status"}, "socket://10.0.0.50:9100", Status(),
+                  "power save "},
+        TracedRow{"SetStatusTcp", {"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
+                  {"EnterUserSetting", "SwitchWrite 6 22222212", "EndUserSetting"}, "in user-setting mode"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FailureRow {
+    const char* name;
+    std::vector<std::string> args;
+    void (*prepare)(InProcessPlatform& machine);
+    int status;
+    std::vector<std::string> errors; // the trace's error lines, after "error ", or kaloctl's message
+    int64_t closeAfter = -1; // the printer hangs up after so many bytes
+};
+
+void PrintTo(const FailureRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class TracedFailure : public ::testing::TestWithParam<FailureRow> {};
+
+// A port that fails is in the trace with the call and the system's reason,
+// once, where it happened; a trace file that cannot be written is refused
+// before anything is opened.
+TEST_P(TracedFailure, IsWrittenOrRefused)
+{
+    const FailureRow& row = GetParam();
+    kalo::sim::PrinterOptions options;
+    options.closeAfter = row.closeAfter;
+    InProcessPlatform machine(options);
+    if (row.prepare)
+        row.prepare(machine);
+    const KaloRun run = Kalo(row.args, machine);
+    EXPECT_EQ(run.status, row.status);
+    if (row.status == 2) {
+        EXPECT_EQ(run.err, "kaloctl: " + row.errors.at(0) + "\n");
+        EXPECT_EQ(machine.lastOpenedPath, "");
+        return;
+    }
+    EXPECT_EQ(Take(run.err).errors, row.errors);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Trace, TracedFailure,
+    ::testing::Values(
+        FailureRow{"PermissionDenied",
+                   {"--trace", "-", "--serial", "COM1", "identify"},
+                   [](InProcessPlatform& m) { m.serialPermissionDenied = true; },
+                   1,
+                   {"open /dev/ttyS0: Permission denied"}},
+        FailureRow{"HungUpMidway",
+                   {"--trace", "-", "--tcp", "10.0.0.50", "get-status"},
+                   nullptr,
+                   1,
+                   {"send 10.0.0.50:9100: Broken pipe", "receive 10.0.0.50:9100: the printer closed the connection"},
+                   40},
+        FailureRow{"NoSuchPort", {"--trace", "-", "--serial", "COM1", "identify"},
+                   [](InProcessPlatform& m) { m.serialPath = "/dev/ttyS9"; }, 1,
+                   {"open /dev/ttyS0: No such file or directory"}},
+        FailureRow{"TraceFileInAMissingFolder",
+                   {"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"},
+                   nullptr,
+                   2,
+                   {"cannot write the trace file '/nonexistent-kalo/t.log': No such file or directory"}},
+        // A command that needs no printer opens no trace file.
+        FailureRow{"NoPrinterNoTrace", {"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, nullptr, 0, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Whatever the file holds, trace-view shows it line by line without
+// failing: a line it cannot read is shown as such, in its place.
+TEST(TraceView, ShowsWhatItCannotRead)
+{
+    const struct {
+        const char* name;
+        std::string trace;
+        std::string view; // the lines after the column heading
+    } rows[] = {
+        {"wire log", "5 rx 1b 40\n7 tx 63\n",
+         "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
+         "       5      +0  sent      Initialize (1b 40)\n"
+         "       7      +2  received  63\n"},
+        {"split reply", "# kalo 0.1, COM1, 9600,n,8,1,p\n0 tx 1d 49 43\n0 wait 100\n100 rx 5f 41\n101 rx 00\n",
+         "# kalo 0.1, COM1, 9600,n,8,1,p\n"
+         "       0      +0  sent      ModelNameQuery (1d 49 43)\n"
+         "       0      +0  wait      100 ms\n"
+         "     100    +100  received  5f 41 00 (2 reads): model \"A\"\n"},
+        {"commands, text and data",
+         "# kalo 0.1, LPT1\n3 tx 1b 40 0a 41 0d 0a\n4 tx 1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 08 09 0a 0b\n",
+         "# kalo 0.1, LPT1\n"
+         "       3      +0  sent      Initialize (1b 40)\n"
+         "                  sent      LineFeed (0a)\n"
+         "                  sent      text \"A\\r\\n\"\n"
+         "       4      +1  sent      1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 ... (20 bytes)\n"},
+        {"garbage", "\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n-9223372036854775807 tx 1b 40\n",
+         "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
+         "not a trace line: \x01\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
+         "not a trace line: 9 tx zz\nnot a trace line: 9 bogus 1\n"
+         "not a trace line: -9223372036854775807 tx 1b 40\n"},
+        {"bad reply line", "# kalo 0.1, LPT1\n1 rx 5f\n2 rx 5g\n",
+         "# kalo 0.1, LPT1\n       1      +0  received  5f\nnot a trace line: 2 rx 5g\n"},
+        {"failure", "# kalo 0.1, COM1, 9600,n,8,1,p\n120 error open /dev/ttyS0: Permission denied\n",
+         "# kalo 0.1, COM1, 9600,n,8,1,p\n     120      +0  error     open /dev/ttyS0: Permission denied\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string view = kalo::cli::ViewTrace(row.trace);
+        const size_t heading = view.find('\n') + 1;
+        EXPECT_EQ(view.substr(heading), row.view);
+    }
+}
+
+struct ProgramRow {
+    const char* name;
+    bool pty;
+    std::string command;
+};
+
+void PrintTo(const ProgramRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class TracedProgram : public ::testing::TestWithParam<ProgramRow> {};
+
+// In real time, over loopback TCP and a pseudo-terminal: kaloctl's trace
+// and kalo-vprinter's wire log of the same run carry the same bytes each
+// way, and the waits are those the same command takes on the virtual clock.
+TEST_P(TracedProgram, MatchesTheVirtualPrintersWireLog)
+{
+    const ProgramRow& row = GetParam();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path()
+        / ("kalo-trace-" + std::to_string(::getpid()) + "-" + row.name);
+    std::filesystem::create_directories(folder);
+    const std::string wireLog = folder / "wire.log", traceFile = folder / "trace.log";
+    {
+        kalo::test::VirtualPrinterProcess printer(
+            {"--tcp", "0", "--pty", "--paper", "/dev/null", "--wire-log", wireLog});
+        ASSERT_FALSE(printer.ptyPath.empty());
+        std::vector<std::string> link = {"--tcp", printer.tcpAddress + ":" + std::to_string(printer.tcpPort)};
+        if (row.pty)
+            link = {"--serial", "COM1"};
+        std::vector<std::string> args = {"--trace", traceFile};
+        args.insert(args.end(), link.begin(), link.end());
+        args.push_back(row.command);
+        const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, args, {"KALO_PORT_COM1=" + printer.ptyPath});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    const WireLines trace = Take(ReadText(traceFile));
+    const WireLines wire = Take(ReadText(wireLog));
+    EXPECT_FALSE(trace.tx.empty());
+    EXPECT_EQ(trace.tx, wire.rx);
+    EXPECT_EQ(trace.rx, wire.tx);
+
+    InProcessPlatform machine;
+    Kalo({row.pty ? "--serial" : "--tcp", row.pty ? "COM1" : "10.0.0.50", row.command}, machine);
+    EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
+    std::filesystem::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Trace, TracedProgram,
+                         ::testing::Values(ProgramRow{"IdentifyTcp", false, "identify"},
+                                           ProgramRow{"IdentifyPty", true, "identify"},
+                                           ProgramRow{"GetStatusTcp", false, "get-status"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
