@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "power save "},
         TracedRow{"SetStatusTcp", {"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
                   {"EnterUserSetting", "SwitchWrite 6 22222212", "EndUserSetting"}, "in user-setting mode"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct FailureRow {
     const char* name;
@@ -239,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"cannot write the trace file '/nonexistent-kalo/t.log': No such file or directory"}},
         // A command that needs no printer opens no trace file.
         FailureRow{"NoPrinterNoTrace", {"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, nullptr, 0, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 // Whatever the file holds, trace-view shows it line by line without
 // failing: a line it cannot read is shown as such, in its place.
@@ -336,6 +336,6 @@ INSTANTIATE_TEST_SUITE_P(Trace, TracedProgram,
                          ::testing::Values(ProgramRow{"IdentifyTcp", false, "identify"},
                                            ProgramRow{"IdentifyPty", true, "identify"},
                                            ProgramRow{"GetStatusTcp", false, "get-status"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
