@@ -1,6 +1,7 @@
 #include "Kaloctl.h"
 
 #include "EditorCommands.h"
+#include "FleetCommand.h"
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
 #include "ListUsbCommand.h"
@@ -27,6 +28,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<TestPrintCommand>());
     m_commands.push_back(std::make_unique<HexToBinCommand>());
     m_commands.push_back(std::make_unique<BinToHexCommand>());
+    m_commands.push_back(std::make_unique<FleetCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const
@@ -56,11 +58,11 @@ void Kaloctl::PrintHelp(std::ostream& out) const
 }
 
 int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
-                 platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in)
+                 platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in, std::ostream* live)
 {
     const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
         || std::find(args.begin(), args.end(), "-h") != args.end();
-    CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin};
+    CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin, live};
     std::string error;
     if (!ExtractConnectionOptions(args, context.connection, error)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
