@@ -1,6 +1,7 @@
 #include "ConnectionOptions.h"
 
 #include "Option.h"
+#include "TargetUri.h"
 #include "app/ConnectionForm.h"
 #include "port/UsbPrinterSearch.h"
 
@@ -60,8 +61,31 @@ const OptionTable<ConnectionOptions>& Table()
         {{"--printer", "NAME", "the settings \"kalo NAME\" preselects, from the registry file or the CUPS queues",
           Values::Text("a print queue or a model's custom key (Custom_TLR-740II ...)"), nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.printer = v.text; }},
+        {{"--target", "URI", "a printer by its connection URI, as fleet targets files name them",
+          Values::Text("socket://HOST[:PORT], serial:COMn[?KEY=VALUE+...] with the keys baud, bits, parity, stop "
+                       "and flow taking the line settings' values, parallel:LPTn, usb: or usb:SERIAL"),
+          nullptr, nullptr, true},
+         [](ConnectionOptions& o, const OptionValue& v) { o.target = v.text; }},
     };
     return table;
+}
+
+// The line settings given among args, read as TakeOptions reads them (an
+// option's value is never taken for an option).
+std::vector<std::string> LineSettingsGiven(const std::vector<std::string>& args)
+{
+    std::vector<std::string> given;
+    for (size_t i = 0; i < args.size(); ++i) {
+        for (const auto& option : Table()) {
+            if (args[i] != option.name)
+                continue;
+            if (!option.alternative)
+                given.push_back(option.name);
+            i += option.values.GetKind() == OptionValues::Kind::None ? 0 : 1;
+            break;
+        }
+    }
+    return given;
 }
 
 } // namespace
@@ -77,7 +101,40 @@ PortSettings ConnectionOptions::ToPortSettings() const
 
 bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error)
 {
-    return TakeOptions(Table(), args, OtherArguments::Leave, options, error);
+    const std::vector<std::string> lineSettings = LineSettingsGiven(args);
+    if (!TakeOptions(Table(), args, OtherArguments::Leave, options, error))
+        return false;
+    if (options.target.empty())
+        return true;
+    if (!lineSettings.empty()) {
+        error = "--target takes the line settings in its URI, not as " + lineSettings.front();
+        return false;
+    }
+    const std::string uri = options.target;
+    if (!ParseTargetUri(uri, options, error)) {
+        error = "--target: " + error;
+        return false;
+    }
+    return true;
+}
+
+ConnectionOptions DefaultConnectionOptions()
+{
+    ConnectionOptions options;
+    std::vector<std::string> none;
+    std::string error;
+    TakeOptions(Table(), none, OtherArguments::Leave, options, error);
+    return options;
+}
+
+const OptionValues& ConnectionOptionValues(const std::string& name)
+{
+    for (const auto& option : Table()) {
+        if (name == option.name)
+            return option.values;
+    }
+    static const OptionValues none = OptionValues::None();
+    return none;
 }
 
 void PrintConnectionOptions(std::ostream& out)

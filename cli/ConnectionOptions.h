@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OptionValues.h"
 #include "app/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "port/PortSettings.h"
@@ -29,13 +30,24 @@ struct ConnectionOptions {
     std::string usbDevice;
     // A printer whose settings are read from the registry, as "kalo NAME" does.
     std::string printer;
+    // The URI given with --target; the fields above are read from it when
+    // the options are taken.
+    std::string target;
 
     PortSettings ToPortSettings() const;
+    bool operator==(const ConnectionOptions&) const = default;
 };
 
 // Takes the connection options out of args (wherever they stand) and leaves
 // the rest. False with the message for an option refused.
 bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error);
+
+// The options' defaults, as taken when none is given.
+ConnectionOptions DefaultConnectionOptions();
+
+// The values a connection option ("--parity") takes, for readers of the same
+// settings in another form (the connection URIs).
+const OptionValues& ConnectionOptionValues(const std::string& name);
 
 // The connection options as --help shows them.
 void PrintConnectionOptions(std::ostream& out);

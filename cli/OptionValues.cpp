@@ -207,4 +207,11 @@ bool OptionValues::Take(const std::string& text, OptionValue& value, std::string
     return taken;
 }
 
+std::string OptionValues::Spell(int64_t number) const
+{
+    if (m_kind == Kind::Names || m_kind == Kind::ListEntry)
+        return number >= 0 && size_t(number) < m_names.size() ? m_names[size_t(number)] : std::string();
+    return std::to_string(number);
+}
+
 } // namespace kalo::cli

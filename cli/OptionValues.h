@@ -49,6 +49,8 @@ public:
     std::string Describe() const;
     // False with what went wrong ("takes 1-8, not '9'") when text does not fit.
     bool Take(const std::string& text, OptionValue& value, std::string& refusal) const;
+    // The text Take reads as number: a name by its position, or the number written out.
+    std::string Spell(int64_t number) const;
 
 private:
     Kind m_kind = Kind::None;

@@ -109,6 +109,8 @@ TEST(Kaloctl, IdentifyOverEachLink)
         {{"--tcp", "10.0.0.50:9100", "identify"}, 0, false},
         {{"--printer", "Custom_TLR-740II", "identify"}, 0, true},
         {{"identify", "--printer", "Receipt COM1"}, 2, true},
+        {{"--target", "socket://10.0.0.50", "identify"}, 0, false},
+        {{"--target", "serial:COM1?baud=19200", "identify"}, 2, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
@@ -154,7 +156,8 @@ const std::string kBauds = "2400, 4800, 9600, 19200, 38400, 57600, 115200";
 const std::string kBaud = "kaloctl: --baud takes " + kBauds + ", not '";
 const std::string kTcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
 const std::string kSet = "kaloctl set-status: ";
-const std::string kOnlyOne = "kaloctl: give only one of --serial, --parallel, --usb, --usb-device, --tcp, --printer";
+const std::string kOnlyOne =
+    "kaloctl: give only one of --serial, --parallel, --usb, --usb-device, --tcp, --printer, --target";
 std::string Entrance(const std::string& value)
 {
     return kSet + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
@@ -185,6 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
          "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
         {"PrinterAndTcp", {"--printer", "Receipt COM1", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
         {"UsbAndUsbDevice", {"--usb-device", "K1", "--usb", "identify"}, kOnlyOne},
+        {"TargetAndTcp", {"--target", "socket://10.0.0.50", "identify", "--tcp", "10.0.0.50"}, kOnlyOne},
+        {"TargetAndBaud", {"--target", "serial:COM1", "--baud", "19200", "identify"},
+         "kaloctl: --target takes the line settings in its URI, not as --baud"},
+        {"TargetMalformed", {"identify", "--target", "serial:COM1?parity=evn"},
+         "kaloctl: --target: 'parity=evn' is not one of none, odd, even, mark, space"},
         {"UsbDeviceEmpty", {"--usb-device", "", "identify"},
          "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, "
          "not ''"},
