@@ -2,7 +2,6 @@
 
 #include "FleetResult.h"
 #include "FleetRunner.h"
-#include "TargetUri.h"
 #include "TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Files.h"
@@ -291,15 +290,6 @@ private:
     size_t m_drawnLines = 0;
 };
 
-bool ReadUri(const platform::PortMap& ports, const std::string& uri, ConnectionOptions& connection,
-             std::string& device, std::string& error)
-{
-    if (!ParseTargetUri(uri, connection, error))
-        return false;
-    device = DeviceIdentity(connection, ports);
-    return true;
-}
-
 } // namespace
 
 const char* FleetCommand::Description() const
@@ -360,10 +350,7 @@ int FleetCommand::Execute(CommandContext& context)
     }
     std::vector<Target> targets;
     std::vector<std::string> errors;
-    const platform::PortMap& ports = context.platform.Ports();
-    const auto readUri = [&ports](const std::string& uri, ConnectionOptions& connection, std::string& device,
-                                  std::string& why) { return ReadUri(ports, uri, connection, device, why); };
-    if (!ReadTargets(text, readUri, targets, errors)) {
+    if (!ReadTargets(text, TargetUriReaderFor(context.platform.Ports()), targets, errors)) {
         for (const std::string& line : errors)
             context.err << "kaloctl fleet: " << request.targets << ": " << line << '\n';
         context.err << "kaloctl fleet: nothing was run\n";

@@ -1,5 +1,7 @@
 #include "TargetsFile.h"
 
+#include "TargetUri.h"
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -58,6 +60,16 @@ std::string NameError(std::string_view name)
 }
 
 } // namespace
+
+TargetUriReader TargetUriReaderFor(const platform::PortMap& ports)
+{
+    return [&ports](const std::string& uri, ConnectionOptions& connection, std::string& device, std::string& error) {
+        if (!ParseTargetUri(uri, connection, error))
+            return false;
+        device = DeviceIdentity(connection, ports);
+        return true;
+    };
+}
 
 bool ReadTargets(std::string_view text, const TargetUriReader& readUri, std::vector<Target>& targets,
                  std::vector<std::string>& errors)

@@ -22,6 +22,10 @@ struct Target {
 using TargetUriReader = std::function<bool(const std::string& uri, ConnectionOptions& connection,
                                            std::string& device, std::string& error)>;
 
+// Reads URIs as --target does; the device of a COM or LPT name is the one
+// ports map it to.
+TargetUriReader TargetUriReaderFor(const platform::PortMap& ports);
+
 // The longest name taken: it becomes a file name (NAME.json) with room to spare.
 constexpr size_t kMaxTargetName = 200;
 
