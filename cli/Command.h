@@ -13,7 +13,8 @@
 
 namespace kalo::cli {
 
-enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+// kExitDifferent: diff found the two sides differ.
+enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitDifferent = 3 };
 
 // The shell's way: 128 and the number of the signal that interrupted (130
 // for Ctrl+C, 143 for a termination, 129 for a hang-up).

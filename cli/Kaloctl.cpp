@@ -1,5 +1,6 @@
 #include "Kaloctl.h"
 
+#include "DiffCommand.h"
 #include "EditorCommands.h"
 #include "FleetCommand.h"
 #include "FontCommand.h"
@@ -23,6 +24,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<SelfTestCommand>());
     m_commands.push_back(std::make_unique<DownloadFontCommand>());
     m_commands.push_back(std::make_unique<ShowStsCommand>());
+    m_commands.push_back(std::make_unique<DiffCommand>());
     m_commands.push_back(std::make_unique<ListUsbCommand>());
     m_commands.push_back(std::make_unique<SendCommand>());
     m_commands.push_back(std::make_unique<TestPrintCommand>());

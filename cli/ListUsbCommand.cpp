@@ -20,17 +20,14 @@ const OptionTable<ListUsbRequest>& ListUsbTable()
     return table;
 }
 
-void PrintJson(std::ostream& out, const std::vector<UsbPrinterEntry>& printers)
+void PrintPrinters(std::ostream& out, const std::vector<UsbPrinterEntry>& printers)
 {
-    out << '[';
-    for (size_t i = 0; i < printers.size(); ++i) {
-        const UsbPrinterEntry& p = printers[i];
-        out << (i ? "," : "") << "\n  {\"entry\": " << Json(p.text)
-            << ", \"model\": " << Json(std::string(p.model->modelName)) << ", \"node\": " << Json(p.device.node)
-            << ", \"vendorId\": " << Json(p.device.vendorId) << ", \"productId\": " << Json(p.device.productId)
-            << ", \"serial\": " << Json(p.device.serial) << '}';
-    }
-    out << (printers.empty() ? "]\n" : "\n]\n");
+    Json list = Json::array();
+    for (const UsbPrinterEntry& p : printers)
+        list.push_back({{"entry", p.text}, {"model", p.model->modelName}, {"node", p.device.node},
+                        {"vendorId", p.device.vendorId}, {"productId", p.device.productId},
+                        {"serial", p.device.serial}});
+    PrintJson(out, list);
 }
 
 } // namespace
@@ -62,7 +59,7 @@ int ListUsbCommand::Execute(CommandContext& context)
         context.err << "kaloctl list-usb: " << platform::DescribeFailure(refused.failure, entry) << '\n';
     }
     if (request.json) {
-        PrintJson(context.out, search.printers);
+        PrintPrinters(context.out, search.printers);
         return kExitOk;
     }
     for (const UsbPrinterEntry& printer : search.printers)

@@ -8,6 +8,7 @@
 #include "platform/Terminal.h"
 #include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
+#include "status/ProfileJson.h"
 #include "status/StatusExchange.h"
 #include "status/StatusFile.h"
 
@@ -29,20 +30,6 @@ bool ReachesTerminal(const std::ostream& err)
 {
     return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
 }
-
-// The printer's status exchanges with a progress bar on the terminal.
-struct Exchange {
-    Exchange(CommandContext& context, PrinterSession& session)
-        : progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
-        , exchange({session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(),
-                    progress, record, facts, nullptr})
-    {
-    }
-    TerminalProgress progress;
-    StatusRecord record;
-    PrinterFacts facts;
-    StatusExchange exchange;
-};
 
 int PinState(int64_t position)
 {
@@ -78,6 +65,7 @@ struct GetStatusRequest {
     bool json = false;
     bool partial = false;
     std::string save;
+    std::string profileOut;
 };
 
 const OptionTable<GetStatusRequest>& GetStatusTable()
@@ -88,6 +76,9 @@ const OptionTable<GetStatusRequest>& GetStatusTable()
         {{"--save", "FILE", "also save it as a status file",
           OptionValues::Text("a file name ending in \"sts\", as Load takes", StatusFile::HasStatusExtension)},
          [](GetStatusRequest& r, const OptionValue& v) { r.save = v.text; }},
+        {{"--profile-out", "FILE", "also write the printer's profile (JSON: every pin, the settings, power save)",
+          OptionValues::Text("a file name")},
+         [](GetStatusRequest& r, const OptionValue& v) { r.profileOut = v.text; }},
         {{"--partial", "",
           "when a reply is missing, print the JSON and save the file all the same, listing what is missing "
           "(the exit status stays 1)",
@@ -101,6 +92,11 @@ const OptionTable<GetStatusRequest>& GetStatusTable()
 // page's translations, in the order given, after the file is loaded.
 struct SetStatusRequest {
     std::string load;
+    std::string profile;
+    bool ifDifferent = false;
+    bool verify = false;
+    bool dryRun = false;
+    bool json = false;
     std::optional<int> powerSave;
     std::optional<int> entranceTime;
     std::vector<std::function<void(Form&)>> edits;
@@ -112,6 +108,20 @@ const OptionTable<SetStatusRequest>& SetStatusTable()
     static const OptionTable<SetStatusRequest> table = {
         {{"--load", "FILE", "switches 1, 2, 11 and 12 from a status file", Values::Text("a file name")},
          [](SetStatusRequest& r, const OptionValue& v) { r.load = v.text; }},
+        {{"--profile", "FILE",
+          "the whole status from a profile (JSON) or a status file, instead of the options that name switches "
+          "and settings",
+          Values::Text("a file name")},
+         [](SetStatusRequest& r, const OptionValue& v) { r.profile = v.text; }},
+        {{"--if-different", "", "read the printer first and write only when it differs", Values::None()},
+         [](SetStatusRequest& r, const OptionValue&) { r.ifDifferent = true; }},
+        {{"--verify", "", "read the switches and power save back after writing; a pin not taken fails",
+          Values::None()},
+         [](SetStatusRequest& r, const OptionValue&) { r.verify = true; }},
+        {{"--dry-run", "", "read the printer and print what would change; write nothing", Values::None()},
+         [](SetStatusRequest& r, const OptionValue&) { r.dryRun = true; }},
+        {{"--json", "", "print the outcome as one JSON object", Values::None()},
+         [](SetStatusRequest& r, const OptionValue&) { r.json = true; }},
         {{"--code-page", "NAME", "the default code page", Values::ListEntry(Form::kCodePages)},
          [](SetStatusRequest& r, const OptionValue& v) {
              r.edits.push_back([position = int(v.number)](Form& form) { form.OnCodePage(position); });
@@ -169,6 +179,37 @@ const OptionTable<ShowStsRequest>& ShowStsTable()
 
 } // namespace
 
+StatusRun::StatusRun(CommandContext& context, PrinterSession& session)
+    : progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
+    , exchange({session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(),
+                progress, record, facts, nullptr})
+{
+}
+
+bool ReadPrinter(CommandContext& context, StatusRun& run, std::string& reason)
+{
+    if (!run.exchange.CheckPrinter()) {
+        reason = "the printer did not answer its check";
+        return false;
+    }
+    const StatusReadReport report = run.exchange.ReadStatus();
+    if (platform::Interrupted()) {
+        reason = "interrupted";
+        return false;
+    }
+    if (!report.Complete()) {
+        reason = NoAnswerMessage(report);
+        context.err << reason << '\n';
+        return false;
+    }
+    return true;
+}
+
+StatusTarget HeldTarget(const StatusRun& run)
+{
+    return ResolveProfile(PrinterProfile(run.record, run.facts));
+}
+
 const char* GetStatusCommand::Description() const
 {
     return "Checks the printer, reads its eight memory switches and power-save settings,\n"
@@ -190,7 +231,7 @@ int GetStatusCommand::Execute(CommandContext& context)
     const auto session = PrinterSession::Open(context);
     if (!session)
         return kExitFailed;
-    Exchange run(context, *session);
+    StatusRun run(context, *session);
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
     const StatusReadReport report = run.exchange.ReadStatus();
@@ -215,9 +256,17 @@ int GetStatusCommand::Execute(CommandContext& context)
             withheld += withheld.empty() ? "no JSON printed" : ", no JSON printed";
         if (!withheld.empty())
             context.err << "kaloctl get-status: " << withheld << " (--partial gives what did come)\n";
+        // A profile holds no "No Change": one from half a read would pass for the printer's.
+        if (!request.profileOut.empty())
+            context.err << "kaloctl get-status: " << request.profileOut << " not written (a profile needs every reply)\n";
     }
     std::string error;
     if (!request.save.empty() && whole && !StatusFile::Save(request.save, run.record, error)) {
+        context.err << error << '\n';
+        return kExitFailed;
+    }
+    if (!request.profileOut.empty() && report.Complete()
+        && !ProfileJson::Save(request.profileOut, PrinterProfile(run.record, run.facts), error)) {
         context.err << error << '\n';
         return kExitFailed;
     }
@@ -230,7 +279,13 @@ const char* SetStatusCommand::Description() const
            "changes: every other pin is sent as \"keep\". Settings go through the same\n"
            "translation as the Printer Setting page's lists, side effects included (a code\n"
            "page sets the single-byte country and clears switch 12, for example), and apply\n"
-           "in the order given, after --load.\n";
+           "in the order given, after --load.\n"
+           "\n"
+           "--profile takes the whole status from a file: its settings first, then its pins\n"
+           "over them, then power save; what it leaves out is kept. A profile that cannot\n"
+           "be taken is refused (exit 2) before the port is opened; a double-byte font in\n"
+           "it sets the pins only (download-font sends the image). --verify fails (exit 1)\n"
+           "naming every pin the printer did not take.\n";
 }
 
 std::vector<const OptionInfo*> SetStatusCommand::Options() const
@@ -238,85 +293,184 @@ std::vector<const OptionInfo*> SetStatusCommand::Options() const
     return Infos(SetStatusTable());
 }
 
+namespace {
+
+// What set-status did, for its last lines or its JSON object.
+struct SetStatusOutcome {
+    bool changed = false;
+    bool written = false;
+    std::optional<bool> verified;
+    std::vector<StatusDifference> differences;
+    std::string message;
+};
+
+int Finish(CommandContext& context, const SetStatusRequest& request, const SetStatusOutcome& outcome, int status)
+{
+    if (request.json) {
+        PrintJson(context.out, Json{{"changed", outcome.changed},
+                                    {"written", outcome.written},
+                                    {"verified", outcome.verified ? Json(*outcome.verified) : Json()},
+                                    {"differences", DifferencesJson(outcome.differences)},
+                                    {"message", outcome.message}});
+    } else if (status == kExitOk) {
+        PrintDifferences(context.out, outcome.differences);
+        context.out << outcome.message << '\n';
+    }
+    return status;
+}
+
+} // namespace
+
 int SetStatusCommand::Execute(CommandContext& context)
 {
     SetStatusRequest request;
     if (!TakeArguments(context, SetStatusTable(), request))
         return kExitUsage;
-    StatusRecord record; // every pin PinNoChange
+    StatusTarget asked; // every pin PinNoChange
     PrinterSettingForm form;
-    form.InitDialog(); // the double-byte list shows "No Change", as the window's does when it opens
-    form.record = &record;
-    for (int32_t& pin : form.savedDoubleBytePins)
-        pin = PinNoChange; // "No Change" keeps switch 12 as the printer has it
-    if (!request.load.empty()) {
-        if (!StatusFile::HasStatusExtension(request.load)) {
-            context.err << kWrongFormat << '\n';
-            return kExitFailed;
+    form.EditWithoutStatus(asked.record);
+    if (!request.profile.empty()) {
+        if (!request.load.empty() || !request.edits.empty() || request.powerSave || request.entranceTime)
+        {
+            Refuse(context, "--profile names the whole status; give it without --load, --pin, --power-save, "
+                            "--entrance-time and the settings");
+            return kExitUsage;
         }
+        Profile profile;
         std::string error;
-        if (!StatusFile::Load(request.load, record, error)) {
-            context.err << error << '\n';
-            return kExitFailed;
+        if (!ProfileJson::Load(request.profile, profile, error)) {
+            context.err << "kaloctl set-status: " << error << '\n';
+            return kExitUsage;
         }
-        // As in the window, a Load leaves the double-byte list as it was:
-        // the file's choice goes out in switch 12 but starts no download.
+        asked = ResolveProfile(profile);
+    } else {
+        if (!request.load.empty()) {
+            if (!StatusFile::HasStatusExtension(request.load)) {
+                context.err << kWrongFormat << '\n';
+                return kExitFailed;
+            }
+            std::string error;
+            if (!StatusFile::Load(request.load, asked.record, error)) {
+                context.err << error << '\n';
+                return kExitFailed;
+            }
+            // As in the window, a Load leaves the double-byte list as it was:
+            // the file's choice goes out in switch 12 but starts no download.
+        }
+        for (const auto& edit : request.edits)
+            edit(form);
+        if (request.powerSave)
+            asked.powerSave = *request.powerSave != 0;
+        asked.entranceTime = request.entranceTime;
     }
-    for (const auto& edit : request.edits)
-        edit(form);
     // The image is checked before anything is written, so a missing one
     // leaves the printer's font setting as it was.
-    const FontChoice* font = FindFontChoice(form.doubleByteFontChoice);
+    const FontChoice* font = request.profile.empty() ? FindFontChoice(form.doubleByteFontChoice) : nullptr;
+    if (font && (request.ifDifferent || request.dryRun || request.verify || request.json)) {
+        Refuse(context, "a font download goes with none of --if-different, --dry-run, --verify and --json (set "
+                        "the other switches first, then the font)");
+        return kExitUsage;
+    }
     FontImage image;
     if (font && !FindFontImage(context, *font, "", image))
         return kExitFailed;
 
+    SetStatusOutcome outcome;
     const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    Exchange run(context, *session);
-    run.record = record;
-    if (!run.exchange.CheckPrinter())
-        return kExitFailed;
-    if (!request.powerSave || !request.entranceTime) {
-        // The power-save write always goes out: what is not named keeps the
-        // printer's value, so without an answer there is nothing to keep.
-        if (!run.exchange.ReadPowerSave().Complete()) {
-            if (platform::Interrupted())
-                return kExitFailed;
-            context.err << "kaloctl set-status: the printer did not answer for power save, so the mode and entrance "
-                           "time to keep are not known; nothing was written (give both --power-save and "
-                           "--entrance-time to set them)\n";
-            return kExitFailed;
-        }
+    if (!session) {
+        outcome.message = "the printer could not be used (standard error says why)";
+        return Finish(context, request, outcome, kExitFailed);
     }
-    if (request.powerSave)
-        run.facts.powerSaveMode = *request.powerSave;
-    if (request.entranceTime)
-        run.facts.entranceTime = *request.entranceTime;
+    StatusRun run(context, *session);
+    if (request.ifDifferent || request.dryRun) {
+        std::string reason;
+        if (!ReadPrinter(context, run, reason)) {
+            outcome.message = reason + "; nothing was written";
+            return Finish(context, request, outcome, kExitFailed);
+        }
+        outcome.differences = Differences(HeldTarget(run), asked);
+        outcome.changed = !outcome.differences.empty();
+        if (request.dryRun) {
+            outcome.message = outcome.changed ? "Set Status would change the above; nothing was written (dry run)"
+                                              : "The printer already holds this status; nothing was written (dry run)";
+            return Finish(context, request, outcome, kExitOk);
+        }
+        if (!outcome.changed) {
+            outcome.message = "The printer already holds this status; nothing was written";
+            return Finish(context, request, outcome, kExitOk);
+        }
+    } else {
+        if (!run.exchange.CheckPrinter()) {
+            outcome.message = "the printer did not answer its check";
+            return Finish(context, request, outcome, kExitFailed);
+        }
+        if (!asked.powerSave || !asked.entranceTime) {
+            // The power-save write always goes out: what is not named keeps the
+            // printer's value, so without an answer there is nothing to keep.
+            if (!run.exchange.ReadPowerSave().Complete()) {
+                if (platform::Interrupted())
+                    return kExitFailed;
+                outcome.message = "the printer did not answer for power save, so the mode and entrance time to keep "
+                                  "are not known; nothing was written (give both --power-save and --entrance-time "
+                                  "to set them)";
+                context.err << "kaloctl set-status: " << outcome.message << '\n';
+                return Finish(context, request, outcome, kExitFailed);
+            }
+        }
+        outcome.changed = true; // not read first: taken as a change
+    }
+    run.record = asked.record;
+    if (asked.powerSave)
+        run.facts.powerSaveMode = *asked.powerSave ? 1 : 0;
+    if (asked.entranceTime)
+        run.facts.entranceTime = *asked.entranceTime;
     if (run.facts.entranceTime < Form::kEntranceTimeMin || run.facts.entranceTime > Form::kEntranceTimeMax) {
-        context.err << Form::kEntranceTimeRange << '\n'; // the printer's own value, kept
-        return kExitFailed;
+        outcome.changed = false;
+        outcome.message = Form::kEntranceTimeRange; // the printer's own value, kept
+        context.err << outcome.message << '\n';
+        return Finish(context, request, outcome, kExitFailed);
     }
     run.exchange.WriteStatus();
     // A font download after a status the printer may not hold would only add
     // to the doubt: a stopped write ends here, as in the window.
-    if (const int outcome = WriteOutcome(context, session->Port(), run.exchange.SetStatusOperation()); outcome != kExitOk)
-        return outcome;
+    if (const int status = WriteOutcome(context, session->Port(), run.exchange.SetStatusOperation()); status != kExitOk) {
+        outcome.message = "Set Status stopped before it was whole (standard error says where)";
+        return Finish(context, request, outcome, status);
+    }
+    outcome.written = true;
     if (font) {
         context.out << "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, "
                        "KALO is closed.\n"
                     << std::flush;
         return SendFontImage(context, *session, std::move(image));
     }
-    if (const FontChoice* loaded = FindFontChoice(record.doubleByteFontIndex); loaded && !request.load.empty()) {
+    if (const FontChoice* loaded = FindFontChoice(asked.record.doubleByteFontIndex); loaded && !request.load.empty()) {
         context.err << "kaloctl set-status: " << request.load << " chooses the double-byte font \""
                     << loaded->listText
                     << "\"; switch 12 was written from it, but the font image was not sent (kaloctl download-font "
                     << loaded->choice << " sends it)\n";
     }
-    context.out << "Success to set status of printer\n";
-    return kExitOk;
+    outcome.message = "Success to set status of printer";
+    if (request.verify) {
+        std::string reason;
+        if (!ReadPrinter(context, run, reason)) {
+            outcome.verified = false;
+            outcome.message = "written, but not read back: " + reason;
+            context.err << "kaloctl set-status: " << outcome.message << '\n';
+            return Finish(context, request, outcome, kExitFailed);
+        }
+        const std::vector<std::string> notTaken = NotTaken(asked, HeldTarget(run));
+        outcome.verified = notTaken.empty();
+        if (!notTaken.empty()) {
+            outcome.message.clear();
+            for (const std::string& pin : notTaken)
+                outcome.message += (outcome.message.empty() ? "" : "; ") + pin;
+            context.err << "kaloctl set-status: " << outcome.message << '\n';
+            return Finish(context, request, outcome, kExitFailed);
+        }
+        outcome.message += "; read back: the printer holds every pin asked";
+    }
+    return Finish(context, request, outcome, kExitOk);
 }
 
 const char* PrintStatusCommand::Description() const
@@ -329,7 +483,7 @@ int PrintStatusCommand::Execute(CommandContext& context)
     if (!TakeArguments(context))
         return kExitUsage;
     return OnPrinter(context, [&context](PrinterSession& session) {
-        Exchange run(context, session);
+        StatusRun run(context, session);
         if (!run.exchange.PrintStatus())
             return int(kExitFailed); // the failed check has told why
         return WriteOutcome(context, session.Port(), WriteOperation::PrintStatus);
@@ -346,7 +500,7 @@ int PrintCodepageCommand::Execute(CommandContext& context)
     if (!TakeArguments(context))
         return kExitUsage;
     return OnPrinter(context, [&context](PrinterSession& session) {
-        Exchange run(context, session);
+        StatusRun run(context, session);
         run.exchange.PrintCodepage();
         return WriteOutcome(context, session.Port(), WriteOperation::PrintCodepage);
     });

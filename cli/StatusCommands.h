@@ -1,8 +1,27 @@
 #pragma once
 
 #include "Command.h"
+#include "PrinterSession.h"
+#include "status/Profile.h"
+#include "status/StatusExchange.h"
 
 namespace kalo::cli {
+
+// The printer's status exchanges with a progress bar on the terminal.
+struct StatusRun {
+    StatusRun(CommandContext& context, PrinterSession& session);
+    TerminalProgress progress;
+    StatusRecord record;
+    PrinterFacts facts;
+    StatusExchange exchange;
+};
+
+// Checks the printer and reads its switches and power save, as get-status
+// does. False when the check failed (it has said why) or a reply did not
+// come whole (standard error names it); why in reason.
+bool ReadPrinter(CommandContext& context, StatusRun& run, std::string& reason);
+// What the printer holds, after ReadPrinter.
+StatusTarget HeldTarget(const StatusRun& run);
 
 class GetStatusCommand final : public Command {
 public:

@@ -4,7 +4,6 @@
 #include "status/PrinterSettingForm.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -65,22 +64,9 @@ bool PowerSaveUnknown(const StatusReadReport* report)
 
 } // namespace
 
-std::string Json(const std::string& text)
+void PrintJson(std::ostream& out, const Json& document)
 {
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
+    out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
 void PrintStatusText(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
@@ -113,43 +99,66 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
 void PrintStatusJson(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
                      const std::vector<int>& slots, const StatusReadReport* report)
 {
-    out << "{\n";
+    Json document = Json::object();
     if (facts) {
         const bool unknown = PowerSaveUnknown(report);
-        out << "  \"model\": " << Json(facts->modelName) << ",\n"
-            << "  \"firmware\": " << Json(facts->firmwareVersion) << ",\n"
-            << "  \"language\": " << Json(facts->language) << ",\n"
-            << "  \"powerSave\": " << (unknown ? "null" : facts->powerSaveMode == 0 ? "false" : "true") << ",\n"
-            << "  \"entranceTime\": " << (unknown ? "null" : std::to_string(facts->entranceTime)) << ",\n";
+        document["model"] = facts->modelName;
+        document["firmware"] = facts->firmwareVersion;
+        document["language"] = facts->language;
+        document["powerSave"] = unknown ? Json() : Json(facts->powerSaveMode != 0);
+        document["entranceTime"] = unknown ? Json() : Json(facts->entranceTime);
     }
     if (report) {
-        out << "  \"missing\": [";
-        const char* separator = "";
-        for (const int number : report->missingSwitches) {
-            out << separator << number;
-            separator = ", ";
-        }
+        Json missing = Json::array();
+        for (const int number : report->missingSwitches)
+            missing.push_back(number);
         if (report->powerSaveMissing)
-            out << separator << "\"powerSave\"";
-        out << "],\n";
+            missing.push_back("powerSave");
+        document["missing"] = missing;
     }
-    out << "  \"switches\": {";
-    for (size_t i = 0; i < slots.size(); ++i) {
-        const int slot = slots[i];
-        out << (i ? "," : "") << "\n    \"" << int(kSwitchNumbers[slot]) << "\": [";
+    Json switches = Json::object();
+    for (const int slot : slots) {
+        Json pins = Json::array();
         for (int pin = 1; pin <= 8; ++pin) {
             const int32_t state = record.switchPins[slot][pin];
-            out << (pin > 1 ? ", " : "") << "{\"pin\": " << pin << ", \"state\": "
-                << Json(state == PinOn ? "on" : state == PinOff ? "off" : state == PinNoChange ? "keep" : "invalid")
-                << ", \"value\": " << state << ", \"text\": " << Json(PinText(slot, pin, state)) << "}";
+            pins.push_back({{"pin", pin},
+                            {"state", state == PinOn ? "on" : state == PinOff ? "off" : state == PinNoChange ? "keep" : "invalid"},
+                            {"value", state},
+                            {"text", PinText(slot, pin, state)}});
         }
-        out << "]";
+        switches[std::to_string(kSwitchNumbers[slot])] = pins;
     }
-    out << "\n  },\n  \"settings\": {";
-    const auto settings = Settings(record, slots);
-    for (size_t i = 0; i < settings.size(); ++i)
-        out << (i ? "," : "") << "\n    " << Json(settings[i].first) << ": " << Json(settings[i].second);
-    out << "\n  },\n  \"doubleByteFontIndex\": " << record.doubleByteFontIndex << "\n}\n";
+    document["switches"] = switches;
+    Json settings = Json::object();
+    for (const auto& [name, value] : Settings(record, slots))
+        settings[name] = value;
+    document["settings"] = settings;
+    document["doubleByteFontIndex"] = record.doubleByteFontIndex;
+    PrintJson(out, document);
+}
+
+void PrintDifferences(std::ostream& out, const std::vector<StatusDifference>& differences)
+{
+    for (const StatusDifference& d : differences) {
+        if (d.slot >= 0)
+            out << "switch " << int(kSwitchNumbers[d.slot]) << " pin " << d.pin << " (" << d.label << "): ";
+        else
+            out << d.setting << ": ";
+        out << d.from << " -> " << d.to << '\n';
+    }
+}
+
+Json DifferencesJson(const std::vector<StatusDifference>& differences)
+{
+    Json list = Json::array();
+    for (const StatusDifference& d : differences) {
+        if (d.slot >= 0)
+            list.push_back({{"switch", std::to_string(kSwitchNumbers[d.slot])}, {"pin", std::to_string(d.pin)},
+                            {"label", d.label}, {"from", d.from}, {"to", d.to}});
+        else
+            list.push_back({{"setting", d.setting}, {"from", d.from}, {"to", d.to}});
+    }
+    return list;
 }
 
 } // namespace kalo::cli

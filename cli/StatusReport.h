@@ -1,8 +1,11 @@
 #pragma once
 
 #include "status/PrinterFacts.h"
+#include "status/Profile.h"
 #include "status/StatusExchange.h"
 #include "status/StatusRecord.h"
+
+#include <nlohmann/json.hpp>
 
 #include <ostream>
 #include <string>
@@ -10,8 +13,11 @@
 
 namespace kalo::cli {
 
-// text as a JSON string, quotes included.
-std::string Json(const std::string& text);
+using Json = nlohmann::ordered_json;
+
+// A document as kaloctl prints it: two-space indented, a line break after;
+// text a printer sent that is not UTF-8 is printed, never refused.
+void PrintJson(std::ostream& out, const Json& document);
 
 // A status as a technician reads it: every pin with its label and its
 // choice's text, the settings by their list texts, the power-save values.
@@ -23,5 +29,11 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
                      const std::vector<int>& slots, const StatusReadReport* report = nullptr);
 void PrintStatusJson(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
                      const std::vector<int>& slots, const StatusReadReport* report = nullptr);
+
+// Differences as lines, "switch 6 pin 2 ([PIN 2] Auto Internal buzzer control): off -> on" or
+// "code-page: PC437 (USA, Standard Europe) -> Katakana".
+void PrintDifferences(std::ostream& out, const std::vector<StatusDifference>& differences);
+// Differences as a JSON array: {"switch", "pin", "label", "from", "to"} or {"setting", "from", "to"}.
+Json DifferencesJson(const std::vector<StatusDifference>& differences);
 
 } // namespace kalo::cli

@@ -49,6 +49,19 @@ bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& e
             return false;
         }
         options.closeAfter = n;
+    } else if (name.rfind("stuck=", 0) == 0) {
+        const std::string where = name.substr(6);
+        const size_t colon = where.find(':');
+        const std::string number = where.substr(0, colon);
+        const std::string pin = colon == std::string::npos ? std::string() : where.substr(colon + 1);
+        char* end = nullptr;
+        const long n = std::strtol(number.c_str(), &end, 10);
+        const int slot = number.empty() || *end != '\0' ? -1 : SwitchSlot(int(n));
+        if (slot < 0 || pin.size() != 1 || pin[0] < '1' || pin[0] > '8') {
+            error = "stuck needs SWITCH:PIN (SWITCH one of 1-6, 11, 12; PIN 1-8): " + name;
+            return false;
+        }
+        options.stuckPins[slot] |= uint8_t(1u << (pin[0] - '1'));
     } else {
         error = "unknown fault: " + name;
         return false;

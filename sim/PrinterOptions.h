@@ -28,6 +28,8 @@ struct PrinterOptions {
     // Answers every query with 0..kGarbageMaxBytes random bytes from a
     // generator seeded with this, so a failing run can be replayed.
     std::optional<uint32_t> garbageSeed;
+    // Pins that ignore writes and keep their value: bit p-1 of a slot is pin p.
+    uint8_t stuckPins[8] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
     static constexpr uint32_t kSlowDelayMs = 300;
     static constexpr uint32_t kSlowGapMs = 20;

@@ -54,6 +54,8 @@ Faults (--fault NAME, may be repeated):
   dsr-low                DSR held low (in-process links only)
   garbage=SEED           answers every query with 0 to 40 random bytes; the same
                          SEED gives the same bytes
+  stuck=SWITCH:PIN       that pin of memory switch SWITCH ignores writes and
+                         keeps its value (may be given for several pins)
 
   --help                 this text
 )";

@@ -287,7 +287,8 @@ void VirtualPrinter::UserSetup(const uint8_t* body, size_t length, std::vector<u
             else if (c == '0')
                 value &= uint8_t(~bit);
         }
-        m_options.switches[slot] = value;
+        const uint8_t stuck = m_options.stuckPins[slot];
+        m_options.switches[slot] = uint8_t((value & ~stuck) | (m_options.switches[slot] & stuck));
     } else if (function == 4 && length >= 2) {
         const int slot = SwitchSlot(body[1]);
         if (slot < 0)

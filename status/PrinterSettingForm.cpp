@@ -48,6 +48,14 @@ void PrinterSettingForm::InitDialog()
     EnablePowerSaveControls(false);
 }
 
+void PrinterSettingForm::EditWithoutStatus(StatusRecord& edited)
+{
+    InitDialog(); // the double-byte list shows "No Change", as the window's does when it opens
+    record = &edited;
+    for (int32_t& pin : savedDoubleBytePins)
+        pin = PinNoChange; // "No Change" keeps switch 12 as the printer has it
+}
+
 void PrinterSettingForm::WritePrintSpeed(StatusRecord& r, int position)
 {
     static const int32_t kPins[4][2] = {{PinNoChange, PinNoChange}, {PinOff, PinOff}, {PinOn, PinOff}, {PinOff, PinOn}};
@@ -196,6 +204,11 @@ int PrinterSettingForm::ReadCodePage(const StatusRecord& r)
 {
     if (r.switchPins[1][2] == PinNoChange)
         return -1;
+    return CodePageOfPins(r);
+}
+
+int PrinterSettingForm::CodePageOfPins(const StatusRecord& r)
+{
     int c = 0;
     for (int bit = 0; bit < 6; ++bit) {
         if (On(r, 1, kCodePageBitPins[bit]))

@@ -46,6 +46,9 @@ public:
 
     // What the page's initialisation does.
     void InitDialog();
+    // The page as edits by name find it: no status read, every pin of the
+    // record kept unless a choice sets it, switch 12 kept by "No Change".
+    void EditWithoutStatus(StatusRecord& record);
 
     // The user's choice in a list (the page has copied its controls first).
     void OnPrintSpeed(int position);
@@ -70,6 +73,9 @@ public:
     static int ReadSingleByteFont(const StatusRecord& record);
     // -1 when pins 3..8 of switch 2 say nothing, else the list position.
     static int ReadCodePage(const StatusRecord& record);
+    // The list position pins 3..8 of switch 2 give, whatever pin 2 says
+    // (past the list's end for a value no row has).
+    static int CodePageOfPins(const StatusRecord& record);
     // -1 when the pins leave the choice as it was.
     static int ReadPrintSpeed(const StatusRecord& record);
     static int DoubleByteValue(const StatusRecord& record);

@@ -313,10 +313,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(std::vector<UsbRow>{
         {"ListText", {"list-usb"}, true, 0, kK1 + "\tK1\n" + kK3 + "\tK3\n", kLp2Refused},
         {"ListJson", {"list-usb", "--json"}, true, 0,
-         "[\n  {\"entry\": \"" + kK1 + "\", \"model\": \"TLR-742plusII\", \"node\": \"/dev/usb/lp1\", "
-         "\"vendorId\": \"7a3c\", \"productId\": \"001e\", \"serial\": \"K1\"},\n  {\"entry\": \"" + kK3 +
-         "\", \"model\": \"TLR-740II\", \"node\": \"/dev/usb/lp3\", \"vendorId\": \"7a3c\", \"productId\": "
-         "\"001f\", \"serial\": \"K3\"}\n]\n", kLp2Refused},
+         "[\n  {\n    \"entry\": \"" + kK1 + "\",\n    \"model\": \"TLR-742plusII\",\n    \"node\": \"/dev/usb/lp1\",\n"
+         "    \"vendorId\": \"7a3c\",\n    \"productId\": \"001e\",\n    \"serial\": \"K1\"\n  },\n  {\n    \"entry\": \"" + kK3
+         + "\",\n    \"model\": \"TLR-740II\",\n    \"node\": \"/dev/usb/lp3\",\n    \"vendorId\": \"7a3c\",\n"
+           "    \"productId\": \"001f\",\n    \"serial\": \"K3\"\n  }\n]\n", kLp2Refused},
         {"ListNothing", {"list-usb", "--json"}, false, 0, "[]\n", ""},
         {"IdentifyFirst", {"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"},
         {"IdentifyByEntry", {"identify", "--usb-device", kK3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
@@ -450,7 +450,7 @@ TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
 
     const KaloRun shown = Kalo({"show-sts", path, "--json"});
     EXPECT_EQ(shown.status, 0);
-    EXPECT_NE(shown.out.find("\"11\": [{\"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
+    EXPECT_NE(Flowing(shown.out).find("\"11\": [ { \"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("\"Emulation\": \"not in a status file\""), std::string::npos);
     EXPECT_EQ(Kalo({"show-sts", path + ".STS"}).err, "Wrong format files loaded.\n");
 }
@@ -699,10 +699,10 @@ INSTANTIATE_TEST_SUITE_P(
              "kaloctl get-status: FILE not saved, no JSON printed (--partial gives what did come)\n"},
         {"GetStatusPartial", On("COM1", {"get-status", "--json", "--partial", "--save", "FILE"}),
          HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3), kNoAnswer + "memory switch 11, memory switch 12, power save" +
-         kNoChange + kSerialGone, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [11, 12, \"powerSave\"],", true},
+         kNoChange + kSerialGone, "\"powerSave\": null, \"entranceTime\": null, \"missing\": [ 11, 12, \"powerSave\" ],", true},
         {"GetStatusPartialOnlyPowerSave", On("10.0.0.50", {"get-status", "--json", "--partial"}),
          HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2), kNoAnswer + "power save" + kNoChange + kNetworkGone,
-         "\"missing\": [\"powerSave\"],"},
+         "\"missing\": [ \"powerSave\" ],"},
         // set-status reads the power save first (4 bytes), then writes 146.
         {"SetStatusSerial", On("COM1", kSetStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped + kSerialGone},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.

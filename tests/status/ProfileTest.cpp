@@ -1,0 +1,211 @@
+#include "status/ProfileJson.h"
+#include "status/StatusFile.h"
+#include "SwitchPins.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using kalo::Profile;
+using kalo::ProfileJson;
+using kalo::StatusRecord;
+
+namespace {
+
+const std::string kHead = "{\"format\": \"kalo-profile/1\", ";
+
+struct Refusal {
+    const char* name;
+    std::string text;
+    std::string error; // the whole reason, or how it begins when it ends in "..."
+};
+
+void PrintTo(const Refusal& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class ProfileRefuses : public ::testing::TestWithParam<Refusal> {};
+
+} // namespace
+
+// Every refusal says where: a syntax error by line and column, anything
+// else by its JSON path; the profile given is left as it was.
+TEST_P(ProfileRefuses, SayingWhere)
+{
+    const Refusal& row = GetParam();
+    Profile profile;
+    profile.comment = "untouched";
+    std::string error;
+    EXPECT_FALSE(ProfileJson::Parse(row.text, profile, error));
+    const bool prefix = row.error.size() > 3 && row.error.substr(row.error.size() - 3) == "...";
+    if (prefix)
+        EXPECT_EQ(error.substr(0, row.error.size() - 3), row.error.substr(0, row.error.size() - 3));
+    else
+        EXPECT_EQ(error, row.error);
+    EXPECT_EQ(profile.comment, "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profile, ProfileRefuses,
+    ::testing::ValuesIn(std::vector<Refusal>{
+        {"Empty", "", "line 1, column 1: syntax error while parsing value..."},
+        {"BareWord", "{\n  \"format\": \"kalo-profile/1\",\n  \"switches\": {\"6\": {\"2\": on}}\n}",
+         "line 3, column 27: syntax error while parsing value - invalid literal..."},
+        {"CutShort", "{\n  \"format\": \"kalo-profile/1\",\n", "line 3, column 1: syntax error..."},
+        {"TrailingComma", kHead + "\"powerSave\": true,}", "line 1, column 48: syntax error..."},
+        {"NotAnObject", "[1, 2]", "/: a profile is a JSON object"},
+        {"NoFormat", "{\"switches\": {}}", "/format: missing; a profile begins with \"format\": \"kalo-profile/1\""},
+        {"OtherFormat", "{\"format\": \"kalo-profile/2\"}", "/format: takes \"kalo-profile/1\", not \"kalo-profile/2\""},
+        {"UnknownKey", kHead + "\"swiches\": {}}", "/swiches: unknown key"},
+        {"KeyWithSlash", kHead + "\"a/b~\": 1}", "/a~1b~0: unknown key"},
+        {"SwitchSeven", kHead + "\"switches\": {\"7\": {\"1\": \"on\"}}}", "/switches/7: not a memory switch (1-6, 11, 12)"},
+        {"SwitchZeroPadded", kHead + "\"switches\": {\"06\": {}}}", "/switches/06: not a memory switch (1-6, 11, 12)"},
+        {"SwitchesNotObject", kHead + "\"switches\": [1]}", "/switches: takes an object of memory switches"},
+        {"PinsNotObject", kHead + "\"switches\": {\"6\": \"on\"}}", "/switches/6: takes an object of pins"},
+        {"PinNine", kHead + "\"switches\": {\"6\": {\"2\": \"on\", \"9\": \"on\"}}}", "/switches/6/9: not a pin (1-8)"},
+        {"PinZero", kHead + "\"switches\": {\"12\": {\"0\": \"off\"}}}", "/switches/12/0: not a pin (1-8)"},
+        {"StateNumber", kHead + "\"switches\": {\"11\": {\"3\": 1}}}",
+         "/switches/11/3: takes \"on\", \"off\" or \"keep\", not 1"},
+        {"StateCapital", kHead + "\"switches\": {\"1\": {\"3\": \"On\"}}}",
+         "/switches/1/3: takes \"on\", \"off\" or \"keep\", not \"On\""},
+        {"PowerSaveText", kHead + "\"powerSave\": \"yes\"}", "/powerSave: takes true, false or \"keep\", not \"yes\""},
+        {"EntranceTimeFive", kHead + "\"entranceTime\": 5}",
+         "/entranceTime: Enterance time should be from 6 to 255. (or \"keep\"), not 5"},
+        {"EntranceTime256", kHead + "\"entranceTime\": 256}",
+         "/entranceTime: Enterance time should be from 6 to 255. (or \"keep\"), not 256"},
+        {"EntranceTimeText", kHead + "\"entranceTime\": \"30\"}",
+         "/entranceTime: Enterance time should be from 6 to 255. (or \"keep\"), not \"30\""},
+        {"EntranceTimeFraction", kHead + "\"entranceTime\": 30.5}",
+         "/entranceTime: Enterance time should be from 6 to 255. (or \"keep\"), not 30.5"},
+        {"UnknownSetting", kHead + "\"settings\": {\"speed\": \"Print speed 2\"}}",
+         "/settings/speed: unknown setting (code-page, double-byte-font, emulation, print-speed, single-byte-font)"},
+        {"NotInItsList", kHead + "\"settings\": {\"code-page\": \"Klingon\"}}", "/settings/code-page: not in its list: \"Klingon\""},
+        {"ListTextInOtherCase", kHead + "\"settings\": {\"emulation\": \"emulation 2\"}}",
+         "/settings/emulation: not in its list: \"emulation 2\""},
+        {"AnotherListsText", kHead + "\"settings\": {\"print-speed\": \"Emulation 2\"}}",
+         "/settings/print-speed: not in its list: \"Emulation 2\""},
+        {"CodePageBesideDoubleByteFont",
+         kHead + "\"settings\": {\"code-page\": \"Katakana\", \"double-byte-font\": \"SHIFT-JIS(Japanese)\"}}",
+         "/settings/code-page: no code page goes with the double-byte font \"SHIFT-JIS(Japanese)\""},
+        {"ModelNotText", kHead + "\"model\": 740}", "/model: takes a text, not 740"},
+    }),
+    [](const ::testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
+
+// Settings go through the page's translation first, side effects on other
+// pins included; the profile's own pins then win over them. A double-byte
+// font sets pins and never asks for a download.
+TEST(Profile, SettingsFirstThenPins)
+{
+    const struct {
+        const char* name;
+        std::string settings, switches;
+        int slot;
+        std::string pins, switch12;
+    } rows[] = {
+        {"code page", "\"code-page\": \"Katakana\"", "", 1, "0-010000", "00000000"},
+        {"pin over code page", "\"code-page\": \"Katakana\"", "\"2\": {\"4\": \"off\", \"2\": \"on\"}", 1, "01000000",
+         "00000000"},
+        {"kept pin leaves the setting", "\"code-page\": \"Katakana\"", "\"2\": {\"4\": \"keep\"}", 1, "0-010000",
+         "00000000"},
+        {"double-byte font", "\"double-byte-font\": \"KS5601(Korean)\"", "", 1, "10000000", "10000000"},
+        {"font, then pin of switch 12", "\"double-byte-font\": \"SHIFT-JIS(Japanese)\"", "\"12\": {\"1\": \"off\"}", 1,
+         "10000000", "01000000"},
+        {"single-byte choice", "\"double-byte-font\": \"[Single Byte Font]\", \"code-page\": \"Katakana\"", "", 1,
+         "0-010000", "00000000"},
+        {"emulation", "\"emulation\": \"Emulation 4\"", "\"3\": {\"2\": \"off\", \"8\": \"on\"}", 2, "100----1", "--------"},
+        {"print speed", "\"print-speed\": \"Print speed 1\"", "", 0, "01------", "--------"},
+        {"single-byte font", "\"single-byte-font\": \"Font C (9x24)\"", "", 3, "--01----", "--------"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Profile profile;
+        std::string error;
+        ASSERT_TRUE(ProfileJson::Parse(kHead + "\"settings\": {" + row.settings + "}, \"switches\": {" + row.switches
+                                           + "}}",
+                                       profile, error))
+            << error;
+        const kalo::StatusTarget target = kalo::ResolveProfile(profile);
+        EXPECT_EQ(PinsOf(target.record, row.slot), row.pins);
+        EXPECT_EQ(PinsOf(target.record, 7), row.switch12);
+        EXPECT_EQ(target.record.doubleByteFontIndex, 0);
+        EXPECT_FALSE(target.powerSave);
+        EXPECT_FALSE(target.entranceTime);
+    }
+}
+
+// A printer's profile written and read back asks for the same pins, the
+// settings are named as the page's lists name them, and text the printer
+// sent is escaped (or replaced, when it is not UTF-8), never refused.
+TEST(Profile, PrinterProfileReadsBackTheSame)
+{
+    StatusRecord record;
+    for (int slot = 0; slot < 8; ++slot)
+        SetPins(record, slot, "00000000");
+    SetPins(record, 1, "10010000"); // double-byte country, code page value 1
+    SetPins(record, 2, "11000000");
+    SetPins(record, 5, "01000001");
+    kalo::PrinterFacts facts;
+    facts.modelName = "TLR-740\"plus\"\n\x01II";
+    facts.firmwareVersion = "V1\xff";
+    facts.powerSaveMode = 1;
+    facts.entranceTime = 45;
+    const Profile written = kalo::PrinterProfile(record, facts);
+    const std::string text = ProfileJson::Text(written);
+    EXPECT_NE(text.find("\"model\": \"TLR-740\\\"plus\\\"\\n\\u0001II\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"firmware\": \"V1\xef\xbf\xbd\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"emulation\": \"Emulation 4\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"double-byte-font\": \"[Single Byte Font]\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"code-page\": \"Katakana\""), std::string::npos) << text;
+
+    Profile read;
+    std::string error;
+    ASSERT_TRUE(ProfileJson::Parse(text, read, error)) << error;
+    const kalo::StatusTarget target = kalo::ResolveProfile(read);
+    for (int slot = 0; slot < 8; ++slot)
+        EXPECT_EQ(PinsOf(target.record, slot), PinsOf(record, slot)) << "slot " << slot;
+    EXPECT_EQ(target.powerSave, true);
+    EXPECT_EQ(target.entranceTime, 45);
+    EXPECT_EQ(read.model, facts.modelName);
+    EXPECT_TRUE(kalo::Differences(target, kalo::ResolveProfile(written)).empty());
+
+    // No entrance time the printer would refuse is written; it is kept.
+    facts.entranceTime = 0;
+    EXPECT_NE(ProfileJson::Text(kalo::PrinterProfile(record, facts)).find("\"entranceTime\": \"keep\""),
+              std::string::npos);
+}
+
+// A status file is a profile of switches 1, 2, 11 and 12, as Load takes
+// them; values that are neither on nor off are kept, and its double-byte
+// choice starts nothing.
+TEST(Profile, StatusFileAsProfile)
+{
+    StatusRecord record;
+    for (int slot = 0; slot < 8; ++slot)
+        SetPins(record, slot, "11110000");
+    record.switchPins[1][5] = 7;
+    record.switchPins[6][2] = -1;
+    record.doubleByteFontIndex = 6;
+    const std::string path = ::testing::TempDir() + "profile-test.sts";
+    std::string error;
+    ASSERT_TRUE(kalo::StatusFile::Save(path, record, error)) << error;
+    Profile profile;
+    ASSERT_TRUE(ProfileJson::Load(path, profile, error)) << error;
+    const kalo::StatusTarget target = kalo::ResolveProfile(profile);
+    const std::string expected[8] = {"11110000", "1111-000", "--------", "--------",
+                                     "--------", "--------", "1-110000", "11110000"};
+    for (int slot = 0; slot < 8; ++slot)
+        EXPECT_EQ(PinsOf(target.record, slot), expected[slot]) << "slot " << slot;
+    EXPECT_EQ(target.record.doubleByteFontIndex, 0);
+    EXPECT_FALSE(target.powerSave);
+
+    // A JSON file's reasons name the file.
+    const std::string json = ::testing::TempDir() + "profile-test.json";
+    std::FILE* file = std::fopen(json.c_str(), "w");
+    std::fputs("{\"format\": \"kalo-profile/1\", \"powerSave\": 1}", file);
+    std::fclose(file);
+    EXPECT_FALSE(ProfileJson::Load(json, profile, error));
+    EXPECT_EQ(error, json + ": /powerSave: takes true, false or \"keep\", not 1");
+    std::remove(path.c_str());
+    std::remove(json.c_str());
+}
