@@ -1,5 +1,7 @@
 #include "FleetResult.h"
 
+#include "Command.h"
+
 namespace kalo::cli {
 
 namespace {
@@ -129,9 +131,13 @@ TargetResult InterpretChild(FleetTask task, const ChildReport& report)
     } else if (result.exit == kExitDifferent && task == FleetTask::Diff) {
         result.outcome = TargetOutcome::Different;
     } else {
+        // Standard error holds the printer's own words; the JSON message may
+        // only point there.
         result.outcome = TargetOutcome::Failed;
-        if (result.message.empty())
-            result.message = reasons.empty() ? "exit status " + std::to_string(result.exit) : reasons;
+        if (!reasons.empty())
+            result.message = reasons;
+        else if (result.message.empty())
+            result.message = "exit status " + std::to_string(result.exit);
     }
     return result;
 }

@@ -8,9 +8,6 @@
 
 namespace kalo::cli {
 
-// kaloctl diff's exit status for profiles that differ.
-constexpr int kExitDifferent = 3;
-
 // What the fleet runs on each printer.
 enum class FleetTask { Identify, GetStatus, Diff, SetStatus };
 

@@ -94,12 +94,11 @@ void ExpectEveryEnterLeft(const std::string& wireLog)
 
 TEST(FleetProgramTest, MixedFleetEachPrinterWithItsOwnOutcome)
 {
-    const std::string failedVerify = "6";
     std::vector<Member> members = {
         {"silent", {"silent"}, "failed", "Fail to get printer ID."},
         {"wrong-model", {"wrong-model"}, "failed", "The connected printer has different Model name."},
         {"closed", {"closed"}, "failed", "Connection refused"},
-        {"stuck", {"stuck=6:2"}, "failed", failedVerify},
+        {"stuck", {"stuck=6:2"}, "failed", "switch 6 pin 2 did not take 'on'"},
     };
     for (int i = 1; i <= 8; ++i)
         members.push_back({"shop-" + std::to_string(i), {}, "ok", ""});
