@@ -290,6 +290,24 @@ private:
     size_t m_drawnLines = 0;
 };
 
+// Keeps the one report of a single job.
+struct SingleReport final : FleetObserver {
+    void Finished(const ChildReport& finished) override { report = finished; }
+    ChildReport report;
+};
+
+// A profile that does not read is refused once, before any printer, by
+// comparing it with itself; empty when it reads, else the child's words.
+std::string ProfileRefusal(FleetRunner& runner, const std::string& profile)
+{
+    constexpr int64_t kBoundMicros = 10 * kMicrosPerSecond;
+    SingleReport single;
+    runner.Run({{{"kaloctl", "diff", profile, profile}, kBoundMicros}}, 1, single);
+    const bool read = single.report.exit.end == platform::ChildEnd::Exited && single.report.exit.code == kExitOk;
+    return read ? "" : single.report.err.empty() ? "kaloctl fleet: cannot read the profile '" + profile + "'\n"
+                                                 : single.report.err;
+}
+
 } // namespace
 
 const char* FleetCommand::Description() const
@@ -369,6 +387,11 @@ int FleetCommand::Execute(CommandContext& context)
     FleetReport report(out, task, targets, request.json, live, request.dryRun, context.platform.GetClock());
     const auto children = platform::NewChildProcesses();
     FleetRunner runner(*children, context.platform.GetClock(), platform::OwnProgram());
+    if (const std::string refusal = request.profile.empty() ? "" : ProfileRefusal(runner, request.profile);
+        !refusal.empty()) {
+        context.err << refusal << "kaloctl fleet: nothing was run\n";
+        return kExitUsage;
+    }
     const FleetRunEnd end = runner.Run(jobs, size_t(request.jobs), report);
     report.Summary(end);
     if (end.interrupted)

@@ -180,6 +180,8 @@ TEST(FleetProgramTest, RefusesBeforeRunningAnything)
          "kaloctl fleet: TARGETS: line 2: 'b' has no URI after it\n"
          "kaloctl fleet: TARGETS: line 3: the name 'a' is already on line 1\n"
          "kaloctl fleet: TARGETS: line 4: 'socket://127.0.0.1:1' is the printer of line 1\n"},
+        {"ProfileThatDoesNotRead", "a socket://127.0.0.1:1\n", {"diff", "BADPROFILE"},
+         "kaloctl diff: BADPROFILE: /switches/6/9: "},
         {"UnknownCommand", "", {"self-test"}, "kaloctl fleet: COMMAND is one of identify, get-status, diff, set-status, "
                                               "not 'self-test'\n"},
         {"GetStatusWithoutDir", "", {"get-status"}, "kaloctl fleet: get-status needs --profile-out DIR\n"},
@@ -188,21 +190,27 @@ TEST(FleetProgramTest, RefusesBeforeRunningAnything)
         {"TooManyJobs", "", {"identify", "--jobs", "65"}, "kaloctl fleet: --jobs takes 1-64, not '65'\n"},
     };
     const std::string path = testing::TempDir() + "kalo-fleet-refusal-" + std::to_string(getpid());
+    const std::string badProfile = path + ".json";
+    std::ofstream(badProfile) << R"({"format": "kalo-profile/1", "switches": {"6": {"9": "on"}}})";
     for (const RefusalRow& row : rows) {
         SCOPED_TRACE(row.name);
         std::ofstream(path) << row.targets;
         std::vector<std::string> args = {"fleet"};
         args.insert(args.end(), row.command.begin(), row.command.end());
+        std::replace(args.begin(), args.end(), std::string("BADPROFILE"), badProfile);
         args.insert(args.end(), {"--targets", path});
         const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         std::string expected = row.err;
-        for (size_t at; (at = expected.find("TARGETS")) != std::string::npos;)
-            expected.replace(at, 7, path);
+        for (const auto& [word, text] : {std::pair{std::string("TARGETS"), path}, {"BADPROFILE", badProfile}}) {
+            for (size_t at; (at = expected.find(word)) != std::string::npos;)
+                expected.replace(at, word.size(), text);
+        }
         EXPECT_EQ(run.err.substr(0, expected.size()), expected);
     }
     std::filesystem::remove(path);
+    std::filesystem::remove(badProfile);
 }
 
 // Many targets that fail at once, as unreachable ones do: each ends with its
