@@ -150,6 +150,7 @@ public:
         ++m_tally.outcomes[result.outcome];
         m_tally.changed += result.changed ? 1 : 0;
         ++m_tally.finished;
+        m_largestChildKiB = std::max(m_largestChildKiB, result.peakKiB);
         if (m_json) {
             const Target& target = m_targets[report.job];
             nlohmann::ordered_json line = {{"name", target.name},       {"uri", target.uri},
@@ -203,6 +204,8 @@ public:
                                                 TargetOutcome::Failed, TargetOutcome::TimedOut, TargetOutcome::Died,
                                                 TargetOutcome::Interrupted})
                 summary["outcomes"][OutcomeText(outcome)] = count(outcome);
+            // The most memory the fleet and its largest child held, resident.
+            summary["peakKiB"] = {{"fleet", platform::OwnPeakKiB()}, {"child", m_largestChildKiB}};
             m_out << nlohmann::ordered_json{{"summary", summary}}.dump() << '\n' << std::flush;
             return;
         }
@@ -288,6 +291,7 @@ private:
     Tally m_tally;
     int64_t m_drawnAt = 0;
     size_t m_drawnLines = 0;
+    int64_t m_largestChildKiB = 0;
 };
 
 // Keeps the one report of a single job.
