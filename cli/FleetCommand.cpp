@@ -294,6 +294,38 @@ private:
     int64_t m_largestChildKiB = 0;
 };
 
+// Takes the task and, for diff, its profile; what does not fit the task, else empty.
+std::string Refusal(FleetRequest& request, const std::vector<std::string>& operands, FleetTask& task)
+{
+    const auto named = std::find(std::begin(kTasks), std::end(kTasks), operands[0]);
+    if (named == std::end(kTasks))
+        return "COMMAND is one of identify, get-status, diff, set-status, not '" + operands[0] + "'";
+    task = FleetTask(named - std::begin(kTasks));
+    if (task == FleetTask::Diff) {
+        if (operands.size() < 2)
+            return "diff needs the PROFILE to compare with";
+        request.profile = operands[1];
+    } else if (operands.size() > 1) {
+        return "unexpected argument '" + operands[1] + "'";
+    }
+    if (request.targets.empty())
+        return "--targets FILE is missing";
+    if (task == FleetTask::GetStatus && request.profileOut.empty())
+        return "get-status needs --profile-out DIR";
+    if (task != FleetTask::GetStatus && !request.profileOut.empty())
+        return "--profile-out goes with get-status";
+    if (!request.profileOut.empty() && !platform::PathExists(request.profileOut + "/."))
+        return "the folder '" + request.profileOut + "' does not exist";
+    if (task == FleetTask::SetStatus && request.profile.empty())
+        return "set-status needs --profile FILE";
+    const bool setOptions = request.verify || request.ifDifferent || request.dryRun;
+    if (task != FleetTask::SetStatus && (setOptions || (task != FleetTask::Diff && !request.profile.empty())))
+        return "--profile, --verify, --if-different and --dry-run go with set-status";
+    if (!request.profile.empty() && !platform::IsReadable(request.profile))
+        return "cannot read the profile '" + request.profile + "'";
+    return "";
+}
+
 // Keeps the one report of a single job.
 struct SingleReport final : FleetObserver {
     void Finished(const ChildReport& finished) override { report = finished; }
@@ -338,32 +370,11 @@ int FleetCommand::Execute(CommandContext& context)
     FleetRequest request;
     if (!TakeArguments(context, FleetTable(), request))
         return kExitUsage;
-    const auto named = std::find(std::begin(kTasks), std::end(kTasks), context.args[0]);
-    if (named == std::end(kTasks))
-        return Refuse(context, "COMMAND is one of identify, get-status, diff, set-status, not '" + context.args[0]
-                                   + "'"),
-               kExitUsage;
-    const auto task = FleetTask(named - std::begin(kTasks));
-    if (task == FleetTask::Diff) {
-        if (context.args.size() < 2)
-            return Refuse(context, "diff needs the PROFILE to compare with"), kExitUsage;
-        request.profile = context.args[1];
-    } else if (context.args.size() > 1) {
-        return Refuse(context, "unexpected argument '" + context.args[1] + "'"), kExitUsage;
+    FleetTask task = FleetTask::Identify;
+    if (const std::string refusal = Refusal(request, context.args, task); !refusal.empty()) {
+        Refuse(context, refusal);
+        return kExitUsage;
     }
-    const bool setOptions = request.verify || request.ifDifferent || request.dryRun;
-    if (request.targets.empty())
-        return Refuse(context, "--targets FILE is missing"), kExitUsage;
-    if ((task == FleetTask::GetStatus) != !request.profileOut.empty())
-        return Refuse(context, task == FleetTask::GetStatus ? "get-status needs --profile-out DIR"
-                                                            : "--profile-out goes with get-status"),
-               kExitUsage;
-    if (task == FleetTask::SetStatus && request.profile.empty())
-        return Refuse(context, "set-status needs --profile FILE"), kExitUsage;
-    if (task != FleetTask::SetStatus && (setOptions || (task != FleetTask::Diff && !request.profile.empty())))
-        return Refuse(context, "--profile, --verify, --if-different and --dry-run go with set-status"), kExitUsage;
-    if (!request.profile.empty() && !platform::IsReadable(request.profile))
-        return Refuse(context, "cannot read the profile '" + request.profile + "'"), kExitUsage;
 
     std::string text, error;
     if (!platform::ReadFile(request.targets, kMaxTargetsFileBytes, text, error)) {

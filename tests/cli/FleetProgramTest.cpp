@@ -140,17 +140,20 @@ TEST(FleetProgramTest, SummaryTableInTheFilesOrder)
 {
     const Fleet fleet({{"b-printer", {}, "", ""}, {"a-closed", {"closed"}, "", ""}});
     const TableRow rows[] = {
-        {"IdentifyFailsForTheClosedPort", {"identify"}, 1,
-         {"NAME       OUTCOME     SECONDS  DIFFERENCES / MESSAGE", "b-printer  ok", "a-closed   failed",
-          "2 of 2 printers in"}},
         {"DryRunSaysWhatWouldChange", {"set-status", "--profile", "PROFILE", "--dry-run"}, 1,
          {"NAME       OUTCOME     SECONDS  WOULD CHANGE / MESSAGE", "b-printer  ok", "1/3 off->on, 6/2 off->on",
           "a-closed   failed", "1 would change"}},
+        {"DiffNamesTheDifferences", {"diff", "PROFILE"}, 1,
+         {"NAME       OUTCOME     SECONDS  DIFFERENCES / MESSAGE", "b-printer  different", "6/2 ",
+          "a-closed   failed", "2 of 2 printers in", "1 different, 1 failed"}},
+        {"GetStatusWritesAProfileEach", {"get-status", "--profile-out", "DIR"}, 1,
+         {"b-printer  ok", "a-closed   failed"}},
     };
     for (const TableRow& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<std::string> command = row.command;
         std::replace(command.begin(), command.end(), std::string("PROFILE"), fleet.ProfilePath());
+        std::replace(command.begin(), command.end(), std::string("DIR"), fleet.Dir());
         const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, Args(fleet, command));
         EXPECT_EQ(run.status, row.status) << run.err;
         size_t at = 0;
@@ -159,6 +162,11 @@ TEST(FleetProgramTest, SummaryTableInTheFilesOrder)
             EXPECT_NE(at, std::string::npos) << line << "\n" << run.out;
         }
     }
+    std::ifstream written(fleet.Dir() + "/b-printer.json");
+    std::stringstream profile;
+    profile << written.rdbuf();
+    EXPECT_NE(profile.str().find("\"format\": \"kalo-profile/1\""), std::string::npos) << profile.str();
+    EXPECT_FALSE(std::filesystem::exists(fleet.Dir() + "/a-closed.json"));
     // The dry run read the printer and wrote nothing.
     const std::string received = test::ReceivedHex(fleet.WireLog("b-printer"));
     EXPECT_EQ(received.find(kSwitchWrite), std::string::npos) << received;
@@ -185,6 +193,8 @@ TEST(FleetProgramTest, RefusesBeforeRunningAnything)
         {"UnknownCommand", "", {"self-test"}, "kaloctl fleet: COMMAND is one of identify, get-status, diff, set-status, "
                                               "not 'self-test'\n"},
         {"GetStatusWithoutDir", "", {"get-status"}, "kaloctl fleet: get-status needs --profile-out DIR\n"},
+        {"GetStatusIntoNoFolder", "", {"get-status", "--profile-out", "/nonexistent/profiles"},
+         "kaloctl fleet: the folder '/nonexistent/profiles' does not exist\n"},
         {"VerifyWithIdentify", "", {"identify", "--verify"},
          "kaloctl fleet: --profile, --verify, --if-different and --dry-run go with set-status\n"},
         {"TooManyJobs", "", {"identify", "--jobs", "65"}, "kaloctl fleet: --jobs takes 1-64, not '65'\n"},
