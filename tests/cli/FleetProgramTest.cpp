@@ -192,12 +192,10 @@ TEST(FleetProgramTest, RefusesBeforeRunningAnything)
          "kaloctl diff: BADPROFILE: /switches/6/9: "},
         {"UnknownCommand", "", {"self-test"}, "kaloctl fleet: COMMAND is one of identify, get-status, diff, set-status, "
                                               "not 'self-test'\n"},
-        {"GetStatusWithoutDir", "", {"get-status"}, "kaloctl fleet: get-status needs --profile-out DIR\n"},
         {"GetStatusIntoNoFolder", "", {"get-status", "--profile-out", "/nonexistent/profiles"},
          "kaloctl fleet: the folder '/nonexistent/profiles' does not exist\n"},
         {"VerifyWithIdentify", "", {"identify", "--verify"},
          "kaloctl fleet: --profile, --verify, --if-different and --dry-run go with set-status\n"},
-        {"TooManyJobs", "", {"identify", "--jobs", "65"}, "kaloctl fleet: --jobs takes 1-64, not '65'\n"},
     };
     const std::string path = testing::TempDir() + "kalo-fleet-refusal-" + std::to_string(getpid());
     const std::string badProfile = path + ".json";

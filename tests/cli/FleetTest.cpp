@@ -252,18 +252,6 @@ TEST(FleetRunnerTest, HundredsOfChildrenAtMostNAtATimeLeaveNoDescriptor)
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
 }
 
-TEST(FleetRunnerTest, AProgramThatCannotStartFailsItsJobsOnly)
-{
-    const auto children = platform::NewChildProcesses();
-    platform::SystemClock clock;
-    FleetRunner runner(*children, clock, "/nonexistent/kaloctl");
-    Recorder recorder;
-    runner.Run({Shell("exit 0"), Shell("exit 0")}, 8, recorder);
-    ASSERT_EQ(recorder.reports.size(), 2u);
-    EXPECT_EQ(recorder.reports[0].exit.end, platform::ChildEnd::NotStarted);
-    EXPECT_EQ(recorder.reports[0].exit.text, "/nonexistent/kaloctl: No such file or directory");
-}
-
 struct InterruptRow {
     const char* name;
     int interrupts;
