@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <csignal>
 #include <iomanip>
 #include <iostream>
 #include <map>
@@ -23,8 +24,6 @@ namespace {
 constexpr const char* kTasks[] = {"identify", "get-status", "diff", "set-status"};
 constexpr size_t kMaxTargetsFileBytes = 16 * 1024 * 1024;
 constexpr int64_t kMicrosPerSecond = 1000000;
-// Said for an interruption no signal brought (a test's).
-constexpr int kInterruptSignal = 2;
 
 struct FleetRequest {
     std::string targets;
@@ -85,7 +84,8 @@ double BoundSeconds(FleetTask task, const FleetRequest& request, const ExchangeB
         return bounds.readStatus;
     case FleetTask::SetStatus:
         // The comparing read before the write, and the read after it.
-        return bounds.setStatus + bounds.readStatus * ((request.verify ? 1 : 0) + (request.ifDifferent || request.dryRun ? 1 : 0));
+        return bounds.setStatus
+            + bounds.readStatus * ((request.verify ? 1 : 0) + (request.ifDifferent || request.dryRun ? 1 : 0));
     }
     return 0;
 }
@@ -410,7 +410,7 @@ int FleetCommand::Execute(CommandContext& context)
     const FleetRunEnd end = runner.Run(jobs, size_t(request.jobs), report);
     report.Summary(end);
     if (end.interrupted)
-        return InterruptedExitStatus(end.signal == 0 ? kInterruptSignal : end.signal);
+        return InterruptedExitStatus(end.signal == 0 ? SIGINT : end.signal);
     return report.ExitStatus();
 }
 
