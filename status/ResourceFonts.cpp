@@ -1,18 +1,20 @@
 #include "ResourceFonts.h"
 
-#include <QFile>
+#include <algorithm>
 
 namespace kalo {
 
 bool ResourceFonts::Find(const std::string& name, std::string& bytes)
 {
-    QFile file(QStringLiteral(":/kalo/fonts/") + QString::fromStdString(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    // One byte past the limit, so the check sees an image too large.
-    const QByteArray data = file.read(qint64(kMaxFontImageBytes) + 1);
-    bytes.assign(data.constData(), size_t(data.size()));
-    return true;
+    for (const BuiltInFontImage* image = kBuiltInFontImages; image->name; ++image) {
+        if (name != image->name)
+            continue;
+        // One byte past the limit, so the check sees an image too large.
+        const size_t size = std::min(size_t(image->end - image->begin), kMaxFontImageBytes + 1);
+        bytes.assign(reinterpret_cast<const char*>(image->begin), size);
+        return true;
+    }
+    return false;
 }
 
 } // namespace kalo

@@ -11,4 +11,13 @@ public:
     bool Find(const std::string& name, std::string& bytes) override;
 };
 
+// A built-in image: its file name and bytes.
+struct BuiltInFontImage {
+    const char* name;
+    const unsigned char* begin;
+    const unsigned char* end;
+};
+// Generated at build time from the font folder; a null name ends it.
+extern const BuiltInFontImage kBuiltInFontImages[];
+
 } // namespace kalo

@@ -399,6 +399,25 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
 
 // The real program over a fake sysfs tree whose printer node is a
 // pseudo-terminal served by kalo-vprinter, beside a node that is a plain file.
+// A fleet runs kaloctl once per printer, so each stays small: its peak
+// resident size over a get-status on TCP, reached through its URI. GNU time
+// measures it, as a process forked from the test would count the test's own.
+TEST(KaloctlProgram, StaysUnderTwelveMegabytes)
+{
+    if (KALO_KALOCTL_PEAK_KB == 0)
+        GTEST_SKIP() << "a sanitized kaloctl is not measured";
+    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null"});
+    const std::string peakFile = ::testing::TempDir() + "kalo-kaloctl-peak";
+    const auto run = kalo::test::RunProgram(
+        "/usr/bin/time", {"-f", "%M", "-o", peakFile, KALO_KALOCTL_PATH, "--target", "socket://" + Address(printer),
+                          "get-status"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    long peakKb = 0;
+    std::ifstream(peakFile) >> peakKb;
+    EXPECT_GT(peakKb, 0);
+    EXPECT_LE(peakKb, KALO_KALOCTL_PEAK_KB);
+}
+
 TEST(KaloctlProgram, FindsAndReadsAUsbPrinter)
 {
     kalo::test::FakeSysfs tree;

@@ -48,12 +48,13 @@ TEST(VPrinterProgram, CommandLine)
     const auto help = RunProgram(KALO_VPRINTER_PATH, {"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"--tcp", "--pty", "--model", "--wire-log", "--paper", "--fault", "close-after=N",
-                             "dsr-low", "--switch", "--power-save", "--entrance-time"})
+                             "dsr-low", "stuck=SWITCH:PIN", "--switch", "--power-save", "--entrance-time"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"},
           {"--pty", "--fault", "close-after=x"}, {"--pty", "--fault", "garbage="},
-          {"--pty", "--fault", "garbage=-1"}, {"--pty", "--fault", "garbage=4294967296"}, {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
+          {"--pty", "--fault", "garbage=-1"}, {"--pty", "--fault", "stuck=7:1"}, {"--pty", "--fault", "stuck=6:9"},
+          {"--pty", "--fault", "stuck=6"}, {"--pty", "--fault", "stuck=6:12"}, {"--pty", "--fault", "garbage=4294967296"}, {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
           {"--pty", "--switch", "1=1000001"}, {"--pty", "--entrance-time", "300"}, {"--bogus"}}) {
         const auto run = RunProgram(KALO_VPRINTER_PATH, bad);
         EXPECT_EQ(run.status, 2) << ::testing::PrintToString(bad);

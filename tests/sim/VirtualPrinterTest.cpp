@@ -84,21 +84,38 @@ TEST(VirtualPrinter, AnswersQueriesInTheirReplyLayouts)
     }
 }
 
+// A stuck pin keeps its value through writes; the others of its switch change.
 TEST(VirtualPrinter, SwitchWritesCountOnlyInUserSetting)
 {
     // What the writes do to the switches is checked where the program sends them.
-    PrinterOptions options;
-    options.switches[7] = 0xF0; // switch 12
-    Printer p(options);
-    const Bytes write12 = {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, 0x0C, '0', '2', '2', '2', '1', '2', '2', '0'};
-    p.Send(write12);
-    EXPECT_EQ(p.printer.SwitchBits(7), 0xF0);
-    p.Send({0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E});
-    EXPECT_TRUE(p.printer.InUserSetting());
-    p.Send(write12); // pin 8 off, pin 4 on, pin 1 off, the rest kept
-    EXPECT_EQ(p.printer.SwitchBits(7), 0x78);
-    p.Send({0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54});
-    EXPECT_FALSE(p.printer.InUserSetting());
+    const struct {
+        const char* name;
+        std::vector<const char*> faults;
+        uint8_t written;
+    } rows[] = {
+        {"no fault", {}, 0x78},
+        {"pin 8 stuck on", {"stuck=12:8"}, 0xF8},
+        {"pins 8 and 4 stuck", {"stuck=12:8", "stuck=12:4"}, 0xF0},
+        {"another switch's pin stuck", {"stuck=11:8"}, 0x78},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        PrinterOptions options;
+        std::string error;
+        for (const char* fault : row.faults)
+            ASSERT_TRUE(ApplyFault(fault, options, error)) << error;
+        options.switches[7] = 0xF0; // switch 12
+        Printer p(options);
+        const Bytes write12 = {0x1D, 0x28, 0x45, 0x0A, 0x00, 0x03, 0x0C, '0', '2', '2', '2', '1', '2', '2', '0'};
+        p.Send(write12);
+        EXPECT_EQ(p.printer.SwitchBits(7), 0xF0);
+        p.Send({0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E});
+        EXPECT_TRUE(p.printer.InUserSetting());
+        p.Send(write12); // pin 8 off, pin 4 on, pin 1 off, the rest kept
+        EXPECT_EQ(p.printer.SwitchBits(7), row.written);
+        p.Send({0x1D, 0x28, 0x45, 0x04, 0x00, 0x02, 0x4F, 0x55, 0x54});
+        EXPECT_FALSE(p.printer.InUserSetting());
+    }
 }
 
 TEST(VirtualPrinter, PrintsTheEditorSnippetsOnPaper)
