@@ -34,6 +34,9 @@ struct CommandContext {
     platform::Spooler& spooler;
     const CRegistryKey& registry;
     std::istream* in = nullptr; // standard input, for the commands that read it
+    // Standard output as it goes, for a command that reports while it runs;
+    // null where only out is there.
+    std::ostream* live = nullptr;
 };
 
 class Command {

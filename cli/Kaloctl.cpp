@@ -3,6 +3,7 @@
 #include "Completion.h"
 #include "DiffCommand.h"
 #include "EditorCommands.h"
+#include "FleetCommand.h"
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
 #include "KaloVersion.h"
@@ -38,6 +39,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<HexToBinCommand>());
     m_commands.push_back(std::make_unique<BinToHexCommand>());
     m_commands.push_back(std::make_unique<TraceViewCommand>());
+    m_commands.push_back(std::make_unique<FleetCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const
@@ -103,13 +105,13 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
 }
 
 int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
-                 platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in)
+                 platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in, std::ostream* live)
 {
     if (!args.empty() && args[0] == "--complete")
         return Complete(args, out, platform);
     const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
         || std::find(args.begin(), args.end(), "-h") != args.end();
-    CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin};
+    CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin, live};
     std::string error;
     TraceOptions traceOptions;
     if (!ExtractTraceOptions(args, traceOptions, error) || !ExtractConnectionOptions(args, context.connection, error)) {

@@ -24,10 +24,11 @@ int main(int argc, char** argv)
     const kalo::CRegistryKey registry({&file, &cups});
     kalo::cli::Kaloctl kaloctl;
     // Standard output goes out only once the command is through, so a script
-    // reading it gets a whole JSON document or nothing at all.
+    // reading it gets a whole JSON document or nothing at all; only a command
+    // that reports as it goes (fleet) writes to it at once.
     std::ostringstream out;
     const int status = kaloctl.Run(std::vector<std::string>(argv + 1, argv + argc), out, std::cerr, platform,
-                                   spooler, registry);
+                                   spooler, registry, nullptr, &std::cout);
     if (kalo::platform::Interrupted()) {
         std::cerr << "kaloctl: interrupted\n" << std::flush;
         return kalo::cli::InterruptedExitStatus(kalo::platform::InterruptingSignal());

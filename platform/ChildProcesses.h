@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalo::platform {
+
+enum class ChildStream { Output, Error };
+
+enum class ChildEnd {
+    Exited,     // code is the exit status
+    Signalled,  // code is the signal's number
+    NotStarted, // the program could not be started; text says why
+    // (Signalled: text is the signal's name)
+};
+
+// How a child ended, and the most memory it held (resident, in KiB).
+struct ChildExit {
+    ChildEnd end = ChildEnd::Exited;
+    int code = 0;
+    int64_t peakKiB = 0;
+    std::string text;
+};
+
+enum class StopKind { Terminate, Kill };
+
+// What a wait reports, one call per piece of output or end.
+class ChildListener {
+public:
+    virtual ~ChildListener() = default;
+    virtual void Output(int child, ChildStream stream, std::string_view bytes) = 0;
+    // After the child's last output; the handle is free from then on.
+    virtual void Ended(int child, const ChildExit& exit) = 0;
+};
+
+// Programs run beside this one, their standard output and error read
+// through pipes, all of them watched by one wait. Each child starts in a
+// process group of its own, so a Ctrl+C on the terminal reaches only this
+// program, which decides what the children get. Standard input is empty.
+class ChildProcesses {
+public:
+    virtual ~ChildProcesses() = default;
+    // Starts program with args (args[0] is the program's name); a handle
+    // for the other calls. A program that cannot be started still gets a
+    // handle and ends at the next wait, NotStarted.
+    virtual int Start(const std::string& program, const std::vector<std::string>& args) = 0;
+    // Waits up to timeoutMicros for output or an end and reports each; also
+    // returns early when an interruption comes (see Interruption.h).
+    virtual void Wait(int64_t timeoutMicros, ChildListener& listener) = 0;
+    virtual void Stop(int child, StopKind kind) = 0;
+    virtual size_t Running() const = 0;
+};
+
+std::unique_ptr<ChildProcesses> NewChildProcesses();
+
+// The path of this program's own executable, to start it again.
+std::string OwnProgram();
+
+// The most memory this process has held so far (resident, in KiB).
+int64_t OwnPeakKiB();
+
+} // namespace kalo::platform

@@ -1,0 +1,228 @@
+#include "../ChildProcesses.h"
+
+#include "RetryEintr.h"
+#include "Wakeup.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kalo::platform {
+
+namespace {
+
+// How often a child whose pipes are closed is looked at until it has ended.
+constexpr int64_t kExitTickMicros = 10000;
+
+struct Child {
+    pid_t pid = -1;
+    int fds[2] = {-1, -1}; // standard output, standard error
+    std::string notStarted;
+};
+
+void CloseFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+class PosixChildProcesses final : public ChildProcesses {
+public:
+    ~PosixChildProcesses() override
+    {
+        for (auto& [handle, child] : m_children) {
+            CloseFd(child.fds[0]);
+            CloseFd(child.fds[1]);
+            if (child.pid > 0) {
+                ::kill(-child.pid, SIGKILL);
+                int status = 0;
+                RetryEintr([&] { return ::waitpid(child.pid, &status, 0); });
+            }
+        }
+    }
+
+    int Start(const std::string& program, const std::vector<std::string>& args) override
+    {
+        const int handle = m_nextHandle++;
+        Child& child = m_children[handle];
+        int out[2] = {-1, -1}, err[2] = {-1, -1};
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+            child.notStarted = std::string("pipe: ") + std::strerror(errno);
+            CloseFd(out[0]);
+            CloseFd(out[1]);
+            return handle;
+        }
+        std::vector<char*> argv;
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        // Its own process group; no signal blocked or ignored that this
+        // program blocks or ignores (a broken pipe ends a child that writes
+        // on after its reader went, as it would from a shell).
+        sigset_t none, defaults;
+        sigemptyset(&none);
+        sigemptyset(&defaults);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGCHLD})
+            sigaddset(&defaults, signal);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes,
+                                 POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = -1;
+        const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        CloseFd(out[1]);
+        CloseFd(err[1]);
+        if (failed != 0) {
+            child.notStarted = program + ": " + std::strerror(failed);
+            CloseFd(out[0]);
+            CloseFd(err[0]);
+            return handle;
+        }
+        child.pid = pid;
+        child.fds[0] = out[0];
+        child.fds[1] = err[0];
+        for (const int fd : child.fds)
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        return handle;
+    }
+
+    void Wait(int64_t timeoutMicros, ChildListener& listener) override
+    {
+        std::vector<pollfd> polled;
+        std::vector<std::pair<int, int>> owners; // handle, stream
+        bool exitPending = false;
+        for (auto& [handle, child] : m_children) {
+            if (child.pid < 0) {
+                timeoutMicros = 0;
+                continue;
+            }
+            for (int stream = 0; stream < 2; ++stream) {
+                if (child.fds[stream] >= 0) {
+                    polled.push_back({child.fds[stream], POLLIN, 0});
+                    owners.emplace_back(handle, stream);
+                }
+            }
+            if (child.fds[0] < 0 && child.fds[1] < 0)
+                exitPending = true;
+        }
+        if (exitPending)
+            timeoutMicros = std::min(timeoutMicros, kExitTickMicros);
+        if (const int wake = WakeupFd(); wake >= 0)
+            polled.push_back({wake, POLLIN, 0});
+        timeoutMicros = std::max<int64_t>(0, timeoutMicros);
+        const timespec timeout{time_t(timeoutMicros / 1000000), long(timeoutMicros % 1000000) * 1000};
+        // A signal ends the wait early; the caller looks at the interruption
+        // and waits again with the time it has left.
+        const int ready = ::ppoll(polled.data(), polled.size(), &timeout, nullptr);
+        if (ready > 0) {
+            for (size_t i = 0; i < owners.size(); ++i) {
+                if (polled[i].revents != 0)
+                    Drain(owners[i].first, owners[i].second, listener);
+            }
+        }
+        Reap(listener);
+    }
+
+    void Stop(int handle, StopKind kind) override
+    {
+        const auto found = m_children.find(handle);
+        if (found != m_children.end() && found->second.pid > 0)
+            ::kill(-found->second.pid, kind == StopKind::Kill ? SIGKILL : SIGTERM);
+    }
+
+    size_t Running() const override { return m_children.size(); }
+
+private:
+    void Drain(int handle, int stream, ChildListener& listener)
+    {
+        Child& child = m_children[handle];
+        char chunk[16384];
+        for (;;) {
+            const ssize_t n = RetryEintr([&] { return ::read(child.fds[stream], chunk, sizeof chunk); });
+            if (n > 0) {
+                listener.Output(handle, stream == 0 ? ChildStream::Output : ChildStream::Error,
+                                std::string_view(chunk, size_t(n)));
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return;
+            CloseFd(child.fds[stream]);
+            return;
+        }
+    }
+
+    // Children whose pipes are both closed, and those never started.
+    void Reap(ChildListener& listener)
+    {
+        for (auto it = m_children.begin(); it != m_children.end();) {
+            Child& child = it->second;
+            ChildExit exit;
+            if (child.pid < 0) {
+                exit.end = ChildEnd::NotStarted;
+                exit.text = child.notStarted;
+            } else {
+                int status = 0;
+                rusage usage{};
+                if (child.fds[0] >= 0 || child.fds[1] >= 0
+                    || RetryEintr([&] { return ::wait4(child.pid, &status, WNOHANG, &usage); }) != child.pid) {
+                    ++it;
+                    continue;
+                }
+                exit.end = WIFSIGNALED(status) ? ChildEnd::Signalled : ChildEnd::Exited;
+                exit.code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
+                exit.peakKiB = usage.ru_maxrss;
+                if (exit.end == ChildEnd::Signalled)
+                    exit.text = ::strsignal(exit.code);
+            }
+            const int handle = it->first;
+            it = m_children.erase(it);
+            listener.Ended(handle, exit);
+        }
+    }
+
+    std::map<int, Child> m_children;
+    int m_nextHandle = 1;
+};
+
+} // namespace
+
+std::unique_ptr<ChildProcesses> NewChildProcesses()
+{
+    return std::make_unique<PosixChildProcesses>();
+}
+
+std::string OwnProgram()
+{
+    // Names the running program's file even when a newer build replaced it.
+    return "/proc/self/exe";
+}
+
+int64_t OwnPeakKiB()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace kalo::platform

@@ -1,0 +1,288 @@
+// kaloctl fleet end to end: real children against real kalo-vprinters.
+#include "port/PrinterCommands.h"
+#include "support/ChildProcess.h"
+#include "support/WireLogText.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using namespace kalo;
+
+const std::string kEnter = test::HexText(cmd::kEnterUserSetting);
+const std::string kLeave = test::HexText(cmd::kEndUserSetting);
+const std::string kSwitchWrite = "1d 28 45 0a 00 03";
+
+// Sets switch 6 pin 2 and switch 1 pin 3; every other pin is kept.
+const char kProfile[] = R"({"format": "kalo-profile/1", "switches": {"6": {"2": "on"}, "1": {"3": "on"}}})";
+
+struct Member {
+    std::string name;
+    std::vector<std::string> faults; // "closed": no printer listens
+    std::string outcome;
+    std::string message; // a part of the message
+};
+
+// A fleet of kalo-vprinters, one process each, with their wire logs.
+class Fleet {
+public:
+    explicit Fleet(const std::vector<Member>& members)
+        : m_base(testing::TempDir() + "kalo-fleet-" + std::to_string(getpid()) + "-" + std::to_string(s_count++))
+    {
+        std::filesystem::create_directories(m_base);
+        std::ofstream targets(TargetsPath());
+        targets << "# the test's fleet\n";
+        for (const Member& member : members) {
+            if (member.faults == std::vector<std::string>{"closed"}) {
+                targets << member.name << " socket://127.0.0.1:" << test::ClosedLoopbackPort() << "\n";
+                continue;
+            }
+            std::vector<std::string> args = {"--tcp", "127.0.0.1:0", "--wire-log", WireLog(member.name)};
+            for (const std::string& fault : member.faults)
+                args.insert(args.end(), {"--fault", fault});
+            m_printers.push_back(std::make_unique<test::VirtualPrinterProcess>(args));
+            targets << member.name << " socket://127.0.0.1:" << m_printers.back()->tcpPort << "\n";
+        }
+        std::ofstream(ProfilePath()) << kProfile;
+    }
+    ~Fleet() { std::filesystem::remove_all(m_base); }
+
+    std::string TargetsPath() const { return m_base + "/targets"; }
+    std::string ProfilePath() const { return m_base + "/profile.json"; }
+    std::string WireLog(const std::string& name) const { return m_base + "/" + name + ".wire"; }
+    std::string Dir() const { return m_base; }
+
+private:
+    static inline int s_count = 0;
+    std::string m_base;
+    std::vector<std::unique_ptr<test::VirtualPrinterProcess>> m_printers;
+};
+
+std::vector<nlohmann::json> JsonLines(const std::string& text)
+{
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line, nullptr, false));
+    return lines;
+}
+
+std::vector<std::string> Args(const Fleet& fleet, std::vector<std::string> command)
+{
+    command.insert(command.begin(), "fleet");
+    command.insert(command.end(), {"--targets", fleet.TargetsPath()});
+    return command;
+}
+
+// Every entering of user-setting mode is followed by its leaving.
+void ExpectEveryEnterLeft(const std::string& wireLog)
+{
+    const std::string received = test::ReceivedHex(wireLog);
+    for (size_t at = received.find(kEnter); at != std::string::npos; at = received.find(kEnter, at + 1)) {
+        const size_t left = received.find(kLeave, at);
+        ASSERT_NE(left, std::string::npos) << wireLog;
+        EXPECT_GT(received.find(kEnter, at + 1), left) << wireLog;
+    }
+}
+
+TEST(FleetProgramTest, MixedFleetEachPrinterWithItsOwnOutcome)
+{
+    std::vector<Member> members = {
+        {"silent", {"silent"}, "failed", "Fail to get printer ID."},
+        {"wrong-model", {"wrong-model"}, "failed", "The connected printer has different Model name."},
+        {"closed", {"closed"}, "failed", "Connection refused"},
+        {"stuck", {"stuck=6:2"}, "failed", "switch 6 pin 2 did not take 'on'"},
+    };
+    for (int i = 1; i <= 8; ++i)
+        members.push_back({"shop-" + std::to_string(i), {}, "ok", ""});
+    const Fleet fleet(members);
+    const test::RunResult run = test::RunProgram(
+        KALO_KALOCTL_PATH, Args(fleet, {"set-status", "--profile", fleet.ProfilePath(), "--verify", "--json",
+                                        "--jobs", "12"}), {}, 120000);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const std::vector<nlohmann::json> lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), members.size() + 1) << run.out;
+    for (const Member& member : members) {
+        SCOPED_TRACE(member.name);
+        const auto line = std::find_if(lines.begin(), lines.end(),
+                                       [&](const nlohmann::json& j) { return j.value("name", "") == member.name; });
+        ASSERT_NE(line, lines.end());
+        EXPECT_EQ(line->value("outcome", ""), member.outcome);
+        EXPECT_NE(line->value("message", "").find(member.message), std::string::npos) << line->dump();
+        if (member.outcome == "ok") {
+            EXPECT_TRUE(line->value("changed", false));
+        }
+        EXPECT_LT(line->value("seconds", 99.0), 30);
+    }
+    const nlohmann::json& summary = lines.back()["summary"];
+    EXPECT_EQ(summary["targets"], 12);
+    EXPECT_EQ(summary["changed"], 9); // the stuck one was written too
+    EXPECT_EQ(summary["outcomes"]["ok"], 8);
+    EXPECT_EQ(summary["outcomes"]["failed"], 4);
+    ExpectEveryEnterLeft(fleet.WireLog("stuck"));
+}
+
+struct TableRow {
+    const char* name;
+    std::vector<std::string> command; // PROFILE stands for the fleet's profile
+    int status;
+    std::vector<std::string> lines; // the summary's lines, in order
+};
+
+TEST(FleetProgramTest, SummaryTableInTheFilesOrder)
+{
+    const Fleet fleet({{"b-printer", {}, "", ""}, {"a-closed", {"closed"}, "", ""}});
+    const TableRow rows[] = {
+        {"DryRunSaysWhatWouldChange", {"set-status", "--profile", "PROFILE", "--dry-run"}, 1,
+         {"NAME       OUTCOME     SECONDS  WOULD CHANGE / MESSAGE", "b-printer  ok", "1/3 off->on, 6/2 off->on",
+          "a-closed   failed", "1 would change"}},
+        {"DiffNamesTheDifferences", {"diff", "PROFILE"}, 1,
+         {"NAME       OUTCOME     SECONDS  DIFFERENCES / MESSAGE", "b-printer  different", "6/2 ",
+          "a-closed   failed", "2 of 2 printers in", "1 different, 1 failed"}},
+        {"GetStatusWritesAProfileEach", {"get-status", "--profile-out", "DIR"}, 1,
+         {"b-printer  ok", "a-closed   failed"}},
+    };
+    for (const TableRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> command = row.command;
+        std::replace(command.begin(), command.end(), std::string("PROFILE"), fleet.ProfilePath());
+        std::replace(command.begin(), command.end(), std::string("DIR"), fleet.Dir());
+        const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, Args(fleet, command));
+        EXPECT_EQ(run.status, row.status) << run.err;
+        size_t at = 0;
+        for (const std::string& line : row.lines) {
+            at = run.out.find(line, at);
+            EXPECT_NE(at, std::string::npos) << line << "\n" << run.out;
+        }
+    }
+    std::ifstream written(fleet.Dir() + "/b-printer.json");
+    std::stringstream profile;
+    profile << written.rdbuf();
+    EXPECT_NE(profile.str().find("\"format\": \"kalo-profile/1\""), std::string::npos) << profile.str();
+    EXPECT_FALSE(std::filesystem::exists(fleet.Dir() + "/a-closed.json"));
+    // The dry run read the printer and wrote nothing.
+    const std::string received = test::ReceivedHex(fleet.WireLog("b-printer"));
+    EXPECT_EQ(received.find(kSwitchWrite), std::string::npos) << received;
+    EXPECT_EQ(received.find(kEnter), std::string::npos) << received;
+}
+
+struct RefusalRow {
+    const char* name;
+    std::string targets;
+    std::vector<std::string> command;
+    std::string err;
+};
+
+TEST(FleetProgramTest, RefusesBeforeRunningAnything)
+{
+    const RefusalRow rows[] = {
+        {"MalformedLines", "a socket://127.0.0.1:1\nb\na socket://127.0.0.1:2\nc socket://127.0.0.1:1\nd bogus:x\n",
+         {"identify"},
+         "kaloctl fleet: TARGETS: line 2: 'b' has no URI after it\n"
+         "kaloctl fleet: TARGETS: line 3: the name 'a' is already on line 1\n"
+         "kaloctl fleet: TARGETS: line 4: 'socket://127.0.0.1:1' is the printer of line 1\n"},
+        {"ProfileThatDoesNotRead", "a socket://127.0.0.1:1\n", {"diff", "BADPROFILE"},
+         "kaloctl diff: BADPROFILE: /switches/6/9: "},
+        {"UnknownCommand", "", {"self-test"}, "kaloctl fleet: COMMAND is one of identify, get-status, diff, set-status, "
+                                              "not 'self-test'\n"},
+        {"GetStatusIntoNoFolder", "", {"get-status", "--profile-out", "/nonexistent/profiles"},
+         "kaloctl fleet: the folder '/nonexistent/profiles' does not exist\n"},
+        {"VerifyWithIdentify", "", {"identify", "--verify"},
+         "kaloctl fleet: --profile, --verify, --if-different and --dry-run go with set-status\n"},
+    };
+    const std::string path = testing::TempDir() + "kalo-fleet-refusal-" + std::to_string(getpid());
+    const std::string badProfile = path + ".json";
+    std::ofstream(badProfile) << R"({"format": "kalo-profile/1", "switches": {"6": {"9": "on"}}})";
+    for (const RefusalRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::ofstream(path) << row.targets;
+        std::vector<std::string> args = {"fleet"};
+        args.insert(args.end(), row.command.begin(), row.command.end());
+        std::replace(args.begin(), args.end(), std::string("BADPROFILE"), badProfile);
+        args.insert(args.end(), {"--targets", path});
+        const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        std::string expected = row.err;
+        for (const auto& [word, text] : {std::pair{std::string("TARGETS"), path}, {"BADPROFILE", badProfile}}) {
+            for (size_t at; (at = expected.find(word)) != std::string::npos;)
+                expected.replace(at, word.size(), text);
+        }
+        EXPECT_EQ(run.err.substr(0, expected.size()), expected);
+    }
+    std::filesystem::remove(path);
+    std::filesystem::remove(badProfile);
+}
+
+// Many targets that fail at once, as unreachable ones do: each ends with its
+// own line, and the parent neither waits on them nor runs out of anything.
+TEST(FleetProgramTest, HundredsOfClosedPortsEachEndBounded)
+{
+    const std::string path = testing::TempDir() + "kalo-fleet-closed-" + std::to_string(getpid());
+    const uint16_t port = test::ClosedLoopbackPort();
+    {
+        std::ofstream targets(path);
+        for (int i = 0; i < 200; ++i)
+            targets << "closed-" << i << " socket://127.0." << 1 + i / 200 << '.' << 2 + i % 200 << ':' << port << '\n';
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const test::RunResult run =
+        test::RunProgram(KALO_KALOCTL_PATH, {"fleet", "identify", "--targets", path, "--jobs", "64", "--json"});
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::cout << "[ figures  ] 200 closed ports, 64 at a time: " << seconds << " s\n";
+    EXPECT_EQ(run.status, 1);
+    const std::vector<nlohmann::json> lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 201u);
+    EXPECT_EQ(lines.back()["summary"]["outcomes"]["failed"], 200);
+    // Far below one child's own bound (38 s): none waited on another.
+    EXPECT_LT(seconds, 30);
+    std::filesystem::remove(path);
+}
+
+struct InterruptRow {
+    const char* name;
+    int interrupts;
+    size_t finished; // JSON lines before the summary
+};
+
+// Ctrl+C as a terminal sends it, to the fleet alone: its children are in
+// process groups of their own.
+TEST(FleetProgramTest, InterruptionLeavesNoPrinterInUserSettingMode)
+{
+    const InterruptRow rows[] = {{"OnceFinishesTheRunning", 1, 2}, {"TwiceStopsThem", 2, 2}};
+    for (const InterruptRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<Member> members = {{"p1", {}, "", ""}, {"p2", {}, "", ""}, {"p3", {}, "", ""},
+                                             {"p4", {}, "", ""}};
+        const Fleet fleet(members);
+        const std::string out = fleet.Dir() + "/out";
+        std::string line = std::string("exec '") + KALO_KALOCTL_PATH + "' fleet set-status --profile '"
+            + fleet.ProfilePath() + "' --json --jobs 2 --targets '" + fleet.TargetsPath() + "' >'" + out + "'";
+        test::ChildProcess kaloctl("/bin/sh", {"-c", line});
+        ASSERT_TRUE(test::WaitForReceived(fleet.WireLog("p1"), kEnter, 15000));
+        for (int i = 0; i < row.interrupts; ++i) {
+            kaloctl.Signal(SIGINT);
+            usleep(50000);
+        }
+        EXPECT_EQ(kaloctl.Wait(20000), 130);
+        std::ifstream in(out);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::vector<nlohmann::json> lines = JsonLines(text.str());
+        ASSERT_EQ(lines.size(), row.finished + 1) << text.str();
+        EXPECT_EQ(lines.back()["summary"]["notStarted"], 2);
+        EXPECT_EQ(lines.back()["summary"]["interrupted"], true);
+        for (const Member& member : members)
+            ExpectEveryEnterLeft(fleet.WireLog(member.name));
+        EXPECT_EQ(test::ReceivedHex(fleet.WireLog("p3")), "");
+    }
+}
+
+} // namespace
