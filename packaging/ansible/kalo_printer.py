@@ -1,4 +1,4 @@
-#!/usr/bin/python
+#!/usr/bin/python3
 # -*- coding: utf-8 -*-
 #
 # Applies a KALO profile to a KEMTRAN receipt printer by running kaloctl on
