@@ -40,7 +40,8 @@ class PosixChildProcesses final : public ChildProcesses {
 public:
     ~PosixChildProcesses() override
     {
-        for (auto& [handle, child] : m_children) {
+        for (auto& entry : m_children) {
+            Child& child = entry.second;
             CloseFd(child.fds[0]);
             CloseFd(child.fds[1]);
             if (child.pid > 0) {
