@@ -10,6 +10,8 @@
 #include <chrono>
 #include <sstream>
 
+#include <unistd.h>
+
 using kalo::sim::InProcessPlatform;
 using kalo::sim::PrinterOptions;
 
@@ -185,7 +187,9 @@ std::vector<Row> Rows()
 std::string FontPath()
 {
     static const std::string path = [] {
-        const std::string file = ::testing::TempDir() + "fault-matrix-font.bin";
+        // Per process: ctest runs the rows side by side, and a row reading the
+        // image while another rewrites it would fail for no fault of kaloctl's.
+        const std::string file = ::testing::TempDir() + "fault-matrix-font-" + std::to_string(getpid()) + ".bin";
         kalo::test::WriteFontImage(file, kalo::test::FontImageBytes(64 + 2 * 4096 + 100));
         return file;
     }();

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 using kalo::sim::InProcessPlatform;
 using kalo::sim::PrinterOptions;
 
@@ -22,12 +24,20 @@ struct Result {
     std::string out, err;
 };
 
+// ctest runs each row as a process of its own, two at a time: each has its
+// own files, so one row never reads another's half-written profile.
+std::string Folder()
+{
+    static const std::string folder = ::testing::TempDir() + "kalo-profile-" + std::to_string(getpid()) + "-";
+    return folder;
+}
+
 // kaloctl over TCP to the machine's printer; DIR/ in an argument is the test's folder.
 Result Kalo(std::vector<std::string> args, InProcessPlatform& machine)
 {
     for (std::string& arg : args) {
         if (arg.rfind("DIR/", 0) == 0)
-            arg = ::testing::TempDir() + "kalo-profile-" + arg.substr(4);
+            arg = Folder() + arg.substr(4);
     }
     args.insert(args.begin(), {"--tcp", "10.0.0.50"});
     std::ostringstream out, err;
@@ -40,7 +50,7 @@ Result Kalo(std::vector<std::string> args, InProcessPlatform& machine)
 
 void Write(const std::string& name, const std::string& text)
 {
-    std::ofstream(::testing::TempDir() + "kalo-profile-" + name) << text;
+    std::ofstream(Folder() + name) << text;
 }
 
 // A printer set up right: buzzer once (switch 6 pin 2), emulation 2, power save after 45 s.
@@ -146,7 +156,7 @@ TEST_P(ProfileRuns, ExitStatusAndLines)
     Write("quiet.json", R"({"format": "kalo-profile/1", "switches": {"6": {"2": "off", "1": "keep"}},
                             "powerSave": "keep", "entranceTime": 60})");
     Write("bad.json", R"({"format": "kalo-profile/1", "switches": {"6": {"9": "on"}}})");
-    std::FILE* sts = std::fopen((::testing::TempDir() + "kalo-profile-empty.sts").c_str(), "wb");
+    std::FILE* sts = std::fopen((Folder() + "empty.sts").c_str(), "wb");
     std::fclose(sts); // a status file of zeros: every pin of its four switches kept
     InProcessPlatform machine(row.printer);
     const Result run = Kalo(row.args, machine);
@@ -169,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"PrinterPrinter", {"diff", "printer", "printer"}, Reference(), 0, "", ""},
         {"SilentPrinter", {"diff", "DIR/buzzer.json", "printer"}, Faulty({"silent"}), 1, "", ""},
         {"BadProfile", {"diff", "DIR/bad.json", "printer"}, {}, 2, "",
-         "kaloctl diff: " + ::testing::TempDir() + "kalo-profile-bad.json: /switches/6/9: not a pin (1-8)\n"},
+         "kaloctl diff: " + Folder() + "bad.json: /switches/6/9: not a pin (1-8)\n"},
         {"ProfileWithAPin", {"set-status", "--profile", "DIR/buzzer.json", "--pin", "6:2=on"}, {}, 2, "",
          "kaloctl set-status: --profile names the whole status; give it without --load, --pin, --power-save, "
          "--entrance-time and the settings\n"},
