@@ -1,8 +1,10 @@
 #include "TraceViewCommand.h"
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 #include "port/PrinterCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -18,13 +20,7 @@ constexpr size_t kShownBytes = 16;
 
 std::string Hex(const uint8_t* bytes, size_t length)
 {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < length && i < kShownBytes; ++i) {
-        text += i == 0 ? "" : " ";
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-    }
+    std::string text = platform::HexBytes(bytes, std::min(length, kShownBytes));
     if (length > kShownBytes)
         text += " ... (" + std::to_string(length) + " bytes)";
     return text;

@@ -48,4 +48,20 @@ inline int32_t LeadingDecimal(const std::string& text)
     return int32_t(std::clamp<long long>(std::strtoll(text.c_str(), nullptr, 10), INT32_MIN, INT32_MAX));
 }
 
+// Bytes as lower-case hexadecimal pairs with a space between ("1b 40"), the
+// form of the wire trace and of the virtual printer's wire log.
+inline std::string HexBytes(const uint8_t* data, size_t length)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(length * 3);
+    for (size_t i = 0; i < length; ++i) {
+        if (i > 0)
+            text += ' ';
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 15];
+    }
+    return text;
+}
+
 } // namespace kalo::platform

@@ -1,6 +1,7 @@
 #include "WireTrace.h"
 
 #include "KaloVersion.h"
+#include "Text.h"
 
 namespace kalo::platform {
 
@@ -33,15 +34,7 @@ void WireTrace::Transfer(const char* direction, const uint8_t* data, size_t leng
 {
     if (length == 0)
         return;
-    static const char kDigits[] = "0123456789abcdef";
-    std::string text = direction;
-    text.reserve(text.size() + length * 3);
-    for (size_t i = 0; i < length; ++i) {
-        text += ' ';
-        text += kDigits[data[i] >> 4];
-        text += kDigits[data[i] & 15];
-    }
-    Line(text);
+    Line(std::string(direction) + ' ' + HexBytes(data, length));
 }
 
 void WireTrace::Wait(uint32_t ms)

@@ -1,5 +1,7 @@
 #include "PrinterCommands.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -125,10 +127,8 @@ std::string DescribeReply(const std::string& commandName, const uint8_t* bytes, 
         if (commandName == query && TextReply(bytes, size, text))
             return std::string(what) + " \"" + text + "\"";
     }
-    if (commandName == "IdentificationByteQuery" && size == 1) {
-        static const char kDigits[] = "0123456789abcdef";
-        return std::string("identification byte ") + kDigits[bytes[0] >> 4] + kDigits[bytes[0] & 15];
-    }
+    if (commandName == "IdentificationByteQuery" && size == 1)
+        return "identification byte " + platform::HexBytes(bytes, 1);
     if (StartsWithName(commandName, "SwitchQuery ") && size == 11 && bytes[0] == 0x37 && bytes[10] == 0x00
         && std::all_of(bytes + 2, bytes + 10, [](uint8_t b) { return b == '0' || b == '1'; }))
         return "switch " + commandName.substr(12) + ": pins 8-1 " + std::string(bytes + 2, bytes + 10);
