@@ -64,4 +64,11 @@ inline std::string HexBytes(const uint8_t* data, size_t length)
     return text;
 }
 
+// Text that came from outside (a printer's reply, a file, a device's
+// attributes) made safe for a terminal: control bytes (C0, DEL, and C1 as
+// U+0080..U+009F) and bytes that are not valid UTF-8 come out as \xNN, so a
+// printer cannot retitle or clear the technician's terminal. Valid UTF-8
+// text, backslashes included, passes unchanged.
+std::string Printable(std::string_view text);
+
 } // namespace kalo::platform

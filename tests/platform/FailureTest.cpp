@@ -1,4 +1,5 @@
 #include "platform/Failure.h"
+#include "platform/Text.h"
 #include "platform/posix/SystemFailure.h"
 
 #include <gtest/gtest.h>
@@ -53,4 +54,25 @@ TEST(SystemFailure, MapsErrnoOnceWithTheSystemsText)
         EXPECT_EQ(failure.reason, row.text);
         EXPECT_EQ(failure.systemError, row.errnoValue);
     }
+}
+
+TEST(Printable, EscapesWhatATerminalWouldActOn)
+{
+    const struct {
+        const char* what;
+        std::string text;
+        const char* shown;
+    } rows[] = {
+        {"plain text and backslashes", "V1.00 C:\\x", "V1.00 C:\\x"},
+        {"an escape sequence and a bell", "V1\x1b]0;pwned\x07\x1b[2J", "V1\\x1b]0;pwned\\x07\\x1b[2J"},
+        {"tab, newline and DEL", "a\tb\nc\x7f", "a\\x09b\\x0ac\\x7f"},
+        {"a C1 control (CSI) is two escaped bytes", "a\xc2\x9b" "2J", "a\\xc2\\x9b2J"},
+        {"valid UTF-8 passes", "Gr\xc3\xbc\xc3\x9f \xe6\xbc\xa2 \xf0\x9f\x96\xa8", "Gr\xc3\xbc\xc3\x9f \xe6\xbc\xa2 \xf0\x9f\x96\xa8"},
+        {"a lone continuation byte and a cut sequence", "\x80x\xe6\xbc", "\\x80x\\xe6\\xbc"},
+        {"overlong, surrogate and past U+10FFFF", "\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80",
+         "\\xc0\\xaf\\xed\\xa0\\x80\\xf4\\x90\\x80\\x80"},
+        {"a NUL inside", std::string("a\0b", 3), "a\\x00b"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Printable(row.text), row.shown) << row.what;
 }
