@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <set>
+#include <vector>
+
 namespace kalo {
 
 namespace {
@@ -20,6 +23,76 @@ std::string PathPart(const std::string& key)
         part += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
     return part;
 }
+
+// Containers inside one another (the document itself is the first); a
+// profile needs three, and a deeper one is refused while it is parsed, before
+// anything walks it recursively.
+constexpr size_t kMaxNesting = 8;
+
+// A content error found while parsing.
+struct Refusal {
+    std::string path;
+    std::string reason;
+};
+
+// Follows the parser through the document, so that a duplicate key and a
+// nesting too deep are refused at their JSON path as they are met.
+class PathTracker {
+public:
+    bool operator()(int, Json::parse_event_t event, Json& parsed)
+    {
+        using Event = Json::parse_event_t;
+        switch (event) {
+        case Event::object_start:
+        case Event::array_start:
+            NextElement();
+            if (m_levels.size() >= kMaxNesting)
+                throw Refusal{Path(), "nested more than " + std::to_string(kMaxNesting)
+                                          + " levels deep; a profile needs four"};
+            m_levels.push_back({event == Event::array_start, 0, {}, {}});
+            break;
+        case Event::key: {
+            Level& object = m_levels.back();
+            object.key = parsed.get<std::string>();
+            if (!object.keys.insert(object.key).second)
+                throw Refusal{Path(), "given twice; a key may appear once in its object"};
+            break;
+        }
+        case Event::value:
+            NextElement();
+            break;
+        case Event::object_end:
+        case Event::array_end:
+            m_levels.pop_back();
+            break;
+        }
+        return true;
+    }
+
+private:
+    struct Level {
+        bool array;
+        size_t elements;
+        std::string key;
+        std::set<std::string> keys;
+    };
+
+    void NextElement()
+    {
+        if (!m_levels.empty() && m_levels.back().array)
+            ++m_levels.back().elements;
+    }
+
+    std::string Path() const
+    {
+        std::string path;
+        for (const Level& level : m_levels)
+            path += level.array ? "/" + std::to_string(level.elements - 1) : PathPart(level.key);
+        return path;
+    }
+
+    std::vector<Level> m_levels;
+};
 
 // Reads one document, stopping at the first content error.
 class Reader {
@@ -194,7 +267,10 @@ bool ProfileJson::Parse(const std::string& text, Profile& profile, std::string& 
 {
     Json root;
     try {
-        root = Json::parse(text);
+        root = Json::parse(text, PathTracker());
+    } catch (const Refusal& refusal) {
+        error = refusal.path + ": " + refusal.reason;
+        return false;
     } catch (const Json::parse_error& e) {
         // What follows nlohmann's own position is the reason.
         const std::string what = e.what();

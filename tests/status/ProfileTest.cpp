@@ -59,6 +59,11 @@ INSTANTIATE_TEST_SUITE_P(
         {"UnknownKey", kHead + "\"swiches\": {}}", "/swiches: unknown key"},
         {"KeyWithSlash", kHead + "\"a/b~\": 1}", "/a~1b~0: unknown key"},
         {"SwitchSeven", kHead + "\"switches\": {\"7\": {\"1\": \"on\"}}}", "/switches/7: not a memory switch (1-6, 11, 12)"},
+        {"DuplicateKey", kHead + "\"switches\": {\"6\": {\"2\": \"on\"}, \"6\": {\"3\": \"on\"}}}",
+         "/switches/6: given twice; a key may appear once in its object"},
+        // Deep enough to overflow the stack of anything walking it recursively.
+        {"NestedTooDeep", kHead + "\"powerSave\": " + std::string(60000, '[') + std::string(60000, ']') + "}",
+         "/powerSave/0/0/0/0/0/0/0: nested more than 8 levels deep; a profile needs four"},
         {"PinNine", kHead + "\"switches\": {\"6\": {\"2\": \"on\", \"9\": \"on\"}}}", "/switches/6/9: not a pin (1-8)"},
         {"StateNumber", kHead + "\"switches\": {\"11\": {\"3\": 1}}}",
          "/switches/11/3: takes \"on\", \"off\" or \"keep\", not 1"},
