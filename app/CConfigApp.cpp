@@ -62,7 +62,7 @@ bool CConfigApp::InitInstance()
     kalo::platform::PosixPlatform platform(messages, kalo::platform::PortMap(), &clock);
     kalo::platform::CupsSpooler spooler;
     // Read only when the program was started for a printer.
-    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath);
+    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath, &messages);
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
 

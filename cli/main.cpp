@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     kalo::platform::PosixPlatform platform(messages);
     kalo::platform::CupsSpooler spooler;
     // Read only when a command names a printer to preselect.
-    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath);
+    const kalo::platform::LazyRegistryFile file(kalo::RegistryFilePath, &messages);
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
     kalo::cli::Kaloctl kaloctl;

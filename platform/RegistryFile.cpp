@@ -179,9 +179,9 @@ RegistryFile RegistryFile::FromText(const std::string& bytes)
 RegistryFile RegistryFile::FromPath(const std::string& path)
 {
     std::string bytes;
-    std::string error;
-    if (!ReadFile(path, kMaxBytes, bytes, error))
-        return RegistryFile();
+    RegistryFile refused;
+    if (!ReadFile(path, kMaxBytes, bytes, refused.m_refusal))
+        return refused;
     return FromText(bytes);
 }
 

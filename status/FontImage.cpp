@@ -43,18 +43,11 @@ std::string Join(const std::string& folder, const std::string& name)
     return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-// Reads one more byte than is allowed, so an image too large is told apart
-// from one that just fits.
 bool ReadImage(const std::string& path, FontImage& image, std::string& error)
 {
     std::string bytes;
-    if (!platform::ReadFile(path, kMaxFontImageBytes + 1, bytes, error))
+    if (!platform::ReadFile(path, kMaxFontImageBytes, bytes, error))
         return false;
-    if (bytes.size() > kMaxFontImageBytes) {
-        error = "Font image " + path + " is larger than " + std::to_string(kMaxFontImageBytes >> 20)
-            + " MiB, too large for a font image.";
-        return false;
-    }
     std::string problem;
     if (!CheckFontImage(bytes, problem)) {
         error = "Font image " + path + " is damaged: " + problem + ".";

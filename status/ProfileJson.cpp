@@ -339,12 +339,8 @@ bool ProfileJson::Load(const std::string& path, Profile& profile, std::string& e
         return true;
     }
     std::string text;
-    if (!platform::ReadFile(path, kMaxBytes + 1, text, error))
+    if (!platform::ReadFile(path, kMaxBytes, text, error))
         return false;
-    if (text.size() > kMaxBytes) {
-        error = path + ": more than " + std::to_string(kMaxBytes) + " bytes; no profile is that long";
-        return false;
-    }
     if (!Parse(text, profile, error)) {
         error = path + ": " + error;
         return false;

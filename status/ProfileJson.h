@@ -10,7 +10,7 @@ namespace kalo {
 class ProfileJson {
 public:
     static constexpr const char* kFormat = "kalo-profile/1";
-    // More than any profile needs; a bigger file is not read whole.
+    // More than any profile needs; a bigger file is refused unread.
     static constexpr size_t kMaxBytes = 1 << 20;
 
     // False with the reason: a syntax error with its line and column

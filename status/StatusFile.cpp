@@ -61,7 +61,8 @@ bool StatusFile::Save(const std::string& path, const StatusRecord& record, std::
 bool StatusFile::Load(const std::string& path, StatusRecord& record, std::string& error)
 {
     std::string bytes;
-    if (!platform::ReadFile(path, kSize, bytes, error))
+    // A status file is its first 292 bytes; what follows is ignored, not refused.
+    if (!platform::ReadFileStart(path, kSize, bytes, error))
         return false;
     Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), record);
     return true;

@@ -302,8 +302,13 @@ bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::
     return true;
 }
 
-bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error)
+namespace {
+
+// whole: the file is refused when it has more than maxBytes; otherwise the
+// first maxBytes are read.
+bool Read(const std::string& path, size_t maxBytes, bool whole, std::string& bytes, std::string& error)
 {
+    bytes.clear();
     if (path.empty()) {
         error = "No file name given";
         return false;
@@ -334,13 +339,22 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
         close(fd);
         return false;
     }
+    if (whole && uint64_t(info.st_size) > maxBytes) {
+        error = cannot + "it is " + std::to_string(info.st_size) + " bytes, more than the " + std::to_string(maxBytes)
+            + " bytes allowed";
+        close(fd);
+        return false;
+    }
     const size_t wanted = size_t(info.st_size) < maxBytes ? size_t(info.st_size) : maxBytes;
     bytes.assign(wanted, '\0');
     size_t got = 0;
-    // The size may change while reading; read until the end or the limit.
-    while (got < maxBytes) {
+    // The size may change while reading (and a file of the kernel's tells
+    // none): read until the end, or one byte past the limit to tell a file
+    // that grew beyond it.
+    const size_t until = whole ? maxBytes + 1 : maxBytes;
+    while (got < until) {
         if (got == bytes.size())
-            bytes.resize(std::min(maxBytes, bytes.size() + 4096));
+            bytes.resize(std::min(until, bytes.size() + 4096));
         const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
         if (n < 0 && errno == EINTR)
             continue;
@@ -353,9 +367,26 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
             break;
         got += size_t(n);
     }
-    bytes.resize(got);
     close(fd);
+    if (got > maxBytes) {
+        bytes.clear();
+        error = cannot + "it grew past the " + std::to_string(maxBytes) + " bytes allowed while it was read";
+        return false;
+    }
+    bytes.resize(got);
     return true;
+}
+
+} // namespace
+
+bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error)
+{
+    return Read(path, maxBytes, true, bytes, error);
+}
+
+bool ReadFileStart(const std::string& path, size_t count, std::string& bytes, std::string& error)
+{
+    return Read(path, count, false, bytes, error);
 }
 
 bool FileSize(const std::string& path, uint64_t& size, std::string& error)

@@ -2,6 +2,7 @@
 #include "app/ConnectionForm.h"
 #include "app/SerialSettingsText.h"
 #include "platform/LazyRegistryFile.h"
+#include "platform/RecordingMessageSink.h"
 #include "platform/RegistryFile.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <random>
 #include <tuple>
+#include <unistd.h>
 
 using namespace kalo;
 using platform::RegistryFile;
@@ -241,15 +243,19 @@ TEST(RegistryFile, ALargeExportTakesTimeInProportionToItsSize)
     EXPECT_LT(whole.count(), 10.0);
 }
 
+// Read only when a printer is preselected, and then a file over the limit is
+// refused by its size and said so, never cut at the mark.
 TEST(LazyRegistryFile, IsReadOnlyWhenAPrinterIsPreselected)
 {
+    std::string path = ::testing::TempDir() + "kalo-registry-XXXXXX";
+    const int fd = mkstemp(path.data());
+    ASSERT_EQ(ftruncate(fd, off_t(RegistryFile::kMaxBytes) + 1), 0); // sparse
+    close(fd);
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "started for a printer" : "started without a name");
         int located = 0;
-        const platform::LazyRegistryFile file([&located] {
-            ++located;
-            return std::string("/nonexistent/registry.reg");
-        });
+        platform::RecordingMessageSink messages;
+        const platform::LazyRegistryFile file([&located, &path] { return ++located, path; }, &messages);
         const CRegistryKey registry({&file});
         ConnectionForm form;
         form.targetPrinter = named ? "Receipt COM3" : "";
@@ -258,5 +264,11 @@ TEST(LazyRegistryFile, IsReadOnlyWhenAPrinterIsPreselected)
         form.BuildPortSettings();
         EXPECT_EQ(located, named ? 1 : 0); // looked for once, however many values are read
         EXPECT_EQ(file.HasRead(), named);
+        ASSERT_EQ(messages.Messages().size(), named ? 1u : 0u);
+        if (named) {
+            EXPECT_EQ(messages.Messages()[0].text, "Cannot read " + path + ": it is 16777217 bytes, more than the "
+                                                   "16777216 bytes allowed; no printer settings are taken from it.");
+        }
     }
+    unlink(path.c_str());
 }

@@ -121,10 +121,14 @@ TEST(Files, RefuseWhatIsNotARegularFile)
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     }
     EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.sts", "link.sts", "one.sts", "pipe.sts", "two.sts"}));
-    Write(folder / "big", std::string(5000, 'x'));
-    std::string bytes, error;
-    EXPECT_TRUE(ReadFile(folder / "big", 292, bytes, error)) << error;
-    EXPECT_EQ(bytes, std::string(292, 'x')); // no more than the limit
+    // A file over the limit is refused by its size, never cut.
+    for (const size_t size : {292, 293}) {
+        Write(folder / "big", std::string(size, 'x'));
+        std::string bytes, error;
+        EXPECT_EQ(ReadFile(folder / "big", 292, bytes, error), size == 292) << size;
+        EXPECT_EQ(error, size == 292 ? "" : "Cannot read " + (folder / "big") + ": it is 293 bytes, more than the 292 bytes allowed");
+        EXPECT_EQ(bytes, size == 292 ? std::string(292, 'x') : "");
+    }
 }
 
 TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
