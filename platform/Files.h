@@ -13,10 +13,20 @@ namespace kalo::platform {
 // file beside it (NAME.kalo-PID-XXXXXX) that takes the old one's place only
 // once it is whole on disk, so a failure never costs what was there. A
 // symlink is followed and its target replaced; the old file's owner, group
-// and mode stay. Refused, with the old file untouched, for an empty path,
-// anything that is not a regular file, a file with more than one hard link,
-// and an owner that cannot be kept. False with the reason in error.
+// and mode stay. Refused, with the old file untouched, for an empty path, a
+// link LinksMayBeFollowed refuses, anything that is not a regular file, a
+// file with more than one hard link, and an owner that cannot be kept. False
+// with the reason in error.
 bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::string& error);
+
+// Whether every symlink the walk of path follows, in any of its folders or at
+// its end, may be followed to write there: in a sticky folder anyone may
+// write to (/tmp), only a link of this user (the effective one) or of the
+// folder's owner is, as the kernel's protected_symlinks has it, so a link
+// another user planted there never leads a write to this user's files.
+// Checked here: a save resolves the link at its end itself, where the
+// kernel's rule never looks, and that rule may be off. False with the reason.
+bool LinksMayBeFollowed(const std::string& path, std::string& reason);
 
 // Reads the whole regular file at path. A file of more than maxBytes is
 // refused by its size, naming both, before a byte is read, and one that grows

@@ -5,6 +5,7 @@
 #include "VPrinterServer.h"
 #include "VirtualPrinter.h"
 #include "WireLog.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -194,6 +195,12 @@ int main(int argc, char** argv)
     if (!pacedOption.empty() && !config.lineRate)
         return Usage(pacedOption + " needs --line-rate");
 
+    // Opened by name, which the kernel's own rule on planted links may not guard.
+    for (const std::string* path : {&paperPath, &wirePath}) {
+        std::string reason;
+        if (!path->empty() && !kalo::platform::LinksMayBeFollowed(*path, reason))
+            return Usage("cannot write " + *path + ": " + reason);
+    }
     std::ofstream paperFile, wireFile;
     if (!paperPath.empty()) {
         paperFile.open(paperPath, std::ios::out | std::ios::app);

@@ -6,11 +6,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <random>
 #include <signal.h>
 #include <sys/stat.h>
 #include <ctime>
 #include <unistd.h>
+#include <vector>
 
 namespace kalo::platform {
 
@@ -32,6 +34,18 @@ std::string Folder(const std::string& path)
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// "nobody (uid 65534)", or the number alone for a user without a name.
+std::string UserName(uid_t uid)
+{
+    std::string buffer(4096, '\0');
+    passwd entry {};
+    passwd* found = nullptr;
+    const std::string number = "uid " + std::to_string(uid);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return number;
+    return std::string(found->pw_name) + " (" + number + ")";
 }
 
 std::string BaseName(const std::string& path)
@@ -227,10 +241,68 @@ void SyncFolder(const std::string& folder)
 
 } // namespace
 
+bool LinksMayBeFollowed(const std::string& path, std::string& reason)
+{
+    // The names still to walk, the next one last.
+    std::vector<std::string> left;
+    auto push = [&left](const std::string& text) {
+        for (size_t end = text.size(); end > 0;) {
+            const size_t slash = text.rfind('/', end - 1);
+            const size_t start = slash == std::string::npos ? 0 : slash + 1;
+            if (end > start)
+                left.push_back(text.substr(start, end - start));
+            end = slash == std::string::npos ? 0 : slash;
+        }
+    };
+    push(path);
+    // Where the walk is, "" for the current folder; never a link.
+    std::string at = !path.empty() && path[0] == '/' ? "/" : "";
+    for (int hops = 0; !left.empty();) {
+        const std::string name = left.back();
+        left.pop_back();
+        if (name == ".")
+            continue;
+        const std::string next = at.empty() ? name : Join(at, name);
+        struct stat link {};
+        // Where nothing is, no link is followed; the write that follows says why it fails.
+        if (lstat(next.c_str(), &link) != 0)
+            return true;
+        if (!S_ISLNK(link.st_mode)) {
+            at = next;
+            continue;
+        }
+        struct stat folder {};
+        if (stat(at.empty() ? "." : at.c_str(), &folder) != 0)
+            return true;
+        const bool shared = (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+        if (shared && link.st_uid != geteuid() && link.st_uid != folder.st_uid) {
+            reason = "the link " + next + " is owned by " + UserName(link.st_uid)
+                + ", and a link in a sticky folder anyone may write to (" + (at.empty() ? "." : at)
+                + ") is followed only when this user or the folder's owner owns it";
+            return false;
+        }
+        std::string target(size_t(link.st_size > 0 ? link.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(next.c_str(), target.data(), target.size());
+        if (n < 0 || ++hops > kMaxLinks) {
+            reason = "cannot follow the link " + next + ": " + SystemReason(n < 0 ? errno : ELOOP);
+            return false;
+        }
+        target.resize(size_t(n));
+        if (!target.empty() && target[0] == '/')
+            at = "/";
+        push(target);
+    }
+    return true;
+}
+
 bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::string& error)
 {
     if (path.empty()) {
         error = "No file name given";
+        return false;
+    }
+    if (std::string reason; !LinksMayBeFollowed(path, reason)) {
+        error = "Cannot save " + path + ": " + reason;
         return false;
     }
     std::string target;

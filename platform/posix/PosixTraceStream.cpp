@@ -1,3 +1,4 @@
+#include "../Files.h"
 #include "../WireTrace.h"
 #include "RetryEintr.h"
 
@@ -33,6 +34,8 @@ std::unique_ptr<std::ostream> OpenTraceStream(const std::string& path, std::stri
         error = "no file named";
         return nullptr;
     }
+    if (!LinksMayBeFollowed(path, error))
+        return nullptr;
     const int fd =
         RetryEintr([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666); });
     if (fd < 0) {

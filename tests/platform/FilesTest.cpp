@@ -1,4 +1,5 @@
 #include "platform/Files.h"
+#include "platform/WireTrace.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace kalo::platform;
@@ -224,6 +226,55 @@ TEST(SaveFile, RefusesWhenTheOwnerCannotBeKept)
     EXPECT_EQ(info.st_uid, 0u);
     EXPECT_EQ(Contents(path), "old");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"shared.sts"});
+}
+
+// A link another user planted in a sticky folder anyone may write to leads
+// neither a save nor a trace anywhere, wherever in the path it stands, even
+// with the kernel's own rule off.
+TEST(SaveFile, FollowsNoLinkAnotherUserPlantedInASharedFolder)
+{
+    ASSERT_EQ(geteuid(), 0u) << "the tests run as root";
+    const Folder folder;
+    mkdir((folder / "real").c_str(), 0700);
+    for (const auto& [shared, mode, owner] : {std::tuple{"shared", 01777, 0}, std::tuple{"theirs", 01777, 65534},
+                                              std::tuple{"open", 0777, 0}}) {
+        mkdir((folder / shared).c_str(), 0);
+        chmod((folder / shared).c_str(), mode_t(mode));
+        chown((folder / shared).c_str(), uid_t(owner), gid_t(owner));
+    }
+    const struct {
+        const char* path;
+        const char* link; // planted at the path's start, and whose
+        const char* target;
+        uid_t owner;
+        const char* reached; // what a followed link writes
+        const char* refused; // the link refused, "" when followed
+    } rows[] = {
+        {"shared/x.sts", "shared/x.sts", "../root.sts", 65534, "root.sts", "shared/x.sts"},
+        {"shared/mine.sts", "shared/mine.sts", "../root.sts", 0, "root.sts", ""},
+        {"theirs/x.sts", "theirs/x.sts", "../root.sts", 65534, "root.sts", ""}, // the folder's owner's
+        {"open/x.sts", "open/x.sts", "../root.sts", 65534, "root.sts", ""},     // not sticky
+        {"shared/dir/new.sts", "shared/dir", "../real", 65534, "real/new.sts", "shared/dir"},
+        {"chain.sts", "chain.sts", "shared/x.sts", 0, "root.sts", "shared/x.sts"}, // mine, to the first row's
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        symlink(row.target, (folder / row.link).c_str());
+        lchown((folder / row.link).c_str(), row.owner, row.owner);
+        Write(folder / "root.sts", "root's");
+        unlink((folder / "real/new.sts").c_str());
+        const std::string before = Contents(folder / row.reached);
+        std::string error, traceError;
+        EXPECT_EQ(OpenTraceStream(folder / row.path, traceError) == nullptr, !!*row.refused) << traceError;
+        EXPECT_EQ(Save(folder / row.path, error), !*row.refused) << error;
+        EXPECT_EQ(Contents(folder / row.reached), *row.refused ? before : kNew);
+        if (*row.refused) {
+            EXPECT_EQ(traceError, "the link " + (folder / row.refused) + " is owned by nobody (uid 65534), and a link "
+                                  "in a sticky folder anyone may write to (" + (folder / "shared")
+                                  + ") is followed only when this user or the folder's owner owns it");
+            EXPECT_EQ(error, "Cannot save " + (folder / row.path) + ": " + traceError);
+        }
+    }
 }
 
 // A save killed at any moment leaves the old file or the new one, whole, and
