@@ -7,15 +7,6 @@ namespace kalo::cli {
 
 namespace {
 
-const OptionInfo* FindOption(const std::vector<const OptionInfo*>& table, const std::string& name)
-{
-    for (const OptionInfo* option : table) {
-        if (name == option->name)
-            return option;
-    }
-    return nullptr;
-}
-
 // The word as the shell will read it so far: a quote that opens it taken off,
 // a backslash-escaped character unescaped.
 std::string Unquoted(const std::string& word)
@@ -49,7 +40,7 @@ std::vector<std::string> CompletionCandidates(const CompletionSources& sources, 
     if (current == 0 || current > words.size())
         return {};
     const Command* command = nullptr;
-    std::vector<const OptionInfo*> options = sources.connection;
+    std::vector<const OptionInfo*> options = sources.anywhere;
     const OptionInfo* valueOf = nullptr;
     for (size_t i = 1; i < current; ++i) {
         valueOf = nullptr;
