@@ -3,6 +3,8 @@
 #include "Command.h"
 #include "platform/Text.h"
 
+#include <cstdio>
+
 namespace kalo::cli {
 
 namespace {
@@ -28,6 +30,20 @@ std::string ShellQuoted(const std::string& text)
             == std::string::npos;
     if (plain)
         return text;
+    // Text a device gave (a USB serial number) may hold control bytes: bash's
+    // $'...' spells each as \xNN, so none reaches the terminal and the shell
+    // still reads the device's own bytes back.
+    if (platform::Printable(text) != text) {
+        std::string quoted = "$'";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            char escaped[5] = {'\\', c};
+            if (byte < 0x20 || byte >= 0x7F)
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            quoted += c == '\'' || c == '\\' || escaped[1] != c ? escaped : std::string(1, c);
+        }
+        return quoted + "'";
+    }
     std::string quoted = "'";
     for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -238,8 +238,7 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
          {" show-sts decode", "--help, -h this text", "--version the program's version", "--trace FILE|-"}},
         {{"--version", "--tcp", "printer"}, "kaloctl ", {}},
         {{"identify", "--help"}, "Usage: kaloctl [CONNECTION] identify\n", {}},
-        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n",
-         {"--json", "--save FILE", "--partial", "--profile-out FILE"}},
+        {{"-h", "get-status"}, "Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", {"--save FILE"}},
         {{"set-status", "--help"}, "Usage: kaloctl [CONNECTION] set-status [OPTIONS]\n",
          {"--profile FILE", "--if-different", "--pin SWITCH:PIN=STATE", "(SWITCH 1-6, 11, 12; PIN 1-8; STATE on, off, keep)"}},
         {{"show-sts", "--help"}, "Usage: kaloctl show-sts FILE.sts [OPTIONS]\n", {"--json"}},
@@ -260,6 +259,35 @@ TEST(Kaloctl, HelpListsEveryOptionOfTheTables)
         for (const std::string& option : wanted)
             EXPECT_NE(Flowing(run.out).find(option), std::string::npos) << option;
     }
+}
+
+// Text from a printer, a file or a device reaches the terminal with its
+// control bytes as \xNN: a printer cannot retitle or clear the technician's
+// terminal, and a completion candidate still reads back as the device's bytes.
+TEST(Kaloctl, ShowsOutsideTextWithItsControlBytesEscaped)
+{
+    PrinterOptions printer;
+    printer.firmware = "V1\x1b]0;pwned\a\x1b[2J";
+    const std::string shown = "V1\\x1b]0;pwned\\x07\\x1b[2J";
+    const std::string file = testing::TempDir() + "kalo-hostile-" + std::to_string(getpid());
+    std::ofstream(file + ".json") << R"({"format": "kalo-profile/1", "V1\u001b]0;pwned\u0007\u001b[2J": 1})";
+    InProcessPlatform machine(printer);
+    machine.usbPrinters = {{"/dev/usb/lp1", "7a3c", "001e", printer.firmware}};
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"--trace", file + ".trace", "get-status"}, "Firmware Version : " + shown + "\n"},
+        {{"trace-view", file + ".trace"}, "firmware \"" + shown + "\""},
+        {{"diff", file + ".json", "printer"}, "/" + shown + ": unknown key"},
+        {{"list-usb"}, "&serial=" + shown + "\t" + shown + "\n"},
+        {{"--complete", "2", "kaloctl", "--usb-device", ""}, "\n$'" + shown + "'\n"},
+    };
+    for (const auto& [args, wanted] : rows) {
+        SCOPED_TRACE(args.front());
+        const KaloRun run = Kalo(args, machine);
+        EXPECT_NE((run.out + run.err).find(wanted), std::string::npos) << run.out << run.err;
+        EXPECT_EQ((run.out + run.err).find_first_of("\x1b\a"), std::string::npos) << run.out << run.err;
+    }
+    std::filesystem::remove(file + ".json");
+    std::filesystem::remove(file + ".trace");
 }
 
 struct UsbRow {
