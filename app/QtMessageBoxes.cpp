@@ -20,6 +20,8 @@ void QtMessageBoxes::Show(const std::string& text, const std::string& caption, M
     // Owned by the window in front: the main window, or one it opened.
     QWidget* owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : m_owner.data();
     QMessageBox box(qtIcon, title, QString::fromStdString(text), QMessageBox::Ok, owner);
+    // A message may quote a printer or a file: a "<b>" in it is text, not markup.
+    box.setTextFormat(Qt::PlainText);
     if (!detail.empty())
         box.setInformativeText(QString::fromStdString(detail));
     box.exec();

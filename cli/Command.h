@@ -23,8 +23,8 @@ inline int InterruptedExitStatus(int signal)
     return 128 + signal;
 }
 
-// What a command runs with: its own arguments (connection options already
-// taken out), the connection, the streams to write to and the platform.
+// What a command runs with: its own options and operands as they were given
+// (kaloctl's own options read out), the connection, the streams to write to and the platform.
 struct CommandContext {
     std::vector<std::string> args;
     ConnectionOptions connection;
@@ -65,7 +65,7 @@ protected:
     bool TakeArguments(CommandContext& context, const OptionTable<Target>& table, Target& target) const
     {
         std::string error;
-        if (!TakeOptions(table, context.args, OtherArguments::Operands, target, error))
+        if (!TakeOptions(table, context.args, target, error))
             return Refuse(context, error);
         return CheckOperands(context);
     }

@@ -3,18 +3,11 @@
 #include "Command.h"
 #include "platform/Text.h"
 
+#include <cstdio>
+
 namespace kalo::cli {
 
 namespace {
-
-const OptionInfo* FindOption(const std::vector<const OptionInfo*>& table, const std::string& name)
-{
-    for (const OptionInfo* option : table) {
-        if (name == option->name)
-            return option;
-    }
-    return nullptr;
-}
 
 // The word as the shell will read it so far: a quote that opens it taken off,
 // a backslash-escaped character unescaped.
@@ -37,6 +30,20 @@ std::string ShellQuoted(const std::string& text)
             == std::string::npos;
     if (plain)
         return text;
+    // Text a device gave (a USB serial number) may hold control bytes: bash's
+    // $'...' spells each as \xNN, so none reaches the terminal and the shell
+    // still reads the device's own bytes back.
+    if (platform::Printable(text) != text) {
+        std::string quoted = "$'";
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            char escaped[5] = {'\\', c};
+            if (byte < 0x20 || byte >= 0x7F)
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            quoted += c == '\'' || c == '\\' || escaped[1] != c ? escaped : std::string(1, c);
+        }
+        return quoted + "'";
+    }
     std::string quoted = "'";
     for (char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -49,7 +56,7 @@ std::vector<std::string> CompletionCandidates(const CompletionSources& sources, 
     if (current == 0 || current > words.size())
         return {};
     const Command* command = nullptr;
-    std::vector<const OptionInfo*> options = sources.connection;
+    std::vector<const OptionInfo*> options = sources.anywhere;
     const OptionInfo* valueOf = nullptr;
     for (size_t i = 1; i < current; ++i) {
         valueOf = nullptr;

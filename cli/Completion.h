@@ -12,7 +12,8 @@ class Command;
 
 // What kaloctl's command line is made of, as completion sees it.
 struct CompletionSources {
-    std::vector<const OptionInfo*> connection;
+    // The connection and trace options, taken before and after the command.
+    std::vector<const OptionInfo*> anywhere;
     std::vector<const Command*> commands;
     std::vector<std::string> globalOptions; // taken only before a command
     // The printers --usb-device takes: list-usb's entries and serial numbers.

@@ -74,16 +74,16 @@ const OptionTable<ConnectionOptions>& Table()
 // option's value is never taken for an option).
 std::vector<std::string> LineSettingsGiven(const std::vector<std::string>& args)
 {
+    const std::vector<const OptionInfo*> table = Infos(Table());
     std::vector<std::string> given;
     for (size_t i = 0; i < args.size(); ++i) {
-        for (const auto& option : Table()) {
-            if (args[i] != option.name)
-                continue;
-            if (!option.alternative)
-                given.push_back(option.name);
-            i += option.values.GetKind() == OptionValues::Kind::None ? 0 : 1;
-            break;
-        }
+        const OptionInfo* option = FindOption(table, args[i]);
+        if (!option)
+            continue;
+        if (!option->alternative)
+            given.push_back(option->name);
+        const bool valueFollows = option->values.GetKind() != OptionValues::Kind::None && !ReadOptionWord(args[i]).hasValue;
+        i += valueFollows ? 1 : 0;
     }
     return given;
 }
@@ -102,7 +102,7 @@ PortSettings ConnectionOptions::ToPortSettings() const
 bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error)
 {
     const std::vector<std::string> lineSettings = LineSettingsGiven(args);
-    if (!TakeOptions(Table(), args, OtherArguments::Leave, options, error))
+    if (!TakeOptions(Table(), args, options, error))
         return false;
     if (options.target.empty())
         return true;
@@ -123,7 +123,7 @@ ConnectionOptions DefaultConnectionOptions()
     ConnectionOptions options;
     std::vector<std::string> none;
     std::string error;
-    TakeOptions(Table(), none, OtherArguments::Leave, options, error);
+    TakeOptions(Table(), none, options, error);
     return options;
 }
 

@@ -38,8 +38,8 @@ struct ConnectionOptions {
     bool operator==(const ConnectionOptions&) const = default;
 };
 
-// Takes the connection options out of args (wherever they stand) and leaves
-// the rest. False with the message for an option refused.
+// Reads the connection options args holds, in order; args holds nothing
+// else. False with the message for an option refused.
 bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error);
 
 // The options' defaults, as taken when none is given.

@@ -1,6 +1,7 @@
 #include "IdentifyCommand.h"
 
 #include "PrinterSession.h"
+#include "platform/Text.h"
 
 namespace kalo::cli {
 
@@ -20,8 +21,8 @@ int IdentifyCommand::Execute(CommandContext& context)
         return kExitFailed;
     const IdentifyResult& identity = session->Identity();
     context.out << MessageFor(identity.outcome).text << '\n'
-                << "Maker: " << identity.maker << '\n'
-                << "Model: " << identity.model << '\n';
+                << "Maker: " << platform::Printable(identity.maker) << '\n'
+                << "Model: " << platform::Printable(identity.model) << '\n';
     return kExitOk;
 }
 

@@ -65,7 +65,10 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     PrintConnectionOptions(out);
     out << '\n';
     PrintTraceOptions(out);
-    out << "\n'kaloctl COMMAND --help' tells more about a command.\n"
+    out << "\nThe connection options and --trace stand before or after the command. An\n"
+           "option's value is the word after it, whatever it looks like, or follows '='\n"
+           "(--profile=FILE).\n"
+           "\n'kaloctl COMMAND --help' tells more about a command.\n"
         << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
            "or a write was cut short; 2 usage error; 3 diff found a difference; 130, 143,\n"
            "129 interrupted by Ctrl+C, SIGTERM, SIGHUP (the command stops within moments, a\n"
@@ -79,10 +82,12 @@ void Kaloctl::PrintHelp(std::ostream& out) const
 int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, platform::Platform& platform) const
 {
     CompletionSources sources;
-    sources.connection = ConnectionOptionInfos();
+    sources.anywhere = ConnectionOptionInfos();
+    for (const OptionInfo* option : TraceOptionInfos())
+        sources.anywhere.push_back(option);
     for (const auto& command : m_commands)
         sources.commands.push_back(command.get());
-    sources.globalOptions = {"--help", "--version", "--trace"};
+    sources.globalOptions = {"--help", "--version"};
     sources.usbDevices = [&platform] {
         std::ostringstream diagnostics;
         std::vector<std::string> devices;
@@ -104,45 +109,78 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
     return kExitOk;
 }
 
-int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, platform::Platform& platform,
-                 platform::Spooler& spooler, const CRegistryKey& registry, std::istream* in, std::ostream* live)
+// The command line read once, in order: each option takes its value with
+// it wherever it stands, so a value is never read as an option
+// (`set-status --profile --trace` names a profile file called "--trace").
+// kaloctl's own options may stand before and after the command.
+bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std::string& error) const
+{
+    const std::vector<const OptionInfo*> trace = TraceOptionInfos();
+    const std::vector<const OptionInfo*> connection = ConnectionOptionInfos();
+    std::vector<const OptionInfo*> own;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        std::vector<std::string>* into = &line.commandArgs;
+        const OptionInfo* option = nullptr;
+        if (word == "--help" || word == "-h") {
+            line.help = true;
+            continue;
+        } else if (!line.command && word == "--version") {
+            line.version = true;
+            continue;
+        } else if (!line.command && !platform::StartsWith(word, "-")) {
+            line.command = Find(word);
+            if (!line.command) {
+                error = "unknown command '" + word + "'";
+                return false;
+            }
+            own = line.command->Options();
+            continue;
+        } else if ((option = FindOption(trace, word))) {
+            into = &line.trace;
+        } else if ((option = FindOption(connection, word))) {
+            into = &line.connection;
+        } else {
+            option = FindOption(own, word);
+        }
+        into->push_back(word);
+        const bool valueFollows = option && option->values.GetKind() != OptionValues::Kind::None
+            && !ReadOptionWord(word).hasValue && i + 1 < args.size();
+        if (valueFollows)
+            into->push_back(args[++i]);
+    }
+    return true;
+}
+
+int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 platform::Platform& platform, platform::Spooler& spooler, const CRegistryKey& registry,
+                 std::istream* in, std::ostream* live)
 {
     if (!args.empty() && args[0] == "--complete")
         return Complete(args, out, platform);
-    const bool wantsHelp = std::find(args.begin(), args.end(), "--help") != args.end()
-        || std::find(args.begin(), args.end(), "-h") != args.end();
-    CommandContext context{{}, {}, out, err, platform, spooler, registry, in ? in : &std::cin, live};
-    std::string error;
+    CommandLine line;
+    ConnectionOptions connection;
     TraceOptions traceOptions;
-    if (!ExtractTraceOptions(args, traceOptions, error) || !ExtractConnectionOptions(args, context.connection, error)) {
+    std::string error;
+    if (!Read(args, line, error) || !ExtractTraceOptions(line.trace, traceOptions, error)
+        || !ExtractConnectionOptions(line.connection, connection, error)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
         return kExitUsage;
     }
-    Command* command = nullptr;
-    for (auto it = args.begin(); it != args.end(); ++it) {
-        if (!platform::StartsWith(*it, "-")) {
-            command = Find(*it);
-            if (!command) {
-                err << "kaloctl: unknown command '" << *it << "'\nTry 'kaloctl --help'.\n";
-                return kExitUsage;
-            }
-            args.erase(it);
-            break;
-        }
-    }
+    Command* command = line.command;
     if (!command) {
-        if (wantsHelp) {
+        if (line.help) {
             PrintHelp(out);
             return kExitOk;
         }
-        if (std::find(args.begin(), args.end(), "--version") != args.end()) {
+        if (line.version) {
             out << VersionLine("kaloctl");
             return kExitOk;
         }
         err << "kaloctl: no command given\nTry 'kaloctl --help'.\n";
         return kExitUsage;
     }
-    if (wantsHelp) {
+    if (line.help) {
         command->PrintHelp(out);
         return kExitOk;
     }
@@ -153,9 +191,9 @@ int Kaloctl::Run(std::vector<std::string> args, std::ostream& out, std::ostream&
         err << "kaloctl: " << error << '\n';
         return kExitUsage;
     }
-    CommandContext traced{std::move(args), context.connection, out, err, trace.Use(platform), spooler,
-                          registry, context.in};
-    return command->Execute(traced);
+    CommandContext context{std::move(line.commandArgs), connection, out,  err, trace.Use(platform), spooler,
+                           registry,                    in ? in : &std::cin, live};
+    return command->Execute(context);
 }
 
 } // namespace kalo::cli

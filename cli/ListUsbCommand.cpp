@@ -1,6 +1,7 @@
 #include "ListUsbCommand.h"
 
 #include "StatusReport.h"
+#include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
 
 namespace kalo::cli {
@@ -56,14 +57,14 @@ int ListUsbCommand::Execute(CommandContext& context)
     for (const UsbPrinterRefusal& refused : search.refused) {
         const ModelInfo* model = UsbFamilyModel(UsbDevicePath(refused.device));
         const std::string entry = model ? std::string(model->shortName) + ":" + UsbDevicePath(refused.device) : "";
-        context.err << "kaloctl list-usb: " << platform::DescribeFailure(refused.failure, entry) << '\n';
+        context.err << "kaloctl list-usb: " << platform::DescribeFailure(refused.failure, platform::Printable(entry)) << '\n';
     }
     if (request.json) {
         PrintPrinters(context.out, search.printers);
         return kExitOk;
     }
     for (const UsbPrinterEntry& printer : search.printers)
-        context.out << printer.text << '\t' << printer.device.serial << '\n';
+        context.out << platform::Printable(printer.text) << '\t' << platform::Printable(printer.device.serial) << '\n';
     return kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "Option.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace kalo::cli {
@@ -9,14 +10,6 @@ namespace {
 constexpr size_t kHelpColumn = 28;
 constexpr size_t kLineWidth = 79;
 
-int Find(const std::vector<const OptionInfo*>& table, const std::string& name)
-{
-    for (size_t row = 0; row < table.size(); ++row) {
-        if (name == table[row]->name)
-            return int(row);
-    }
-    return -1;
-}
 
 bool Take(const OptionInfo& option, const std::string& text, OptionValue& value, std::string& error)
 {
@@ -54,7 +47,25 @@ std::string OptionInfo::Synopsis() const
     return shape.empty() ? std::string(name) : std::string(name) + " " + shape;
 }
 
-bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::string>& args, OtherArguments others,
+OptionWord ReadOptionWord(const std::string& word)
+{
+    const size_t equals = word.find('=');
+    if (word.rfind("--", 0) != 0 || equals == std::string::npos)
+        return {word, "", false};
+    return {word.substr(0, equals), word.substr(equals + 1), true};
+}
+
+const OptionInfo* FindOption(const std::vector<const OptionInfo*>& table, const std::string& word)
+{
+    const std::string name = ReadOptionWord(word).name;
+    for (const OptionInfo* option : table) {
+        if (name == option->name)
+            return option;
+    }
+    return nullptr;
+}
+
+bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::string>& args,
                  const std::function<void(size_t row, const OptionValue& value)>& set, std::string& error)
 {
     for (size_t row = 0; row < table.size(); ++row) {
@@ -65,24 +76,28 @@ bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::s
     std::vector<std::string> rest;
     std::vector<std::string> alternatives;
     for (size_t i = 0; i < args.size(); ++i) {
-        const int row = Find(table, args[i]);
-        if (row < 0) {
-            if (others == OtherArguments::Operands && args[i].size() > 1 && args[i][0] == '-') {
+        const OptionInfo* found = FindOption(table, args[i]);
+        if (!found) {
+            if (args[i].size() > 1 && args[i][0] == '-') {
                 error = "unknown option '" + args[i] + "'";
                 return false;
             }
             rest.push_back(args[i]);
             continue;
         }
-        const OptionInfo& option = *table[size_t(row)];
+        const OptionInfo& option = *found;
+        const OptionWord word = ReadOptionWord(args[i]);
         OptionValue value;
-        if (option.values.GetKind() != OptionValues::Kind::None) {
-            if (i + 1 >= args.size()) {
-                error = std::string(option.name) + " needs a value: " + option.values.Describe();
+        if (option.values.GetKind() == OptionValues::Kind::None) {
+            if (word.hasValue) {
+                error = std::string(option.name) + " takes no value, not '" + word.value + "'";
                 return false;
             }
-            if (!Take(option, args[++i], value, error))
-                return false;
+        } else if (!word.hasValue && i + 1 >= args.size()) {
+            error = std::string(option.name) + " needs a value: " + option.values.Describe();
+            return false;
+        } else if (!Take(option, word.hasValue ? word.value : args[++i], value, error)) {
+            return false;
         }
         if (option.alternative) {
             alternatives.push_back(option.name);
@@ -91,7 +106,7 @@ bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::s
                 return false;
             }
         }
-        set(size_t(row), value);
+        set(size_t(std::find(table.begin(), table.end(), found) - table.begin()), value);
     }
     args = std::move(rest);
     return true;

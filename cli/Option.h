@@ -35,17 +35,24 @@ struct Option : OptionInfo {
 template <class Target>
 using OptionTable = std::vector<Option<Target>>;
 
-// What to do with an argument that is not an option of the table.
-enum class OtherArguments {
-    Leave,      // another table takes it (the connection options stand anywhere)
-    Operands,   // not beginning with '-', the command's operands; else refused
+// An argument read as an option: "--baud=9600" is the option --baud with
+// the value 9600 given in the same word; anything else is its own name.
+struct OptionWord {
+    std::string name;
+    std::string value;
+    bool hasValue = false; // the value was given after '='
 };
+OptionWord ReadOptionWord(const std::string& word);
 
-// Takes the table's options (with their values) out of args, and calls set
-// for each default and then each option given, in order. What is left in
-// args is the rest. False with the whole message when an option is unknown,
-// lacks its value, or its value does not fit.
-bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::string>& args, OtherArguments others,
+// The option of the table the word names (by itself or before '='), or null.
+const OptionInfo* FindOption(const std::vector<const OptionInfo*>& table, const std::string& word);
+
+// Takes the table's options out of args in order, each with its value (the
+// next word, whatever it looks like, or the one after '='), and calls set
+// for each default and then each option given. What is left in args are the
+// operands. False with the whole message when an option is unknown, lacks
+// its value, or its value does not fit.
+bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::string>& args,
                  const std::function<void(size_t row, const OptionValue& value)>& set, std::string& error);
 
 // The alternatives of a table: "--serial, --tcp, --printer".
@@ -64,10 +71,10 @@ std::vector<const OptionInfo*> Infos(const OptionTable<Target>& table)
 }
 
 template <class Target>
-bool TakeOptions(const OptionTable<Target>& table, std::vector<std::string>& args, OtherArguments others,
-                 Target& target, std::string& error)
+bool TakeOptions(const OptionTable<Target>& table, std::vector<std::string>& args, Target& target,
+                 std::string& error)
 {
-    return TakeOptions(Infos(table), args, others,
+    return TakeOptions(Infos(table), args,
                        [&](size_t row, const OptionValue& value) { table[row].set(target, value); }, error);
 }
 

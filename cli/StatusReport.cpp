@@ -1,5 +1,6 @@
 #include "StatusReport.h"
 
+#include "platform/Text.h"
 #include "status/MemSwitchForm.h"
 #include "status/PrinterSettingForm.h"
 
@@ -73,9 +74,9 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
                      const std::vector<int>& slots, const StatusReadReport* report)
 {
     if (facts) {
-        out << "Printer Model : " << facts->modelName << '\n'
-            << "Firmware Version : " << facts->firmwareVersion << '\n'
-            << "Language : " << facts->language << '\n';
+        out << "Printer Model : " << platform::Printable(facts->modelName) << '\n'
+            << "Firmware Version : " << platform::Printable(facts->firmwareVersion) << '\n'
+            << "Language : " << platform::Printable(facts->language) << '\n';
     }
     for (int slot : slots) {
         out << "Memory switch " << int(kSwitchNumbers[slot]) << '\n';

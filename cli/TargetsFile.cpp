@@ -1,6 +1,7 @@
 #include "TargetsFile.h"
 
 #include "TargetUri.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -26,11 +27,7 @@ bool IsBlank(char c)
 // Text from the file as a message may show it: no control bytes reach the terminal.
 std::string Shown(std::string_view text)
 {
-    std::string shown(text.substr(0, 80));
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    }
+    const std::string shown = platform::Printable(text.substr(0, 80));
     return text.size() > 80 ? shown + "..." : shown;
 }
 

@@ -22,7 +22,12 @@ const OptionTable<TraceOptions>& Table()
 
 bool ExtractTraceOptions(std::vector<std::string>& args, TraceOptions& options, std::string& error)
 {
-    return TakeOptions(Table(), args, OtherArguments::Leave, options, error);
+    return TakeOptions(Table(), args, options, error);
+}
+
+std::vector<const OptionInfo*> TraceOptionInfos()
+{
+    return Infos(Table());
 }
 
 void PrintTraceOptions(std::ostream& out)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Option.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,9 +14,12 @@ struct TraceOptions {
     std::string file; // empty: no trace
 };
 
-// Takes --trace out of args, wherever it stands. False with the message
-// for a value refused.
+// Reads the --trace args holds; args holds nothing else. False with the
+// message for a value refused.
 bool ExtractTraceOptions(std::vector<std::string>& args, TraceOptions& options, std::string& error);
+
+// The option's table, for the command line's reading and completion.
+std::vector<const OptionInfo*> TraceOptionInfos();
 
 // The option as --help shows it.
 void PrintTraceOptions(std::ostream& out);

@@ -88,7 +88,7 @@ void TraceView::Row(const std::string& kind, const std::string& what)
 {
     char kindColumn[16];
     std::snprintf(kindColumn, sizeof kindColumn, "%-10s", kind.c_str());
-    m_out << m_time << kindColumn << what << '\n';
+    m_out << m_time << kindColumn << platform::Printable(what) << '\n';
     m_time = std::string(m_time.size(), ' ');
 }
 
@@ -147,7 +147,7 @@ void TraceView::Line(const std::string& line)
     if (line[0] == '#') {
         Flush();
         m_program = m_program || line.rfind("# kalo ", 0) == 0;
-        m_out << line << '\n';
+        m_out << platform::Printable(line) << '\n';
         return;
     }
     if (!m_announced && !m_program)
@@ -165,7 +165,7 @@ void TraceView::Line(const std::string& line)
     if (!received)
         Flush();
     if (!transfer && !noted) {
-        m_out << "not a trace line: " << line << '\n';
+        m_out << "not a trace line: " << platform::Printable(line) << '\n';
         return;
     }
     char time[32];

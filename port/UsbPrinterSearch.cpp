@@ -1,5 +1,6 @@
 #include "UsbPrinterSearch.h"
 
+#include "platform/Text.h"
 #include "platform/UsbPrinterDevice.h"
 
 namespace kalo {
@@ -13,7 +14,7 @@ constexpr size_t kMaxDevicePath = 255;
 // Empty when the device opened; else why it did not.
 platform::Failure ProbeUsbDevice(platform::Platform& platform, const std::string& path, std::ostream& diagnostics)
 {
-    diagnostics << "Attempting to open " << path << "\n";
+    diagnostics << "Attempting to open " << platform::Printable(path) << "\n";
     const std::string node = UsbDeviceNode(path);
     platform::Failure failure;
     if (path.size() > kMaxDevicePath) {
@@ -28,7 +29,7 @@ platform::Failure ProbeUsbDevice(platform::Platform& platform, const std::string
         device->Close();
     }
     if (!failure.Empty())
-        diagnostics << "FAILED to open " << path << "\n";
+        diagnostics << "FAILED to open " << platform::Printable(path) << "\n";
     diagnostics.flush();
     return failure;
 }

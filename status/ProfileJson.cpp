@@ -3,6 +3,7 @@
 #include "PrinterSettingForm.h"
 #include "StatusFile.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <nlohmann/json.hpp>
 
@@ -342,7 +343,7 @@ bool ProfileJson::Load(const std::string& path, Profile& profile, std::string& e
     if (!platform::ReadFile(path, kMaxBytes, text, error))
         return false;
     if (!Parse(text, profile, error)) {
-        error = path + ": " + error;
+        error = path + ": " + platform::Printable(error);
         return false;
     }
     return true;

@@ -17,7 +17,7 @@ description:
   - Writes a profile (the memory switches, settings and power save read from a
     printer that is set up right) to a TLR-740plusII, TLR-742plusII or
     TLR-740II receipt printer, only when the printer differs from it.
-  - Runs C(kaloctl --target TARGET set-status --profile PROFILE --if-different --json)
+  - Runs C(kaloctl --target=TARGET set-status --profile=PROFILE --if-different --json)
     on the managed host, so kaloctl must be installed there and reach the printer.
   - In check mode the printer is read and compared, and nothing is written.
 options:
@@ -137,7 +137,9 @@ def main():
     if "/" not in program:
         program = module.get_bin_path(program, required=True)
 
-    command = [program, "--target", params["target"], "set-status", "--profile", params["profile"],
+    # Each value in the same word as its option: whatever a playbook puts in
+    # it, kaloctl never reads it as an option of its own.
+    command = [program, "--target=" + params["target"], "set-status", "--profile=" + params["profile"],
                "--if-different", "--json"]
     if params["verify"]:
         command.append("--verify")

@@ -42,12 +42,12 @@ class VirtualPrinter:
         self.process.wait(5)
 
 
-def run_module(environment, args, check):
+def run_module(environment, args, check, folder):
     """The task's status (SUCCESS, CHANGED, FAILED!) and the module's result
-    for one ad-hoc run on localhost."""
+    for one ad-hoc run on localhost, in the folder."""
     command = ["ansible", "localhost", "-i", "localhost,", "-c", "local", "-o", "-m", "kalo_printer", "-a",
                json.dumps(args)] + (["--check"] if check else [])
-    done = subprocess.run(command, env=environment, capture_output=True, text=True, timeout=60)
+    done = subprocess.run(command, env=environment, capture_output=True, text=True, timeout=60, cwd=folder)
     # "localhost | CHANGED => {...}", the result on one line.
     try:
         status, result = done.stdout.split(" => ", 1)
@@ -74,9 +74,10 @@ def main():
         "ANSIBLE_DEPRECATION_WARNINGS": "0",
     })
     profiles = {}
-    for name, state in (("on", "on"), ("off", "off")):
-        profiles[name] = os.path.join(folder, "switch-6-pin-2-%s.json" % name)
-        with open(profiles[name], "w") as profile:
+    # A value that looks like one of kaloctl's options ("--trace", relative to the folder) is still a file name.
+    for name, state in (("on", "on"), ("off", "off"), ("--trace", "on")):
+        profiles[name] = name if name == "--trace" else os.path.join(folder, "switch-6-pin-2-%s.json" % name)
+        with open(os.path.join(folder, profiles[name]), "w") as profile:
             json.dump({"format": "kalo-profile/1", "switches": {"6": {"2": state}}}, profile)
 
     printers = {}
@@ -90,6 +91,7 @@ def main():
         rows = [
             ("FirstRunWrites", "shop", "on", dict(verify=True), False, "CHANGED", True, True, None),
             ("SecondRunFindsItInPlace", "shop", "on", {}, False, "SUCCESS", False, False, None),
+            ("ProfileNamedLikeAnOption", "shop", "--trace", {}, False, "SUCCESS", False, False, None),
             ("CheckModeOnlyReads", "shop", "off", {}, True, "CHANGED", True, False, None),
             ("SilentPrinterFails", "silent", "on", {}, False, "FAILED!", False, False, "Fail to get printer ID"),
         ]
@@ -103,7 +105,7 @@ def main():
                 before = len(SWITCH_WRITE.findall(printer.received()))
                 args = dict(target=printer.uri, profile=profiles[profile], kaloctl=kaloctl, **extra)
                 started = time.monotonic()
-                task, result = run_module(environment, args, check)
+                task, result = run_module(environment, args, check, folder)
                 seconds = time.monotonic() - started
                 written = len(SWITCH_WRITE.findall(printer.received())) > before
                 problems = []

@@ -48,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"CommandAfterConnection", {"kaloctl", "--serial", "COM2", "--baud", "9600", "pr"},
          "print-status\nprint-codepage\n"},
         {"GlobalOptions", {"kaloctl", "--v"}, "--version\n"},
+        {"TraceFileIsNoCommand", {"kaloctl", "--trace", "identify", "g"}, "get-status\n"},
         {"CommandOptions", {"kaloctl", "--tcp", "printer", "get-status", "--s"}, "--serial\n--stop-bits\n--save\n"},
         {"CodePagesQuoted", {"kaloctl", "set-status", "--code-page", "pc86"},
          "'PC860 (Portugues)'\n'PC863 (Canadian-French)'\n'PC865 (Nordic)'\n'PC866 (Cyrillic #2)'\n"

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -127,6 +128,29 @@ TEST(FleetProgramTest, MixedFleetEachPrinterWithItsOwnOutcome)
     EXPECT_EQ(summary["outcomes"]["ok"], 8);
     EXPECT_EQ(summary["outcomes"]["failed"], 4);
     ExpectEveryEnterLeft(fleet.WireLog("stuck"));
+}
+
+// Each printer is reported as it finishes, not when the slowest one has: its
+// JSON line, or on a terminal the live lines of those still running.
+TEST(FleetProgramTest, ReportsWhileAnotherPrinterIsStillRunning)
+{
+    const Fleet fleet({{"quick", {}, "", ""}, {"silent", {"silent"}, "", ""}});
+    for (const auto& [json, shown] : {std::pair{" --json", "{\"name\":\"quick\""}, {"", "1 of 2 finished, 1 running"}}) {
+        SCOPED_TRACE(json);
+        test::PtyPair terminal;
+        const std::string line = std::string("exec '") + KALO_KALOCTL_PATH + "' fleet identify --targets '"
+            + fleet.TargetsPath() + "'" + json + " >" + terminal.path;
+        test::ChildProcess kaloctl("/bin/sh", {"-c", line});
+        std::string seen;
+        pollfd ready = {terminal.master, POLLIN, 0};
+        char buffer[4096];
+        for (ssize_t got = 1; got > 0 && seen.find(shown) == std::string::npos;) {
+            got = poll(&ready, 1, 10000) == 1 ? read(terminal.master, buffer, sizeof buffer) : -1;
+            seen.append(buffer, size_t(std::max<ssize_t>(got, 0)));
+        }
+        EXPECT_NE(seen.find(shown), std::string::npos) << seen;
+        EXPECT_EQ(kaloctl.Wait(0), test::ChildProcess::kStillRunning);
+    }
 }
 
 struct TableRow {

@@ -47,7 +47,7 @@ const TargetsRow kTargetsRows[] = {
     {"ThreeFields", "a tcp:a extra\n", {}, {"line 1: more than a name and a URI: 'a tcp:a extra'"}},
     {"NameCharacters", "shop/1 tcp:a\nok tcp:b\nsh\x1bop tcp:c\n", {},
      {"line 1: the name 'shop/1' may hold only letters, digits, '-', '_' and '.'",
-      "line 3: the name 'sh?op' may hold only letters, digits, '-', '_' and '.'"}},
+      "line 3: the name 'sh\\x1bop' may hold only letters, digits, '-', '_' and '.'"}},
     {"NameTooLong", std::string(201, 'n') + " tcp:a\n" + std::string(200, 'm') + " tcp:b\n", {},
      {"line 1: the name is longer than 200 characters"}},
     {"BadUri", "a tcp:\n", {}, {"line 1: 'tcp:' is not a URI"}},

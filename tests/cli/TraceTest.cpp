@@ -268,7 +268,7 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "       4      +1  sent      1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 ... (20 bytes)\n"},
         {"garbage", "\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n-9223372036854775807 tx 1b 40\n",
          "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
-         "not a trace line: \x01\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
+         "not a trace line: \\x01\\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
          "not a trace line: 9 tx zz\nnot a trace line: 9 bogus 1\n"
          "not a trace line: -9223372036854775807 tx 1b 40\n"},
         {"bad reply line", "# kalo 0.1, LPT1\n1 rx 5f\n2 rx 5g\n",

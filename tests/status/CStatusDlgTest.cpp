@@ -130,6 +130,7 @@ private slots:
         bench.Click("buttonGetStatus");
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Get Status succeeded
+        QCOMPARE(bench.Find<QLabel>("labelFirmware")->textFormat(), Qt::PlainText); // a printer's "<b>" is text
         // Power save is off on the printer: its radio buttons are usable, the entrance time is not.
         QVERIFY(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled());
         QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
