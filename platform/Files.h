@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kalo::platform {
@@ -22,6 +23,13 @@ bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::
 // left unread. False with the reason for anything else (a FIFO, a device, a
 // folder, a missing or unreadable file).
 bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std::string& error);
+
+// Reads the regular file at path from its start to its end a piece at a
+// time, handing each piece to take as it comes, so a file of any size is read
+// in little memory; take returns false to stop there. False with the
+// reason, in ReadFile's words, when the file cannot be read.
+bool ReadFileInPieces(const std::string& path, const std::function<bool(const char*, size_t)>& take,
+                      std::string& error);
 
 // The size of the regular file at path, found without opening it, so a
 // file too big to take is refused at once. False with the reason, in

@@ -1,4 +1,5 @@
 #include "../Files.h"
+#include "FileKind.h"
 
 #include <algorithm>
 #include <atomic>
@@ -43,21 +44,6 @@ std::string BaseName(const std::string& path)
 std::string Join(const std::string& folder, const std::string& name)
 {
     return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
-const char* KindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
 }
 
 int OpenRetrying(const char* path, int flags, mode_t mode = 0)
@@ -356,6 +342,47 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
     bytes.resize(got);
     close(fd);
     return true;
+}
+
+bool ReadFileInPieces(const std::string& path, const std::function<bool(const char*, size_t)>& take,
+                      std::string& error)
+{
+    if (path.empty()) {
+        error = "No file name given";
+        return false;
+    }
+    const std::string cannot = "Cannot read " + path + ": ";
+    const auto notRegular = [&](mode_t mode) {
+        error = cannot + "it is " + KindOf(mode) + ", not a regular file";
+        return false;
+    };
+    // As ReadFile: looked at before it is opened, opened without blocking.
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return notRegular(info.st_mode);
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        error = cannot + SystemReason(errno);
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        return notRegular(info.st_mode);
+    }
+    char piece[64 * 1024];
+    for (;;) {
+        const ssize_t n = read(fd, piece, sizeof piece);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = cannot + SystemReason(errno);
+        if (n <= 0 || !take(piece, size_t(n))) {
+            close(fd);
+            return n >= 0;
+        }
+    }
 }
 
 bool FileSize(const std::string& path, uint64_t& size, std::string& error)
