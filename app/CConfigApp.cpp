@@ -5,6 +5,7 @@
 #include "PaintingClock.h"
 #include "QtFileDialogs.h"
 #include "QtMessageBoxes.h"
+#include "platform/OutputBuffer.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Signals.h"
 #include "platform/TracingPlatform.h"
@@ -66,11 +67,25 @@ bool CConfigApp::InitInstance()
     const kalo::CupsRegistryView cups(spooler, platform.Ports());
     const kalo::CRegistryKey registry({&file, &cups});
 
-    // KALO_TRACE=FILE (or -, standard error): the wire trace kaloctl's --trace writes.
+    // KALO_TRACE=FILE (or -, standard error): the wire trace kaloctl's --trace
+    // writes, with standard error's writes bounded as kaloctl's are.
+    const kalo::platform::CheckedStandardStream standardError(std::cerr, kalo::platform::StandardStream::Error,
+                                                              kalo::platform::kTracePatienceMs);
     kalo::platform::ProgramTrace trace;
     std::string traceRefusal;
+    // A line that cannot be written ends the trace; the window says so, from
+    // its own thread, and goes on.
+    const auto lost = [this, &messages, &trace] {
+        QMetaObject::invokeMethod(
+            this,
+            [&messages, &trace] {
+                messages.Show("KALO_TRACE: " + trace.LostReason() + ". The program goes on without a trace.",
+                              "Warning", kalo::platform::MessageIcon::Warning);
+            },
+            Qt::QueuedConnection);
+    };
     if (const char* path = std::getenv("KALO_TRACE"); path && *path)
-        trace.Start(path, platform, std::cerr, traceRefusal);
+        trace.Start(path, platform, std::cerr, traceRefusal, lost);
 
     {
         CMainDlg mainWindow({trace.Use(platform), spooler, registry, fileDialogs, m_targetPrinter});

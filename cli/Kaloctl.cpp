@@ -11,6 +11,7 @@
 #include "StatusCommands.h"
 #include "TraceOption.h"
 #include "TraceViewCommand.h"
+#include "platform/Interruption.h"
 #include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
 #include "platform/TracingPlatform.h"
@@ -186,14 +187,23 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     // A command that uses no printer has nothing to trace, and `--trace t.log trace-view t.log`
     // must not empty the file it is about to read.
+    // A trace line lost stops the command the way Ctrl+C does: the exchange
+    // under way runs out, a printer in user-setting mode is taken out of it.
     platform::ProgramTrace trace;
-    if (!traceOptions.file.empty() && command->NeedsPrinter() && !trace.Start(traceOptions.file, platform, err, error)) {
+    if (!traceOptions.file.empty() && command->NeedsPrinter()
+        && !trace.Start(traceOptions.file, platform, err, error, [] { platform::Interrupt(0); })) {
         err << "kaloctl: " << error << '\n';
         return kExitUsage;
     }
-    CommandContext context{std::move(line.commandArgs), connection, out,  err, trace.Use(platform), spooler,
-                           registry,                    in ? in : &std::cin, live};
-    return command->Execute(context);
+    CommandContext context{std::move(line.commandArgs), connection, out, err, trace.Use(platform), spooler,
+                           registry, in ? in : &std::cin, live};
+    const int status = command->Execute(context);
+    if (!trace.Lost())
+        return status;
+    if (platform::InterruptingSignal() == 0)
+        platform::ClearInterruption(); // the trace's stop, not the user's
+    err << "kaloctl: " << trace.LostReason() << '\n';
+    return kExitUsage;
 }
 
 } // namespace kalo::cli

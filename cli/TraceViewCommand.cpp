@@ -1,20 +1,27 @@
 #include "TraceViewCommand.h"
 
 #include "platform/Files.h"
+#include "platform/Interruption.h"
 #include "platform/Text.h"
 #include "port/PrinterCommands.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 namespace kalo::cli {
 
 namespace {
 
-// A trace of a font download holds a few megabytes of text; a file far
-// beyond any trace is refused rather than read.
-constexpr size_t kMaxTraceBytes = 256u << 20;
+// The trace is read and shown a line at a time, so its size does not
+// matter; a line is held whole, and one far longer than a font download's
+// largest write is passed over rather than held.
+constexpr size_t kMaxLineBytes = 16u << 20;
+// A reply is told from its first bytes; of a run of received bytes longer
+// than any reply only these are kept, the rest counted.
+constexpr size_t kKeptReplyBytes = 64u << 10;
+constexpr char kHeading[] = "      ms     gap  what\n";
 // Bytes that are no command are shown this far, then counted.
 constexpr size_t kShownBytes = 16;
 
@@ -64,6 +71,8 @@ public:
     void Line(const std::string& line);
     // Shows the bytes received so far.
     void Flush();
+    // A line too long to hold, in its place.
+    void Overlong();
 
 private:
     void Row(const std::string& kind, const std::string& what);
@@ -81,8 +90,14 @@ private:
     std::vector<uint8_t> m_reply;
     // Lines of received bytes in a row are one row: a byte-wise link reads a reply a byte at a time.
     std::vector<uint8_t> m_received;
+    size_t m_receivedBytes = 0; // m_received keeps the first kKeptReplyBytes of them
     int m_receivedLines = 0;
 };
+
+void Keep(std::vector<uint8_t>& kept, const uint8_t* bytes, size_t length)
+{
+    kept.insert(kept.end(), bytes, bytes + std::min(length, kKeptReplyBytes - std::min(kKeptReplyBytes, kept.size())));
+}
 
 void TraceView::Row(const std::string& kind, const std::string& what)
 {
@@ -115,7 +130,8 @@ void TraceView::Received(const std::vector<uint8_t>& bytes)
 {
     if (m_receivedLines == 0)
         m_receivedTime = m_time;
-    m_received.insert(m_received.end(), bytes.begin(), bytes.end());
+    Keep(m_received, bytes.data(), bytes.size());
+    m_receivedBytes += bytes.size();
     ++m_receivedLines;
 }
 
@@ -123,9 +139,9 @@ void TraceView::Flush()
 {
     if (m_receivedLines == 0)
         return;
-    m_reply.insert(m_reply.end(), m_received.begin(), m_received.end());
+    Keep(m_reply, m_received.data(), m_received.size());
     const std::string reply = cmd::DescribeReply(m_query, m_reply.data(), m_reply.size());
-    std::string what = Hex(m_received.data(), m_received.size());
+    std::string what = Hex(m_received.data(), m_receivedBytes);
     if (m_receivedLines > 1)
         what += " (" + std::to_string(m_receivedLines) + " reads)";
     if (!reply.empty()) {
@@ -137,7 +153,14 @@ void TraceView::Flush()
     Row("received", what);
     m_time = time;
     m_received.clear();
+    m_receivedBytes = 0;
     m_receivedLines = 0;
+}
+
+void TraceView::Overlong()
+{
+    Flush();
+    m_out << "not a trace line: more than " << (kMaxLineBytes >> 20) << " MiB without a line break\n";
 }
 
 void TraceView::Line(const std::string& line)
@@ -182,18 +205,59 @@ void TraceView::Line(const std::string& line)
         Row(kind, kind == "wait" ? note + " ms" : note);
 }
 
+// Takes the trace in pieces as they are read and shows each line once it is whole.
+class TraceReader {
+public:
+    explicit TraceReader(std::ostream& out) : m_view(out) {}
+
+    void Take(const char* data, size_t length)
+    {
+        for (const char* end = data + length; data != end;) {
+            const char* const newline = std::find(data, end, '\n');
+            const size_t room = kMaxLineBytes - std::min(kMaxLineBytes, m_line.size());
+            if (size_t(newline - data) > room)
+                m_overlong = true;
+            if (!m_overlong)
+                m_line.append(data, newline);
+            data = newline;
+            if (data != end) {
+                ++data;
+                EndLine();
+            }
+        }
+    }
+    void Finish()
+    {
+        if (m_overlong || !m_line.empty())
+            EndLine();
+        m_view.Flush();
+    }
+
+private:
+    void EndLine()
+    {
+        if (m_overlong)
+            m_view.Overlong();
+        else
+            m_view.Line(m_line);
+        m_line.clear();
+        m_overlong = false;
+    }
+
+    TraceView m_view;
+    std::string m_line;
+    bool m_overlong = false;
+};
+
 } // namespace
 
 std::string ViewTrace(const std::string& trace)
 {
     std::ostringstream out;
-    out << "      ms     gap  what\n";
-    TraceView view(out);
-    std::istringstream lines(trace);
-    std::string line;
-    while (std::getline(lines, line))
-        view.Line(line);
-    view.Flush();
+    out << kHeading;
+    TraceReader reader(out);
+    reader.Take(trace.data(), trace.size());
+    reader.Finish();
     return out.str();
 }
 
@@ -209,20 +273,30 @@ int TraceViewCommand::Execute(CommandContext& context)
 {
     if (!TakeArguments(context))
         return kExitUsage;
-    std::string trace, error;
-    const std::string& path = context.args.front();
-    if (!platform::ReadFile(path, kMaxTraceBytes + 1, trace, error)) {
+    // Shown as it is read: memory stays small whatever the trace's size, and
+    // a reader sees the start at once. A write refused stops the reading.
+    std::ostream& out = context.live ? *context.live : context.out;
+    TraceReader reader(out);
+    bool started = false;
+    std::string error;
+    const bool read = platform::ReadFileInPieces(
+        context.args.front(),
+        [&](const char* data, size_t length) {
+            if (!std::exchange(started, true))
+                out << kHeading;
+            reader.Take(data, length);
+            return bool(out) && !platform::Interrupted();
+        },
+        error);
+    if (!read) {
         context.err << error << '\n';
         return kExitFailed;
     }
-    if (trace.size() > kMaxTraceBytes) {
-        context.err << "Cannot read " << path << ": it has more than " << (kMaxTraceBytes >> 20)
-                    << " MiB, more than any trace.\n";
-        return kExitFailed;
-    }
-    context.out << ViewTrace(trace);
-    context.out.flush();
-    return context.out ? kExitOk : kExitFailed;
+    if (!started)
+        out << kHeading;
+    reader.Finish();
+    out.flush();
+    return out ? kExitOk : kExitFailed;
 }
 
 } // namespace kalo::cli

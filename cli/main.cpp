@@ -3,6 +3,7 @@
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
 #include "platform/Interruption.h"
+#include "platform/OutputBuffer.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Signals.h"
 #include "platform/LazyRegistryFile.h"
@@ -15,6 +16,10 @@ int main(int argc, char** argv)
 {
     kalo::platform::IgnoreBrokenPipes();
     kalo::platform::InterruptOnTerminationSignals();
+    using kalo::platform::StandardStream;
+    const kalo::platform::CheckedStandardStream standardOutput(std::cout, StandardStream::Output, 0);
+    const kalo::platform::CheckedStandardStream standardError(std::cerr, StandardStream::Error,
+                                                              kalo::platform::kTracePatienceMs);
     kalo::platform::ConsoleMessageSink messages(std::cerr);
     kalo::platform::PosixPlatform platform(messages);
     kalo::platform::CupsSpooler spooler;
@@ -25,7 +30,7 @@ int main(int argc, char** argv)
     kalo::cli::Kaloctl kaloctl;
     // Standard output goes out only once the command is through, so a script
     // reading it gets a whole JSON document or nothing at all; only a command
-    // that reports as it goes (fleet) writes to it at once.
+    // that reports as it goes (fleet, trace-view) writes to it at once.
     std::ostringstream out;
     const int status = kaloctl.Run(std::vector<std::string>(argv + 1, argv + argc), out, std::cerr, platform,
                                    spooler, registry, nullptr, &std::cout);
@@ -34,5 +39,12 @@ int main(int argc, char** argv)
         return kalo::cli::InterruptedExitStatus(kalo::platform::InterruptingSignal());
     }
     std::cout << out.str() << std::flush;
+    // Output lost is never a success; a reader that left wants no word about it.
+    const kalo::platform::OutputBuffer& written = standardOutput.Buffer();
+    if (!written.Failure().empty()) {
+        if (!written.ReaderGone())
+            std::cerr << "kaloctl: cannot write standard output: " << written.Failure() << '\n' << std::flush;
+        return kalo::cli::kExitFailed;
+    }
     return status;
 }

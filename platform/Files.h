@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace kalo::platform {
@@ -39,6 +40,13 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
 // shorter) and leaves the rest unread: for a format of a fixed length that
 // ignores what follows. False with the reason, as ReadFile.
 bool ReadFileStart(const std::string& path, size_t count, std::string& bytes, std::string& error);
+
+// Reads the regular file at path from its start to its end a piece at a
+// time, handing each piece to take as it comes, so a file of any size is read
+// in little memory; take returns false to stop there. False with the
+// reason, in ReadFile's words, when the file cannot be read.
+bool ReadFileInPieces(const std::string& path, const std::function<bool(const char*, size_t)>& take,
+                      std::string& error);
 
 // The size of the regular file at path, found without opening it, so a
 // file too big to take is refused at once. False with the reason, in

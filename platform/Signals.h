@@ -2,8 +2,8 @@
 
 namespace kalo::platform {
 
-// A write to a socket or pipe whose reader went away fails with an error
-// instead of ending the program.
+// A write to a socket or pipe whose reader went away, or past the file size
+// limit, fails with an error instead of ending the program.
 void IgnoreBrokenPipes();
 
 // From now on, an interrupt, termination or hang-up makes the returned

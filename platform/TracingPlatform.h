@@ -62,12 +62,20 @@ private:
 class ProgramTrace {
 public:
     // False with the file and the reason when the file cannot be written.
-    bool Start(const std::string& path, Platform& plain, std::ostream& standardError, std::string& error);
+    // lost: as WireTrace takes it.
+    bool Start(const std::string& path, Platform& plain, std::ostream& standardError, std::string& error,
+               std::function<void()> lost = {});
     // The platform to run on: plain, or with a trace started, the same writing to it.
     Platform& Use(Platform& plain) { return m_platform ? *m_platform : plain; }
+    bool Lost() const { return m_trace && m_trace->Lost(); }
+    // Once lost, what was lost and why: "cannot write the trace file 'PATH': REASON".
+    std::string LostReason() const;
 
 private:
-    std::unique_ptr<std::ostream> m_file;
+    std::string m_path;
+    std::ostream* m_out = nullptr;
+    std::unique_ptr<OutputBuffer> m_file;
+    std::unique_ptr<std::ostream> m_fileStream;
     std::unique_ptr<WireTrace> m_trace;
     std::unique_ptr<TracingPlatform> m_platform;
 };

@@ -5,19 +5,17 @@
 
 namespace kalo::platform {
 
-WireTrace::WireTrace(std::ostream& out, Clock& clock)
+WireTrace::WireTrace(std::ostream& out, Clock& clock, std::function<void()> lost)
     : m_out(out)
     , m_clock(clock)
     , m_start(clock.NowMicros())
+    , m_onLost(std::move(lost))
 {
 }
 
 void WireTrace::Connection(const std::string& port)
 {
-    std::lock_guard<std::mutex> hold(m_lock);
-    const std::string line = std::string("# kalo ") + kVersion + ", " + port + "\n";
-    m_out.write(line.data(), std::streamsize(line.size()));
-    m_out.flush();
+    Write(std::string("# kalo ") + kVersion + ", " + port + "\n");
 }
 
 void WireTrace::Sent(const uint8_t* data, size_t length)
@@ -52,10 +50,21 @@ void WireTrace::Error(const Failure& failure)
 
 void WireTrace::Line(const std::string& text)
 {
-    const std::string line = std::to_string((m_clock.NowMicros() - m_start) / 1000) + text + "\n";
+    Write(std::to_string((m_clock.NowMicros() - m_start) / 1000) + text + "\n");
+}
+
+void WireTrace::Write(const std::string& line)
+{
     std::lock_guard<std::mutex> hold(m_lock);
+    if (m_lost)
+        return;
     m_out.write(line.data(), std::streamsize(line.size()));
     m_out.flush();
+    if (m_out)
+        return;
+    m_lost = true;
+    if (m_onLost)
+        m_onLost();
 }
 
 } // namespace kalo::platform

@@ -2,8 +2,11 @@
 
 #include "Clock.h"
 #include "Failure.h"
+#include "OutputBuffer.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -21,11 +24,15 @@ namespace kalo::platform {
 //   101 rx 63
 //   3105 error read 127.0.0.1:9100: the printer closed the connection
 // Each line reaches the stream whole as soon as it is written, so a trace
-// outlives a program that is interrupted or a port that fails midway.
+// outlives a program that is interrupted or a port that fails midway. A
+// trace that cannot be written is not lost silently: the first line the
+// stream refuses ends it, and the program is told.
 class WireTrace {
 public:
-    // Times are milliseconds on clock since the trace began.
-    WireTrace(std::ostream& out, Clock& clock);
+    // Times are milliseconds on clock since the trace began. lost is called
+    // once, from the thread that was writing, when a line could not be
+    // written whole; nothing is written after it.
+    WireTrace(std::ostream& out, Clock& clock, std::function<void()> lost = {});
 
     // port: the port and its settings as the header shows them.
     void Connection(const std::string& port);
@@ -33,20 +40,24 @@ public:
     void Received(const uint8_t* data, size_t length);
     void Wait(uint32_t ms);
     void Error(const Failure& failure);
+    bool Lost() const { return m_lost; }
 
 private:
     void Transfer(const char* direction, const uint8_t* data, size_t length);
     void Line(const std::string& text);
+    void Write(const std::string& line);
 
     std::ostream& m_out;
     Clock& m_clock;
     const int64_t m_start;
+    const std::function<void()> m_onLost;
+    std::atomic<bool> m_lost{false};
     std::mutex m_lock; // a line is written whole whichever thread writes it
 };
 
-// A stream writing straight into the file at path, made or emptied: a
-// regular file, a FIFO or a terminal. Null with the system's reason when
-// it cannot be opened.
-std::unique_ptr<std::ostream> OpenTraceStream(const std::string& path, std::string& error);
+// The regular file at path, made or emptied, written in place a line at a
+// time. Opening never waits: a FIFO, a device or a socket is refused at
+// once. Null with the reason when it cannot be opened.
+std::unique_ptr<OutputBuffer> OpenTraceFile(const std::string& path, std::string& error);
 
 } // namespace kalo::platform

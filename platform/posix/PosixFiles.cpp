@@ -1,4 +1,5 @@
 #include "../Files.h"
+#include "FileKind.h"
 
 #include <algorithm>
 #include <atomic>
@@ -57,21 +58,6 @@ std::string BaseName(const std::string& path)
 std::string Join(const std::string& folder, const std::string& name)
 {
     return folder == "/" ? "/" + name : folder + "/" + name;
-}
-
-const char* KindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "not a regular file";
 }
 
 int OpenRetrying(const char* path, int flags, mode_t mode = 0)
@@ -376,41 +362,51 @@ bool SaveFile(const std::string& path, const uint8_t* data, size_t length, std::
 
 namespace {
 
-// whole: the file is refused when it has more than maxBytes; otherwise the
-// first maxBytes are read.
-bool Read(const std::string& path, size_t maxBytes, bool whole, std::string& bytes, std::string& error)
+// Opens the regular file at path to read it, without blocking, and gives its
+// descriptor and what fstat says of it; -1 with the reason (beginning with
+// cannot) for anything else.
+int OpenRegularToRead(const std::string& path, const std::string& cannot, struct stat& info, std::string& error)
 {
-    bytes.clear();
     if (path.empty()) {
         error = "No file name given";
-        return false;
+        return -1;
     }
-    const std::string cannot = "Cannot read " + path + ": ";
     // Looked at before it is opened: opening a device can itself do something
     // (raise a modem line, rewind a tape).
-    struct stat named {};
-    if (stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
-        error = cannot + "it is " + KindOf(named.st_mode) + ", not a regular file";
-        return false;
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = cannot + "it is " + KindOf(info.st_mode) + ", not a regular file";
+        return -1;
     }
     // Non-blocking, so a FIFO put in its place meanwhile does not hold the
     // program; it is refused below anyway.
     const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = cannot + SystemReason(errno);
-        return false;
+        return -1;
     }
-    struct stat info {};
     if (fstat(fd, &info) != 0) {
         error = cannot + SystemReason(errno);
         close(fd);
-        return false;
+        return -1;
     }
     if (!S_ISREG(info.st_mode)) {
         error = cannot + "it is " + KindOf(info.st_mode) + ", not a regular file";
         close(fd);
-        return false;
+        return -1;
     }
+    return fd;
+}
+
+// whole: the file is refused when it has more than maxBytes; otherwise the
+// first maxBytes are read.
+bool Read(const std::string& path, size_t maxBytes, bool whole, std::string& bytes, std::string& error)
+{
+    bytes.clear();
+    const std::string cannot = "Cannot read " + path + ": ";
+    struct stat info {};
+    const int fd = OpenRegularToRead(path, cannot, info, error);
+    if (fd < 0)
+        return false;
     if (whole && uint64_t(info.st_size) > maxBytes) {
         error = cannot + "it is " + std::to_string(info.st_size) + " bytes, more than the " + std::to_string(maxBytes)
             + " bytes allowed";
@@ -459,6 +455,28 @@ bool ReadFile(const std::string& path, size_t maxBytes, std::string& bytes, std:
 bool ReadFileStart(const std::string& path, size_t count, std::string& bytes, std::string& error)
 {
     return Read(path, count, false, bytes, error);
+}
+
+bool ReadFileInPieces(const std::string& path, const std::function<bool(const char*, size_t)>& take,
+                      std::string& error)
+{
+    const std::string cannot = "Cannot read " + path + ": ";
+    struct stat info {};
+    const int fd = OpenRegularToRead(path, cannot, info, error);
+    if (fd < 0)
+        return false;
+    char piece[64 * 1024];
+    for (;;) {
+        const ssize_t n = read(fd, piece, sizeof piece);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = cannot + SystemReason(errno);
+        if (n <= 0 || !take(piece, size_t(n))) {
+            close(fd);
+            return n >= 0;
+        }
+    }
 }
 
 bool FileSize(const std::string& path, uint64_t& size, std::string& error)

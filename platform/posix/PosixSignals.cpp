@@ -32,6 +32,7 @@ void IgnoreBrokenPipes()
     action.sa_handler = SIG_IGN;
     sigemptyset(&action.sa_mask);
     sigaction(SIGPIPE, &action, nullptr);
+    sigaction(SIGXFSZ, &action, nullptr);
 }
 
 int NoticeTerminationSignals()

@@ -1,34 +1,27 @@
 #include "../Files.h"
 #include "../WireTrace.h"
+#include "DescriptorBuffer.h"
+#include "FileKind.h"
 #include "RetryEintr.h"
 
 #include <cerrno>
 #include <cstring>
-#include <ext/stdio_filebuf.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kalo::platform {
 
 namespace {
 
-// The stream owns its buffer, which owns (and closes) the descriptor.
-class DescriptorStream final : public std::ostream {
-public:
-    explicit DescriptorStream(int fd)
-        : std::ostream(nullptr)
-        , m_buffer(fd, std::ios::out)
-    {
-        rdbuf(&m_buffer);
-    }
-
-private:
-    __gnu_cxx::stdio_filebuf<char> m_buffer;
-};
+std::string NotRegular(mode_t mode)
+{
+    return std::string("it is ") + KindOf(mode) + ", not a regular file";
+}
 
 } // namespace
 
-std::unique_ptr<std::ostream> OpenTraceStream(const std::string& path, std::string& error)
+std::unique_ptr<OutputBuffer> OpenTraceFile(const std::string& path, std::string& error)
 {
     if (path.empty()) {
         error = "no file named";
@@ -36,13 +29,26 @@ std::unique_ptr<std::ostream> OpenTraceStream(const std::string& path, std::stri
     }
     if (!LinksMayBeFollowed(path, error))
         return nullptr;
-    const int fd =
-        RetryEintr([&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666); });
+    // Without blocking: a FIFO without a reader would hold a blocking open
+    // past every signal. Emptied only once it is known to be a regular file.
+    const int fd = RetryEintr(
+        [&] { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666); });
     if (fd < 0) {
-        error = std::strerror(errno);
+        const int openError = errno;
+        struct stat named {};
+        // ENXIO: a FIFO nobody reads, refused by the non-blocking open.
+        error = openError == ENXIO && stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)
+            ? NotRegular(named.st_mode)
+            : std::strerror(openError);
         return nullptr;
     }
-    return std::make_unique<DescriptorStream>(fd);
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ftruncate(fd, 0) != 0) {
+        error = S_ISREG(info.st_mode) || info.st_mode == 0 ? std::strerror(errno) : NotRegular(info.st_mode);
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<DescriptorBuffer>(fd, true, kTracePatienceMs);
 }
 
 } // namespace kalo::platform

@@ -15,6 +15,7 @@
 #include <netdb.h>
 #include <sys/stat.h>
 #include <sstream>
+#include <unistd.h>
 
 using kalo::cli::Kaloctl;
 using kalo::sim::InProcessPlatform;
@@ -422,25 +423,104 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
     }
 }
 
-// The real program over a fake sysfs tree whose printer node is a
-// pseudo-terminal served by kalo-vprinter, beside a node that is a plain file.
+namespace {
+
+const std::string kFolder = ::testing::TempDir() + "kaloctl-output-" + std::to_string(::getpid()) + "/";
+
+// A trace of so many bytes, in failure lines, which trace-view reads fastest.
+std::string TraceOf(size_t bytes)
+{
+    const std::string line = "7 error write /dev/ttyS0: " + std::string(270, 'x') + "\n";
+    const std::string path = kFolder + "trace-" + std::to_string(bytes);
+    std::ofstream out(path);
+    for (size_t written = 0; written < bytes; written += line.size())
+        out << line;
+    return path;
+}
+
+// kaloctl with args, under a wrapper that sets up its standard output.
+kalo::test::RunResult RunKaloctl(std::vector<std::string> wrapper, const std::vector<std::string>& args)
+{
+    wrapper.push_back(KALO_KALOCTL_PATH);
+    wrapper.insert(wrapper.end(), args.begin(), args.end());
+    return kalo::test::RunProgram(wrapper.front(), std::vector<std::string>(wrapper.begin() + 1, wrapper.end()));
+}
+
+// Standard output onto path, with files of at most so many 512-byte blocks;
+// the test's pipe stays open as descriptor 3, so it ends with kaloctl.
+std::vector<std::string> Onto(const std::string& path, int blocks = -1)
+{
+    return {"/bin/sh", "-c",
+            (blocks < 0 ? "" : "ulimit -f " + std::to_string(blocks) + "; ") + "exec \"$0\" \"$@\" 3>&1 > " + path};
+}
+
+} // namespace
+
 // A fleet runs kaloctl once per printer, so each stays small: its peak
-// resident size over a get-status on TCP, reached through its URI. GNU time
-// measures it, as a process forked from the test would count the test's own.
+// resident size over a get-status on TCP, reached through its URI, and over
+// trace-view, which shows a trace as it reads it, the same for a trace of 5 MB
+// and of 50 MB. GNU time measures it, as a process forked from the test would
+// count the test's own.
 TEST(KaloctlProgram, StaysUnderTwelveMegabytes)
 {
     if (KALO_SANITIZED)
         GTEST_SKIP() << "a sanitized kaloctl is several times larger and is not measured";
+    std::filesystem::create_directories(kFolder);
     kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null"});
-    const std::string peakFile = ::testing::TempDir() + "kalo-kaloctl-peak";
-    const auto run = kalo::test::RunProgram(
-        "/usr/bin/time", {"-f", "%M", "-o", peakFile, KALO_KALOCTL_PATH, "--target", "socket://" + Address(printer),
-                          "get-status"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    long peakKb = 0;
-    std::ifstream(peakFile) >> peakKb;
-    EXPECT_GT(peakKb, 0);
-    EXPECT_LE(peakKb, KALO_KALOCTL_PEAK_KB);
+    std::vector<long> peaksKb;
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--target", "socket://" + Address(printer), "get-status"},
+                                                                  {"trace-view", TraceOf(5 << 20)},
+                                                                  {"trace-view", TraceOf(50 << 20)}}) {
+        SCOPED_TRACE(args.back());
+        std::vector<std::string> time = Onto("/dev/null");
+        time.insert(time.end(), {"/usr/bin/time", "-f", "%M", "-o", kFolder + "peak"});
+        EXPECT_EQ(RunKaloctl(time, args).status, 0);
+        peaksKb.push_back(0);
+        std::ifstream(kFolder + "peak") >> peaksKb.back();
+        EXPECT_GT(peaksKb.back(), 0);
+        EXPECT_LE(peaksKb.back(), KALO_KALOCTL_PEAK_KB);
+    }
+    EXPECT_LT(peaksKb[2], peaksKb[1] + 2048);
+    std::filesystem::remove_all(kFolder);
+}
+
+// Output that does not reach standard output whole is never a success, held
+// to the end or written as it is made: exit 1 with the reason, or quietly for
+// a reader that left. A trace cut short is exit 2 naming the file.
+TEST(KaloctlProgram, LostOutputIsNeverASuccess)
+{
+    std::filesystem::create_directories(kFolder);
+    const std::string trace = TraceOf(1 << 20), file = kFolder + "out";
+    const std::string noRoom = "kaloctl: cannot write standard output: No space left on device\n";
+    const std::string tooLarge = "kaloctl: cannot write standard output: File too large\n";
+    const std::vector<std::string> readerGone = {
+        "/usr/bin/python3", "-c",
+        "import os, sys; os.dup2(1, 3); r, w = os.pipe(); os.close(r); os.dup2(w, 1); "
+        "os.execv(sys.argv[1], sys.argv[1:])"};
+    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null"});
+    const std::string target = "socket://" + Address(printer);
+    const struct {
+        const char* name;
+        std::vector<std::string> wrapper, args;
+        int status;
+        std::string err; // the end of standard error
+    } rows[] = {
+        {"held onto a full disk", Onto("/dev/full"), {"hex-to-bin", "41"}, 1, noRoom},
+        {"held to a reader gone", readerGone, {"--target", target, "set-status", "--pin", "6:2=on"}, 1, ""},
+        {"held cut short", Onto(file, 8), {"hex-to-bin", std::string(30000, '1')}, 1, tooLarge},
+        {"live onto a full disk", Onto("/dev/full"), {"trace-view", trace}, 1, noRoom},
+        {"live to a reader gone", readerGone, {"trace-view", trace}, 1, ""},
+        {"live cut short", Onto(file, 128), {"trace-view", trace}, 1, tooLarge},
+        {"trace cut short", Onto(file, 1), {"--trace", kFolder + "t", "--target", target, "set-status", "--pin", "6:2=on"},
+         2, "kaloctl: cannot write the trace file '" + kFolder + "t': File too large\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const kalo::test::RunResult run = RunKaloctl(row.wrapper, row.args);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.err.substr(run.err.size() - std::min(run.err.size(), row.err.size())), row.err) << run.err;
+    }
+    std::filesystem::remove_all(kFolder);
 }
 
 TEST(KaloctlProgram, FindsAndReadsAUsbPrinter)

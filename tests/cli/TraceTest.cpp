@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using kalo::sim::InProcessPlatform;
 
@@ -62,13 +64,15 @@ struct KaloRun {
     std::string out, err;
 };
 
-KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine)
+// errStream: standard error, when not a string kept for the result.
+KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::ostream* errStream = nullptr)
 {
     std::ostringstream out, err;
     const kalo::platform::LazyRegistryFile none([] { return std::string(); });
     const kalo::CRegistryKey registry({&none});
     kalo::platform::MemorySpooler spooler;
-    const int status = kalo::cli::Kaloctl().Run(args, out, err, machine, spooler, registry);
+    const int status =
+        kalo::cli::Kaloctl().Run(args, out, errStream ? *errStream : err, machine, spooler, registry);
     return {status, out.str(), err.str()};
 }
 
@@ -166,8 +170,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TracedRow{"IdentifySerial", {"--serial", "COM1", "--baud", "19200", "--flow", "xonxoff", "identify"},
                   "COM1, 19200,n,8,1,x", kIdentification, kModel},
-        TracedRow{"IdentifyTcp", {"--tcp", "10.0.0.50", "identify"}, "socket://10.0.0.50:9100", kIdentification,
-                  kModel},
         TracedRow{"IdentifyParallel", {"--parallel", "LPT1", "identify"}, "LPT1", kIdentification, kModel},
         TracedRow{"GetStatusSerial", {"--serial", "COM1", "--parity", "even", "--data-bits", "7", "--stop-bits", "2",
                                       "--flow", "none", "get-status"},
@@ -177,6 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
         TracedRow{"SetStatusTcp", {"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
                   {"EnterUserSetting", "SwitchWrite 6 22222212", "EndUserSetting"}, "in user-setting mode"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+const std::string kFifo = ::testing::TempDir() + "kalo-trace-fifo-" + std::to_string(::getpid());
 
 struct FailureRow {
     const char* name;
@@ -206,6 +210,7 @@ TEST_P(TracedFailure, IsWrittenOrRefused)
     if (row.prepare)
         row.prepare(machine);
     const KaloRun run = Kalo(row.args, machine);
+    std::filesystem::remove(kFifo);
     EXPECT_EQ(run.status, row.status);
     if (row.status == 2) {
         EXPECT_EQ(run.err, "kaloctl: " + row.errors.at(0) + "\n");
@@ -213,6 +218,33 @@ TEST_P(TracedFailure, IsWrittenOrRefused)
         return;
     }
     EXPECT_EQ(Take(run.err).errors, row.errors);
+}
+
+// Standard error with room for so many bytes, as a disk filling up (a trace writes whole lines).
+struct FillingBuffer final : std::stringbuf {
+    explicit FillingBuffer(size_t bytes) : room(bytes) {}
+    std::streamsize xsputn(const char* data, std::streamsize length) override
+    {
+        return size_t(length) > room ? 0 : (room -= size_t(length), std::stringbuf::xsputn(data, length));
+    }
+    size_t room;
+};
+
+// Wherever the trace stops taking lines, the Set Status stops as for Ctrl+C:
+// exit 2, and the printer is not left in user-setting mode.
+TEST(TraceLost, StopsTheCommandWithThePrinterOutOfUserSetting)
+{
+    const std::vector<std::string> args = {"--trace", "-", "--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"};
+    InProcessPlatform whole;
+    const size_t length = Kalo(args, whole).err.size();
+    for (const size_t room : {size_t(0), length / 4, length / 2, length * 3 / 4, length - 1}) {
+        SCOPED_TRACE(room);
+        FillingBuffer buffer(room);
+        std::ostream err(&buffer);
+        InProcessPlatform machine;
+        EXPECT_EQ(Kalo(args, machine, &err).status, 2);
+        EXPECT_FALSE(machine.Printer().InUserSetting());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -229,14 +261,17 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    {"send 10.0.0.50:9100: Broken pipe", "receive 10.0.0.50:9100: the printer closed the connection"},
                    40},
-        FailureRow{"NoSuchPort", {"--trace", "-", "--serial", "COM1", "identify"},
-                   [](InProcessPlatform& m) { m.serialPath = "/dev/ttyS9"; }, 1,
-                   {"open /dev/ttyS0: No such file or directory"}},
         FailureRow{"TraceFileInAMissingFolder",
                    {"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"},
                    nullptr,
                    2,
                    {"cannot write the trace file '/nonexistent-kalo/t.log': No such file or directory"}},
+        // Refused at once, not waited on for a reader.
+        FailureRow{"TraceOntoAFifo", {"--trace", kFifo, "--tcp", "10.0.0.50", "identify"},
+                   [](InProcessPlatform&) { ::mkfifo(kFifo.c_str(), 0600); }, 2,
+                   {"cannot write the trace file '" + kFifo + "': it is a FIFO, not a regular file"}},
+        FailureRow{"TraceOntoADevice", {"--trace", "/dev/null", "--tcp", "10.0.0.50", "identify"}, nullptr, 2,
+                   {"cannot write the trace file '/dev/null': it is a character device, not a regular file"}},
         // A command that needs no printer opens no trace file.
         FailureRow{"NoPrinterNoTrace", {"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, nullptr, 0, {}}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -275,6 +310,10 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "# kalo 0.1, LPT1\n       1      +0  received  5f\nnot a trace line: 2 rx 5g\n"},
         {"failure", "# kalo 0.1, COM1, 9600,n,8,1,p\n120 error open /dev/ttyS0: Permission denied\n",
          "# kalo 0.1, COM1, 9600,n,8,1,p\n     120      +0  error     open /dev/ttyS0: Permission denied\n"},
+        {"line too long", std::string((16 << 20) + 1, '1') + "\n5 rx 1b 40\n",
+         "not a trace line: more than 16 MiB without a line break\n"
+         "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
+         "       5      +0  sent      Initialize (1b 40)\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -333,8 +372,7 @@ TEST_P(TracedProgram, MatchesTheVirtualPrintersWireLog)
 }
 
 INSTANTIATE_TEST_SUITE_P(Trace, TracedProgram,
-                         ::testing::Values(ProgramRow{"IdentifyTcp", false, "identify"},
-                                           ProgramRow{"IdentifyPty", true, "identify"},
+                         ::testing::Values(ProgramRow{"IdentifyPty", true, "identify"},
                                            ProgramRow{"GetStatusTcp", false, "get-status"}),
                          [](const auto& row) { return std::string(row.param.name); });
 

@@ -265,7 +265,7 @@ TEST(SaveFile, FollowsNoLinkAnotherUserPlantedInASharedFolder)
         unlink((folder / "real/new.sts").c_str());
         const std::string before = Contents(folder / row.reached);
         std::string error, traceError;
-        EXPECT_EQ(OpenTraceStream(folder / row.path, traceError) == nullptr, !!*row.refused) << traceError;
+        EXPECT_EQ(OpenTraceFile(folder / row.path, traceError) == nullptr, !!*row.refused) << traceError;
         EXPECT_EQ(Save(folder / row.path, error), !*row.refused) << error;
         EXPECT_EQ(Contents(folder / row.reached), *row.refused ? before : kNew);
         if (*row.refused) {
