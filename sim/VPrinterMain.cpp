@@ -25,9 +25,20 @@ plain-text paper roll, and runs until interrupted (then exits 0).
 Links (at least one):
   --tcp [ADDRESS:]PORT   listen on ADDRESS (127.0.0.1 when left out) and PORT;
                          port 0 takes a free port. First line printed:
-                         "listening on ADDRESS:PORT". One connection at a time.
+                         "listening on ADDRESS:PORT". Clients are served one
+                         after another; one that half-closes still gets the
+                         replies to what it sent, then the connection closes.
   --pty                  create a pseudo-terminal; prints "pty PATH". With
                          --tcp too, that line comes second.
+
+TCP clients (with --tcp):
+  --idle-after MS        a client that has sent and been sent nothing for MS
+                         milliseconds (default 5000), with no reply waiting
+                         for its time, is idle: it is dropped when another
+                         client is waiting to connect, and kept while none is
+  --one-client           never drop a client: the next waits until the
+                         current one closes, as on a printer that takes one
+                         connection at a time
 
 The serial line (with --pty):
   --line-rate            run the pseudo-terminal at the speed its user set:
@@ -102,6 +113,7 @@ int main(int argc, char** argv)
     PrinterOptions options;
     std::string paperPath, wirePath;
     std::string pacedOption; // the last option that only a paced line takes
+    bool idleGiven = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -132,6 +144,13 @@ int main(int argc, char** argv)
                 return Usage("not a TCP port: " + port);
             config.tcp = true;
             config.tcpPort = uint16_t(n);
+        } else if (arg == "--one-client") {
+            config.oneClient = true;
+        } else if (arg == "--idle-after") {
+            if (!value(v) || !ParseNumber(v, 0, 3'600'000, n))
+                return Usage("--idle-after takes milliseconds, 0-3600000");
+            config.idleMs = n;
+            idleGiven = true;
         } else if (arg == "--model") {
             if (!value(options.model))
                 return Usage("--model needs a name");
@@ -190,6 +209,10 @@ int main(int argc, char** argv)
     }
     if (!config.tcp && !config.pty)
         return Usage("give --tcp PORT, --pty, or both");
+    if ((config.oneClient || idleGiven) && !config.tcp)
+        return Usage(std::string(config.oneClient ? "--one-client" : "--idle-after") + " needs --tcp");
+    if (config.oneClient && idleGiven)
+        return Usage("--idle-after has no use with --one-client, which never drops a client");
     if (config.lineRate && !config.pty)
         return Usage("--line-rate needs --pty");
     if (!pacedOption.empty() && !config.lineRate)

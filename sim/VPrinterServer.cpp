@@ -134,10 +134,17 @@ void VPrinterServer::Accept()
     const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
+    if (m_client.fd >= 0) {
+        // Only an idle client is asked to give way, and only once the next is really there.
+        *m_err << "kalo-vprinter: dropped the idle TCP client (nothing either way for "
+               << (Now() - m_client.lastByte) / 1000 << " ms): another client is waiting" << std::endl;
+        Hangup(m_client);
+    }
     const int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     m_client = Link{};
     m_client.fd = fd;
+    m_client.lastByte = Now();
     if (m_printer.Options().noise)
         m_client.noiseNext = Now();
 }
@@ -200,6 +207,13 @@ void VPrinterServer::Serve(Link& link)
             continue;
         if (n < 0 && (errno == EAGAIN || (link.isPty && errno == EIO)))
             return; // nothing more now (a pty with no user answers EIO)
+        if (n == 0 && !link.isPty) {
+            // Half-closed, or closed: the replies already asked for still go
+            // out (Run closes the link once they have), and nothing more comes.
+            m_printer.EndOfStream();
+            link.inputEnded = true;
+            return;
+        }
         if (n <= 0) {
             Hangup(link);
             return;
@@ -226,6 +240,7 @@ bool VPrinterServer::Deliver(Link& link, const uint8_t* data, size_t length, int
     m_reply.clear();
     m_printer.Receive(data, take, m_reply);
     link.received += int64_t(take);
+    link.lastByte = now;
     if (!m_reply.empty()) {
         const PrinterOptions& options = m_printer.Options();
         int64_t at = now + int64_t(options.slowDelayMs) * 1000;
@@ -313,6 +328,8 @@ void VPrinterServer::Flush(Link& link, int64_t now)
             return;
         }
         m_wireLog.Log((now - m_start) / 1000, false, chunk, size_t(w));
+        if (w > 0)
+            link.lastByte = now;
         for (size_t i = n; i-- > size_t(w);)
             link.out.emplace_front(now, chunk[i]);
         if (size_t(w) < n) {
@@ -359,6 +376,11 @@ int64_t VPrinterServer::NextDue(const Link& link) const
     return due;
 }
 
+bool VPrinterServer::Idle(const Link& link, int64_t now) const
+{
+    return (link.out.empty() || link.blocked) && now - link.lastByte >= m_config.idleMs * 1000;
+}
+
 int VPrinterServer::Run()
 {
     for (;;) {
@@ -367,16 +389,24 @@ int VPrinterServer::Run()
         Pace(m_pty, nowNanos);
         Flush(m_client, now);
         Flush(m_pty, now);
+        if (m_client.inputEnded && m_client.out.empty())
+            Hangup(m_client);
+        // The listener is watched while a client is connected only once that
+        // client is idle, so a waiting client cannot keep poll from sleeping;
+        // until then poll wakes when it would become idle.
+        const bool clientMayGiveWay = m_client.fd >= 0 && !m_config.oneClient;
+        const bool clientIdle = clientMayGiveWay && Idle(m_client, now);
 
         pollfd fds[4];
         nfds_t count = 0;
         fds[count++] = {m_signalFd, POLLIN, 0};
         const nfds_t listenAt = count;
-        if (m_listenFd >= 0 && m_client.fd < 0)
+        if (m_listenFd >= 0 && (m_client.fd < 0 || clientIdle))
             fds[count++] = {m_listenFd, POLLIN, 0};
         const nfds_t clientAt = count;
         if (m_client.fd >= 0)
-            fds[count++] = {m_client.fd, short(POLLIN | (m_client.blocked ? POLLOUT : 0)), 0};
+            fds[count++] = {m_client.fd,
+                            short((m_client.inputEnded ? 0 : POLLIN) | (m_client.blocked ? POLLOUT : 0)), 0};
         const nfds_t ptyAt = count;
         if (m_pty.fd >= 0)
             fds[count++] = {m_pty.fd,
@@ -391,6 +421,10 @@ int VPrinterServer::Run()
             if (due >= 0)
                 wait = std::max<int64_t>(0, wait < 0 ? due - nowNanos : std::min(wait, due - nowNanos));
         }
+        if (clientMayGiveWay && !clientIdle && (m_client.out.empty() || m_client.blocked)) {
+            const int64_t untilIdle = (m_client.lastByte + m_config.idleMs * 1000 - now) * 1000;
+            wait = wait < 0 ? untilIdle : std::min(wait, untilIdle);
+        }
         const timespec timeout{time_t(wait / 1'000'000'000), long(wait % 1'000'000'000)};
         const int ready = ppoll(fds, count, wait < 0 ? nullptr : &timeout, nullptr);
         if (ready < 0 && errno != EINTR)
@@ -399,10 +433,17 @@ int VPrinterServer::Run()
             continue;
         if (fds[0].revents & POLLIN)
             return 0;
-        if (listenAt < count && fds[listenAt].fd == m_listenFd && (fds[listenAt].revents & POLLIN))
+        // The client first: what it just sent makes it no longer idle.
+        if (clientAt < count && fds[clientAt].fd == m_client.fd) {
+            const short events = fds[clientAt].revents;
+            if (m_client.inputEnded && (events & (POLLHUP | POLLERR)))
+                Hangup(m_client); // gone altogether: what it was owed has nowhere to go
+            else if (!m_client.inputEnded && (events & (POLLIN | POLLHUP | POLLERR)))
+                Serve(m_client);
+        }
+        if (listenAt < count && fds[listenAt].fd == m_listenFd && (fds[listenAt].revents & POLLIN)
+            && (m_client.fd < 0 || (!m_config.oneClient && Idle(m_client, Now()))))
             Accept();
-        if (clientAt < count && fds[clientAt].fd == m_client.fd && (fds[clientAt].revents & (POLLIN | POLLHUP | POLLERR)))
-            Serve(m_client);
         if (ptyAt < count && fds[ptyAt].fd == m_pty.fd && (fds[ptyAt].revents & POLLIN))
             Serve(m_pty);
     }

@@ -15,12 +15,27 @@ namespace kalo::sim {
 // Serves one virtual printer on real links: a TCP listener (one connection
 // after another) and/or a pseudo-terminal. Single-threaded around poll; it
 // runs until SIGINT or SIGTERM.
+//
+// A TCP client that half-closes still gets the replies to what it sent, then
+// the connection closes. By default a client that has gone idle gives way to
+// one waiting to connect, so nobody waits on a stuck peer, while a client
+// with nobody waiting behind it is kept however long it idles. With oneClient
+// the next client waits until the current one closes, as on a printer that
+// takes one connection at a time.
 class VPrinterServer {
 public:
+    static constexpr int64_t kDefaultIdleMs = 5000;
+
     struct Config {
         bool tcp = false;
         std::string tcpAddress = "127.0.0.1";
         uint16_t tcpPort = 9100;
+        bool oneClient = false;
+        // Idle: no byte either way for this long and no reply waiting for its
+        // time (a reply the client does not read counts as none). Noise bytes
+        // do not count. The default outlasts the longest silence within the
+        // program's exchanges (4.3 s while a self test prints).
+        int64_t idleMs = kDefaultIdleMs;
         bool pty = false;
         // The pseudo-terminal runs at the speed its user set: bytes both ways
         // take their time on the line, into an input buffer of its own.
@@ -45,6 +60,8 @@ private:
     struct Link {
         int fd = -1;
         bool isPty = false;
+        bool inputEnded = false; // half-closed: what is owed still goes, then the link closes
+        int64_t lastByte = 0;    // µs, the last byte either way (noise aside)
         int64_t received = 0;
         int64_t noiseNext = -1;
         std::deque<std::pair<int64_t, uint8_t>> out; // bytes with the time they are due
@@ -56,6 +73,7 @@ private:
     // so such a client cannot grow the printer without end.
     static constexpr size_t kMaxQueued = 64 * 1024;
 
+    // Takes the next TCP client, dropping the current one, which must be idle.
     void Accept();
     void Serve(Link& link);
     // Hands received bytes to the printer; false when the link hung up.
@@ -66,6 +84,7 @@ private:
     void Flush(Link& link, int64_t now);
     bool DropIfFlooded(Link& link);
     int64_t NextDue(const Link& link) const;
+    bool Idle(const Link& link, int64_t now) const;
     int64_t Now() const;
     int64_t NowNanos() const;
 

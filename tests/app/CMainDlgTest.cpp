@@ -1,3 +1,4 @@
+#include "app/CAboutDlg.h"
 #include "app/CMainDlg.h"
 #include "app/CupsRegistryView.h"
 #include "app/UsbNoticePump.h"
@@ -9,6 +10,7 @@
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
+#include "KaloVersion.h"
 
 #include <filesystem>
 #include <fstream>
@@ -119,6 +121,7 @@ class CMainDlgTest : public QObject {
 private slots:
     void form_data();
     void form();
+    void aboutBoxNamesTheVersion();
     void checkCommunication_data();
     void checkCommunication();
     void connectedStateAndTheWaysOut_data();
@@ -201,6 +204,13 @@ void CMainDlgTest::form()
     QVERIFY(bench.Button("buttonCheckCommunication")->isEnabled());
     for (const char* name : {"buttonSelfTest", "buttonRunManager", "buttonCommandTestEditor"})
         QVERIFY(!bench.Button(name)->isEnabled());
+}
+
+void CMainDlgTest::aboutBoxNamesTheVersion() // the one kalo --version prints
+{
+    CAboutDlg about;
+    QCOMPARE(about.findChild<QWidget*>("labelVersion")->property("text").toString(),
+             QStringLiteral("KALO Version ") + kalo::kVersion);
 }
 
 void CMainDlgTest::checkCommunication_data()

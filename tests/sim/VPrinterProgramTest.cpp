@@ -1,14 +1,17 @@
 // kalo-vprinter as other tools see it: its command line, first lines,
 // paper output and wire log.
-#include "platform/PosixPlatform.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/VPrinterServer.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <fstream>
+#include <memory>
+#include <poll.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -17,23 +20,38 @@ using kalo::test::VirtualPrinterProcess;
 
 namespace {
 
-// One connection: the bytes out, then what comes back until replyLength or a pause of 2 s.
-std::string Exchange(int port, const std::string& bytes, size_t replyLength)
-{
-    using namespace kalo::platform;
-    RecordingMessageSink messages;
-    PosixPlatform machine(messages);
-    const auto socket = machine.NewStreamSocket();
-    std::string reply;
-    if (socket->Create() != kOk || socket->Connect("127.0.0.1", uint16_t(port), 2'000'000) != kOk)
-        return reply;
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    EXPECT_EQ(socket->Send(data, bytes.size(), 2'000'000), long(bytes.size()));
-    uint8_t chunk[64];
-    for (long n = 1; reply.size() < replyLength && (n = socket->Receive(chunk, sizeof chunk, 2'000'000)) > 0;)
-        reply.append(reinterpret_cast<const char*>(chunk), size_t(n));
-    return reply;
-}
+// A client on a plain socket, which can half-close.
+struct Client {
+    explicit Client(int port) : fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        const sockaddr_in address{AF_INET, htons(uint16_t(port)), {htonl(INADDR_LOOPBACK)}, {}};
+        const timeval limit{10, 0};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    }
+    ~Client() { close(fd); }
+    void Send(const std::string& bytes) { send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    // Up to length bytes; fewer when the connection ends (ended) or nothing comes within timeoutMs.
+    std::string Read(size_t length = SIZE_MAX, int timeoutMs = 5000)
+    {
+        std::string got;
+        char chunk[4096];
+        for (long n = 1; got.size() < length && n > 0;) {
+            pollfd p{fd, POLLIN, 0};
+            n = poll(&p, 1, timeoutMs) == 1 ? read(fd, chunk, std::min(sizeof chunk, length - got.size())) : -2;
+            got.append(chunk, size_t(std::max(n, 0L)));
+            ended = n == 0 || n == -1;
+        }
+        return got;
+    }
+    std::string Exchange(const std::string& bytes, size_t replyLength)
+    {
+        Send(bytes);
+        return Read(replyLength);
+    }
+    int fd;
+    bool ended = false;
+};
 
 std::string ReadFile(const std::string& path)
 {
@@ -50,7 +68,7 @@ TEST(VPrinterProgram, CommandLine)
     for (const char* word : {"--tcp", "--pty", "--model", "--wire-log", "--paper", "--fault", "close-after=N",
                              "dsr-low", "stuck=SWITCH:PIN", "--switch", "--power-save", "--entrance-time",
                              "--line-rate", "--frame", "--process-rate", "--buffer", "--xonxoff",
-                             "[input overrun: N bytes lost]"})
+                             "[input overrun: N bytes lost]", "--idle-after", "--one-client"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{}, {"--tcp", "70000"}, {"--pty", "--fault", "nope"},
@@ -59,6 +77,8 @@ TEST(VPrinterProgram, CommandLine)
           {"--pty", "--fault", "stuck=6"}, {"--pty", "--fault", "stuck=6:12"}, {"--pty", "--fault", "garbage=4294967296"},
           {"--pty", "--switch", "9=1"}, {"--pty", "--switch", "7=10000001"},
           {"--pty", "--switch", "1=1000001"}, {"--pty", "--entrance-time", "300"}, {"--bogus"},
+          {"--pty", "--one-client"}, {"--tcp", "0", "--idle-after", "x"},
+          {"--tcp", "0", "--one-client", "--idle-after", "9"},
           {"--tcp", "0", "--line-rate"}, {"--pty", "--frame", "7E1"}, {"--pty", "--line-rate", "--frame", "9N1"},
           {"--pty", "--line-rate", "--buffer", "2"}, {"--pty", "--line-rate", "--process-rate", "0"}}) {
         const auto run = RunProgram(KALO_VPRINTER_PATH, bad);
@@ -75,9 +95,8 @@ TEST(VPrinterProgram, ServesTcpWritesPaperAndWireLogAndStopsCleanly)
                                    "--wire-log", wire});
     ASSERT_EQ(printer.tcpAddress, "127.0.0.1");
     ASSERT_GT(printer.tcpPort, 0);
-    EXPECT_EQ(Exchange(printer.tcpPort, "\x1d\x49\x43", 11), std::string("_TLR-740II\0", 11));
-    // One connection after another.
-    EXPECT_EQ(Exchange(printer.tcpPort, "Hello\n\x1d\x49\x03", 1), "c");
+    EXPECT_EQ(Client(printer.tcpPort).Exchange("\x1d\x49\x43", 11), std::string("_TLR-740II\0", 11));
+    EXPECT_EQ(Client(printer.tcpPort).Exchange("Hello\n\x1d\x49\x03", 1), "c"); // one connection after another
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(printer.process.Stop(), 0);
     EXPECT_EQ(ReadFile(paper), "Hello\n");
@@ -115,41 +134,61 @@ long PeakRssKb(int pid)
 
 } // namespace
 
-// A reply held back by --fault slow is waited for on the clock, not by polling
-// a writable socket: the printer idles, and the reply still comes on time.
-TEST(VPrinterProgram, SlowReplyWaitsWithoutSpinning)
-{
-    VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--fault", "slow", "--slow-delay", "1500"});
-    const double cpuBefore = CpuSeconds(printer.process.Pid());
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Exchange(printer.tcpPort, "\x1d\x49\x03", 1), "c");
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(1490));
-    EXPECT_LT(CpuSeconds(printer.process.Pid()) - cpuBefore, 0.05);
-}
-
 // A client that sends queries and never reads is dropped once its replies
 // pile up, instead of growing the printer's memory without end.
 TEST(VPrinterProgram, ClientThatNeverReadsIsDroppedWithMemoryBounded)
 {
-    using namespace kalo::platform;
     VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0"});
-    RecordingMessageSink messages;
-    PosixPlatform machine(messages);
-    const auto socket = machine.NewStreamSocket();
-    ASSERT_EQ(socket->Create(), kOk);
-    ASSERT_EQ(socket->Connect("127.0.0.1", uint16_t(printer.tcpPort), 2'000'000), kOk);
     std::string queries;
     for (int i = 0; i < 1'000'000; ++i)
         queries += "\x1d\x49\x43";
-    socket->Send(reinterpret_cast<const uint8_t*>(queries.data()), queries.size(), 10'000'000);
-    // What the kernel buffered still comes, then the end of the connection.
-    std::vector<uint8_t> chunk(1 << 16);
-    long n = 1;
-    while ((n = socket->Receive(chunk.data(), chunk.size(), 5'000'000)) > 0) {
-    }
-    EXPECT_NE(n, kErrTimeout) << "the printer kept the connection";
+    Client client(printer.tcpPort);
+    client.Send(queries);
+    client.Read(); // what the kernel buffered still comes, then the end
+    EXPECT_TRUE(client.ended) << "the printer kept the connection";
     EXPECT_LT(PeakRssKb(printer.process.Pid()), 32 * 1024);
-    // The next client is served.
-    EXPECT_EQ(Exchange(printer.tcpPort, "\x1d\x49\x03", 1), "c");
+    EXPECT_EQ(Client(printer.tcpPort).Exchange("\x1d\x49\x03", 1), "c"); // the next client is served
+}
+
+// Replies held back by --fault slow are waited for on the clock, not by
+// polling a writable socket, and those still due when the client half-closes
+// go out in full; then the connection ends.
+TEST(VPrinterProgram, SlowRepliesToAHalfClosedClientComeInTimeWithoutSpinning)
+{
+    VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--fault", "slow", "--slow-delay", "1500"});
+    const double cpuBefore = CpuSeconds(printer.process.Pid());
+    const auto start = std::chrono::steady_clock::now();
+    Client client(printer.tcpPort);
+    client.Send("\x1d\x49\x43\x1d\x49\x03");
+    shutdown(client.fd, SHUT_WR);
+    EXPECT_EQ(client.Read(17), std::string("_TLR-740plusII\0c", 16));
+    EXPECT_TRUE(client.ended);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1490 + 15 * 20));
+    EXPECT_LT(CpuSeconds(printer.process.Pid()) - cpuBefore, 0.05);
+}
+
+// An idle client (nothing either way for --idle-after, no reply waiting) is
+// kept while nobody waits, and gives way to one that does once its reply is
+// out; with --one-client, as on a printer that takes one connection at a
+// time, the next waits however long the first idles.
+TEST(VPrinterProgram, IdleClientGivesWayToAWaitingOne)
+{
+    for (const std::vector<std::string>& mode : {std::vector<std::string>{"--idle-after", "100"}, {"--one-client"}}) {
+        SCOPED_TRACE(mode[0]);
+        const bool oneClient = mode[0] == "--one-client";
+        std::vector<std::string> args{"--tcp", "0", "--fault", "slow"};
+        args.insert(args.end(), mode.begin(), mode.end());
+        VirtualPrinterProcess printer(args);
+        const double cpuBefore = CpuSeconds(printer.process.Pid());
+        auto first = std::make_unique<Client>(printer.tcpPort);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        first->Send("\x1d\x49\x03");
+        Client second(printer.tcpPort);
+        second.Send("\x1d\x49\x03");
+        EXPECT_EQ(first->Read(2, oneClient ? int(kalo::sim::VPrinterServer::kDefaultIdleMs) + 500 : 5000), "c");
+        EXPECT_EQ(first->ended, !oneClient);
+        first.reset();
+        EXPECT_EQ(second.Read(1), "c");
+        EXPECT_LT(CpuSeconds(printer.process.Pid()) - cpuBefore, 0.05); // asleep in poll between
+    }
 }
