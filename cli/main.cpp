@@ -2,6 +2,7 @@
 
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
+#include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
 #include "platform/PosixPlatform.h"
 #include "platform/Signals.h"
@@ -13,6 +14,8 @@
 
 int main(int argc, char** argv)
 {
+    // A fleet's child: its parent counts its memory.
+    kalo::platform::ReportPeakAtExit();
     kalo::platform::IgnoreBrokenPipes();
     kalo::platform::InterruptOnTerminationSignals();
     kalo::platform::ConsoleMessageSink messages(std::cerr);
