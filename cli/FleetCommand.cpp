@@ -24,6 +24,9 @@ namespace {
 constexpr const char* kTasks[] = {"identify", "get-status", "diff", "set-status"};
 constexpr size_t kMaxTargetsFileBytes = 16 * 1024 * 1024;
 constexpr int64_t kMicrosPerSecond = 1000000;
+// The longest the names of the targets file may take to resolve, all of
+// them together: a name server that does not answer is asked twice, 5 s each.
+constexpr int64_t kResolveMicros = 10 * kMicrosPerSecond;
 
 struct FleetRequest {
     std::string targets;
@@ -90,6 +93,15 @@ double BoundSeconds(FleetTask task, const FleetRequest& request, const ExchangeB
     return 0;
 }
 
+// DIR/NAME.json, however many slashes end DIR.
+std::string ProfileFile(const FleetRequest& request, const Target& target)
+{
+    std::string folder = request.profileOut;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder + (folder == "/" ? "" : "/") + target.name + ".json";
+}
+
 std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, const Target& target)
 {
     std::vector<std::string> args = {"kaloctl", "--target", target.uri};
@@ -98,7 +110,7 @@ std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, 
         args.emplace_back("identify");
         break;
     case FleetTask::GetStatus:
-        args.insert(args.end(), {"get-status", "--profile-out", request.profileOut + "/" + target.name + ".json"});
+        args.insert(args.end(), {"get-status", "--profile-out", ProfileFile(request, target)});
         break;
     case FleetTask::Diff:
         args.insert(args.end(), {"diff", request.profile, "printer", "--json"});
@@ -132,10 +144,12 @@ struct Tally {
 // or live lines on a terminal and a table at the end.
 class FleetReport final : public FleetObserver {
 public:
-    FleetReport(std::ostream& out, FleetTask task, const std::vector<Target>& targets, bool json, bool live,
-                bool dryRun, platform::Clock& clock)
-        : m_out(out), m_task(task), m_targets(targets), m_json(json), m_live(live),
-          m_changedWord(dryRun ? "would change" : "changed"), m_clock(clock), m_start(clock.NowMicros())
+    // jobTargets: the target of each job, by its index in targets.
+    FleetReport(std::ostream& out, FleetTask task, const FleetRequest& request, const std::vector<Target>& targets,
+                std::vector<size_t> jobTargets, bool live, platform::Clock& clock)
+        : m_out(out), m_task(task), m_request(request), m_targets(targets), m_jobTargets(std::move(jobTargets)),
+          m_json(request.json), m_live(live), m_changedWord(request.dryRun ? "would change" : "changed"),
+          m_clock(clock), m_start(clock.NowMicros())
     {
     }
 
@@ -146,23 +160,17 @@ public:
     void Finished(const ChildReport& report) override
     {
         m_running.erase(report.job);
-        TargetResult result = InterpretChild(m_task, report);
-        ++m_tally.outcomes[result.outcome];
-        m_tally.changed += result.changed ? 1 : 0;
-        ++m_tally.finished;
-        m_largestChildKiB = std::max(m_largestChildKiB, result.peakKiB);
-        if (m_json) {
-            const Target& target = m_targets[report.job];
-            nlohmann::ordered_json line = {{"name", target.name},       {"uri", target.uri},
-                                   {"outcome", OutcomeText(result.outcome)}, {"exit", result.exit},
-                                   {"seconds", Rounded(result.seconds)},     {"changed", result.changed},
-                                   {"message", result.message}};
-            if (!result.differences.empty())
-                line["differences"] = result.differences;
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush;
-        } else {
-            m_results.emplace_back(report.job, std::move(result));
-        }
+        const size_t target = m_jobTargets[report.job];
+        Add(target, InterpretChild(m_task, report, ProfileFile(m_request, m_targets[target])));
+    }
+
+    // A printer that is not run, and why.
+    void Failed(size_t target, const std::string& why)
+    {
+        TargetResult result;
+        result.exit = -1;
+        result.message = why;
+        Add(target, std::move(result));
     }
 
     void Tick() override
@@ -179,8 +187,9 @@ public:
         for (const auto& [job, running] : m_running) {
             if (shown++ == kShown)
                 break;
-            m_out << "  " << std::left << std::setw(20) << m_targets[job].name << ' ' << std::right << std::setw(5)
-                  << (now - running.since) / kMicrosPerSecond << " s  " << running.step.substr(0, 60) << '\n';
+            m_out << "  " << std::left << std::setw(20) << m_targets[m_jobTargets[job]].name << ' ' << std::right
+                  << std::setw(5) << (now - running.since) / kMicrosPerSecond << " s  " << running.step.substr(0, 60)
+                  << '\n';
         }
         m_out << m_tally.finished << " of " << m_targets.size() << " finished, " << m_running.size() << " running"
               << (m_running.size() > kShown ? " (" + std::to_string(kShown) + " shown)" : "") << '\n'
@@ -191,7 +200,7 @@ public:
     void Summary(const FleetRunEnd& end)
     {
         const double seconds = double(m_clock.NowMicros() - m_start) / kMicrosPerSecond;
-        const size_t notStarted = m_targets.size() - end.started;
+        const size_t notStarted = m_jobTargets.size() - end.started;
         const auto count = [this](TargetOutcome outcome) {
             const auto found = m_tally.outcomes.find(outcome);
             return found == m_tally.outcomes.end() ? size_t(0) : found->second;
@@ -246,8 +255,31 @@ private:
         int64_t since = 0;
     };
 
+    void Add(size_t target, TargetResult result)
+    {
+        ++m_tally.outcomes[result.outcome];
+        m_tally.changed += result.changed ? 1 : 0;
+        ++m_tally.finished;
+        m_largestChildKiB = std::max(m_largestChildKiB, result.peakKiB);
+        if (m_json) {
+            const Target& named = m_targets[target];
+            nlohmann::ordered_json line = {{"name", named.name},       {"uri", named.uri},
+                                   {"outcome", OutcomeText(result.outcome)}, {"exit", result.exit},
+                                   {"seconds", Rounded(result.seconds)},     {"changed", result.changed},
+                                   {"message", result.message}};
+            if (!result.differences.empty())
+                line["differences"] = result.differences;
+            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush;
+        } else {
+            m_results.emplace_back(target, std::move(result));
+        }
+    }
+
+    // The live lines; nothing where there are none.
     void Erase()
     {
+        if (!m_live)
+            return;
         for (; m_drawnLines > 0; --m_drawnLines)
             m_out << "\x1b[A\x1b[2K";
         m_out << '\r' << std::flush;
@@ -261,18 +293,18 @@ private:
         std::sort(m_results.begin(), m_results.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });
         size_t nameWidth = 4;
-        for (const auto& [job, result] : m_results)
-            nameWidth = std::max(nameWidth, m_targets[job].name.size());
+        for (const auto& [target, result] : m_results)
+            nameWidth = std::max(nameWidth, m_targets[target].name.size());
         std::string changes = m_task == FleetTask::SetStatus ? m_changedWord + " / message" : "differences / message";
         for (char& c : changes)
             c = char(std::toupper(static_cast<unsigned char>(c)));
         m_out << std::left << std::setw(int(nameWidth)) << "NAME" << "  " << std::setw(11) << "OUTCOME"
               << std::right << std::setw(8) << "SECONDS" << "  " << changes << '\n';
-        for (const auto& [job, result] : m_results) {
+        for (const auto& [target, result] : m_results) {
             std::string detail = result.changes;
             if (!result.message.empty())
                 detail += (detail.empty() ? "" : "; ") + result.message;
-            m_out << std::left << std::setw(int(nameWidth)) << m_targets[job].name << "  " << std::setw(11)
+            m_out << std::left << std::setw(int(nameWidth)) << m_targets[target].name << "  " << std::setw(11)
                   << OutcomeText(result.outcome) << std::right << std::setw(8) << std::fixed << std::setprecision(1)
                   << result.seconds << "  " << detail << '\n';
         }
@@ -280,7 +312,9 @@ private:
 
     std::ostream& m_out;
     FleetTask m_task;
+    const FleetRequest& m_request;
     const std::vector<Target>& m_targets;
+    std::vector<size_t> m_jobTargets;
     bool m_json;
     bool m_live;
     std::string m_changedWord;
@@ -314,8 +348,6 @@ std::string Refusal(FleetRequest& request, const std::vector<std::string>& opera
         return "get-status needs --profile-out DIR";
     if (task != FleetTask::GetStatus && !request.profileOut.empty())
         return "--profile-out goes with get-status";
-    if (!request.profileOut.empty() && !platform::PathExists(request.profileOut + "/."))
-        return "the folder '" + request.profileOut + "' does not exist";
     if (task == FleetTask::SetStatus && request.profile.empty())
         return "set-status needs --profile FILE";
     const bool setOptions = request.verify || request.ifDifferent || request.dryRun;
@@ -333,15 +365,18 @@ struct SingleReport final : FleetObserver {
 };
 
 // A profile that does not read is refused once, before any printer, by
-// comparing it with itself; empty when it reads, else the child's words.
-std::string ProfileRefusal(FleetRunner& runner, const std::string& profile)
+// comparing it with itself: the child's words, or empty when it reads or
+// the check was interrupted (end says which).
+std::string ProfileRefusal(FleetRunner& runner, const std::string& profile, FleetRunEnd& end)
 {
     constexpr int64_t kBoundMicros = 10 * kMicrosPerSecond;
     SingleReport single;
-    runner.Run({{{"kaloctl", "diff", profile, profile}, kBoundMicros}}, 1, single);
+    end = runner.Run({{{"kaloctl", "diff", profile, profile}, kBoundMicros}}, 1, single);
     const bool read = single.report.exit.end == platform::ChildEnd::Exited && single.report.exit.code == kExitOk;
-    return read ? "" : single.report.err.empty() ? "kaloctl fleet: cannot read the profile '" + profile + "'\n"
-                                                 : single.report.err;
+    if (read || end.interrupted)
+        return "";
+    return single.report.err.empty() ? "kaloctl fleet: cannot read the profile '" + profile + "'\n"
+                                     : single.report.err;
 }
 
 } // namespace
@@ -350,14 +385,16 @@ const char* FleetCommand::Description() const
 {
     return "Runs COMMAND against every printer of the targets file, N at a time, each in\n"
            "a kaloctl of its own with its own time bound. COMMAND is identify,\n"
-           "get-status --profile-out DIR (writes DIR/NAME.json), diff PROFILE, or\n"
-           "set-status --profile PROFILE [--verify] [--if-different] [--dry-run].\n"
-           "A targets file with a line that does not fit, a name given twice or one\n"
-           "printer named twice is refused whole. Ctrl+C stops starting printers and lets\n"
-           "the running ones finish; a second one stops them too (a printer in\n"
-           "user-setting mode is taken out of it first). Exit status: 0 every printer\n"
-           "succeeded; 3 (diff) a printer differs and none failed; 1 a printer failed;\n"
-           "2 usage error; 130 interrupted.\n";
+           "get-status --profile-out DIR (writes DIR/NAME.json, making DIR but not its\n"
+           "parent), diff PROFILE, or set-status --profile PROFILE [--verify]\n"
+           "[--if-different] [--dry-run]. A targets file with a line that does not fit,\n"
+           "a name given twice or one printer named twice (by the addresses its name\n"
+           "resolves to) is refused whole; a name that does not resolve fails its own\n"
+           "printer. Ctrl+C, whenever it comes, stops starting printers and lets the\n"
+           "running ones finish; a second one stops them too (a printer in user-setting\n"
+           "mode is taken out of it first). Exit status: 0 every printer succeeded;\n"
+           "3 (diff) a printer differs and none failed; 1 a printer failed; 2 usage\n"
+           "error; 130 interrupted.\n";
 }
 
 std::vector<const OptionInfo*> FleetCommand::Options() const
@@ -390,24 +427,49 @@ int FleetCommand::Execute(CommandContext& context)
         return kExitUsage;
     }
 
+    const TargetAddresses addresses = ResolveTargets(targets, context.platform.Names(), kResolveMicros);
+    if (!addresses.errors.empty()) {
+        for (const std::string& line : addresses.errors)
+            context.err << "kaloctl fleet: " << request.targets << ": " << line << '\n';
+        context.err << "kaloctl fleet: nothing was run\n";
+        return kExitUsage;
+    }
+    if (task == FleetTask::GetStatus && !platform::MakeFolder(request.profileOut, error)) {
+        context.err << "kaloctl fleet: " << error << "\nkaloctl fleet: nothing was run\n";
+        return kExitUsage;
+    }
+
     std::vector<FleetJob> jobs;
-    jobs.reserve(targets.size());
-    for (const Target& target : targets) {
+    std::vector<size_t> jobTargets;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (addresses.unresolved.count(i) > 0)
+            continue;
+        const Target& target = targets[i];
         const ExchangeBounds& bounds = IsByteWise(target.connection.interfaceKind) ? kByteWiseBounds : kBlockBounds;
         jobs.push_back({ChildArgs(task, request, target),
                         int64_t((BoundSeconds(task, request, bounds) + kMarginSeconds) * kMicrosPerSecond)});
+        jobTargets.push_back(i);
     }
     std::ostream& out = context.live ? *context.live : context.out;
     const bool live = context.live == &std::cout && platform::IsTerminal(platform::StandardStream::Output);
-    FleetReport report(out, task, targets, request.json, live, request.dryRun, context.platform.GetClock());
-    const auto children = platform::NewChildProcesses();
+    FleetReport report(out, task, request, targets, std::move(jobTargets), live, context.platform.GetClock());
+    const auto children = context.platform.NewChildProcesses();
     FleetRunner runner(*children, context.platform.GetClock(), platform::OwnProgram());
-    if (const std::string refusal = request.profile.empty() ? "" : ProfileRefusal(runner, request.profile);
-        !refusal.empty()) {
-        context.err << refusal << "kaloctl fleet: nothing was run\n";
-        return kExitUsage;
+    FleetRunEnd end;
+    if (!request.profile.empty()) {
+        FleetRunEnd check;
+        if (const std::string refusal = ProfileRefusal(runner, request.profile, check); !refusal.empty()) {
+            context.err << refusal << "kaloctl fleet: nothing was run\n";
+            return kExitUsage;
+        }
+        // The runner has cleared it: it stops the fleet here or nowhere.
+        if (check.interrupted)
+            end = {0, true, check.signal};
     }
-    const FleetRunEnd end = runner.Run(jobs, size_t(request.jobs), report);
+    for (const auto& [target, why] : addresses.unresolved)
+        report.Failed(target, why);
+    if (!end.interrupted)
+        end = runner.Run(jobs, size_t(request.jobs), report);
     report.Summary(end);
     if (end.interrupted)
         return InterruptedExitStatus(end.signal == 0 ? SIGINT : end.signal);

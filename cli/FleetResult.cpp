@@ -86,7 +86,7 @@ bool IsFailure(TargetOutcome outcome)
     return outcome != TargetOutcome::Ok && outcome != TargetOutcome::Same && outcome != TargetOutcome::Different;
 }
 
-TargetResult InterpretChild(FleetTask task, const ChildReport& report)
+TargetResult InterpretChild(FleetTask task, const ChildReport& report, const std::string& profileFile)
 {
     TargetResult result;
     result.seconds = double(report.micros) / 1e6;
@@ -126,8 +126,12 @@ TargetResult InterpretChild(FleetTask task, const ChildReport& report)
             + (reasons.empty() ? "" : ": " + reasons);
     } else if (result.exit == 0) {
         result.outcome = task == FleetTask::Diff ? TargetOutcome::Same : TargetOutcome::Ok;
-        if (result.message.empty())
-            result.message = task == FleetTask::Diff ? "" : LastLine(report.out);
+        // set-status says what it did in its JSON; get-status's last line
+        // is only the last of the printer's settings.
+        if (task == FleetTask::GetStatus)
+            result.message = "profile written to " + profileFile;
+        else if (task == FleetTask::Identify)
+            result.message = LastLine(report.out);
     } else if (result.exit == kExitDifferent && task == FleetTask::Diff) {
         result.outcome = TargetOutcome::Different;
     } else {

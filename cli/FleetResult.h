@@ -37,7 +37,8 @@ struct TargetResult {
 };
 
 // Reads what a child left: its exit, its JSON on standard output (diff and
-// set-status) and its reasons on standard error.
-TargetResult InterpretChild(FleetTask task, const ChildReport& report);
+// set-status) and its reasons on standard error. profileFile: where a
+// get-status child was told to write the printer's profile.
+TargetResult InterpretChild(FleetTask task, const ChildReport& report, const std::string& profileFile);
 
 } // namespace kalo::cli

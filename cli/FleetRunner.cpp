@@ -84,7 +84,26 @@ FleetRunEnd FleetRunner::Run(const std::vector<FleetJob>& jobs, size_t parallel,
     FleetRunEnd end;
     int interruptions = 0;
     for (;;) {
-        while (interruptions == 0 && end.started < jobs.size() && running.size() < parallel) {
+        // Looked at before any start, so one that came before the run, or
+        // while the last wait was returning, starts nothing more.
+        if (platform::Interrupted()) {
+            if (++interruptions == 1) {
+                end.interrupted = true;
+                end.signal = platform::InterruptingSignal();
+            }
+            // Cleared, so the wait blocks again and a second one is seen.
+            platform::ClearInterruption();
+            if (interruptions == 2) {
+                const int64_t stopped = m_clock.NowMicros();
+                for (auto& [handle, child] : running) {
+                    m_children.Stop(handle, platform::StopKind::Terminate);
+                    child.fate = ChildFate::Interrupted;
+                    child.killAt = std::min(child.killAt, stopped + m_stopGraceMicros);
+                }
+            }
+        }
+        while (interruptions == 0 && !platform::Interrupted() && end.started < jobs.size()
+               && running.size() < parallel) {
             const FleetJob& job = jobs[end.started];
             const int64_t now = m_clock.NowMicros();
             Running& child = running[m_children.Start(m_program, job.args)];
@@ -110,22 +129,6 @@ FleetRunEnd FleetRunner::Run(const std::vector<FleetJob>& jobs, size_t parallel,
             wait = std::min(wait, next - now);
         }
         m_children.Wait(std::max<int64_t>(0, wait), listener);
-        if (platform::Interrupted()) {
-            if (++interruptions == 1) {
-                end.interrupted = true;
-                end.signal = platform::InterruptingSignal();
-            }
-            // Cleared, so the wait blocks again and a second one is seen.
-            platform::ClearInterruption();
-            if (interruptions == 2) {
-                const int64_t stopped = m_clock.NowMicros();
-                for (auto& [handle, child] : running) {
-                    m_children.Stop(handle, platform::StopKind::Terminate);
-                    child.fate = ChildFate::Interrupted;
-                    child.killAt = std::min(child.killAt, stopped + m_stopGraceMicros);
-                }
-            }
-        }
         observer.Tick();
     }
     return end;

@@ -121,4 +121,48 @@ bool ReadTargets(std::string_view text, const TargetUriReader& readUri, std::vec
     return wrong == 0;
 }
 
+TargetAddresses ResolveTargets(const std::vector<Target>& targets, platform::NameResolver& resolver,
+                               int64_t timeoutMicros)
+{
+    const auto isNetwork = [](const Target& target) {
+        return target.connection.interfaceKind == PortKind::Ethernet && target.connection.printer.empty();
+    };
+    std::unordered_map<std::string, size_t> hostIndex;
+    std::vector<std::string> hosts;
+    for (const Target& target : targets) {
+        const std::string host = platform::Lower(target.connection.address);
+        if (isNetwork(target) && hostIndex.emplace(host, hosts.size()).second)
+            hosts.push_back(host);
+    }
+    TargetAddresses result;
+    if (hosts.empty())
+        return result;
+    const std::vector<platform::HostAddresses> found = resolver.Resolve(hosts, timeoutMicros);
+    std::unordered_map<std::string, int> reached; // "ADDRESS PORT": the line of its first target
+    for (size_t i = 0; i < targets.size(); ++i) {
+        const Target& target = targets[i];
+        if (!isNetwork(target))
+            continue;
+        const std::string host = platform::Lower(target.connection.address);
+        const platform::HostAddresses& addresses = found[hostIndex.at(host)];
+        const std::string line = "line " + std::to_string(target.line) + ": ";
+        if (addresses.addresses.empty()) {
+            result.unresolved[i] = line + "the name '" + Shown(host) + "' does not resolve ("
+                + (addresses.error.empty() ? "no address" : addresses.error) + ")";
+            continue;
+        }
+        const std::string port = " " + std::to_string(target.connection.tcpPort);
+        const auto same = std::find_if(addresses.addresses.begin(), addresses.addresses.end(),
+                                       [&](const std::string& address) { return reached.count(address + port) > 0; });
+        if (same != addresses.addresses.end()) {
+            result.errors.push_back(line + "'" + Shown(target.uri) + "' is the printer of line "
+                                    + std::to_string(reached.at(*same + port)) + " (" + *same + ")");
+            continue;
+        }
+        for (const std::string& address : addresses.addresses)
+            reached.emplace(address + port, target.line);
+    }
+    return result;
+}
+
 } // namespace kalo::cli

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ConnectionOptions.h"
+#include "platform/NameResolver.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,5 +38,19 @@ constexpr size_t kMaxTargetName = 200;
 // false with targets empty.
 bool ReadTargets(std::string_view text, const TargetUriReader& readUri, std::vector<Target>& targets,
                  std::vector<std::string>& errors);
+
+// What the network targets' host names come to.
+struct TargetAddresses {
+    // Each target that is an earlier one's printer again: "line N: ..."
+    std::vector<std::string> errors;
+    // By index in the targets: why its host does not resolve ("line N: ...").
+    std::map<size_t, std::string> unresolved;
+};
+
+// Resolves the hosts of the network targets, each name once, all within
+// timeoutMicros. Two targets whose address sets meet on one TCP port are
+// one printer (127.0.0.1, localhost, 127.1 and 2130706433 all are).
+TargetAddresses ResolveTargets(const std::vector<Target>& targets, platform::NameResolver& resolver,
+                               int64_t timeoutMicros);
 
 } // namespace kalo::cli

@@ -2,6 +2,7 @@
 
 #include "platform/ConsoleMessageSink.h"
 #include "app/CupsRegistryView.h"
+#include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
 #include "platform/OutputBuffer.h"
 #include "platform/PosixPlatform.h"
@@ -14,6 +15,8 @@
 
 int main(int argc, char** argv)
 {
+    // A fleet's child: its parent counts its memory.
+    kalo::platform::ReportPeakAtExit();
     kalo::platform::IgnoreBrokenPipes();
     kalo::platform::InterruptOnTerminationSignals();
     using kalo::platform::StandardStream;

@@ -17,7 +17,8 @@ enum class ChildEnd {
     // (Signalled: text is the signal's name)
 };
 
-// How a child ended, and the most memory it held (resident, in KiB).
+// How a child ended, and the most memory it held (resident, in KiB), as
+// the child itself reported it through ReportPeakAtExit; 0 when it did not.
 struct ChildExit {
     ChildEnd end = ChildEnd::Exited;
     int code = 0;
@@ -59,7 +60,15 @@ std::unique_ptr<ChildProcesses> NewChildProcesses();
 // The path of this program's own executable, to start it again.
 std::string OwnProgram();
 
-// The most memory this process has held so far (resident, in KiB).
+// The most memory this process has held so far (resident, in KiB), since
+// it started its program: what it held before, as a copy of its parent,
+// is not counted.
 int64_t OwnPeakKiB();
+
+// In a program started by ChildProcesses: tells the parent OwnPeakKiB as
+// the program ends (by returning from main or by exit). A parent cannot
+// learn it otherwise, as a spawned child's resource usage starts from the
+// parent's own peak. Does nothing in a program started any other way.
+void ReportPeakAtExit();
 
 } // namespace kalo::platform

@@ -59,4 +59,8 @@ bool IsReadable(const std::string& path);
 // Whether path names anything at all (a symlink: its target).
 bool PathExists(const std::string& path);
 
+// Makes the folder at path (mode 0755, less the umask) unless there is one;
+// its parent must be there. False with the reason (a missing parent named).
+bool MakeFolder(const std::string& path, std::string& error);
+
 } // namespace kalo::platform

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "ChildProcesses.h"
 #include "Clock.h"
 #include "MessageSink.h"
+#include "NameResolver.h"
 #include "ParallelDevice.h"
 #include "PortMap.h"
 #include "SerialDevice.h"
@@ -16,8 +18,8 @@ namespace kalo::platform {
 
 class WireTrace;
 
-// What the port kinds and exchanges need from the operating system, in one
-// place. The POSIX platform reaches real devices; the in-process platform of
+// What the port kinds, the exchanges and the commands need from the
+// operating system, in one place. The POSIX platform reaches real devices; the in-process platform of
 // the virtual printer runs the same code against a simulated printer on a
 // virtual clock. A Platform outlives every port that uses it.
 class Platform {
@@ -37,6 +39,10 @@ public:
     // The system's version word, as IsWin9xFamily reads it.
     virtual uint32_t VersionWord() = 0;
     virtual std::unique_ptr<ParallelDevice> NewParallelDevice() = 0;
+    // Host names to addresses (a fleet finds one printer under two names).
+    virtual NameResolver& Names() = 0;
+    // Programs run beside this one (a fleet's children).
+    virtual std::unique_ptr<ChildProcesses> NewChildProcesses() = 0;
     // Where the port facade writes what crosses the wire; none unless the
     // program was asked for a trace.
     virtual WireTrace* Trace() { return nullptr; }

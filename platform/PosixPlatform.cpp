@@ -78,4 +78,9 @@ std::unique_ptr<ParallelDevice> PosixPlatform::NewParallelDevice()
     return std::make_unique<PosixParallelDevice>(GetClock());
 }
 
+std::unique_ptr<ChildProcesses> PosixPlatform::NewChildProcesses()
+{
+    return platform::NewChildProcesses();
+}
+
 } // namespace kalo::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform.h"
+#include "posix/PosixNameResolver.h"
 
 namespace kalo::platform {
 
@@ -25,12 +26,16 @@ public:
     // number made of them (never 0) in the high 16 bits.
     uint32_t VersionWord() override;
     std::unique_ptr<ParallelDevice> NewParallelDevice() override;
+    // getaddrinfo.
+    NameResolver& Names() override { return m_names; }
+    std::unique_ptr<ChildProcesses> NewChildProcesses() override;
 
 private:
     MessageSink& m_messages;
     PortMap m_ports;
     Clock* m_clock;
     std::unique_ptr<UsbDeviceWatcher> m_usbWatcher;
+    PosixNameResolver m_names;
 };
 
 } // namespace kalo::platform

@@ -27,6 +27,8 @@ public:
     UsbDeviceWatcher& UsbWatcher() override { return m_inner.UsbWatcher(); }
     uint32_t VersionWord() override { return m_inner.VersionWord(); }
     std::unique_ptr<ParallelDevice> NewParallelDevice() override { return m_inner.NewParallelDevice(); }
+    NameResolver& Names() override { return m_inner.Names(); }
+    std::unique_ptr<ChildProcesses> NewChildProcesses() override { return m_inner.NewChildProcesses(); }
     WireTrace* Trace() override { return &m_trace; }
 
 private:

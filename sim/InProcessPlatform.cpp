@@ -37,6 +37,29 @@ bool IsDottedAddress(const std::string& host)
     return fields == 4;
 }
 
+class TableNameResolver final : public NameResolver {
+public:
+    explicit TableNameResolver(InProcessPlatform& machine) : m_machine(machine) {}
+
+    std::vector<HostAddresses> Resolve(const std::vector<std::string>& hosts, int64_t) override
+    {
+        std::vector<HostAddresses> results;
+        for (const std::string& host : hosts) {
+            const auto known = m_machine.hostAddresses.find(host);
+            if (host == m_machine.networkHost)
+                results.push_back({{host}, ""});
+            else if (known != m_machine.hostAddresses.end())
+                results.push_back({known->second, ""});
+            else
+                results.push_back({{}, "Name or service not known"});
+        }
+        return results;
+    }
+
+private:
+    InProcessPlatform& m_machine;
+};
+
 int64_t CharacterMicros(const LineSettings& line)
 {
     const int bits = 1 + line.byteSize + (line.parity ? 1 : 0) + (line.stopBits ? 2 : 1);
@@ -393,6 +416,7 @@ private:
 
 InProcessPlatform::InProcessPlatform(PrinterOptions options)
     : m_ports([](const char*) -> const char* { return nullptr; })
+    , m_names(std::make_unique<TableNameResolver>(*this))
     , m_wireLog(&m_wireText)
     , m_printer(std::move(options), [this](const std::string& line) { m_paper.push_back(line); })
 {
@@ -426,6 +450,11 @@ std::unique_ptr<UsbPrinterDevice> InProcessPlatform::NewUsbPrinterDevice()
 std::unique_ptr<ParallelDevice> InProcessPlatform::NewParallelDevice()
 {
     return std::make_unique<InProcessParallelDevice>(*this);
+}
+
+std::unique_ptr<ChildProcesses> InProcessPlatform::NewChildProcesses()
+{
+    return childProcesses ? childProcesses() : platform::NewChildProcesses();
 }
 
 } // namespace kalo::sim

@@ -6,6 +6,8 @@
 #include "platform/RecordingMessageSink.h"
 #include "platform/VirtualClock.h"
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -28,6 +30,11 @@ public:
     platform::FedUsbDeviceWatcher& UsbWatcher() override { return m_usbWatcher; }
     uint32_t VersionWord() override { return versionWord; }
     std::unique_ptr<platform::ParallelDevice> NewParallelDevice() override;
+    // The printer's address stands for itself, the names of hostAddresses
+    // for theirs; any other name does not resolve.
+    platform::NameResolver& Names() override { return *m_names; }
+    // Real programs, unless childProcesses makes the children.
+    std::unique_ptr<platform::ChildProcesses> NewChildProcesses() override;
 
     platform::VirtualClock& Clock() { return m_clock; }
     const platform::VirtualClock& Clock() const { return m_clock; }
@@ -80,6 +87,9 @@ public:
     std::shared_ptr<InProcessLink> lastLink;
     int openDevices = 0;
 
+    std::map<std::string, std::vector<std::string>> hostAddresses;
+    std::function<std::unique_ptr<platform::ChildProcesses>()> childProcesses;
+
     // When set, every link opened from now on answers with it instead of the printer.
     InProcessLink::Responder responder;
 
@@ -90,6 +100,7 @@ private:
     platform::RecordingMessageSink m_messages;
     platform::PortMap m_ports;
     platform::FedUsbDeviceWatcher m_usbWatcher;
+    std::unique_ptr<platform::NameResolver> m_names;
     std::vector<std::string> m_paper;
     std::ostringstream m_wireText;
     WireLog m_wireLog;

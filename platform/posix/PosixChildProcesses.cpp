@@ -5,12 +5,14 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <map>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,9 +25,15 @@ namespace {
 // How often a child whose pipes are closed is looked at until it has ended.
 constexpr int64_t kExitTickMicros = 10000;
 
+// Where a child reports its peak memory: this descriptor, named to it in
+// this variable.
+constexpr int kPeakFd = 3;
+constexpr const char* kPeakVariable = "KALO_PEAK_FD";
+
 struct Child {
     pid_t pid = -1;
     int fds[2] = {-1, -1}; // standard output, standard error
+    int peakFd = -1;
     std::string notStarted;
 };
 
@@ -44,6 +52,7 @@ public:
             Child& child = entry.second;
             CloseFd(child.fds[0]);
             CloseFd(child.fds[1]);
+            CloseFd(child.peakFd);
             if (child.pid > 0) {
                 ::kill(-child.pid, SIGKILL);
                 int status = 0;
@@ -56,23 +65,32 @@ public:
     {
         const int handle = m_nextHandle++;
         Child& child = m_children[handle];
-        int out[2] = {-1, -1}, err[2] = {-1, -1};
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
+        int out[2] = {-1, -1}, err[2] = {-1, -1}, peak[2] = {-1, -1};
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(peak, O_CLOEXEC) != 0) {
             child.notStarted = std::string("pipe: ") + std::strerror(errno);
-            CloseFd(out[0]);
-            CloseFd(out[1]);
+            for (int* fd : {&out[0], &out[1], &err[0], &err[1]})
+                CloseFd(*fd);
             return handle;
         }
         std::vector<char*> argv;
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
+        const std::string peakSetting = std::string(kPeakVariable) + "=" + std::to_string(kPeakFd);
+        std::vector<char*> environment;
+        for (char** entry = environ; *entry; ++entry) {
+            if (std::strncmp(*entry, peakSetting.c_str(), std::strlen(kPeakVariable) + 1) != 0)
+                environment.push_back(*entry);
+        }
+        environment.push_back(const_cast<char*>(peakSetting.c_str()));
+        environment.push_back(nullptr);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, peak[1], kPeakFd);
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
         // Its own process group; no signal blocked or ignored that this
@@ -89,21 +107,27 @@ public:
         posix_spawnattr_setflags(&attributes,
                                  POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         pid_t pid = -1;
-        const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        const int failed =
+            ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environment.data());
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
         CloseFd(out[1]);
         CloseFd(err[1]);
+        CloseFd(peak[1]);
         if (failed != 0) {
             child.notStarted = program + ": " + std::strerror(failed);
             CloseFd(out[0]);
             CloseFd(err[0]);
+            CloseFd(peak[0]);
             return handle;
         }
         child.pid = pid;
         child.fds[0] = out[0];
         child.fds[1] = err[0];
-        for (const int fd : child.fds)
+        // Read once the child has ended, not waited on: a program it starts
+        // in turn may hold the descriptor open.
+        child.peakFd = peak[0];
+        for (const int fd : {out[0], err[0], peak[0]})
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         return handle;
     }
@@ -173,6 +197,15 @@ private:
         }
     }
 
+    // What the ended child wrote as it ended; 0 when nothing.
+    static int64_t ReportedPeak(int& fd)
+    {
+        char text[32] = {};
+        const ssize_t n = RetryEintr([&] { return ::read(fd, text, sizeof text - 1); });
+        CloseFd(fd);
+        return n > 0 ? std::strtoll(text, nullptr, 10) : 0;
+    }
+
     // Children whose pipes are both closed, and those never started.
     void Reap(ChildListener& listener)
     {
@@ -184,15 +217,14 @@ private:
                 exit.text = child.notStarted;
             } else {
                 int status = 0;
-                rusage usage{};
                 if (child.fds[0] >= 0 || child.fds[1] >= 0
-                    || RetryEintr([&] { return ::wait4(child.pid, &status, WNOHANG, &usage); }) != child.pid) {
+                    || RetryEintr([&] { return ::waitpid(child.pid, &status, WNOHANG); }) != child.pid) {
                     ++it;
                     continue;
                 }
                 exit.end = WIFSIGNALED(status) ? ChildEnd::Signalled : ChildEnd::Exited;
                 exit.code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
-                exit.peakKiB = usage.ru_maxrss;
+                exit.peakKiB = ReportedPeak(child.peakFd);
                 if (exit.end == ChildEnd::Signalled)
                     exit.text = ::strsignal(exit.code);
             }
@@ -221,9 +253,41 @@ std::string OwnProgram()
 
 int64_t OwnPeakKiB()
 {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    // VmHWM is this program's own; getrusage's figure starts from the peak
+    // of the process it was started from.
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtoll(line.c_str() + 6, nullptr, 10);
+    }
+    return 0;
+}
+
+namespace {
+
+int g_peakFd = -1;
+
+void WritePeak()
+{
+    const std::string text = std::to_string(OwnPeakKiB()) + "\n";
+    RetryEintr([&] { return ::write(g_peakFd, text.data(), text.size()); });
+}
+
+} // namespace
+
+void ReportPeakAtExit()
+{
+    const char* given = std::getenv(kPeakVariable);
+    if (!given || std::strtol(given, nullptr, 10) != kPeakFd)
+        return;
+    // Told to this program alone, not to those it starts.
+    ::unsetenv(kPeakVariable);
+    struct stat info {};
+    if (::fstat(kPeakFd, &info) != 0 || !S_ISFIFO(info.st_mode))
+        return;
+    ::fcntl(kPeakFd, F_SETFD, FD_CLOEXEC);
+    g_peakFd = kPeakFd;
+    std::atexit(WritePeak);
 }
 
 } // namespace kalo::platform

@@ -1,5 +1,6 @@
 #include "../Files.h"
 #include "FileKind.h"
+#include "RetryEintr.h"
 
 #include <algorithm>
 #include <atomic>
@@ -508,6 +509,28 @@ bool PathExists(const std::string& path)
 {
     struct stat info {};
     return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool MakeFolder(const std::string& path, std::string& error)
+{
+    if (RetryEintr([&] { return mkdir(path.c_str(), 0755); }) == 0)
+        return true;
+    const int made = errno;
+    struct stat info {};
+    if (made == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return true;
+    error = "cannot make the folder '" + path + "': ";
+    if (made == ENOENT) {
+        std::string parent = path;
+        while (parent.size() > 1 && parent.back() == '/')
+            parent.pop_back();
+        const size_t slash = parent.rfind('/');
+        parent = slash == std::string::npos ? "." : slash == 0 ? "/" : parent.substr(0, slash);
+        error += "'" + parent + "' does not exist";
+    } else {
+        error += made == EEXIST ? "it is there and is not a folder" : std::strerror(made);
+    }
+    return false;
 }
 
 } // namespace kalo::platform

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -155,7 +156,7 @@ TEST(FleetProgramTest, ReportsWhileAnotherPrinterIsStillRunning)
 
 struct TableRow {
     const char* name;
-    std::vector<std::string> command; // PROFILE stands for the fleet's profile
+    std::vector<std::string> command;
     int status;
     std::vector<std::string> lines; // the summary's lines, in order
 };
@@ -170,27 +171,42 @@ TEST(FleetProgramTest, SummaryTableInTheFilesOrder)
         {"DiffNamesTheDifferences", {"diff", "PROFILE"}, 1,
          {"NAME       OUTCOME     SECONDS  DIFFERENCES / MESSAGE", "b-printer  different", "6/2 ",
           "a-closed   failed", "2 of 2 printers in", "1 different, 1 failed"}},
-        {"GetStatusWritesAProfileEach", {"get-status", "--profile-out", "DIR"}, 1,
-         {"b-printer  ok", "a-closed   failed"}},
+        // The folder's last level is made.
+        {"GetStatusWritesAProfileEach", {"get-status", "--profile-out", "DIR/profiles/"}, 1,
+         {"b-printer  ok", "profile written to DIR/profiles/b-printer.json", "a-closed   failed"}},
+    };
+    // PROFILE and DIR stand for the fleet's profile and folder.
+    const auto placed = [&fleet](std::string text) {
+        for (const auto& [word, path] :
+             {std::pair{std::string("PROFILE"), fleet.ProfilePath()}, {"DIR", fleet.Dir()}}) {
+            if (const size_t at = text.find(word); at != std::string::npos)
+                text.replace(at, word.size(), path);
+        }
+        return text;
     };
     for (const TableRow& row : rows) {
         SCOPED_TRACE(row.name);
-        std::vector<std::string> command = row.command;
-        std::replace(command.begin(), command.end(), std::string("PROFILE"), fleet.ProfilePath());
-        std::replace(command.begin(), command.end(), std::string("DIR"), fleet.Dir());
+        std::vector<std::string> command;
+        for (const std::string& arg : row.command)
+            command.push_back(placed(arg));
         const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, Args(fleet, command));
         EXPECT_EQ(run.status, row.status) << run.err;
         size_t at = 0;
         for (const std::string& line : row.lines) {
-            at = run.out.find(line, at);
+            at = run.out.find(placed(line), at);
             EXPECT_NE(at, std::string::npos) << line << "\n" << run.out;
         }
     }
-    std::ifstream written(fleet.Dir() + "/b-printer.json");
+    struct stat folder {};
+    ASSERT_EQ(stat((fleet.Dir() + "/profiles").c_str(), &folder), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(folder.st_mode & 0777, 0755 & ~mask);
+    std::ifstream written(fleet.Dir() + "/profiles/b-printer.json");
     std::stringstream profile;
     profile << written.rdbuf();
     EXPECT_NE(profile.str().find("\"format\": \"kalo-profile/1\""), std::string::npos) << profile.str();
-    EXPECT_FALSE(std::filesystem::exists(fleet.Dir() + "/a-closed.json"));
+    EXPECT_FALSE(std::filesystem::exists(fleet.Dir() + "/profiles/a-closed.json"));
     // The dry run read the printer and wrote nothing.
     const std::string received = test::ReceivedHex(fleet.WireLog("b-printer"));
     EXPECT_EQ(received.find(kSwitchWrite), std::string::npos) << received;
@@ -216,8 +232,8 @@ TEST(FleetProgramTest, RefusesBeforeRunningAnything)
          "kaloctl diff: BADPROFILE: /switches/6/9: "},
         {"UnknownCommand", "", {"self-test"}, "kaloctl fleet: COMMAND is one of identify, get-status, diff, set-status, "
                                               "not 'self-test'\n"},
-        {"GetStatusIntoNoFolder", "", {"get-status", "--profile-out", "/nonexistent/profiles"},
-         "kaloctl fleet: the folder '/nonexistent/profiles' does not exist\n"},
+        {"GetStatusIntoAFolderWithoutParent", "", {"get-status", "--profile-out", "/nonexistent/profiles"},
+         "kaloctl fleet: cannot make the folder '/nonexistent/profiles': '/nonexistent' does not exist\n"},
         {"VerifyWithIdentify", "", {"identify", "--verify"},
          "kaloctl fleet: --profile, --verify, --if-different and --dry-run go with set-status\n"},
     };

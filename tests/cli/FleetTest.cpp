@@ -1,36 +1,33 @@
-// The fleet's parts on their own: the targets file, what a child's exit
-// and output come to, and the runner with real children of /bin/sh.
+// The fleet's parts on their own: the targets file and its names, what a
+// child's exit and output come to, the runner with real children of
+// /bin/sh, and the whole command in process with children it never runs.
 #include "cli/FleetResult.h"
 #include "cli/FleetRunner.h"
+#include "cli/Kaloctl.h"
 #include "cli/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
+#include "platform/MemorySpooler.h"
 #include "platform/SystemClock.h"
 #include "platform/Text.h"
+#include "platform/posix/PosixNameResolver.h"
+#include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
 using namespace kalo;
 using namespace kalo::cli;
 
-// A URI reader for the file's own checks: "tcp:HOST" is a device of its
-// own (the host in any case); anything else is refused.
-bool ReadTestUri(const std::string& uri, ConnectionOptions& connection, std::string& device, std::string& error)
-{
-    if (uri.rfind("tcp:", 0) != 0 || uri.size() == 4) {
-        error = "'" + uri + "' is not a URI";
-        return false;
-    }
-    connection.interfaceKind = PortKind::Ethernet;
-    connection.address = uri.substr(4);
-    device = platform::Lower(connection.address);
-    return true;
-}
+// URIs read as --target reads them, COM and LPT names mapped to no device.
+const platform::PortMap kPorts([](const char*) -> const char* { return nullptr; });
 
 struct TargetsRow {
     const char* name;
@@ -40,22 +37,24 @@ struct TargetsRow {
 };
 
 const TargetsRow kTargetsRows[] = {
-    {"CommentsBlanksAndCrLf", "# shop printers\n\nshop-1 tcp:a\r\n  # inner comment\nshop_2.x\ttcp:b   \n  \nB3 tcp:c",
+    {"CommentsBlanksAndCrLf",
+     "# shop printers\n\nshop-1 socket://a\r\n  # inner comment\nshop_2.x\tsocket://b   \n  \nB3 socket://c",
      {"shop-1", "shop_2.x", "B3"}, {}},
     {"EmptyFile", "", {}, {}},
-    {"NameWithoutUri", "a tcp:a\nlonely\n", {}, {"line 2: 'lonely' has no URI after it"}},
-    {"ThreeFields", "a tcp:a extra\n", {}, {"line 1: more than a name and a URI: 'a tcp:a extra'"}},
-    {"NameCharacters", "shop/1 tcp:a\nok tcp:b\nsh\x1bop tcp:c\n", {},
+    {"NameWithoutUri", "a socket://a\nlonely\n", {}, {"line 2: 'lonely' has no URI after it"}},
+    {"ThreeFields", "a socket://a extra\n", {}, {"line 1: more than a name and a URI: 'a socket://a extra'"}},
+    {"NameCharacters", "shop/1 socket://a\nok socket://b\nsh\x1bop socket://c\n", {},
      {"line 1: the name 'shop/1' may hold only letters, digits, '-', '_' and '.'",
       "line 3: the name 'sh\\x1bop' may hold only letters, digits, '-', '_' and '.'"}},
-    {"NameTooLong", std::string(201, 'n') + " tcp:a\n" + std::string(200, 'm') + " tcp:b\n", {},
+    {"NameTooLong", std::string(201, 'n') + " socket://a\n" + std::string(200, 'm') + " socket://b\n", {},
      {"line 1: the name is longer than 200 characters"}},
-    {"BadUri", "a tcp:\n", {}, {"line 1: 'tcp:' is not a URI"}},
-    {"RepeatedName", "a tcp:a\nb tcp:b\na tcp:c\n", {}, {"line 3: the name 'a' is already on line 1"}},
-    {"SameDeviceTwice", "a tcp:host\nb tcp:HOST\n", {}, {"line 2: 'tcp:HOST' is the printer of line 1"}},
-    {"EveryWrongLineNamed", "a\nb tcp:b\nb tcp:x\nc tcp:b\n", {},
+    {"BadUri", "a socket://\n", {}, {"line 1: socket:// names no host"}},
+    {"RepeatedName", "a socket://a\nb socket://b\na socket://c\n", {}, {"line 3: the name 'a' is already on line 1"}},
+    {"SameDeviceTwice", "a socket://host\nb socket://HOST\n", {},
+     {"line 2: 'socket://HOST' is the printer of line 1"}},
+    {"EveryWrongLineNamed", "a\nb socket://b\nb socket://x\nc socket://b\n", {},
      {"line 1: 'a' has no URI after it", "line 3: the name 'b' is already on line 2",
-      "line 4: 'tcp:b' is the printer of line 2"}},
+      "line 4: 'socket://b' is the printer of line 2"}},
 };
 
 TEST(TargetsFileTest, TakesWellFormedFilesAndNamesEveryWrongLine)
@@ -64,7 +63,7 @@ TEST(TargetsFileTest, TakesWellFormedFilesAndNamesEveryWrongLine)
         SCOPED_TRACE(row.name);
         std::vector<Target> targets;
         std::vector<std::string> errors;
-        EXPECT_EQ(ReadTargets(row.text, ReadTestUri, targets, errors), row.errors.empty());
+        EXPECT_EQ(ReadTargets(row.text, TargetUriReaderFor(kPorts), targets, errors), row.errors.empty());
         std::vector<std::string> names;
         for (const Target& target : targets)
             names.push_back(target.name);
@@ -73,14 +72,53 @@ TEST(TargetsFileTest, TakesWellFormedFilesAndNamesEveryWrongLine)
     }
 }
 
+// Names resolve through the in-process machine's table; numeric forms
+// through the system's own reading, which asks no name server.
+TEST(TargetsFileTest, OnePrinterUnderTwoNamesIsFoundByItsAddresses)
+{
+    const struct {
+        const char* name;
+        bool system;
+        std::string text;
+        std::vector<std::string> errors;
+        std::map<size_t, std::string> unresolved;
+    } rows[] = {
+        {"NumericForms", true,
+         "a socket://127.0.0.1\nb socket://127.1\nc socket://2130706433\nd socket://0x7f.0.0.1\n",
+         {"line 2: 'socket://127.1' is the printer of line 1 (127.0.0.1)",
+          "line 3: 'socket://2130706433' is the printer of line 1 (127.0.0.1)",
+          "line 4: 'socket://0x7f.0.0.1' is the printer of line 1 (127.0.0.1)"}, {}},
+        {"NameAndAddress", false, "a socket://127.0.0.1\nb socket://LOCALHOST:9100\n",
+         {"line 2: 'socket://LOCALHOST:9100' is the printer of line 1 (127.0.0.1)"}, {}},
+        {"OneOfTwoAddresses", false, "a socket://six\nb socket://shop\nc socket://localhost\n",
+         {"line 3: 'socket://localhost' is the printer of line 1 (::1)"}, {}},
+        {"OtherPorts", false, "a socket://127.0.0.1:9100\nb socket://localhost:9101\nc socket://shop:9101\n", {}, {}},
+        {"NameThatDoesNotResolve", false, "a socket://shop\n\nb socket://nowhere\nc serial:COM1\n", {},
+         {{1, "line 3: the name 'nowhere' does not resolve (Name or service not known)"}}},
+    };
+    platform::PosixNameResolver system;
+    sim::InProcessPlatform machine;
+    machine.hostAddresses = {
+        {"127.0.0.1", {"127.0.0.1"}}, {"localhost", {"127.0.0.1", "::1"}}, {"six", {"::1"}}, {"shop", {"10.0.0.7"}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<Target> targets;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(ReadTargets(row.text, TargetUriReaderFor(kPorts), targets, errors));
+        const TargetAddresses found = ResolveTargets(targets, row.system ? system : machine.Names(), 1000000);
+        EXPECT_EQ(found.errors, row.errors);
+        EXPECT_EQ(found.unresolved, row.unresolved);
+    }
+}
+
 TEST(TargetsFileTest, ManyWrongLinesAreCountedBeyondTheFirstTwenty)
 {
     std::string text;
     for (int i = 0; i < 10000; ++i)
-        text += "t" + std::to_string(i) + (i % 2 ? " tcp:h" + std::to_string(i) : "") + "\n";
+        text += "t" + std::to_string(i) + (i % 2 ? " socket://h" + std::to_string(i) : "") + "\n";
     std::vector<Target> targets;
     std::vector<std::string> errors;
-    EXPECT_FALSE(ReadTargets(text, ReadTestUri, targets, errors));
+    EXPECT_FALSE(ReadTargets(text, TargetUriReaderFor(kPorts), targets, errors));
     ASSERT_EQ(errors.size(), 21u);
     EXPECT_EQ(errors.front(), "line 1: 't0' has no URI after it");
     EXPECT_EQ(errors.back(), "and 4980 more lines");
@@ -143,13 +181,17 @@ const ChildRow kChildRows[] = {
      "", "", TargetOutcome::Died, 139, false, "ended by signal 11 (Segmentation fault)", ""},
     {"NotStarted", FleetTask::Identify, ChildFate::Ended, {platform::ChildEnd::NotStarted, 0, 0, "x: No such file"},
      "", "", TargetOutcome::Failed, -1, false, "could not start: x: No such file", ""},
+    {"GetStatusSaysWhereItWroteTheProfile", FleetTask::GetStatus, ChildFate::Ended, Exited(0),
+     "Code page: PC437\nEntrance time: 60 s\n", "", TargetOutcome::Ok, 0, false,
+     "profile written to profiles/shop-1.json", ""},
 };
 
 TEST(FleetResultTest, ReadsEachChildsEndOutputAndReasons)
 {
     for (const ChildRow& row : kChildRows) {
         SCOPED_TRACE(row.name);
-        const TargetResult result = InterpretChild(row.task, {0, row.fate, row.exit, row.out, row.err, 400000});
+        const TargetResult result =
+            InterpretChild(row.task, {0, row.fate, row.exit, row.out, row.err, 400000}, "profiles/shop-1.json");
         EXPECT_STREQ(OutcomeText(result.outcome), OutcomeText(row.outcome));
         EXPECT_EQ(result.exit, row.exitStatus);
         EXPECT_EQ(result.changed, row.changed);
@@ -158,24 +200,12 @@ TEST(FleetResultTest, ReadsEachChildsEndOutputAndReasons)
     }
 }
 
-// Records what the runner reports; may interrupt the run when a job starts.
+// Records what the runner reports.
 struct Recorder final : FleetObserver {
     void Started(size_t job) override
     {
         started.push_back(job);
         maxRunning = std::max(maxRunning, ++running);
-        if (interrupts > 0) {
-            platform::Interrupt(SIGINT);
-            --interrupts;
-        }
-    }
-    // A second interruption comes once the runner has seen the first.
-    void Tick() override
-    {
-        if (interrupts > 0 && !platform::Interrupted()) {
-            platform::Interrupt(SIGINT);
-            --interrupts;
-        }
     }
     void Step(size_t job, const std::string& line) override { steps.push_back(std::to_string(job) + ":" + line); }
     void Finished(const ChildReport& report) override
@@ -187,7 +217,6 @@ struct Recorder final : FleetObserver {
     std::vector<std::string> steps;
     std::vector<ChildReport> reports;
     size_t running = 0, maxRunning = 0;
-    int interrupts = 0;
 };
 
 FleetJob Shell(const std::string& script, double boundSeconds = 5)
@@ -252,39 +281,82 @@ TEST(FleetRunnerTest, HundredsOfChildrenAtMostNAtATimeLeaveNoDescriptor)
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
 }
 
-struct InterruptRow {
-    const char* name;
-    int interrupts;
-    size_t started;
-    ChildFate fate;
-    int exitCode;
+// Children that are never run: each ends at the next wait, exit 0 and
+// silent. The test sees what was started and may act as one starts.
+struct RecordedChildren final : platform::ChildProcesses {
+    RecordedChildren(std::vector<std::string>& log, const std::string& at) : started(log), interruptAt(at) {}
+    int Start(const std::string&, const std::vector<std::string>& args) override
+    {
+        // The fleet's children: "--target URI COMMAND"; its profile check: "diff".
+        started.push_back(args[1] == "--target" ? args[2] : args[1]);
+        if (started.back() == interruptAt)
+            platform::Interrupt(SIGINT);
+        pending.push_back(int(started.size()));
+        return pending.back();
+    }
+    void Wait(int64_t, platform::ChildListener& listener) override
+    {
+        for (const int child : std::exchange(pending, {}))
+            listener.Ended(child, {});
+    }
+    void Stop(int, platform::StopKind) override {}
+    size_t Running() const override { return pending.size(); }
+    std::vector<std::string>& started;
+    std::string interruptAt;
+    std::vector<int> pending;
 };
 
-const InterruptRow kInterruptRows[] = {
-    {"None", 0, 3, ChildFate::Ended, 0},
-    {"FirstLetsTheRunningFinish", 1, 1, ChildFate::Ended, 0},
-    {"SecondStopsThem", 2, 1, ChildFate::Interrupted, SIGTERM},
-};
-
-TEST(FleetRunnerTest, InterruptionsStopTheStartingThenTheRunning)
+TEST(FleetCommandTest, UnresolvedNamesAndInterruptionsStopWhatTheyShould)
 {
-    for (const InterruptRow& row : kInterruptRows) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* interruptAt; // "before": before the fleet; "diff": at its profile check
+        int status;
+        std::vector<std::string> started;
+        std::vector<std::string> out; // parts of standard output, in order
+    } rows[] = {
+        {"NameThatDoesNotResolveFailsAlone", {"identify", "--json"}, "", 1,
+         {"socket://10.0.0.50", "socket://shop:9100"},
+         {R"({"name":"b","uri":"socket://nowhere","outcome":"failed","exit":-1,"seconds":0.0,"changed":false,)"
+          R"j("message":"line 3: the name 'nowhere' does not resolve (Name or service not known)"})j",
+          R"("notStarted":0,"interrupted":false)", R"("failed":1)"}},
+        {"TableStartsAtItsHeadingOffATerminal", {"identify"}, "", 1, {"socket://10.0.0.50", "socket://shop:9100"},
+         {"NAME  OUTCOME", "a     ok", "b     failed", "line 3: the name 'nowhere'", "c     ok"}},
+        {"InterruptedAtTheProfileCheck", {"set-status", "--profile", "PROFILE", "--json"}, "diff", 130, {"diff"},
+         {R"({"name":"b")", R"("notStarted":2,"interrupted":true)"}},
+        {"InterruptedBeforeTheFleet", {"diff", "PROFILE", "--json"}, "before", 130, {},
+         {R"({"name":"b")", R"("notStarted":2,"interrupted":true)"}},
+    };
+    const std::string base = testing::TempDir() + "kalo-fleet-in-process-" + std::to_string(getpid());
+    std::ofstream(base + ".targets") << "a socket://10.0.0.50\n\nb socket://nowhere\nc socket://shop:9100\n";
+    std::ofstream(base + ".json") << R"({"format": "kalo-profile/1"})";
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         platform::ClearInterruption();
-        const auto children = platform::NewChildProcesses();
-        platform::SystemClock clock;
-        FleetRunner runner(*children, clock, "/bin/sh");
-        Recorder recorder;
-        recorder.interrupts = row.interrupts;
-        const FleetRunEnd end = runner.Run(std::vector<FleetJob>(3, Shell("sleep 0.3")), 1, recorder);
-        EXPECT_EQ(end.interrupted, row.interrupts > 0);
-        EXPECT_EQ(end.signal, row.interrupts > 0 ? SIGINT : 0);
-        EXPECT_EQ(end.started, row.started);
-        ASSERT_EQ(recorder.reports.size(), row.started);
-        EXPECT_EQ(recorder.reports[0].fate, row.fate);
-        EXPECT_EQ(recorder.reports[0].exit.code, row.exitCode);
-        EXPECT_FALSE(platform::Interrupted());
+        sim::InProcessPlatform machine;
+        machine.hostAddresses["shop"] = {"10.0.0.7"};
+        std::vector<std::string> started;
+        machine.childProcesses = [&] { return std::make_unique<RecordedChildren>(started, row.interruptAt); };
+        std::vector<std::string> args = {"fleet", "--targets", base + ".targets"};
+        for (const std::string& arg : row.args)
+            args.push_back(arg == "PROFILE" ? base + ".json" : arg);
+        if (std::string(row.interruptAt) == "before")
+            platform::Interrupt(SIGINT);
+        std::ostringstream out, err;
+        platform::MemorySpooler spooler;
+        EXPECT_EQ(Kaloctl().Run(args, out, err, machine, spooler, CRegistryKey()), row.status) << err.str();
+        EXPECT_EQ(started, row.started);
+        size_t at = 0;
+        for (const std::string& part : row.out) {
+            at = out.str().find(part, at);
+            EXPECT_NE(at, std::string::npos) << part << "\n" << out.str();
+        }
+        EXPECT_EQ(out.str().rfind(row.out.front(), 0), 0u) << out.str();
     }
+    platform::ClearInterruption();
+    std::remove((base + ".targets").c_str());
+    std::remove((base + ".json").c_str());
 }
 
 } // namespace
