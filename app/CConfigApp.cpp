@@ -7,6 +7,7 @@
 #include "QtMessageBoxes.h"
 #include "platform/OutputBuffer.h"
 #include "platform/PosixPlatform.h"
+#include "platform/Interruption.h"
 #include "platform/Signals.h"
 #include "platform/TracingPlatform.h"
 #include "platform/LazyRegistryFile.h"
@@ -17,6 +18,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 
 CConfigApp::CConfigApp(int& argc, char** argv)
     : QApplication(argc, argv)
@@ -40,15 +42,24 @@ std::string CConfigApp::TargetPrinter(int argc, char** argv)
 
 void CConfigApp::CloseWindowsOnTerminationSignals(QObject* owner)
 {
-    const int fd = kalo::platform::NoticeTerminationSignals();
+    kalo::platform::InterruptOnTerminationSignals();
+    const int fd = kalo::platform::InterruptionNotice();
     if (fd < 0)
         return;
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, owner);
-    connect(notifier, &QSocketNotifier::activated, owner, [fd] {
-        kalo::platform::DrainTerminationNotices(fd);
-        // Close the windows from the innermost out; each run ends as if cancelled.
-        while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+    connect(notifier, &QSocketNotifier::activated, owner, [notifier] {
+        // The notice stays readable: once is enough.
+        notifier->setEnabled(false);
+        while (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+        // Close the windows from the innermost out; each run ends as if
+        // cancelled. One that stays open ends the round rather than loop.
+        QWidget* last = nullptr;
+        while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            if (dialog == std::exchange(last, dialog))
+                break;
             dialog->reject();
+        }
     });
 }
 

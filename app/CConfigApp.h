@@ -13,11 +13,11 @@ public:
     // Always false: the program has no loop of its own beyond its windows'.
     bool InitInstance();
 
-    // An interrupt, termination or hang-up closes the modal windows from the
-    // innermost out once the event loop runs, each as if cancelled, so the
-    // spooler queues get their ports back before the program goes. An
-    // exchange under way (Set Status, user-setting mode and all) runs on the
-    // event loop's thread, so it finishes first.
+    // An interrupt, termination or hang-up stops the exchange under way at
+    // its next wait (see platform/Interruption.h: what must go out whole
+    // does first) and, once the event loop runs again, closes the modal
+    // windows from the innermost out, each as if cancelled, so the spooler
+    // queues get their ports back before the program goes.
     static void CloseWindowsOnTerminationSignals(QObject* owner);
 
     // The printer name after the program name: the arguments joined by

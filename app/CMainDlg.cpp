@@ -6,11 +6,11 @@
 #include "UsbNoticePump.h"
 #include "port/UsbPrinterSearch.h"
 #include "port/WriteReport.h"
+#include "status/BlockingExchange.h"
 #include "status/CStatusDlg.h"
 #include "status/ComboBoxItems.h"
 #include "ui_CMainDlg.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -171,10 +171,8 @@ void CMainDlg::OnCheckCommunication()
     if (ConnectionForm::NeedsSpoolerRedirect(settings.portName))
         RedirectSpoolerQueues(m_services.spooler, m_services.platform.Ports(), m_form.portName, m_savedPrinterPorts);
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const IdentifyResult result =
-        ConnectPrinter(m_port, settings, m_form.interfaceKind, m_services.platform.GetClock());
-    QApplication::restoreOverrideCursor();
+    const IdentifyResult result = RunBlocking(
+        [&] { return ConnectPrinter(m_port, settings, m_form.interfaceKind, m_services.platform.GetClock()); });
 
     m_connected = result.Connected();
     ShowMessage(MessageFor(result.outcome), platform::DescribeFailure(result.failure, settings.portName));
@@ -189,9 +187,7 @@ void CMainDlg::OnSelfTest()
     m_ui->buttonRunManager->setEnabled(false);
     m_ui->buttonCommandTestEditor->setEnabled(false);
     m_port.StartOperation();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool whole = RunSelfTest(m_port, m_services.platform.GetClock());
-    QApplication::restoreOverrideCursor();
+    const bool whole = RunBlocking([this] { return RunSelfTest(m_port, m_services.platform.GetClock()); });
     if (!whole)
         m_services.platform.Messages().Show(StoppedWriteMessage(WriteOperation::SelfTest, m_port.Tally()), "Warning",
                                             platform::MessageIcon::Warning, m_port.FailureText());

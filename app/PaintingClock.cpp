@@ -1,5 +1,6 @@
 #include "PaintingClock.h"
 
+#include "platform/Interruption.h"
 #include "platform/SystemClock.h"
 
 #include <QApplication>
@@ -38,7 +39,8 @@ void PaintingClock::SleepUntilMicros(int64_t deadline)
             return;
         const bool last = left <= int64_t(kSliceMs) * 1000;
         clock.SleepUntilMicros(last ? deadline : clock.NowMicros() + int64_t(kSliceMs) * 1000);
-        if (last)
+        // An interrupted program's waits end at once: no slices to repaint between.
+        if (last || kalo::platform::Interrupted())
             return;
         m_repaint();
     }

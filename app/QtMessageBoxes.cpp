@@ -1,5 +1,7 @@
 #include "QtMessageBoxes.h"
 
+#include "platform/Interruption.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -8,6 +10,10 @@ using kalo::platform::MessageIcon;
 void QtMessageBoxes::Show(const std::string& text, const std::string& caption, MessageIcon icon,
                           const std::string& detail)
 {
+    // What fails once the program is interrupted fails because of it, and
+    // the windows are closing: a box would only hold the program open.
+    if (kalo::platform::Interrupted())
+        return;
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
     case MessageIcon::Information: qtIcon = QMessageBox::Information; break;

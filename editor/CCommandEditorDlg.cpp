@@ -6,6 +6,7 @@
 #include "editor/CommandFile.h"
 #include "editor/CommandSend.h"
 #include "editor/CommandSnippets.h"
+#include "status/BlockingExchange.h"
 #include "ui_CCommandEditorDlg.h"
 
 #include <QTextCursor>
@@ -104,12 +105,12 @@ void CCommandEditorDlg::OnWriteCommand()
     if (m_commandText.empty())
         return;
     // The outcome is not the editor's to tell: the text stays as it is.
-    WriteCommandText(*m_port, m_commandText);
+    RunBlocking([this] { WriteCommandText(*m_port, m_commandText); }, BlockingExchange::NoCursor);
 }
 
 void CCommandEditorDlg::OnPrintTestString()
 {
-    PrintTestString(*m_port);
+    RunBlocking([this] { PrintTestString(*m_port); }, BlockingExchange::NoCursor);
 }
 
 void CCommandEditorDlg::OnFontA()

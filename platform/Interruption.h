@@ -18,6 +18,10 @@ void Interrupt(int signal);
 // until it has been called once (InterruptOnTerminationSignals calls it),
 // an interruption ends a wait only at the wait's next turn.
 void ClearInterruption();
+// A descriptor that turns readable once the program is interrupted, holds or
+// not, and stays so until ClearInterruption(): for a window loop to watch.
+// -1 until ClearInterruption() has been called once.
+int InterruptionNotice();
 
 // While one lives, Interrupted() is false and the waits run their whole
 // time: what it guards goes out whole, then the interruption takes effect.

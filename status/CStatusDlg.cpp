@@ -4,14 +4,15 @@
 #include "CPrinterSettingPage.h"
 #include "CStatusTab.h"
 #include "CWaitDlg.h"
+#include "BlockingExchange.h"
 #include "StatusFile.h"
 #include "port/WriteReport.h"
 #include "ui_CStatusDlg.h"
 
-#include <QApplication>
 #include <QProgressBar>
 
 #include <algorithm>
+#include <optional>
 
 using namespace kalo;
 using platform::MessageIcon;
@@ -148,9 +149,7 @@ void CStatusDlg::OnTimer(int timerId)
         m_startupTimer.stop();
         m_port->StartOperation();
         m_progress->SetPosition(0);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const bool answered = m_exchange->CheckPrinter();
-        QApplication::restoreOverrideCursor();
+        const bool answered = RunBlocking([this] { return m_exchange->CheckPrinter(); });
         if (!answered) {
             m_progress->SetPosition(100);
             reject();
@@ -217,10 +216,10 @@ void CStatusDlg::OnFontDownloadFinished()
 {
     m_fontFinishedTimer.stop();
     m_fontDownload.reset();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    DrainAfterFontDownload(*m_port, m_platform.GetClock(), m_interface);
-    m_exchange->ReadFirmwareAndLanguage();
-    QApplication::restoreOverrideCursor();
+    RunBlocking([this] {
+        DrainAfterFontDownload(*m_port, m_platform.GetClock(), m_interface);
+        m_exchange->ReadFirmwareAndLanguage();
+    });
     CPrinterSettingPage* setting = m_tabs->m_settingPage;
     setting->FormToControls();
     setting->RefreshSettingPage(true);
@@ -271,9 +270,12 @@ void CStatusDlg::OnGetStatus()
                 m_ui->buttonSaveStatus, m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus},
                false);
     m_port->StartOperation();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (!m_exchange->CheckPrinter()) {
-        QApplication::restoreOverrideCursor();
+    const std::optional<StatusReadReport> read = RunBlocking([this]() -> std::optional<StatusReadReport> {
+        if (!m_exchange->CheckPrinter())
+            return std::nullopt;
+        return m_exchange->ReadStatus();
+    });
+    if (!read) {
         EnableControls(false);
         SetButtons({m_ui->buttonGetStatus, m_ui->buttonPrintCodepage, m_ui->buttonPrintStatus,
                     m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus},
@@ -281,8 +283,7 @@ void CStatusDlg::OnGetStatus()
         reject();
         return;
     }
-    const StatusReadReport report = m_exchange->ReadStatus();
-    QApplication::restoreOverrideCursor();
+    const StatusReadReport& report = *read;
     if (report.Complete())
         ShowMessage("Success to get status of printer.", "Information", MessageIcon::Information);
     else
@@ -308,9 +309,7 @@ void CStatusDlg::OnSetStatus()
     CMemSwitchPage* switches = m_tabs->m_memSwitchPage;
     // The counts of a stopped Set Status cover its check and its writes.
     m_port->StartOperation();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool answered = m_exchange->CheckPrinter();
-    QApplication::restoreOverrideCursor();
+    const bool answered = RunBlocking([this] { return m_exchange->CheckPrinter(); });
     if (!answered) {
         EnableControls(false);
         SetButtons({m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus}, false);
@@ -335,7 +334,7 @@ void CStatusDlg::OnSetStatus()
     setting->DisableInputs();
     setting->repaint();
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::optional<BlockingExchange> blocked(std::in_place);
     const bool whole = m_exchange->WriteStatus();
     const CPrinterPort::WriteTally tally = m_port->Tally();
     switches->FormToControls();
@@ -347,7 +346,7 @@ void CStatusDlg::OnSetStatus()
     // add to the doubt: a stopped write ends here, as a write without one.
     if (choice == 0 || choice == 1 || !whole) {
         m_exchange->ReadFirmwareAndLanguage();
-        QApplication::restoreOverrideCursor();
+        blocked.reset();
         setting->FormToControls();
         setting->RefreshSettingPage(true);
         if (whole)
@@ -359,7 +358,7 @@ void CStatusDlg::OnSetStatus()
         setting->repaint();
         return;
     }
-    QApplication::restoreOverrideCursor();
+    blocked.reset();
     setting->DisableDoubleByteAndCodePage();
     ShowMessage(kFontChangeStarted, "", MessageIcon::Information);
     m_progress->SetPosition(0);
@@ -438,9 +437,7 @@ void CStatusDlg::OnInitializeStatus()
 void CStatusDlg::OnPrintStatus()
 {
     m_port->StartOperation();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool answered = m_exchange->PrintStatus();
-    QApplication::restoreOverrideCursor();
+    const bool answered = RunBlocking([this] { return m_exchange->PrintStatus(); });
     // A failed check has told the technician already.
     if (answered && !WentOutWhole(*m_port))
         ShowPortTrouble(StoppedWriteMessage(WriteOperation::PrintStatus, m_port->Tally()));
@@ -449,7 +446,7 @@ void CStatusDlg::OnPrintStatus()
 void CStatusDlg::OnPrintCodepage()
 {
     m_port->StartOperation();
-    if (!m_exchange->PrintCodepage())
+    if (!RunBlocking([this] { return m_exchange->PrintCodepage(); }, BlockingExchange::NoCursor))
         ShowPortTrouble(StoppedWriteMessage(WriteOperation::PrintCodepage, m_port->Tally()));
 }
 

@@ -30,6 +30,12 @@ FontDownload::FontDownload(CPrinterPort& port, platform::Clock& clock, ProgressS
 
 uint32_t FontDownload::Write(uint32_t length)
 {
+    // Once the program is interrupted nothing new starts, but a write under
+    // way goes out whole: a printer left with part of a block would take the
+    // next bytes it gets as the rest of the font.
+    if (platform::Interrupted())
+        return 0;
+    const platform::InterruptionHold hold;
     const int written = m_write(reinterpret_cast<const uint8_t*>(m_image.data()) + m_next, length);
     // A port never reports more than it was given; anything odd counts as nothing.
     const uint32_t taken = written > 0 ? std::min(uint32_t(written), length) : 0;
@@ -57,6 +63,9 @@ void FontDownload::Start()
 FontDownload::Next FontDownload::Tick()
 {
     m_clock.SleepUntilMicros(m_due);
+    // Interrupted, nothing new starts: whoever runs the download stops it.
+    if (platform::Interrupted())
+        return Next::Tick;
     ++m_blockCount;
     const size_t remaining = m_image.size() - m_next;
     if (remaining > kBlock) {

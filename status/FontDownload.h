@@ -53,7 +53,7 @@ public:
     // The first write; the next step is a tick.
     void Start();
     // One block, or the last write. A tick that comes before NextTickDue
-    // waits for it first.
+    // waits for it first; once the program is interrupted it writes nothing.
     Next Tick();
     // When the next tick is due: the tick period after the last block's wait.
     // Aiming at it, rather than waiting the period after each wake-up, keeps

@@ -63,6 +63,11 @@ void ClearInterruption()
     }
 }
 
+int InterruptionNotice()
+{
+    return g_wakeRead.load();
+}
+
 InterruptionHold::InterruptionHold()
 {
     ++g_holds;

@@ -1,7 +1,7 @@
 #include "app/CAboutDlg.h"
+#include "app/CConfigApp.h"
 #include "app/CMainDlg.h"
 #include "app/CupsRegistryView.h"
-#include "app/UsbNoticePump.h"
 #include "editor/CCommandEditorDlg.h"
 #include "status/CStatusDlg.h"
 #include "platform/MemorySpooler.h"
@@ -11,16 +11,22 @@
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
 #include "KaloVersion.h"
+#include "support/WireLogText.h"
+#include "port/PrinterCommands.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
+#include <thread>
 
 #include <cerrno>
-#include <fcntl.h>
+#include <csignal>
 #include <unistd.h>
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -131,9 +137,10 @@ private slots:
     void modalWindowsBorrowThePort_data();
     void modalWindowsBorrowThePort();
     void usbListFollowsPrintersComingAndGoing();
-    void usbNoticesComeFromTheEventLoop();
     void usbPrinterBehindSysfsConnectsAndSurvivesAReplug();
     void spoolerQueuesAreRedirectedAndGivenBack();
+    void terminationSignalEndsTheProgramMidExchange_data();
+    void terminationSignalEndsTheProgramMidExchange();
 };
 
 // What the window shows at start, after an interface button, and for a printer named at start.
@@ -363,13 +370,22 @@ void CMainDlgTest::selfTestPrintsTheTestPage_data()
     QTest::addColumn<int>("closeAfter");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("detail");
+    QTest::addColumn<QList<int>>("queued"); // input that comes while the test page prints
     const QString stopped = "Self Test stopped after 3 of 7 bytes: the printer may not print its test page. Check "
                             "the printer and press Self Test again.";
-    QTest::newRow("printed") << false << -1 << "" << "";
-    QTest::newRow("printed on LPT1") << true << -1 << "" << "";
+    QTest::newRow("printed") << false << -1 << "" << "" << QList<int>{};
+    QTest::newRow("printed on LPT1") << true << -1 << "" << "" << QList<int>{};
     // Hung up three bytes into the command, after the identification's 17: the wait is kept, the stop is told.
-    QTest::newRow("printer hangs up") << false << 17 + 3 << stopped << "write /dev/ttyS0: the device hung up";
-    QTest::newRow("printer unplugged from LPT1") << true << 17 + 3 << stopped << "write /dev/lp0: No such device";
+    QTest::newRow("printer hangs up") << false << 17 + 3 << stopped << "write /dev/ttyS0: the device hung up"
+                                      << QList<int>{};
+    QTest::newRow("printer unplugged from LPT1") << true << 17 + 3 << stopped << "write /dev/lp0: No such device"
+                                                 << QList<int>{};
+    // Discarded, not delivered afterwards to the button that stays enabled.
+    QTest::newRow("double click meanwhile") << false << -1 << "" << ""
+                                            << QList<int>{QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                                          QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
+    QTest::newRow("Return held meanwhile") << false << -1 << "" << ""
+                                           << (QList<int>(10, QEvent::KeyPress) << QEvent::KeyRelease);
 }
 
 void CMainDlgTest::selfTestPrintsTheTestPage()
@@ -387,7 +403,22 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     bench.Click("buttonCheckCommunication");
     bench.machine.Clock().ClearSleeps();
     bench.machine.Recorded().Clear();
+    QFETCH(QList<int>, queued);
+    // In the queue before the press is handled, as what the window system queues while the handler runs.
+    QPushButton* selfTest = bench.Button("buttonSelfTest");
+    const QPoint at = selfTest->rect().center();
+    for (int i = 0; i < queued.size(); ++i) {
+        const auto type = QEvent::Type(queued[i]);
+        const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
+        const bool repeat = type == QEvent::KeyPress && i > 0; // a held key repeats its press
+        QCoreApplication::postEvent(
+            selfTest, key ? static_cast<QEvent*>(new QKeyEvent(type, Qt::Key_Return, Qt::NoModifier, QString(), repeat))
+                          : new QMouseEvent(type, at, selfTest->mapToGlobal(at), Qt::LeftButton,
+                                            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                                            Qt::NoModifier));
+    }
     bench.Click("buttonSelfTest");
+    QCoreApplication::processEvents(); // what the event loop would deliver next
     QCOMPARE(bench.machine.Clock().Sleeps(), std::vector<uint32_t>{4300});
     const auto& paper = bench.machine.Paper();
     QCOMPARE(paper.empty() ? std::string() : paper.front(), std::string(message.isEmpty() ? "[self test]" : ""));
@@ -539,73 +570,107 @@ void CMainDlgTest::usbListFollowsPrintersComingAndGoing()
 
 namespace {
 
-// Notices behind a pipe, as udev's monitor gives them behind its socket,
-// heard by the watcher itself.
-class PipeWatcher final : public kalo::platform::UsbDeviceWatcher, public kalo::platform::UsbNoticeListener {
-public:
-    PipeWatcher() { if (::pipe2(m_fds, O_CLOEXEC | O_NONBLOCK) != 0) m_fds[0] = m_fds[1] = -1; }
-    ~PipeWatcher() override
-    {
-        ::close(m_fds[0]);
-        ::close(m_fds[1]);
-    }
-    int Descriptor() override { return m_fds[0]; }
-    kalo::platform::UsbNoticeAnswer OnUsbNotice(const kalo::platform::UsbDeviceNotice&) override
-    {
-        ++heard;
-        return kalo::platform::UsbNoticeAnswer::Granted;
-    }
-    int heard = 0;
-    void Send(kalo::platform::UsbDeviceNotice notice)
-    {
-        m_waiting.push_back(std::move(notice));
-        const char wake = 1;
-        QCOMPARE(::write(m_fds[1], &wake, 1), ssize_t(1));
-    }
-
-protected:
-    std::vector<kalo::platform::UsbDeviceNotice> TakePending() override
-    {
-        char drained[16];
-        while (::read(m_fds[0], drained, sizeof drained) > 0) {
+// kalo itself (its application, clock, message boxes and signals) pressing
+// the buttons named, each once it is usable and no exchange runs, and naming
+// it on standard output first; boxes are answered OK. "connect" first sets
+// the network printer KALO_TEST_PRINTER; "stop:" first stops the printer's
+// process (KALO_TEST_PRINTER_PID), a printer gone silent.
+int RunScriptedKalo(int argc, char** argv)
+{
+    QStringList steps;
+    for (int i = 2; i < argc; ++i)
+        steps << argv[i];
+    CConfigApp app(argc = 1, argv);
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        QWidget* front = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(front))
+            return box->accept();
+        if (QApplication::overrideCursor() || !front || steps.isEmpty())
+            return;
+        if (steps[0] == "connect") {
+            const QStringList at = qEnvironmentVariable("KALO_TEST_PRINTER").replace(':', '.').split('.');
+            front->findChild<QRadioButton*>("radioEthernet")->click();
+            for (int i = 0; i < 5; ++i) {
+                const QString field = i < 4 ? QStringLiteral("ipField%1").arg(i) : QStringLiteral("editTcpPort");
+                front->findChild<QLineEdit*>(field)->setText(at[i]);
+            }
+            steps[0] = "buttonCheckCommunication";
         }
-        return std::exchange(m_waiting, {});
-    }
-
-private:
-    int m_fds[2] = {-1, -1};
-    std::vector<kalo::platform::UsbDeviceNotice> m_waiting;
-};
+        QPushButton* button = front->findChild<QPushButton*>(steps[0].section(':', -1));
+        if (!button || !button->isEnabled())
+            return;
+        if (steps[0].startsWith("stop:"))
+            ::kill(qEnvironmentVariableIntValue("KALO_TEST_PRINTER_PID"), SIGSTOP);
+        std::cout << qPrintable(steps.takeFirst().section(':', -1)) << std::endl;
+        // From the event loop: a timer does not fire again while its own slot runs.
+        QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+    });
+    tick.start(20);
+    app.InitInstance();
+    return 0;
+}
 
 } // namespace
-
-// With the window's event loop, notices arrive from it, never from a
-// transfer inside a handler; without one, before each transfer.
-void CMainDlgTest::usbNoticesComeFromTheEventLoop()
-{
-    using kalo::platform::UsbNoticeKind;
-    PipeWatcher watcher;
-    QVERIFY(watcher.Descriptor() >= 0);
-    watcher.AddListener(&watcher);
-    {
-        UsbNoticePump pump(watcher, nullptr);
-        watcher.Send({UsbNoticeKind::Arrival, "/dev/usb/lp0"});
-        watcher.BeforeTransfer();
-        QCOMPARE(watcher.heard, 0);
-        QTRY_COMPARE(watcher.heard, 1);
-    }
-    watcher.Send({UsbNoticeKind::RemoveComplete, "/dev/usb/lp0"});
-    watcher.BeforeTransfer();
-    QCOMPARE(watcher.heard, 2);
-    watcher.RemoveListener(&watcher);
-}
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc > 1 && std::string(argv[1]) == "--scripted-kalo")
+        return RunScriptedKalo(argc, argv);
     QApplication app(argc, argv);
     CMainDlgTest test;
     return QTest::qExec(&test, argc, argv);
+}
+
+void CMainDlgTest::terminationSignalEndsTheProgramMidExchange_data()
+{
+    QTest::addColumn<QStringList>("steps"); // the last starts the exchange the signal cuts short
+    QTest::addColumn<int>("signal");
+    // Each would block the window for seconds more: Self Test's 4.3 s, the replies a stopped printer never
+    // sends, the 2.1 s of waits after Set Status's writes.
+    QTest::newRow("Self Test") << QStringList{"connect", "buttonSelfTest"} << SIGTERM;
+    QTest::newRow("Get Status, printer silent")
+        << QStringList{"connect", "buttonRunManager", "stop:buttonGetStatus"} << SIGINT;
+    QTest::newRow("Set Status") << QStringList{"connect", "buttonRunManager", "buttonGetStatus", "buttonSetStatus"}
+                                << SIGHUP;
+}
+
+// A termination signal 0.5 s into an exchange ends the program the ordinary
+// way within 2 s of the exchange's start; a Set Status leaves user-setting
+// mode first.
+void CMainDlgTest::terminationSignalEndsTheProgramMidExchange()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(int, signal);
+    QTemporaryDir dir;
+    const std::string wireLog = dir.filePath("wire.log").toStdString();
+    test::VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--wire-log", wireLog});
+    // A stopped printer takes no termination signal until it goes on.
+    const std::shared_ptr<void> resume(nullptr, [&](void*) { ::kill(printer.process.Pid(), SIGCONT); });
+    std::vector<std::string> args{"--scripted-kalo"};
+    for (const QString& step : steps)
+        args.push_back(step.toStdString());
+    test::ChildProcess kalo(QCoreApplication::applicationFilePath().toStdString(), args,
+                            {"KALO_TEST_PRINTER=" + printer.tcpAddress + ":" + std::to_string(printer.tcpPort),
+                             "KALO_TEST_PRINTER_PID=" + std::to_string(printer.process.Pid())});
+    for (std::string line; line != steps.last().section(':', -1).toStdString();) {
+        line = kalo.ReadLine(30000);
+        QVERIFY2(!line.empty(), "the script stopped short");
+    }
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kalo.Signal(signal);
+    QCOMPARE(kalo.Wait(30000), 0);
+    const auto tookMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    qInfo("[figures] %s: ended %lld ms into the exchange", QTest::currentDataTag(), (long long)tookMs);
+    QVERIFY2(tookMs < 2000, qPrintable(QString::number(tookMs)));
+    const std::string received = test::ReceivedHex(wireLog);
+    const size_t entered = received.find(test::HexText(cmd::kEnterUserSetting));
+    QVERIFY2(entered == std::string::npos || received.find(test::HexText(cmd::kEndUserSetting), entered)
+                 != std::string::npos, received.c_str());
+    QCOMPARE(entered != std::string::npos, steps.last() == "buttonSetStatus");
 }
 
 // The real platform over a sysfs tree as the kernel lays it out, with

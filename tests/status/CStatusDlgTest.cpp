@@ -1,5 +1,4 @@
 #include "SwitchPins.h"
-#include "app/CConfigApp.h"
 #include "platform/PosixPlatform.h"
 #include "sim/InProcessPlatform.h"
 #include "status/CMemSwitchPage.h"
@@ -8,7 +7,6 @@
 #include "status/CStatusTab.h"
 #include "support/ChildProcess.h"
 #include "support/FontImages.h"
-#include "support/WireLogText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -18,10 +16,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QtTest>
-
-#include <csignal>
-#include <thread>
-#include <unistd.h>
 
 using namespace kalo;
 using platform::MessageIcon;
@@ -551,48 +545,6 @@ private slots:
         QFile paper(paperPath);
         QVERIFY(paper.open(QIODevice::ReadOnly));
         QVERIFY(paper.readAll().contains("[font download complete: 615686 bytes]"));
-    }
-
-    // A termination signal that comes while Set Status is in user-setting
-    // mode closes the window only after the whole Set Status went out.
-    void terminationSignalDuringSetStatus()
-    {
-        const std::string wireLog = Path("signal.wire");
-        test::VirtualPrinterProcess printer(
-            {"--tcp", "127.0.0.1:0", "--wire-log", wireLog, "--paper", Path("signal.paper")});
-        QVERIFY(printer.tcpPort > 0);
-        TextMessages messages;
-        platform::PosixPlatform machine(messages);
-        CPrinterPort port(machine);
-        port.Configure(NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort)));
-        QCOMPARE(port.Open(), 1);
-        platform::ScriptedFileDialogs dialogs;
-        CStatusDlg window(machine, dialogs, &port, PortKind::Ethernet);
-        window.setModal(true); // as the main window's exec() shows it
-        window.show();
-        window.OnTimer(18);
-        QTest::mouseClick(window.findChild<QPushButton*>("buttonGetStatus"), Qt::LeftButton);
-        QObject owner;
-        CConfigApp::CloseWindowsOnTerminationSignals(&owner);
-
-        const std::string enter = test::HexText(cmd::kEnterUserSetting);
-        const std::string leave = test::HexText(cmd::kEndUserSetting);
-        const std::string powerSave = test::HexText(cmd::PowerSaveWrite(false, 30));
-        std::thread sender([&] {
-            if (test::WaitForReceived(wireLog, enter, 20000))
-                kill(getpid(), SIGTERM);
-        });
-        QTest::mouseClick(window.findChild<QPushButton*>("buttonSetStatus"), Qt::LeftButton);
-        sender.join();
-        QCOMPARE(messages.texts.back(), std::string("Success to set status of printer"));
-        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
-        QCOMPARE(window.result(), int(QDialog::Rejected));
-        const std::string received = test::ReceivedHex(wireLog);
-        const size_t entered = received.find(enter), left = received.find(leave), saved = received.find(powerSave);
-        QVERIFY2(entered != std::string::npos && left != std::string::npos && saved != std::string::npos,
-                 received.c_str());
-        QVERIFY(entered < left && left < saved);
-        port.Close();
     }
 
 private:
