@@ -130,9 +130,6 @@ private slots:
         bench.Click("buttonGetStatus");
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to get status of printer."});
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Get Status succeeded
-        // Power save is off on the printer: its radio buttons are usable, the entrance time is not.
-        QVERIFY(bench.Find<QRadioButton>("radioPowerSaveEnable")->isEnabled());
-        QVERIFY(!bench.Find<QLineEdit>("editEntranceTime")->isEnabled());
 
         bench.Click("buttonPrintStatus");
         QCOMPARE(bench.machine.Paper().front(), std::string("[status sheet]"));
@@ -146,9 +143,16 @@ private slots:
         QVERIFY(bench.Texts().empty());
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
 
+        // Power save is off on the printer: it can be switched on with a new entrance time.
+        bench.window->Tabs()->setCurrentIndex(1);
+        QTest::mouseClick(bench.Find<QRadioButton>("radioPowerSaveEnable"), Qt::LeftButton);
+        bench.Find<QLineEdit>("editEntranceTime")->selectAll();
+        QTest::keyClicks(bench.Find<QLineEdit>("editEntranceTime"), "45");
         bench.Click("buttonSetStatus");
         QCOMPARE(bench.Texts(), std::vector<std::string>{"Success to set status of printer"});
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111")); // Set Status done, no download
+        QVERIFY(bench.machine.Printer().PowerSave());
+        QCOMPARE(int(bench.machine.Printer().EntranceTime()), 45);
 
         bench.Click("buttonInitializeStatus");
         QCOMPARE(bench.Buttons(), QStringLiteral("11111111"));
@@ -260,7 +264,8 @@ private slots:
                      std::string(font ? "10000000" : slot < switchesRead ? "10000001" : "--------"));
         }
         // Without a power-save reply: mode 0, time 0, and the power-save controls off, as Set
-        // Status leaves power save alone.
+        // Status leaves power save alone; selecting the tab again keeps them so.
+        bench.window->Tabs()->setCurrentIndex(1);
         const bool powerSave = !messages.join(' ').contains("power save");
         QCOMPARE(bench.window->Tabs()->m_settingPage->Form().facts.powerSaveMode, powerSave ? 1 : 0);
         QCOMPARE(bench.Find<QLineEdit>("editEntranceTime")->isEnabled(), powerSave);

@@ -122,7 +122,6 @@ TEST(StatusExchange, GetAndSetStatusBytesAndWaitsInTheirOrder)
         EXPECT_EQ(PinsOf(bench.record, 7), "00100000");
         EXPECT_EQ(bench.facts.powerSaveMode, 1);
         EXPECT_EQ(bench.facts.entranceTime, 255);
-        EXPECT_TRUE(bench.facts.entranceTimeEnabled);
         EXPECT_EQ(bench.progress.Position(), 100);
         EXPECT_EQ(bench.machine.Clock().Sleeps(), row.getStatus);
         bench.machine.Clock().ClearSleeps();
