@@ -104,11 +104,13 @@ void CCommandEditorDlg::OnWriteCommand()
     if (m_commandText.empty())
         return;
     // The outcome is not the editor's to tell: the text stays as it is.
+    m_port->StartOperation(); // a write that stalled before does not hold this one back
     WriteCommandText(*m_port, m_commandText);
 }
 
 void CCommandEditorDlg::OnPrintTestString()
 {
+    m_port->StartOperation();
     PrintTestString(*m_port);
 }
 
