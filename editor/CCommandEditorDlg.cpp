@@ -105,12 +105,22 @@ void CCommandEditorDlg::OnWriteCommand()
     if (m_commandText.empty())
         return;
     // The outcome is not the editor's to tell: the text stays as it is.
-    RunBlocking([this] { WriteCommandText(*m_port, m_commandText); }, BlockingExchange::NoCursor);
+    RunBlocking(
+        [this] {
+            m_port->StartOperation(); // a write that stalled before does not hold this one back
+            WriteCommandText(*m_port, m_commandText);
+        },
+        BlockingExchange::NoCursor);
 }
 
 void CCommandEditorDlg::OnPrintTestString()
 {
-    RunBlocking([this] { PrintTestString(*m_port); }, BlockingExchange::NoCursor);
+    RunBlocking(
+        [this] {
+            m_port->StartOperation();
+            PrintTestString(*m_port);
+        },
+        BlockingExchange::NoCursor);
 }
 
 void CCommandEditorDlg::OnFontA()

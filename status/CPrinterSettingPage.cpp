@@ -110,9 +110,9 @@ void CPrinterSettingPage::RefreshSettingPage(bool enable)
 void CPrinterSettingPage::EnablePowerSaveControls(bool enable)
 {
     m_form.EnablePowerSaveControls(enable);
-    m_ui->radioPowerSaveDisable->setEnabled(enable);
-    m_ui->radioPowerSaveEnable->setEnabled(enable);
-    m_ui->editEntranceTime->setEnabled(m_form.EntranceTimeEnabled());
+    for (QWidget* w : std::initializer_list<QWidget*>{m_ui->radioPowerSaveDisable, m_ui->radioPowerSaveEnable,
+                                                       m_ui->editEntranceTime})
+        w->setEnabled(m_form.powerSaveEnabled);
 }
 
 int CPrinterSettingPage::GetPowerSaveMode()

@@ -12,7 +12,6 @@ struct PrinterFacts {
     std::string language;
     int powerSaveMode = -1;      // 0 disabled, 1 enabled, -1 none
     int entranceTime = 0;        // seconds; the printer takes 6..255
-    bool entranceTimeEnabled = false; // the power-save reply's mode byte was not 0
     // The last power-save read got no whole reply: the mode and time above
     // are not the printer's, so Set Status leaves its power save alone.
     bool powerSaveUnanswered = false;

@@ -58,11 +58,10 @@ public:
     void OnDoubleByteFont(int position);
 
     void RefreshSettingPage(bool enable);
-    // Power save the printer did not answer for cannot be edited: Set Status leaves it alone.
+    // Power save the printer did not answer for cannot be edited: Set Status
+    // leaves it alone. Otherwise the entrance time can be typed whatever the
+    // mode read, so a switch from off to on sends the time the user gives.
     void EnablePowerSaveControls(bool enable) { powerSaveEnabled = enable && !facts.powerSaveUnanswered; }
-    // The entrance-time box goes with the power-save controls, but only when
-    // the last power-save reply said power save is on.
-    bool EntranceTimeEnabled() const { return powerSaveEnabled && facts.entranceTimeEnabled; }
 
     // The pin translations themselves, for whoever needs them without a page.
     static void WritePrintSpeed(StatusRecord& record, int position);

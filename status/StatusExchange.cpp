@@ -232,7 +232,6 @@ StatusReadReport StatusExchange::ReadPowerSave()
     if (report.powerSaveMissing)
         std::memset(buffer, 0, sizeof buffer);
     m_c.facts.powerSaveMode = buffer[1] == 0 ? 0 : 1;
-    m_c.facts.entranceTimeEnabled = buffer[1] != 0;
     m_c.facts.entranceTime = buffer[2];
     m_c.facts.powerSaveUnanswered = report.powerSaveMissing;
     Notify();

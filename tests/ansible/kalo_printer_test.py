@@ -47,7 +47,9 @@ def run_module(environment, args, check, folder):
     for one ad-hoc run on localhost, in the folder."""
     command = ["ansible", "localhost", "-i", "localhost,", "-c", "local", "-o", "-m", "kalo_printer", "-a",
                json.dumps(args)] + (["--check"] if check else [])
-    done = subprocess.run(command, env=environment, capture_output=True, text=True, timeout=60, cwd=folder)
+    # A guard against a hang only: on a loaded machine ansible's own start-up
+    # alone has taken over a minute.
+    done = subprocess.run(command, env=environment, capture_output=True, text=True, timeout=300, cwd=folder)
     # "localhost | CHANGED => {...}", the result on one line.
     try:
         status, result = done.stdout.split(" => ", 1)

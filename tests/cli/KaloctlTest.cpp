@@ -364,7 +364,10 @@ INSTANTIATE_TEST_SUITE_P(
 // each port failure said why on the line below the message, in the system's
 // own words. (A refused connection is in the failure table below and in the
 // loopback port test.) A pty is no parallel printer: it is refused at the
-// status query, and the setting to change is named.
+// status query, and the setting to change is named. A serial line's replies
+// are read after fixed waits that a reply from a loaded machine can miss: the
+// identification over one is on the virtual clock (IdentifyOverEachLink), and
+// over a real pty only with a silent printer (FaultMatrixRealTime).
 TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
 {
     kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--pty", "--model", "TLR-740II", "--paper", "/dev/null"});
@@ -389,7 +392,6 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
         std::string out, err;
     } rows[] = {
         {"identified over TCP", {"--tcp", Address(printer)}, "", false, false, identified, ""},
-        {"identified over a pty", com1, pty, false, false, identified, ""},
         // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
         {"permission denied", com1, pty, true, false, "",
          cantOpen + "open " + pty + ": Permission denied (add the user to the dialout group)\n"},

@@ -21,10 +21,10 @@ using Chunks = std::vector<std::vector<uint8_t>>;
 namespace {
 
 struct Bench {
-    Bench()
+    explicit Bench(const char* portName = "COM1")
         : port(machine)
     {
-        port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0));
+        port.Configure(LinePortSettings(portName, 9600, 8, 0, 0, 0));
         port.Open();
         window = std::make_unique<CCommandEditorDlg>(&port, machine.Messages(), dialogs);
         window->show();
@@ -183,21 +183,31 @@ void CCommandEditorDlgTest::writesToThePrinter_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("button");
     QTest::addColumn<Chunks>("written");
+    QTest::addColumn<int>("stallAfter"); // >= 0: a click before, on LPT1, stalls after so many bytes
     const std::string test = "Command Test String Line1\r\nCommand Test String Line2";
-    QTest::newRow("one write") << "1b 40\n1b 45 01\n\t" << "buttonWriteCommand" << Chunks{{0x1B, 0x40, 0x1B, 0x45, 0x01}};
-    QTest::newRow("Return closes, writes nothing") << "1b 40" << "" << Chunks{};
-    QTest::newRow("empty text") << "" << "buttonWriteCommand" << Chunks{};
-    QTest::newRow("separators only") << " \n\t" << "buttonWriteCommand" << Chunks{};
-    QTest::newRow("test string, text ignored")
-        << "1b 40" << "buttonPrintTestString" << Chunks{{test.begin(), test.end()}, {0x1B, 0x4A, 0xFF}};
+    const Chunks testWrites = {{test.begin(), test.end()}, {0x1B, 0x4A, 0xFF}};
+    QTest::newRow("one write") << "1b 40\n1b 45 01\n\t" << "buttonWriteCommand" << Chunks{{0x1B, 0x40, 0x1B, 0x45, 0x01}} << -1;
+    QTest::newRow("Return closes, writes nothing") << "1b 40" << "" << Chunks{} << -1;
+    QTest::newRow("empty text") << "" << "buttonWriteCommand" << Chunks{} << -1;
+    QTest::newRow("separators only") << " \n\t" << "buttonWriteCommand" << Chunks{} << -1;
+    QTest::newRow("test string, text ignored") << "1b 40" << "buttonPrintTestString" << testWrites << -1;
+    QTest::newRow("after a stalled write") << "1b 40 0a" << "buttonWriteCommand" << Chunks{{0x1B}, {0x1B, 0x40, 0x0A}} << 1;
+    QTest::newRow("test string after a stalled one") << "" << "buttonPrintTestString"
+                                                     << Chunks{{'C', 'o'}, testWrites[0], testWrites[1]} << 2;
 }
 
 void CCommandEditorDlgTest::writesToThePrinter()
 {
     QFETCH(QString, text);
     QFETCH(QString, button);
-    Bench bench;
+    QFETCH(int, stallAfter);
+    Bench bench(stallAfter >= 0 ? "LPT1" : "COM1");
     bench.Edit()->setPlainText(text);
+    if (stallAfter >= 0) {
+        bench.machine.parallelWriteStopsAfter = stallAfter;
+        bench.Click(button);
+        bench.machine.parallelWriteStopsAfter = -1;
+    }
     if (button.isEmpty())
         QTest::keyClick(bench.window->findChild<QCheckBox*>("checkBold"), Qt::Key_Return);
     else
