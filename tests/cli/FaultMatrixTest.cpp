@@ -42,6 +42,14 @@ struct Cut {
     std::string networkOutcome = "";
 };
 
+// The rows print as their names (they name the ctest tests too).
+template <class Row>
+    requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 struct Exchange {
     const char* name;
     std::vector<std::string> args; // FONT stands for a small font image
@@ -211,11 +219,6 @@ size_t Count(const std::string& haystack, const kalo::cmd::Command<N>& command)
     return count;
 }
 
-void PrintTo(const Row& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 class FaultMatrix : public ::testing::TestWithParam<Row> {};
 
 } // namespace
@@ -287,11 +290,6 @@ struct RealRow {
     std::string says;                 // and what it says further on
     double boundSeconds;
 };
-
-void PrintTo(const RealRow& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 class FaultMatrixRealTime : public ::testing::TestWithParam<RealRow> {};
 

@@ -120,6 +120,14 @@ bool InOrder(const std::vector<std::string>& names, const std::vector<std::strin
     return true;
 }
 
+// The rows print as their names (they name the ctest tests too).
+template <class Row>
+    requires requires(const Row& row) { row.name; }
+void PrintTo(const Row& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 struct TracedRow {
     const char* name;
     std::vector<std::string> args;
@@ -127,11 +135,6 @@ struct TracedRow {
     std::vector<std::string> commands; // trace-view names at least these, in order
     std::string reply;                 // and tells this reply
 };
-
-void PrintTo(const TracedRow& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 class TracedExchange : public ::testing::TestWithParam<TracedRow> {};
 
@@ -191,11 +194,6 @@ struct FailureRow {
     std::vector<std::string> errors; // the trace's error lines, after "error ", or kaloctl's message
     int64_t closeAfter = -1; // the printer hangs up after so many bytes
 };
-
-void PrintTo(const FailureRow& row, std::ostream* out)
-{
-    *out << row.name;
-}
 
 class TracedFailure : public ::testing::TestWithParam<FailureRow> {};
 
@@ -324,35 +322,23 @@ TEST(TraceView, ShowsWhatItCannotRead)
     }
 }
 
-struct ProgramRow {
-    const char* name;
-    std::string command;
-};
-
-void PrintTo(const ProgramRow& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
-class TracedProgram : public ::testing::TestWithParam<ProgramRow> {};
-
 // In real time, over loopback TCP: kaloctl's trace and kalo-vprinter's wire
 // log of the same run carry the same bytes each way, and the waits are those
 // the same command takes on the virtual clock. (Not over a pseudo-terminal: a
 // serial line's reply is read after a fixed wait, and one late on a loaded
 // machine would change the waits that follow.)
-TEST_P(TracedProgram, MatchesTheVirtualPrintersWireLog)
+TEST(TracedProgram, MatchesTheVirtualPrintersWireLog)
 {
-    const ProgramRow& row = GetParam();
+    const std::string command = "get-status"; // the identification first, then a reply for each query
     const std::filesystem::path folder = std::filesystem::temp_directory_path()
-        / ("kalo-trace-" + std::to_string(::getpid()) + "-" + row.name);
+        / ("kalo-trace-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const std::string wireLog = folder / "wire.log", traceFile = folder / "trace.log";
     {
         kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null", "--wire-log", wireLog});
         const auto run = kalo::test::RunProgram(
             KALO_KALOCTL_PATH,
-            {"--trace", traceFile, "--tcp", printer.tcpAddress + ":" + std::to_string(printer.tcpPort), row.command});
+            {"--trace", traceFile, "--tcp", printer.tcpAddress + ":" + std::to_string(printer.tcpPort), command});
         ASSERT_EQ(run.status, 0) << run.err;
         // kaloctl can end before a loaded machine let the printer read its last bytes.
         EXPECT_TRUE(kalo::test::WaitForReceived(wireLog, Take(ReadText(traceFile)).tx, 10000));
@@ -364,13 +350,9 @@ TEST_P(TracedProgram, MatchesTheVirtualPrintersWireLog)
     EXPECT_EQ(trace.rx, wire.tx);
 
     InProcessPlatform machine;
-    Kalo({"--tcp", "10.0.0.50", row.command}, machine);
+    Kalo({"--tcp", "10.0.0.50", command}, machine);
     EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
     std::filesystem::remove_all(folder);
 }
-
-INSTANTIATE_TEST_SUITE_P(Trace, TracedProgram,
-                         ::testing::Values(ProgramRow{"IdentifyTcp", "identify"}, ProgramRow{"GetStatusTcp", "get-status"}),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
