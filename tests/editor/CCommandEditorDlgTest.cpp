@@ -134,19 +134,16 @@ void CCommandEditorDlgTest::snippetsAppendAtTheEnd_data()
                              << "1b 70 00 19 ff 1b 70 01 19 ff ";
     QTest::newRow("at the end, not at the caret") << "1b" << QStringList{"buttonFeed"} << "1b0a ";
     QTest::newRow("Clear") << "1b" << QStringList{"buttonFeed", "buttonClear", "buttonFontA"} << "1b 21 00 ";
-    QTest::newRow("spacing 5") << "" << QStringList{"buttonLineSpacing:keys:uuuuu"} << "1b 33 05 ";
     QTest::newRow("spacing 200") << "" << QStringList{"buttonLineSpacing:set200"} << "1b 33 c8 ";
     QTest::newRow("spacing wraps below 0") << "" << QStringList{"buttonLineSpacing:keys:d"} << "1b 33 ff ";
     QTest::newRow("spacing wraps above 255") << "" << QStringList{"buttonLineSpacing:keys:du"} << "1b 33 00 ";
     QTest::newRow("default spacing") << "" << QStringList{"buttonLineSpacing:default"} << "1b 32 ";
     QTest::newRow("spacing cancelled") << "" << QStringList{"buttonLineSpacing:cancel"} << "";
-    QTest::newRow("code page first entry") << "" << QStringList{"buttonSelectCodepage:ok"} << "1b 74 00 ";
     QTest::newRow("code page 6") << "" << QStringList{"buttonSelectCodepage:page6"} << "1b 74 10 ";
     QTest::newRow("code page 10 (no 14)") << "" << QStringList{"buttonSelectCodepage:page10"} << "1b 74 15 ";
     QTest::newRow("code page 36, then afresh")
         << "" << QStringList{"buttonSelectCodepage:page36", "buttonSelectCodepage:ok"} << "1b 74 2f 1b 74 00 ";
     QTest::newRow("code page closed") << "" << QStringList{"buttonSelectCodepage:close"} << "";
-    QTest::newRow("NV image 01") << "" << QStringList{"buttonPrintNvImage:ok"} << "1c 70 01 00 ";
     QTest::newRow("NV image typed 7") << "" << QStringList{"buttonPrintNvImage:type:7"} << "1c 70 7 00 ";
     QTest::newRow("NV image typed three characters, then afresh")
         << "" << QStringList{"buttonPrintNvImage:type:1a2", "buttonPrintNvImage:ok"} << "1c 70 1a2 00 1c 70 01 00 ";

@@ -88,16 +88,6 @@ constexpr int kFontStart = kReadyBytes + 157;
 const QString kFontChangeStarted =
     QStringLiteral("Success to Change the Firmware,\n And Now Start Font Download!\r\nWhen download is finished, KALO is closed.");
 
-// The messages of the real-time test.
-struct TextMessages final : platform::MessageSink {
-    using MessageSink::Show;
-    void Show(const std::string& text, const std::string&, MessageIcon, const std::string&) override
-    {
-        texts.push_back(text);
-    }
-    std::vector<std::string> texts;
-};
-
 } // namespace
 
 class CStatusDlgTest : public QObject {
@@ -491,7 +481,7 @@ private slots:
         const QString paperPath = m_dir.filePath("paper.txt");
         test::VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--paper", paperPath.toStdString()});
         QVERIFY(printer.tcpPort > 0);
-        TextMessages messages;
+        platform::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages);
         CPrinterPort port(machine);
         port.Configure(NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort)));
@@ -518,7 +508,7 @@ private slots:
             probe.start(10);
         });
         QObject::connect(window.findChild<QProgressBar*>("progressBar"), &QProgressBar::valueChanged, [&](int value) {
-            if (value == 10 && !started && messages.texts.size() == 2) {
+            if (value == 10 && !started && messages.Messages().size() == 2) {
                 started = clock.nsecsElapsed() / 1000;
                 due = started + 10000;
                 probe.start(10);
@@ -528,9 +518,9 @@ private slots:
         });
         clock.start();
         QTest::mouseClick(window.findChild<QPushButton*>("buttonSetStatus"), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(messages.texts.size() >= 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(messages.Messages().size() >= 3, 20000);
         probe.stop();
-        QCOMPARE(messages.texts.back(), std::string("Success to Download Font!, And Reboot Printer"));
+        QCOMPARE(messages.Messages().back().text, std::string("Success to Download Font!, And Reboot Printer"));
         // From the bar's 10, set just before the first write, to its 100, set by the last.
         QVERIFY(started > 0 && ended > started);
         const qint64 took = ended - started;
