@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ConnectionOptions.h"
-#include "Option.h"
+#include "cli/options/Option.h"
 #include "app/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"

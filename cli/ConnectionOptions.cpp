@@ -1,6 +1,6 @@
 #include "ConnectionOptions.h"
 
-#include "Option.h"
+#include "cli/options/Option.h"
 #include "TargetUri.h"
 #include "app/ConnectionForm.h"
 #include "port/UsbPrinterSearch.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Option.h"
+#include "cli/options/Option.h"
 #include "app/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "port/PortSettings.h"

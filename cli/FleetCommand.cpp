@@ -1,27 +1,18 @@
 #include "FleetCommand.h"
 
-#include "FleetResult.h"
-#include "FleetRunner.h"
+#include "FleetReport.h"
 #include "TargetsFile.h"
+#include "TerminalOutput.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Files.h"
-#include "platform/Terminal.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <cmath>
 #include <csignal>
-#include <iomanip>
-#include <iostream>
-#include <map>
 
 namespace kalo::cli {
 
 namespace {
 
-constexpr const char* kTasks[] = {"identify", "get-status", "diff", "set-status"};
 constexpr size_t kMaxTargetsFileBytes = 16 * 1024 * 1024;
 constexpr int64_t kMicrosPerSecond = 1000000;
 // The longest the names of the targets file may take to resolve, all of
@@ -93,15 +84,6 @@ double BoundSeconds(FleetTask task, const FleetRequest& request, const ExchangeB
     return 0;
 }
 
-// DIR/NAME.json, however many slashes end DIR.
-std::string ProfileFile(const FleetRequest& request, const Target& target)
-{
-    std::string folder = request.profileOut;
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder + (folder == "/" ? "" : "/") + target.name + ".json";
-}
-
 std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, const Target& target)
 {
     std::vector<std::string> args = {"kaloctl", "--target", target.uri};
@@ -110,7 +92,7 @@ std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, 
         args.emplace_back("identify");
         break;
     case FleetTask::GetStatus:
-        args.insert(args.end(), {"get-status", "--profile-out", ProfileFile(request, target)});
+        args.insert(args.end(), {"get-status", "--profile-out", ProfileFile(request.profileOut, target.name)});
         break;
     case FleetTask::Diff:
         args.insert(args.end(), {"diff", request.profile, "printer", "--json"});
@@ -128,213 +110,13 @@ std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, 
     return args;
 }
 
-double Rounded(double seconds)
-{
-    return std::round(seconds * 100) / 100;
-}
-
-// What the summary counts.
-struct Tally {
-    std::map<TargetOutcome, size_t> outcomes;
-    size_t changed = 0;
-    size_t finished = 0;
-};
-
-// The outcome of each printer as it finishes, and the summary: JSON lines,
-// or live lines on a terminal and a table at the end.
-class FleetReport final : public FleetObserver {
-public:
-    // jobTargets: the target of each job, by its index in targets.
-    FleetReport(std::ostream& out, FleetTask task, const FleetRequest& request, const std::vector<Target>& targets,
-                std::vector<size_t> jobTargets, bool live, platform::Clock& clock)
-        : m_out(out), m_task(task), m_request(request), m_targets(targets), m_jobTargets(std::move(jobTargets)),
-          m_json(request.json), m_live(live), m_changedWord(request.dryRun ? "would change" : "changed"),
-          m_clock(clock), m_start(clock.NowMicros())
-    {
-    }
-
-    void Started(size_t job) override { m_running[job] = {kTasks[int(m_task)], m_clock.NowMicros()}; }
-
-    void Step(size_t job, const std::string& line) override { m_running[job].step = line; }
-
-    void Finished(const ChildReport& report) override
-    {
-        m_running.erase(report.job);
-        const size_t target = m_jobTargets[report.job];
-        Add(target, InterpretChild(m_task, report, ProfileFile(m_request, m_targets[target])));
-    }
-
-    // A printer that is not run, and why.
-    void Failed(size_t target, const std::string& why)
-    {
-        TargetResult result;
-        result.exit = -1;
-        result.message = why;
-        Add(target, std::move(result));
-    }
-
-    void Tick() override
-    {
-        if (!m_live || m_json)
-            return;
-        const int64_t now = m_clock.NowMicros();
-        if (now - m_drawnAt < kRedrawMicros)
-            return;
-        m_drawnAt = now;
-        Erase();
-        constexpr size_t kShown = 20;
-        size_t shown = 0;
-        for (const auto& [job, running] : m_running) {
-            if (shown++ == kShown)
-                break;
-            m_out << "  " << std::left << std::setw(20) << m_targets[m_jobTargets[job]].name << ' ' << std::right
-                  << std::setw(5) << (now - running.since) / kMicrosPerSecond << " s  " << running.step.substr(0, 60)
-                  << '\n';
-        }
-        m_out << m_tally.finished << " of " << m_targets.size() << " finished, " << m_running.size() << " running"
-              << (m_running.size() > kShown ? " (" + std::to_string(kShown) + " shown)" : "") << '\n'
-              << std::flush;
-        m_drawnLines = std::min(m_running.size(), kShown) + 1;
-    }
-
-    void Summary(const FleetRunEnd& end)
-    {
-        const double seconds = double(m_clock.NowMicros() - m_start) / kMicrosPerSecond;
-        const size_t notStarted = m_jobTargets.size() - end.started;
-        const auto count = [this](TargetOutcome outcome) {
-            const auto found = m_tally.outcomes.find(outcome);
-            return found == m_tally.outcomes.end() ? size_t(0) : found->second;
-        };
-        if (m_json) {
-            nlohmann::ordered_json summary = {{"targets", m_targets.size()}, {"finished", m_tally.finished},
-                                      {"changed", m_tally.changed}, {"notStarted", notStarted},
-                                      {"interrupted", end.interrupted}, {"seconds", Rounded(seconds)}};
-            for (const TargetOutcome outcome : {TargetOutcome::Ok, TargetOutcome::Same, TargetOutcome::Different,
-                                                TargetOutcome::Failed, TargetOutcome::TimedOut, TargetOutcome::Died,
-                                                TargetOutcome::Interrupted})
-                summary["outcomes"][OutcomeText(outcome)] = count(outcome);
-            // The most memory the fleet and its largest child held, resident.
-            summary["peakKiB"] = {{"fleet", platform::OwnPeakKiB()}, {"child", m_largestChildKiB}};
-            m_out << nlohmann::ordered_json{{"summary", summary}}.dump() << '\n' << std::flush;
-            return;
-        }
-        Erase();
-        PrintTable();
-        m_out << m_tally.finished << " of " << m_targets.size() << " printers in " << std::fixed
-              << std::setprecision(1) << seconds << " s:";
-        const char* separator = " ";
-        for (const auto& [outcome, n] : m_tally.outcomes) {
-            m_out << separator << n << ' ' << OutcomeText(outcome);
-            separator = ", ";
-        }
-        if (m_task == FleetTask::SetStatus)
-            m_out << separator << m_tally.changed << ' ' << m_changedWord;
-        m_out << '\n';
-        if (end.interrupted)
-            m_out << "Interrupted: " << notStarted << " not started.\n";
-        m_out << std::flush;
-    }
-
-    // 1 when a printer failed; for diff 3 when one differs.
-    int ExitStatus() const
-    {
-        size_t different = 0;
-        for (const auto& [outcome, n] : m_tally.outcomes) {
-            if (IsFailure(outcome))
-                return kExitFailed;
-            different += outcome == TargetOutcome::Different ? n : 0;
-        }
-        return different > 0 ? kExitDifferent : kExitOk;
-    }
-
-private:
-    static constexpr int64_t kRedrawMicros = 250000;
-
-    struct Running {
-        std::string step;
-        int64_t since = 0;
-    };
-
-    void Add(size_t target, TargetResult result)
-    {
-        ++m_tally.outcomes[result.outcome];
-        m_tally.changed += result.changed ? 1 : 0;
-        ++m_tally.finished;
-        m_largestChildKiB = std::max(m_largestChildKiB, result.peakKiB);
-        if (m_json) {
-            const Target& named = m_targets[target];
-            nlohmann::ordered_json line = {{"name", named.name},       {"uri", named.uri},
-                                   {"outcome", OutcomeText(result.outcome)}, {"exit", result.exit},
-                                   {"seconds", Rounded(result.seconds)},     {"changed", result.changed},
-                                   {"message", result.message}};
-            if (!result.differences.empty())
-                line["differences"] = result.differences;
-            m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush;
-        } else {
-            m_results.emplace_back(target, std::move(result));
-        }
-    }
-
-    // The live lines; nothing where there are none.
-    void Erase()
-    {
-        if (!m_live)
-            return;
-        for (; m_drawnLines > 0; --m_drawnLines)
-            m_out << "\x1b[A\x1b[2K";
-        m_out << '\r' << std::flush;
-    }
-
-    void PrintTable()
-    {
-        if (m_results.empty())
-            return;
-        // In the file's order, whatever order they finished in.
-        std::sort(m_results.begin(), m_results.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-        size_t nameWidth = 4;
-        for (const auto& [target, result] : m_results)
-            nameWidth = std::max(nameWidth, m_targets[target].name.size());
-        std::string changes = m_task == FleetTask::SetStatus ? m_changedWord + " / message" : "differences / message";
-        for (char& c : changes)
-            c = char(std::toupper(static_cast<unsigned char>(c)));
-        m_out << std::left << std::setw(int(nameWidth)) << "NAME" << "  " << std::setw(11) << "OUTCOME"
-              << std::right << std::setw(8) << "SECONDS" << "  " << changes << '\n';
-        for (const auto& [target, result] : m_results) {
-            std::string detail = result.changes;
-            if (!result.message.empty())
-                detail += (detail.empty() ? "" : "; ") + result.message;
-            m_out << std::left << std::setw(int(nameWidth)) << m_targets[target].name << "  " << std::setw(11)
-                  << OutcomeText(result.outcome) << std::right << std::setw(8) << std::fixed << std::setprecision(1)
-                  << result.seconds << "  " << detail << '\n';
-        }
-    }
-
-    std::ostream& m_out;
-    FleetTask m_task;
-    const FleetRequest& m_request;
-    const std::vector<Target>& m_targets;
-    std::vector<size_t> m_jobTargets;
-    bool m_json;
-    bool m_live;
-    std::string m_changedWord;
-    platform::Clock& m_clock;
-    int64_t m_start;
-    std::map<size_t, Running> m_running;
-    std::vector<std::pair<size_t, TargetResult>> m_results;
-    Tally m_tally;
-    int64_t m_drawnAt = 0;
-    size_t m_drawnLines = 0;
-    int64_t m_largestChildKiB = 0;
-};
-
 // Takes the task and, for diff, its profile; what does not fit the task, else empty.
 std::string Refusal(FleetRequest& request, const std::vector<std::string>& operands, FleetTask& task)
 {
-    const auto named = std::find(std::begin(kTasks), std::end(kTasks), operands[0]);
-    if (named == std::end(kTasks))
+    const auto named = std::find(std::begin(kFleetTasks), std::end(kFleetTasks), operands[0]);
+    if (named == std::end(kFleetTasks))
         return "COMMAND is one of identify, get-status, diff, set-status, not '" + operands[0] + "'";
-    task = FleetTask(named - std::begin(kTasks));
+    task = FleetTask(named - std::begin(kFleetTasks));
     if (task == FleetTask::Diff) {
         if (operands.size() < 2)
             return "diff needs the PROFILE to compare with";
@@ -451,8 +233,9 @@ int FleetCommand::Execute(CommandContext& context)
         jobTargets.push_back(i);
     }
     std::ostream& out = context.live ? *context.live : context.out;
-    const bool live = context.live == &std::cout && platform::IsTerminal(platform::StandardStream::Output);
-    FleetReport report(out, task, request, targets, std::move(jobTargets), live, context.platform.GetClock());
+    const FleetReportForm form{request.json, context.live && ReachesTerminal(*context.live), request.dryRun,
+                               request.profileOut};
+    FleetReport report(out, task, form, targets, std::move(jobTargets), context.platform.GetClock());
     const auto children = context.platform.NewChildProcesses();
     FleetRunner runner(*children, context.platform.GetClock(), platform::OwnProgram());
     FleetRunEnd end;

@@ -10,6 +10,8 @@ namespace kalo::cli {
 
 // What the fleet runs on each printer.
 enum class FleetTask { Identify, GetStatus, Diff, SetStatus };
+// Their names on the command line, in that order.
+constexpr const char* kFleetTasks[] = {"identify", "get-status", "diff", "set-status"};
 
 enum class TargetOutcome {
     Ok,          // done (set-status: changed says whether it wrote)

@@ -1,12 +1,11 @@
 #include "FontCommand.h"
 
-#include "platform/Terminal.h"
+#include "TerminalOutput.h"
 #include "status/FontDownload.h"
 #include "status/ResourceFonts.h"
 #include "status/StatusExchange.h"
 
 #include <cstdio>
-#include <iostream>
 
 namespace kalo::cli {
 
@@ -54,54 +53,41 @@ std::string Kib(uint64_t bytes)
 // most ten times a second; nothing when it is not a terminal.
 class DownloadBar {
 public:
-    DownloadBar(std::ostream& err, bool terminal, platform::Clock& clock)
+    DownloadBar(std::ostream& err, platform::Clock& clock)
         : m_err(err)
-        , m_terminal(terminal)
-        , m_clock(clock)
-        , m_start(clock.NowMicros())
+        , m_text(err, ReachesTerminal(err), clock, 0, kRedrawMicros)
     {
     }
     // What is left on the terminal: the bytes that went out and how long they took.
     ~DownloadBar()
     {
-        if (!m_drawn)
+        if (!m_text.Shown())
             return;
         char took[32];
-        std::snprintf(took, sizeof took, "%.2f", double(m_lastDraw - m_start) / 1e6);
-        m_err << "\r\033[K" << m_sent << " bytes in " << took << " s\n" << std::flush;
+        std::snprintf(took, sizeof took, "%.2f", double(m_text.ShownAfterMicros()) / 1e6);
+        m_text.Clear();
+        m_err << m_sent << " bytes in " << took << " s\n" << std::flush;
     }
     void Show(uint64_t sent, uint64_t total)
     {
-        const int64_t now = m_clock.NowMicros();
-        if (!m_terminal || (m_drawn && now - m_lastDraw < 100000 && sent < total))
+        if (!m_text.Due(sent >= total))
             return;
-        const double seconds = double(now - m_start) / 1e6;
+        const double seconds = double(m_text.ElapsedMicros()) / 1e6;
         const double rate = seconds > 0 ? double(sent) / seconds : 0;
-        const int filled = total ? int(sent * 30 / total) : 30;
-        m_err << "\r[" << std::string(size_t(filled), '#') << std::string(size_t(30 - filled), ' ') << "] "
-              << Kib(sent) << " of " << Kib(total) << " KiB  " << Kib(uint64_t(rate)) << " KiB/s";
+        std::string text = BarOf(sent, total) + Kib(sent) + " of " + Kib(total) + " KiB  " + Kib(uint64_t(rate))
+            + " KiB/s";
         if (rate > 0)
-            m_err << "  " << int64_t(double(total - sent) / rate + 0.5) << " s left";
-        m_err << "\033[K" << std::flush;
-        m_drawn = true;
-        m_lastDraw = now;
+            text += "  " + std::to_string(int64_t(double(total - sent) / rate + 0.5)) + " s left";
+        m_text.Show(text);
         m_sent = sent;
     }
 
 private:
+    static constexpr int64_t kRedrawMicros = 100000;
     std::ostream& m_err;
-    bool m_terminal;
-    platform::Clock& m_clock;
-    int64_t m_start;
-    int64_t m_lastDraw = 0;
+    LiveText m_text;
     uint64_t m_sent = 0;
-    bool m_drawn = false;
 };
-
-bool ReachesTerminal(const std::ostream& err)
-{
-    return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
-}
 
 } // namespace
 
@@ -123,7 +109,7 @@ int SendFontImage(CommandContext& context, PrinterSession& session, FontImage im
     ProgressState progress;
     std::optional<FontDownloadOutcome> outcome;
     {
-        DownloadBar bar(context.err, ReachesTerminal(context.err), clock);
+        DownloadBar bar(context.err, clock);
         FontDownload download(port, clock, progress, std::move(image));
         outcome = RunFontDownload(download, clock, [&] { bar.Show(download.Sent(), download.Total()); });
     }

@@ -1,6 +1,5 @@
 #include "Kaloctl.h"
 
-#include "Completion.h"
 #include "DiffCommand.h"
 #include "EditorCommands.h"
 #include "FleetCommand.h"
@@ -11,6 +10,7 @@
 #include "StatusCommands.h"
 #include "TraceOption.h"
 #include "TraceViewCommand.h"
+#include "cli/options/Completion.h"
 #include "platform/Interruption.h"
 #include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
@@ -87,7 +87,7 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
     for (const OptionInfo* option : TraceOptionInfos())
         sources.anywhere.push_back(option);
     for (const auto& command : m_commands)
-        sources.commands.push_back(command.get());
+        sources.commands.push_back({command->Name(), command->Options()});
     sources.globalOptions = {"--help", "--version"};
     sources.usbDevices = [&platform] {
         std::ostringstream diagnostics;

@@ -5,7 +5,6 @@
 #include "StatusReport.h"
 #include "app/SelfTest.h"
 #include "platform/Interruption.h"
-#include "platform/Terminal.h"
 #include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
 #include "status/ProfileJson.h"
@@ -13,7 +12,6 @@
 #include "status/StatusFile.h"
 
 #include <functional>
-#include <iostream>
 #include <optional>
 
 namespace kalo::cli {
@@ -25,11 +23,6 @@ using Form = PrinterSettingForm;
 const std::vector<int> kAllSlots = {0, 1, 2, 3, 4, 5, 6, 7};
 const std::vector<int> kFileSlots = {0, 1, 6, 7};
 const char kWrongFormat[] = "Wrong format files loaded.";
-
-bool ReachesTerminal(const std::ostream& err)
-{
-    return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
-}
 
 int PinState(int64_t position)
 {

@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "PrinterSession.h"
+#include "TerminalOutput.h"
 #include "status/Profile.h"
 #include "status/StatusExchange.h"
 

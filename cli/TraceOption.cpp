@@ -1,6 +1,6 @@
 #include "TraceOption.h"
 
-#include "Option.h"
+#include "cli/options/Option.h"
 
 namespace kalo::cli {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Option.h"
+#include "cli/options/Option.h"
 
 #include <ostream>
 #include <string>

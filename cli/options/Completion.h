@@ -8,13 +8,17 @@
 
 namespace kalo::cli {
 
-class Command;
+// A command as completion sees it: its name and its own options.
+struct CompletionCommand {
+    std::string name;
+    std::vector<const OptionInfo*> options;
+};
 
 // What kaloctl's command line is made of, as completion sees it.
 struct CompletionSources {
     // The connection and trace options, taken before and after the command.
     std::vector<const OptionInfo*> anywhere;
-    std::vector<const Command*> commands;
+    std::vector<CompletionCommand> commands;
     std::vector<std::string> globalOptions; // taken only before a command
     // The printers --usb-device takes: list-usb's entries and serial numbers.
     std::function<std::vector<std::string>()> usbDevices;

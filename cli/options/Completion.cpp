@@ -1,6 +1,5 @@
 #include "Completion.h"
 
-#include "Command.h"
 #include "platform/Text.h"
 
 #include <cstdio>
@@ -55,7 +54,7 @@ std::vector<std::string> CompletionCandidates(const CompletionSources& sources, 
 {
     if (current == 0 || current > words.size())
         return {};
-    const Command* command = nullptr;
+    const CompletionCommand* command = nullptr;
     std::vector<const OptionInfo*> options = sources.anywhere;
     const OptionInfo* valueOf = nullptr;
     for (size_t i = 1; i < current; ++i) {
@@ -69,11 +68,10 @@ std::vector<std::string> CompletionCandidates(const CompletionSources& sources, 
             }
             ++i;
         } else if (!command && !platform::StartsWith(words[i], "-")) {
-            for (const Command* candidate : sources.commands) {
-                if (words[i] == candidate->Name()) {
-                    command = candidate;
-                    const std::vector<const OptionInfo*> own = candidate->Options();
-                    options.insert(options.end(), own.begin(), own.end());
+            for (const CompletionCommand& candidate : sources.commands) {
+                if (words[i] == candidate.name) {
+                    command = &candidate;
+                    options.insert(options.end(), candidate.options.begin(), candidate.options.end());
                 }
             }
         }
@@ -93,8 +91,8 @@ std::vector<std::string> CompletionCandidates(const CompletionSources& sources, 
         for (const OptionInfo* option : options)
             choices.push_back(option->name);
     } else if (!command) {
-        for (const Command* candidate : sources.commands)
-            choices.push_back(candidate->Name());
+        for (const CompletionCommand& candidate : sources.commands)
+            choices.push_back(candidate.name);
     }
 
     std::vector<std::string> candidates;
