@@ -5,6 +5,7 @@
 #include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
 #include "status/StatusFile.h"
+#include "tests/support/RegistryText.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,18 +16,6 @@
 using namespace kalo;
 
 namespace {
-
-const char kRegistry[] = R"(REGEDIT4
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt COM1]
-"Port"="COM1:"
-[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports]
-"COM1:"="19200,n,8,1"
-[HKEY_LOCAL_MACHINE\SOFTWARE\KEMTRAN\TLR-740II\OXM\Custom]
-"Port"="NET"
-"TcpIp"="10.0.0.50"
-"TcpPort"=dword:0000238c
-)";
 
 std::filesystem::path g_scratch;
 
@@ -85,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     machine.usbPrinters = {{"/dev/usb/lp0", "7a3c", "001e", "K1"}, {"/dev/usb/lp1", "7a3c", "001f", ""}};
     platform::MemorySpooler spooler;
     spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Net", "socket://10.0.0.50:9100"}};
-    const auto file = platform::RegistryFile::FromText(kRegistry);
+    const auto file = platform::RegistryFile::FromText(test::kRegistryText);
     const CRegistryKey registry({&file});
     const auto queues = spooler.queues;
     std::ostringstream out, err;

@@ -92,8 +92,8 @@ def main():
         # text of kaloctl's the task's message carries.
         rows = [
             ("FirstRunWrites", "shop", "on", dict(verify=True), False, "CHANGED", True, True, None),
-            ("SecondRunFindsItInPlace", "shop", "on", {}, False, "SUCCESS", False, False, None),
-            ("ProfileNamedLikeAnOption", "shop", "--trace", {}, False, "SUCCESS", False, False, None),
+            # The second run finds the profile in place, though its file is named like an option.
+            ("SecondRunFindsItInPlace", "shop", "--trace", {}, False, "SUCCESS", False, False, None),
             ("CheckModeOnlyReads", "shop", "off", {}, True, "CHANGED", True, False, None),
             ("SilentPrinterFails", "silent", "on", {}, False, "FAILED!", False, False, "Fail to get printer ID"),
         ]

@@ -10,6 +10,7 @@
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
+#include "support/RegistryText.h"
 #include "KaloVersion.h"
 #include "support/WireLogText.h"
 #include "port/PrinterCommands.h"
@@ -37,27 +38,6 @@ using Message = platform::RecordingMessageSink::Message;
 
 namespace {
 
-const char kRegistryFile[] = R"(Windows Registry Editor Version 5.00
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt COM3]
-"Port"="COM3:"
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt COM10]
-"Port"="COM10:"
-
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers\Receipt USB]
-"Port"="USB001"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports]
-"COM3:"="19200,n,8,1"
-"COM10:"="9600,e,7,1.5,x"
-
-[HKEY_LOCAL_MACHINE\SOFTWARE\KEMTRAN\TLR-740II\OXM\Custom]
-"Port"="NET"
-"TcpIp"="10.0.0.50"
-"TcpPort"=dword:0000238c
-)";
-
 const std::vector<platform::SpoolerQueue> kCupsQueues = {
     {"Receipt COM3", "serial:/dev/ttyS2?baud=19200+bits=8+parity=none+flow=none"},
     {"Receipt COM10", "serial:/dev/ttyS9?baud=9600+bits=7+parity=even+flow=soft"},
@@ -70,7 +50,7 @@ const std::vector<platform::SpoolerQueue> kCupsQueues = {
 struct Bench {
     explicit Bench(const std::string& target = "", sim::PrinterOptions options = {}, bool fromCups = false)
         : machine(std::move(options))
-        , file(platform::RegistryFile::FromText(fromCups ? "" : kRegistryFile))
+        , file(platform::RegistryFile::FromText(fromCups ? "" : test::kRegistryText))
         , cups(spooler, machine.Ports())
         , registry({&file, &cups})
     {

@@ -13,6 +13,7 @@
 #include "platform/posix/PosixNameResolver.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
+#include "support/InProcessKaloctl.h"
 
 #include <gtest/gtest.h>
 
@@ -272,10 +273,8 @@ TEST(FleetRunnerTest, HundredsOfChildrenAtMostNAtATimeLeaveNoDescriptor)
     const int descriptors = test::OpenDescriptorCount();
     const auto children = platform::NewChildProcesses();
     platform::SystemClock clock;
-    FleetRunner runner(*children, clock, "/bin/sh");
     Recorder recorder;
-    const std::vector<FleetJob> jobs(300, Shell("exit 0"));
-    runner.Run(jobs, 16, recorder);
+    FleetRunner(*children, clock, "/bin/sh").Run(std::vector<FleetJob>(300, Shell("exit 0")), 16, recorder);
     EXPECT_EQ(recorder.reports.size(), 300u);
     EXPECT_EQ(recorder.maxRunning, 16u);
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
@@ -306,8 +305,12 @@ struct RecordedChildren final : platform::ChildProcesses {
     std::vector<int> pending;
 };
 
-TEST(FleetCommandTest, UnresolvedNamesAndInterruptionsStopWhatTheyShould)
+// A name that does not resolve fails alone; an interruption stops what is
+// not yet started; a wrong line, command or option is refused before
+// anything is started, every wrong line said.
+TEST(FleetCommandTest, UnresolvedNamesInterruptionsAndRefusals)
 {
+    const std::string fleet = "kaloctl fleet: ";
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -315,6 +318,8 @@ TEST(FleetCommandTest, UnresolvedNamesAndInterruptionsStopWhatTheyShould)
         int status;
         std::vector<std::string> started;
         std::vector<std::string> out; // parts of standard output, in order
+        std::string err = "";         // how standard error begins; TARGETS stands for the file
+        const char* targets = "a socket://10.0.0.50\n\nb socket://nowhere\nc socket://shop:9100\n";
     } rows[] = {
         {"NameThatDoesNotResolveFailsAlone", {"identify", "--json"}, "", 1,
          {"socket://10.0.0.50", "socket://shop:9100"},
@@ -327,36 +332,46 @@ TEST(FleetCommandTest, UnresolvedNamesAndInterruptionsStopWhatTheyShould)
          {R"({"name":"b")", R"("notStarted":2,"interrupted":true)"}},
         {"InterruptedBeforeTheFleet", {"diff", "PROFILE", "--json"}, "before", 130, {},
          {R"({"name":"b")", R"("notStarted":2,"interrupted":true)"}},
+        // Each wrong line's own text is TargetsFileTest's; here every one reaches standard error.
+        {"MalformedLines", {"identify"}, "", 2, {}, {},
+         fleet + "TARGETS: line 2: 'b' has no URI after it\n" + fleet + "TARGETS: line 3: the name 'a' is already on line 1\n",
+         "a socket://127.0.0.1:1\nb\na socket://127.0.0.1:2\n"},
+        {"UnknownCommand", {"self-test"}, "", 2, {}, {},
+         fleet + "COMMAND is one of identify, get-status, diff, set-status, not 'self-test'\n", ""},
+        {"GetStatusIntoAFolderWithoutParent", {"get-status", "--profile-out", "/nonexistent/profiles"}, "", 2, {}, {},
+         fleet + "cannot make the folder '/nonexistent/profiles': '/nonexistent' does not exist\n", ""},
+        {"VerifyWithIdentify", {"identify", "--verify"}, "", 2, {}, {},
+         fleet + "--profile, --verify, --if-different and --dry-run go with set-status\n", ""},
     };
-    const std::string base = testing::TempDir() + "kalo-fleet-in-process-" + std::to_string(getpid());
-    std::ofstream(base + ".targets") << "a socket://10.0.0.50\n\nb socket://nowhere\nc socket://shop:9100\n";
-    std::ofstream(base + ".json") << R"({"format": "kalo-profile/1"})";
+    const std::string targets = test::Scratch("fleet.targets"), profile = test::Scratch("fleet.json");
+    std::ofstream(profile) << R"({"format": "kalo-profile/1"})";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        std::ofstream(targets) << row.targets;
         platform::ClearInterruption();
         sim::InProcessPlatform machine;
         machine.hostAddresses["shop"] = {"10.0.0.7"};
         std::vector<std::string> started;
         machine.childProcesses = [&] { return std::make_unique<RecordedChildren>(started, row.interruptAt); };
-        std::vector<std::string> args = {"fleet", "--targets", base + ".targets"};
+        std::vector<std::string> args = {"fleet", "--targets", targets};
         for (const std::string& arg : row.args)
-            args.push_back(arg == "PROFILE" ? base + ".json" : arg);
+            args.push_back(arg == "PROFILE" ? profile : arg);
         if (std::string(row.interruptAt) == "before")
             platform::Interrupt(SIGINT);
-        std::ostringstream out, err;
-        platform::MemorySpooler spooler;
-        EXPECT_EQ(Kaloctl().Run(args, out, err, machine, spooler, CRegistryKey()), row.status) << err.str();
+        const test::KaloRun run = test::RunKaloctl(args, machine);
+        EXPECT_EQ(run.status, row.status) << run.err;
         EXPECT_EQ(started, row.started);
+        const std::string err = test::Replace(row.err, "TARGETS", targets);
+        EXPECT_EQ(run.err.substr(0, err.size()), err);
         size_t at = 0;
         for (const std::string& part : row.out) {
-            at = out.str().find(part, at);
-            EXPECT_NE(at, std::string::npos) << part << "\n" << out.str();
+            at = run.out.find(part, at);
+            EXPECT_NE(at, std::string::npos) << part << "\n" << run.out;
         }
-        EXPECT_EQ(out.str().rfind(row.out.front(), 0), 0u) << out.str();
+        EXPECT_EQ(run.out.substr(0, row.out.empty() ? std::string::npos : row.out.front().size()),
+                  row.out.empty() ? "" : row.out.front());
     }
     platform::ClearInterruption();
-    std::remove((base + ".targets").c_str());
-    std::remove((base + ".json").c_str());
 }
 
 } // namespace

@@ -1,18 +1,13 @@
-#include "cli/Kaloctl.h"
 #include "cli/TraceViewCommand.h"
-#include "platform/LazyRegistryFile.h"
-#include "platform/MemorySpooler.h"
-#include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
+#include "support/InProcessKaloctl.h"
 #include "support/WireLogText.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <regex>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using kalo::sim::InProcessPlatform;
 
@@ -60,37 +55,9 @@ std::string ReadText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-struct KaloRun {
-    int status;
-    std::string out, err;
-};
-
-// errStream: standard error, when not a string kept for the result.
-KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::ostream* errStream = nullptr)
+kalo::test::KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::ostream* err = nullptr)
 {
-    std::ostringstream out, err;
-    const kalo::platform::LazyRegistryFile none([] { return std::string(); });
-    const kalo::CRegistryKey registry({&none});
-    kalo::platform::MemorySpooler spooler;
-    const int status =
-        kalo::cli::Kaloctl().Run(args, out, errStream ? *errStream : err, machine, spooler, registry);
-    return {status, out.str(), err.str()};
-}
-
-// The names trace-view gives the commands of an exchange, in the order sent.
-std::vector<std::string> SentNames(const std::string& view)
-{
-    std::vector<std::string> names;
-    std::istringstream in(view);
-    std::string line;
-    while (std::getline(in, line)) {
-        const size_t at = line.find(" sent ");
-        if (at == std::string::npos)
-            continue;
-        const size_t name = line.find_first_not_of(' ', at + 5);
-        names.push_back(line.substr(name, line.find(" (", name) - name));
-    }
-    return names;
+    return kalo::test::RunKaloctl(args, machine, {.err = err});
 }
 
 const std::vector<std::string> kIdentification = {"Initialize", "SelectPrinter", "StatusBackOff",
@@ -99,124 +66,114 @@ const std::vector<std::string> kIdentification = {"Initialize", "SelectPrinter",
 std::vector<std::string> Status()
 {
     std::vector<std::string> names = kIdentification;
-    names.insert(names.end(), {"Initialize", "SelectPrinter", "FirmwareVersionQuery", "LanguageQuery",
-                               "ModelNameQuery", "StatusBackOff", "IdentificationByteQuery"});
-    for (const char* number : {"1", "2", "3", "4", "5", "6", "11", "12"})
-        names.push_back(std::string("SwitchQuery ") + number);
-    names.push_back("PowerSaveQuery");
+    names.insert(names.end(), {"Initialize", "SelectPrinter", "FirmwareVersionQuery", "LanguageQuery", "ModelNameQuery",
+                               "StatusBackOff", "IdentificationByteQuery", "SwitchQuery 1", "SwitchQuery 2",
+                               "SwitchQuery 3", "SwitchQuery 4", "SwitchQuery 5", "SwitchQuery 6", "SwitchQuery 11",
+                               "SwitchQuery 12", "PowerSaveQuery"});
     return names;
 }
 
-// Every name in names, in that order, among the names sent (others may come between).
-bool InOrder(const std::vector<std::string>& names, const std::vector<std::string>& sent)
+// Every name in names, in that order, among the commands the view says were sent (others may come between).
+bool SentInOrder(const std::vector<std::string>& names, const std::string& view)
 {
-    auto at = sent.begin();
+    size_t at = 0;
     for (const std::string& name : names) {
-        at = std::find(at, sent.end(), name);
-        if (at == sent.end())
+        if ((at = view.find("  sent      " + name + " (", at)) == std::string::npos)
             return false;
         ++at;
     }
     return true;
 }
 
-// The rows print as their names (they name the ctest tests too).
-template <class Row>
-    requires requires(const Row& row) { row.name; }
-void PrintTo(const Row& row, std::ostream* out)
-{
-    *out << row.name;
-}
+const std::string kModel = "model \"TLR-740plusII\"";
 
-struct TracedRow {
-    const char* name;
-    std::vector<std::string> args;
-    std::string header;
-    std::vector<std::string> commands; // trace-view names at least these, in order
-    std::string reply;                 // and tells this reply
-};
-
-class TracedExchange : public ::testing::TestWithParam<TracedRow> {};
+} // namespace
 
 // On the virtual clock each exchange's trace carries, each way, exactly the
 // bytes the printer's wire log has the other way, every wait the clock took,
 // and trace-view names every command sent.
-TEST_P(TracedExchange, MatchesTheWireLogAndTheClock)
+TEST(TracedExchange, MatchesTheWireLogAndTheClock)
 {
-    const TracedRow& row = GetParam();
-    InProcessPlatform machine;
-    std::vector<std::string> args = {"--trace", "-"};
-    args.insert(args.end(), row.args.begin(), row.args.end());
-    const KaloRun run = Kalo(args, machine);
-    ASSERT_EQ(run.status, 0) << run.err;
+    const struct {
+        std::vector<std::string> args;
+        std::string header;
+        std::vector<std::string> commands; // trace-view names at least these, in order
+        std::string reply;                 // and tells this reply
+    } rows[] = {
+        {{"--serial", "COM1", "--baud", "19200", "--flow", "xonxoff", "identify"}, "COM1, 19200,n,8,1,x",
+         kIdentification, kModel},
+        {{"--parallel", "LPT1", "identify"}, "LPT1", kIdentification, kModel},
+        {{"--serial", "COM1", "--parity", "even", "--data-bits", "7", "--stop-bits", "2", "--flow", "none", "get-status"},
+         "COM1, 9600,e,7,2", Status(), "switch 12: pins 8-1 "},
+        {{"--tcp", "10.0.0.50:9100", "get-status"}, "socket://10.0.0.50:9100", Status(), "power save "},
+        {{"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
+         {"EnterUserSetting", "SwitchWrite 6 22222212", "EndUserSetting"}, "in user-setting mode"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.args));
+        InProcessPlatform machine;
+        std::vector<std::string> args = {"--trace", "-"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const auto run = Kalo(args, machine);
+        ASSERT_EQ(run.status, 0) << run.err;
 
-    const WireLines trace = Take(run.err);
-    const WireLines wire = Take(machine.WireLogText());
-    EXPECT_EQ(trace.headers, std::vector<std::string>{"# kalo " KALO_VERSION_TEXT ", " + row.header});
-    EXPECT_FALSE(trace.tx.empty());
-    EXPECT_EQ(trace.tx, wire.rx);
-    EXPECT_EQ(trace.rx, wire.tx);
-    EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
-    EXPECT_EQ(trace.errors, std::vector<std::string>{});
+        const WireLines trace = Take(run.err);
+        const WireLines wire = Take(machine.WireLogText());
+        EXPECT_EQ(trace.headers, std::vector<std::string>{"# kalo " KALO_VERSION_TEXT ", " + row.header});
+        EXPECT_FALSE(trace.tx.empty());
+        EXPECT_EQ(trace.tx, wire.rx);
+        EXPECT_EQ(trace.rx, wire.tx);
+        EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
+        EXPECT_EQ(trace.errors, std::vector<std::string>{});
 
-    const std::string view = kalo::cli::ViewTrace(run.err);
-    const std::vector<std::string> sent = SentNames(view);
-    for (const std::string& name : sent)
-        EXPECT_TRUE(!name.empty() && std::isupper(static_cast<unsigned char>(name[0]))) << "unnamed: " << name;
-    EXPECT_TRUE(InOrder(row.commands, sent)) << view;
-    EXPECT_NE(view.find(row.reply), std::string::npos) << view;
+        // Every command sent has its name: none is shown as bare bytes.
+        const std::string view = kalo::cli::ViewTrace(run.err);
+        EXPECT_FALSE(std::regex_search(view, std::regex("  sent {6}[0-9a-f]{2}( |$)"))) << view;
+        EXPECT_TRUE(SentInOrder(row.commands, view)) << view;
+        EXPECT_NE(view.find(row.reply), std::string::npos) << view;
+    }
 }
-
-const std::string kModel = "model \"TLR-740plusII\"";
-
-INSTANTIATE_TEST_SUITE_P(
-    Trace, TracedExchange,
-    ::testing::Values(
-        TracedRow{"IdentifySerial", {"--serial", "COM1", "--baud", "19200", "--flow", "xonxoff", "identify"},
-                  "COM1, 19200,n,8,1,x", kIdentification, kModel},
-        TracedRow{"IdentifyParallel", {"--parallel", "LPT1", "identify"}, "LPT1", kIdentification, kModel},
-        TracedRow{"GetStatusSerial", {"--serial", "COM1", "--parity", "even", "--data-bits", "7", "--stop-bits", "2",
-                                      "--flow", "none", "get-status"},
-                  "COM1, 9600,e,7,2", Status(), "switch 12: pins 8-1 "},
-        TracedRow{"GetStatusTcp", {"--tcp", "10.0.0.50:9100", "get-status"}, "socket://10.0.0.50:9100", Status(),
-                  "power save "},
-        TracedRow{"SetStatusTcp", {"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
-                  {"EnterUserSetting", "SwitchWrite 6 22222212", "EndUserSetting"}, "in user-setting mode"}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-const std::string kFifo = ::testing::TempDir() + "kalo-trace-fifo-" + std::to_string(::getpid());
-
-struct FailureRow {
-    const char* name;
-    std::vector<std::string> args;
-    void (*prepare)(InProcessPlatform& machine);
-    int status;
-    std::vector<std::string> errors; // the trace's error lines, after "error ", or kaloctl's message
-    int64_t closeAfter = -1; // the printer hangs up after so many bytes
-};
-
-class TracedFailure : public ::testing::TestWithParam<FailureRow> {};
 
 // A port that fails is in the trace with the call and the system's reason,
 // once, where it happened; a trace file that cannot be written is refused
-// before anything is opened.
-TEST_P(TracedFailure, IsWrittenOrRefused)
+// before anything is opened, a FIFO at once rather than waited on for a
+// reader; a command that needs no printer opens no trace file.
+TEST(TracedFailure, IsWrittenOrRefused)
 {
-    const FailureRow& row = GetParam();
-    kalo::sim::PrinterOptions options;
-    options.closeAfter = row.closeAfter;
-    InProcessPlatform machine(options);
-    if (row.prepare)
-        row.prepare(machine);
-    const KaloRun run = Kalo(row.args, machine);
-    std::filesystem::remove(kFifo);
-    EXPECT_EQ(run.status, row.status);
-    if (row.status == 2) {
-        EXPECT_EQ(run.err, "kaloctl: " + row.errors.at(0) + "\n");
-        EXPECT_EQ(machine.lastOpenedPath, "");
-        return;
+    const std::string fifo = kalo::test::Scratch("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string cannot = "cannot write the trace file '";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> errors; // the trace's error lines, after "error ", or kaloctl's message
+        int64_t closeAfter = -1;         // the printer hangs up after so many bytes
+    } rows[] = {
+        {{"--trace", "-", "--serial", "COM1", "identify"}, 1, {"open /dev/ttyS0: Permission denied"}},
+        {{"--trace", "-", "--tcp", "10.0.0.50", "get-status"}, 1,
+         {"send 10.0.0.50:9100: Broken pipe", "receive 10.0.0.50:9100: the printer closed the connection"}, 40},
+        {{"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"}, 2,
+         {cannot + "/nonexistent-kalo/t.log': No such file or directory"}},
+        {{"--trace", fifo, "--tcp", "10.0.0.50", "identify"}, 2, {cannot + fifo + "': it is a FIFO, not a regular file"}},
+        {{"--trace", "/dev/null", "--tcp", "10.0.0.50", "identify"}, 2,
+         {cannot + "/dev/null': it is a character device, not a regular file"}},
+        {{"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, 0, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::PrintToString(row.args));
+        kalo::sim::PrinterOptions options;
+        options.closeAfter = row.closeAfter;
+        InProcessPlatform machine(options);
+        machine.serialPermissionDenied = true;
+        const auto run = Kalo(row.args, machine);
+        EXPECT_EQ(run.status, row.status);
+        if (row.status == 2) {
+            EXPECT_EQ(run.err, "kaloctl: " + row.errors.at(0) + "\n");
+            EXPECT_EQ(machine.lastOpenedPath, "");
+        } else {
+            EXPECT_EQ(Take(run.err).errors, row.errors);
+        }
     }
-    EXPECT_EQ(Take(run.err).errors, row.errors);
 }
 
 // Standard error with room for so many bytes, as a disk filling up (a trace writes whole lines).
@@ -245,35 +202,6 @@ TEST(TraceLost, StopsTheCommandWithThePrinterOutOfUserSetting)
         EXPECT_FALSE(machine.Printer().InUserSetting());
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Trace, TracedFailure,
-    ::testing::Values(
-        FailureRow{"PermissionDenied",
-                   {"--trace", "-", "--serial", "COM1", "identify"},
-                   [](InProcessPlatform& m) { m.serialPermissionDenied = true; },
-                   1,
-                   {"open /dev/ttyS0: Permission denied"}},
-        FailureRow{"HungUpMidway",
-                   {"--trace", "-", "--tcp", "10.0.0.50", "get-status"},
-                   nullptr,
-                   1,
-                   {"send 10.0.0.50:9100: Broken pipe", "receive 10.0.0.50:9100: the printer closed the connection"},
-                   40},
-        FailureRow{"TraceFileInAMissingFolder",
-                   {"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"},
-                   nullptr,
-                   2,
-                   {"cannot write the trace file '/nonexistent-kalo/t.log': No such file or directory"}},
-        // Refused at once, not waited on for a reader.
-        FailureRow{"TraceOntoAFifo", {"--trace", kFifo, "--tcp", "10.0.0.50", "identify"},
-                   [](InProcessPlatform&) { ::mkfifo(kFifo.c_str(), 0600); }, 2,
-                   {"cannot write the trace file '" + kFifo + "': it is a FIFO, not a regular file"}},
-        FailureRow{"TraceOntoADevice", {"--trace", "/dev/null", "--tcp", "10.0.0.50", "identify"}, nullptr, 2,
-                   {"cannot write the trace file '/dev/null': it is a character device, not a regular file"}},
-        // A command that needs no printer opens no trace file.
-        FailureRow{"NoPrinterNoTrace", {"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, nullptr, 0, {}}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 // Whatever the file holds, trace-view shows it line by line without
 // failing: a line it cannot read is shown as such, in its place.
@@ -330,10 +258,7 @@ TEST(TraceView, ShowsWhatItCannotRead)
 TEST(TracedProgram, MatchesTheVirtualPrintersWireLog)
 {
     const std::string command = "get-status"; // the identification first, then a reply for each query
-    const std::filesystem::path folder = std::filesystem::temp_directory_path()
-        / ("kalo-trace-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string wireLog = folder / "wire.log", traceFile = folder / "trace.log";
+    const std::string wireLog = kalo::test::Scratch("wire.log"), traceFile = kalo::test::Scratch("trace.log");
     {
         kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null", "--wire-log", wireLog});
         const auto run = kalo::test::RunProgram(
@@ -352,7 +277,4 @@ TEST(TracedProgram, MatchesTheVirtualPrintersWireLog)
     InProcessPlatform machine;
     Kalo({"--tcp", "10.0.0.50", command}, machine);
     EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
-    std::filesystem::remove_all(folder);
 }
-
-} // namespace
