@@ -271,10 +271,12 @@ TEST_P(SetStatusStopped, LeavesUserSettingModeOrSaysSo)
     const std::vector<Bytes> sent = bench.Since(0);
     ASSERT_EQ(sent.size(), row.commands);
     const Bytes enter(cmd::kEnterUserSetting.begin(), cmd::kEnterUserSetting.end());
-    if (row.commands > 0) // whole, or as much as the printer took before it hung up
+    if (row.commands > 0) { // whole, or as much as the printer took before it hung up
         EXPECT_EQ(sent[0], Bytes(enter.begin(), enter.begin() + long(std::min(sent[0].size(), enter.size()))));
-    if (row.commands > 9)
+    }
+    if (row.commands > 9) {
         EXPECT_EQ(sent[9], Bytes(cmd::kEndUserSetting.begin(), cmd::kEndUserSetting.end()));
+    }
     EXPECT_EQ(bench.machine.Clock().Sleeps(), row.waits);
     // What was asked for and not sent is counted, so the stop says how far it got.
     EXPECT_EQ(bench.port.Tally().CutShort(), !whole);
