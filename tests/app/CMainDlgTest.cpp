@@ -4,7 +4,7 @@
 #include "app/CupsRegistryView.h"
 #include "editor/CCommandEditorDlg.h"
 #include "status/CStatusDlg.h"
-#include "platform/MemorySpooler.h"
+#include "support/MemorySpooler.h"
 #include "platform/RegistryFile.h"
 #include "platform/PosixPlatform.h"
 #include "sim/InProcessPlatform.h"
@@ -33,7 +33,7 @@
 
 using namespace kalo;
 using platform::MessageIcon;
-using Message = platform::RecordingMessageSink::Message;
+using Message = sim::RecordingMessageSink::Message;
 
 namespace {
 
@@ -92,7 +92,7 @@ struct Bench {
     const std::vector<Message>& Messages() const { return machine.Recorded().Messages(); }
 
     sim::InProcessPlatform machine;
-    platform::MemorySpooler spooler;
+    test::MemorySpooler spooler;
     platform::ScriptedFileDialogs fileDialogs;
     platform::RegistryFile file;
     CupsRegistryView cups;
@@ -692,9 +692,9 @@ void CMainDlgTest::usbPrinterBehindSysfsConnectsAndSurvivesAReplug()
     auto printer = plugIn();
     qputenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str());
     qputenv("KALO_DEV_ROOT", tree.devRoot.c_str());
-    platform::RecordingMessageSink messages;
+    sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
-    platform::MemorySpooler spooler;
+    test::MemorySpooler spooler;
     const CRegistryKey registry;
     platform::ScriptedFileDialogs dialogs;
     {

@@ -481,7 +481,7 @@ private slots:
         const QString paperPath = m_dir.filePath("paper.txt");
         test::VirtualPrinterProcess printer({"--tcp", "127.0.0.1:0", "--paper", paperPath.toStdString()});
         QVERIFY(printer.tcpPort > 0);
-        platform::RecordingMessageSink messages;
+        sim::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages);
         CPrinterPort port(machine);
         port.Configure(NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort)));

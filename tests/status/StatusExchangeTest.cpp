@@ -1,6 +1,6 @@
 #include "SwitchPins.h"
 #include "sim/InProcessPlatform.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/RecordingMessageSink.h"
 #include "status/StatusExchange.h"
 
 #include <gtest/gtest.h>
