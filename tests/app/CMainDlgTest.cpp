@@ -4,7 +4,7 @@
 #include "app/CupsRegistryView.h"
 #include "editor/CCommandEditorDlg.h"
 #include "status/CStatusDlg.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/RegistryFile.h"
 #include "platform/PosixPlatform.h"
 #include "sim/InProcessPlatform.h"
@@ -92,7 +92,7 @@ struct Bench {
     const std::vector<Message>& Messages() const { return machine.Recorded().Messages(); }
 
     sim::InProcessPlatform machine;
-    test::MemorySpooler spooler;
+    sim::MemorySpooler spooler;
     platform::ScriptedFileDialogs fileDialogs;
     platform::RegistryFile file;
     CupsRegistryView cups;
@@ -694,7 +694,7 @@ void CMainDlgTest::usbPrinterBehindSysfsConnectsAndSurvivesAReplug()
     qputenv("KALO_DEV_ROOT", tree.devRoot.c_str());
     sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
-    test::MemorySpooler spooler;
+    sim::MemorySpooler spooler;
     const CRegistryKey registry;
     platform::ScriptedFileDialogs dialogs;
     {

@@ -1,5 +1,5 @@
 #include "cli/Kaloctl.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "sim/InProcessPlatform.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ TEST_P(KaloctlCompletion, OffersWhatMayComeNext)
     const CompletionRow& row = GetParam();
     kalo::sim::InProcessPlatform machine;
     machine.usbPrinters = {{"/dev/usb/lp0", "04b8", "0202", "X"}, {"/dev/usb/lp1", "7a3c", "001e", "K1"}};
-    kalo::test::MemorySpooler spooler;
+    kalo::sim::MemorySpooler spooler;
     std::vector<std::string> args{"--complete", std::to_string(row.words.size() - 1)};
     args.insert(args.end(), row.words.begin(), row.words.end());
     std::ostringstream out, err;

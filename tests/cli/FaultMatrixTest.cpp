@@ -1,5 +1,5 @@
 #include "cli/Kaloctl.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "port/PrinterCommands.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
@@ -234,7 +234,7 @@ TEST_P(FaultMatrix, EndsAsTheProtocolSaysInTimeAndClosed)
     std::vector<std::string> args = row.link->args;
     for (const std::string& arg : row.exchange->args)
         args.push_back(arg == "FONT" ? FontPath() : arg);
-    kalo::test::MemorySpooler spooler;
+    kalo::sim::MemorySpooler spooler;
     std::ostringstream out, err;
     const int status = kalo::cli::Kaloctl().Run(args, out, err, machine, spooler, kalo::CRegistryKey());
 

@@ -7,7 +7,7 @@
 #include "cli/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/SystemClock.h"
 #include "platform/Text.h"
 #include "platform/posix/PosixNameResolver.h"
@@ -344,7 +344,7 @@ TEST(FleetCommandTest, UnresolvedNamesAndInterruptionsStopWhatTheyShould)
         if (std::string(row.interruptAt) == "before")
             platform::Interrupt(SIGINT);
         std::ostringstream out, err;
-        test::MemorySpooler spooler;
+        sim::MemorySpooler spooler;
         EXPECT_EQ(Kaloctl().Run(args, out, err, machine, spooler, CRegistryKey()), row.status) << err.str();
         EXPECT_EQ(started, row.started);
         size_t at = 0;

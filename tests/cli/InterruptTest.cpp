@@ -2,7 +2,7 @@
 // kalo-vprinter, at a moment the printer's wire log shows.
 #include "cli/Kaloctl.h"
 #include "platform/Interruption.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "port/PrinterCommands.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
@@ -149,7 +149,7 @@ TEST(InterruptedCommand, GivesTheQueueBackAndSaysNothingWrong)
     for (const std::vector<std::string>& command : {std::vector<std::string>{"identify"}, kGetJson, kSetPin}) {
         SCOPED_TRACE(testing::PrintToString(command));
         sim::InProcessPlatform machine;
-        test::MemorySpooler spooler;
+        sim::MemorySpooler spooler;
         spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}};
         const CRegistryKey registry;
         std::vector<std::string> args = {"--serial", "COM1"};

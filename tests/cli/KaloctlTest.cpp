@@ -1,7 +1,7 @@
 #include "cli/Kaloctl.h"
 #include "platform/ChildProcesses.h"
 #include "platform/LazyRegistryFile.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/posix/PosixSerialDevice.h"
 #include "status/StatusFile.h"
 #include "sim/InProcessPlatform.h"
@@ -46,7 +46,7 @@ const char kRegistry[] = R"(REGEDIT4
 "TcpPort"=dword:0000238c
 )";
 
-kalo::test::MemorySpooler g_spooler;
+kalo::sim::MemorySpooler g_spooler;
 
 KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::istream* in = nullptr)
 {

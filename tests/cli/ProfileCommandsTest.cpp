@@ -1,6 +1,6 @@
 #include "cli/Kaloctl.h"
 #include "platform/LazyRegistryFile.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "port/PrinterCommands.h"
 #include "sim/InProcessPlatform.h"
 
@@ -49,7 +49,7 @@ Result Kalo(std::vector<std::string> args, InProcessPlatform& machine)
     }
     args.insert(args.begin(), {"--tcp", "10.0.0.50"});
     std::ostringstream out, err;
-    kalo::test::MemorySpooler spooler;
+    kalo::sim::MemorySpooler spooler;
     const kalo::platform::LazyRegistryFile registryFile([] { return std::string(); });
     const kalo::CRegistryKey registry({&registryFile});
     const int status = kalo::cli::Kaloctl().Run(args, out, err, machine, spooler, registry);

@@ -1,7 +1,7 @@
 #include "cli/Kaloctl.h"
 #include "cli/TraceViewCommand.h"
 #include "platform/LazyRegistryFile.h"
-#include "support/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 #include "support/WireLogText.h"
@@ -71,7 +71,7 @@ KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, s
     std::ostringstream out, err;
     const kalo::platform::LazyRegistryFile none([] { return std::string(); });
     const kalo::CRegistryKey registry({&none});
-    kalo::test::MemorySpooler spooler;
+    kalo::sim::MemorySpooler spooler;
     const int status =
         kalo::cli::Kaloctl().Run(args, out, errStream ? *errStream : err, machine, spooler, registry);
     return {status, out.str(), err.str()};

@@ -2,9 +2,9 @@
 
 #include "platform/Spooler.h"
 
-namespace kalo::test {
+namespace kalo::sim {
 
-// Queues kept in memory, for tests: no print scheduler is touched.
+// Queues kept in memory, for tests and fuzz targets: no print scheduler is touched.
 // Every change is counted so a test can tell what was touched.
 class MemorySpooler final : public platform::Spooler {
 public:
@@ -48,4 +48,4 @@ public:
     }
 };
 
-} // namespace kalo::test
+} // namespace kalo::sim
