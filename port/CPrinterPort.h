@@ -4,7 +4,7 @@
 #include "CParallelPort.h"
 #include "CSerialPort.h"
 #include "CUsbPort.h"
-#include "PortContract.h"
+#include "PrinterPortKind.h"
 #include "PortSettings.h"
 #include "platform/Failure.h"
 #include "platform/WireTrace.h"
