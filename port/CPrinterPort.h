@@ -4,8 +4,8 @@
 #include "CParallelPort.h"
 #include "CSerialPort.h"
 #include "CUsbPort.h"
-#include "PrinterPortKind.h"
 #include "PortSettings.h"
+#include "PrinterPortKind.h"
 #include "platform/Failure.h"
 #include "platform/WireTrace.h"
 
