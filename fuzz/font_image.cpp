@@ -1,9 +1,9 @@
 // A font image through the check that guards a download, and an accepted
 // one through the download itself.
+#include "sim/VirtualClock.h"
 #include "status/FontDownload.h"
 #include "status/FontImage.h"
 #include "status/ProgressSink.h"
-#include "sim/VirtualClock.h"
 
 #include <cstdlib>
 #include <string>
