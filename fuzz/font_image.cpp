@@ -1,9 +1,9 @@
 // A font image through the check that guards a download, and an accepted
 // one through the download itself.
+#include "sim/VirtualClock.h"
 #include "status/FontDownload.h"
 #include "status/FontImage.h"
 #include "status/ProgressSink.h"
-#include "platform/VirtualClock.h"
 
 #include <cstdlib>
 #include <string>
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Accepted: the whole image goes out once, in order, and the download
     // ends complete, whatever the count says about the rest.
     std::string wire;
-    platform::VirtualClock clock;
+    sim::VirtualClock clock;
     ProgressState progress;
     FontDownload download([&wire](const uint8_t* bytes, uint32_t length) {
         wire.append(reinterpret_cast<const char*>(bytes), length);

@@ -1,7 +1,7 @@
 // kaloctl's command line, one argument per input line, against the in-process
 // printer, a registry file and print queues that name it.
 #include "cli/Kaloctl.h"
-#include "platform/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
 #include "status/StatusFile.h"
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     sim::InProcessPlatform machine;
     machine.usbPrinters = {{"/dev/usb/lp0", "7a3c", "001e", "K1"}, {"/dev/usb/lp1", "7a3c", "001f", ""}};
-    platform::MemorySpooler spooler;
+    sim::MemorySpooler spooler;
     spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Net", "socket://10.0.0.50:9100"}};
     const auto file = platform::RegistryFile::FromText(test::kRegistryText);
     const CRegistryKey registry({&file});

@@ -4,7 +4,7 @@
 #include "app/RegistryKeyPaths.h"
 #include "app/SerialSettingsText.h"
 #include "app/SpoolerQueues.h"
-#include "platform/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 
 using namespace kalo;
 
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ReadSerialSettingsText(text);
     ReadSerialSettingsText(SerialSettingsTextOf(text));
 
-    platform::MemorySpooler spooler;
+    sim::MemorySpooler spooler;
     spooler.queues = {{"Receipt", text}};
     const platform::PortMap ports([](const char*) -> const char* { return nullptr; });
     const CupsRegistryView view(spooler, ports);

@@ -5,6 +5,7 @@
 #include "CSerialPort.h"
 #include "CUsbPort.h"
 #include "PortSettings.h"
+#include "PrinterPortKind.h"
 #include "platform/Failure.h"
 #include "platform/WireTrace.h"
 
@@ -29,6 +30,11 @@ std::optional<PortChoice> ChoosePortKind(const PortSettings& settings);
 // The port and its settings as a trace's header names them: "COM1,
 // 9600,n,8,1,p" (the ports key's form), "socket://10.0.0.7:9100", "LPT1".
 std::string ConnectionText(const PortSettings& settings);
+
+static_assert(PrinterPortKind<CSerialPort>);
+static_assert(PrinterPortKind<CParallelPort>);
+static_assert(PrinterPortKind<CUsbPort>);
+static_assert(PrinterPortKind<CEthernetPort>);
 
 // Every byte the program exchanges with the printer goes through the one
 // facade the main window owns. Once the program is interrupted it reads and

@@ -1,5 +1,6 @@
 #include "CSerialPort.h"
 
+#include "platform/Deadline.h"
 #include "platform/Interruption.h"
 #include "platform/Result.h"
 
@@ -103,14 +104,13 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         return 0;
     Clock& clock = m_platform.GetClock();
     std::lock_guard<std::mutex> hold(m_ioLock);
-    const int64_t start = clock.NowMicros();
-    const int64_t deadline = start
-        + (int64_t(m_timeouts[kWriteMultiplier]) * length + m_timeouts[kWriteConstant]) * 1000;
+    const int64_t bound = (int64_t(m_timeouts[kWriteMultiplier]) * length + m_timeouts[kWriteConstant]) * 1000;
+    const Deadline deadline(clock, bound);
     uint32_t sent = 0;
     bool heldOff = false;
     bool failed = false;
     while (sent < length) {
-        const int64_t left = deadline - clock.NowMicros();
+        const int64_t left = deadline.Remaining();
         if (left <= 0)
             break;
         // The kernel holds output while CTS is low; DSR it cannot watch, so
@@ -134,7 +134,7 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
         }
         sent += uint32_t(n);
     }
-    const long queued = m_device->WaitDrained(std::max<int64_t>(0, deadline - clock.NowMicros()));
+    const long queued = m_device->WaitDrained(deadline.Remaining());
     if (queued > 0) {
         // Out of time: what has not left is dropped, and not counted.
         m_device->FlushOutput();
@@ -145,10 +145,10 @@ int CSerialPort::Write(const uint8_t* data, uint32_t length)
     } else if (failed) {
         m_failure = m_device->LastFailure();
     } else if (sent < length) {
-        const std::string bound = "the write time-out of " + DurationText(deadline - start);
-        const std::string reason = heldOff ? "the printer held DSR off for " + bound
+        const std::string timeOut = "the write time-out of " + DurationText(bound);
+        const std::string reason = heldOff ? "the printer held DSR off for " + timeOut
                                            : "only " + std::to_string(sent) + " of " + std::to_string(length)
-                                                 + " bytes went out within " + bound;
+                                                 + " bytes went out within " + timeOut;
         m_failure = Failure{"write", m_path, kErrTimeout, 0, reason};
     }
     return int(sent);
@@ -162,20 +162,14 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t length)
     std::lock_guard<std::mutex> hold(m_ioLock);
     // The read ends when all bytes are in, when the interval passes after a
     // byte with no next byte, or when the total time for the request is up.
-    const int64_t start = clock.NowMicros();
-    const int64_t deadline = start
-        + (int64_t(m_timeouts[kReadMultiplier]) * length + m_timeouts[kReadConstant]) * 1000;
-    const int64_t interval = int64_t(m_timeouts[kReadInterval]) * 1000;
+    Deadline deadline(clock, (int64_t(m_timeouts[kReadMultiplier]) * length + m_timeouts[kReadConstant]) * 1000,
+                      int64_t(m_timeouts[kReadInterval]) * 1000);
     uint32_t got = 0;
-    int64_t lastByte = 0;
     while (got < length) {
-        const int64_t now = clock.NowMicros();
-        int64_t until = deadline;
-        if (got > 0 && interval > 0)
-            until = std::min(until, lastByte + interval);
-        if (until <= now)
+        const int64_t left = deadline.Remaining();
+        if (left <= 0)
             break;
-        const Result ready = m_device->WaitReadable(until - now);
+        const Result ready = m_device->WaitReadable(left);
         if (ready != kOk) {
             if (ready != kErrTimeout) // a read that only ran out of time is no failure
                 m_failure = m_device->LastFailure();
@@ -189,7 +183,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t length)
         if (n == 0)
             break; // woken with nothing to read: the read ends as one that timed out
         got += uint32_t(n);
-        lastByte = clock.NowMicros();
+        deadline.Progress();
     }
     return int(got);
 }

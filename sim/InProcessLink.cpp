@@ -9,7 +9,7 @@ namespace {
 constexpr int64_t kInputBufferBytes = 4096;
 } // namespace
 
-InProcessLink::InProcessLink(VirtualPrinter& printer, platform::VirtualClock& clock, WireLog* log)
+InProcessLink::InProcessLink(VirtualPrinter& printer, VirtualClock& clock, WireLog* log)
     : m_printer(printer)
     , m_clock(clock)
     , m_log(log)

@@ -2,7 +2,7 @@
 
 #include "VirtualPrinter.h"
 #include "WireLog.h"
-#include "platform/VirtualClock.h"
+#include "VirtualClock.h"
 
 #include <deque>
 #include <functional>
@@ -28,7 +28,7 @@ public:
     // hears nothing. A printer that may say anything at all.
     using Responder = std::function<void(const uint8_t* data, size_t length, std::vector<uint8_t>& reply)>;
 
-    InProcessLink(VirtualPrinter& printer, platform::VirtualClock& clock, WireLog* log);
+    InProcessLink(VirtualPrinter& printer, VirtualClock& clock, WireLog* log);
 
     // Character time on the wire; 0 for a network link.
     void SetByteMicros(int64_t micros) { m_byteMicros = micros; }
@@ -62,7 +62,7 @@ private:
     int64_t NoisePeriod() const { return m_byteMicros > 0 ? m_byteMicros : 1000; }
 
     VirtualPrinter& m_printer;
-    platform::VirtualClock& m_clock;
+    VirtualClock& m_clock;
     WireLog* m_log;
     int64_t m_byteMicros = 0;
     int64_t m_txFreeAt = 0;

@@ -1,5 +1,6 @@
 #include "InProcessPlatform.h"
 
+#include "platform/Deadline.h"
 #include "platform/Result.h"
 
 #include <algorithm>
@@ -354,18 +355,11 @@ public:
     long Read(uint8_t* buffer, size_t length, int64_t totalMicros, int64_t intervalMicros) override
     {
         m_failure = {};
-        VirtualClock& clock = m_machine.Clock();
-        const int64_t deadline = clock.NowMicros() + totalMicros;
+        Deadline deadline(m_machine.Clock(), totalMicros, intervalMicros);
         size_t got = 0;
-        int64_t lastByte = 0;
-        while (got < length) {
-            int64_t until = deadline;
-            if (got > 0 && intervalMicros > 0)
-                until = std::min(until, lastByte + intervalMicros);
-            if (until <= clock.NowMicros() || !m_link->WaitReadable(until - clock.NowMicros()))
-                break;
+        while (got < length && !deadline.Expired() && m_link->WaitReadable(deadline.Remaining())) {
             got += m_link->ReadArrived(buffer + got, length - got);
-            lastByte = clock.NowMicros();
+            deadline.Progress();
         }
         return long(got);
     }

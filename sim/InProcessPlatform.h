@@ -3,8 +3,8 @@
 #include "InProcessLink.h"
 #include "VirtualPrinter.h"
 #include "platform/Platform.h"
-#include "platform/RecordingMessageSink.h"
-#include "platform/VirtualClock.h"
+#include "RecordingMessageSink.h"
+#include "VirtualClock.h"
 
 #include <functional>
 #include <map>
@@ -36,10 +36,10 @@ public:
     // Real programs, unless childProcesses makes the children.
     std::unique_ptr<platform::ChildProcesses> NewChildProcesses() override;
 
-    platform::VirtualClock& Clock() { return m_clock; }
-    const platform::VirtualClock& Clock() const { return m_clock; }
-    platform::RecordingMessageSink& Recorded() { return m_messages; }
-    const platform::RecordingMessageSink& Recorded() const { return m_messages; }
+    VirtualClock& Clock() { return m_clock; }
+    const VirtualClock& Clock() const { return m_clock; }
+    RecordingMessageSink& Recorded() { return m_messages; }
+    const RecordingMessageSink& Recorded() const { return m_messages; }
     VirtualPrinter& Printer() { return m_printer; }
     const std::vector<std::string>& Paper() const { return m_paper; }
     std::string WireLogText() const { return m_wireText.str(); }
@@ -96,8 +96,8 @@ public:
     std::shared_ptr<InProcessLink> NewLink(int64_t byteMicros);
 
 private:
-    platform::VirtualClock m_clock;
-    platform::RecordingMessageSink m_messages;
+    VirtualClock m_clock;
+    RecordingMessageSink m_messages;
     platform::PortMap m_ports;
     platform::FedUsbDeviceWatcher m_usbWatcher;
     std::unique_ptr<platform::NameResolver> m_names;

@@ -1,7 +1,9 @@
 #include "PollWait.h"
 
+#include "../Deadline.h"
 #include "../Interruption.h"
 #include "../Result.h"
+#include "../SystemClock.h"
 #include "Wakeup.h"
 
 #include <cerrno>
@@ -12,15 +14,13 @@ namespace kalo::platform {
 
 Result PollWait(int fd, short events, int64_t timeoutMicros)
 {
-    const int64_t deadline = MonotonicMicros() + (timeoutMicros > 0 ? timeoutMicros : 0);
+    const Deadline deadline(SystemClock::Instance(), timeoutMicros);
     for (;;) {
         if (Interrupted()) {
             errno = EINTR;
             return kErrInterrupted;
         }
-        int64_t left = deadline - MonotonicMicros();
-        if (left < 0)
-            left = 0;
+        const int64_t left = deadline.Remaining();
         timespec timeout{time_t(left / 1000000), long(left % 1000000) * 1000};
         pollfd p[2] = {{fd, events, 0}, {WakeupFd(), POLLIN, 0}};
         const int n = ppoll(p, p[1].fd >= 0 ? 2 : 1, &timeout, nullptr);

@@ -1,6 +1,8 @@
 #include "PosixNameResolver.h"
 
+#include "../Deadline.h"
 #include "../Interruption.h"
+#include "../SystemClock.h"
 #include "Wakeup.h"
 
 #include <algorithm>
@@ -124,14 +126,14 @@ std::vector<HostAddresses> PosixNameResolver::Resolve(const std::vector<std::str
             break;
         }
     }
-    const int64_t deadline = MonotonicMicros() + timeoutMicros;
+    const Deadline deadline(SystemClock::Instance(), timeoutMicros);
     for (;;) {
         {
             const std::lock_guard<std::mutex> lock(lookups->mutex);
             if (lookups->answers == asked.size())
                 break;
         }
-        const int64_t left = deadline - MonotonicMicros();
+        const int64_t left = deadline.Remaining();
         if (!failed.empty() || left <= 0 || Interrupted())
             break;
         pollfd polled[2] = {{lookups->done[0], POLLIN, 0}, {WakeupFd(), POLLIN, 0}};

@@ -1,5 +1,6 @@
 #include "PosixParallelDevice.h"
 
+#include "../Deadline.h"
 #include "../Interruption.h"
 
 #include "RetryEintr.h"
@@ -37,9 +38,9 @@ Result PosixParallelDevice::Fail(const char* call, int errnoValue)
     return m_failure.result;
 }
 
-bool PosixParallelDevice::Nap(int64_t until, const char* call)
+bool PosixParallelDevice::Nap(const Deadline& deadline, const char* call)
 {
-    const int64_t nap = std::min(kRetryMicros, until - m_clock.NowMicros());
+    const int64_t nap = std::min(kRetryMicros, deadline.Remaining());
     if (nap > 0)
         m_clock.SleepMs(uint32_t((nap + 999) / 1000));
     if (!Interrupted())
@@ -81,22 +82,16 @@ Result PosixParallelDevice::GetStatus(uint8_t& status)
 long PosixParallelDevice::Read(uint8_t* buffer, size_t length, int64_t totalMicros, int64_t intervalMicros)
 {
     m_failure = {};
-    const int64_t deadline = m_clock.NowMicros() + totalMicros;
+    Deadline deadline(m_clock, totalMicros, intervalMicros);
     size_t got = 0;
-    int64_t lastByte = 0;
-    while (got < length) {
-        int64_t until = deadline;
-        if (got > 0 && intervalMicros > 0)
-            until = std::min(until, lastByte + intervalMicros);
-        if (until <= m_clock.NowMicros())
-            break;
+    while (got < length && !deadline.Expired()) {
         const ssize_t n = RetryEintr([&] { return ::read(m_fd, buffer + got, length - got); });
         if (n > 0) {
             got += size_t(n);
-            lastByte = m_clock.NowMicros();
+            deadline.Progress();
         } else if (n == 0 || errno == EAGAIN) {
             // 0 is not an end here: the printer has nothing to send yet.
-            if (!Nap(until, "read"))
+            if (!Nap(deadline, "read"))
                 break;
         } else {
             Fail("read", errno);
@@ -109,9 +104,9 @@ long PosixParallelDevice::Read(uint8_t* buffer, size_t length, int64_t totalMicr
 long PosixParallelDevice::Write(const uint8_t* data, size_t length, int64_t timeoutMicros)
 {
     m_failure = {};
-    const int64_t deadline = m_clock.NowMicros() + timeoutMicros;
+    const Deadline deadline(m_clock, timeoutMicros);
     size_t sent = 0;
-    while (sent < length && m_clock.NowMicros() < deadline) {
+    while (sent < length && !deadline.Expired()) {
         const ssize_t n = RetryEintr([&] { return ::write(m_fd, data + sent, length - sent); });
         if (n > 0) {
             sent += size_t(n);

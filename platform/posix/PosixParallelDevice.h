@@ -1,6 +1,7 @@
 #pragma once
 
 #include "../Clock.h"
+#include "../Deadline.h"
 #include "../ParallelDevice.h"
 
 namespace kalo::platform {
@@ -24,9 +25,9 @@ public:
 
 private:
     Result Fail(const char* call, int errnoValue);
-    // Sleeps the retry step, or what is left of it before until.
+    // Sleeps the retry step, or what is left of it before the deadline.
     // False, with the failure set, once the program is interrupted.
-    bool Nap(int64_t until, const char* call);
+    bool Nap(const Deadline& deadline, const char* call);
 
     Clock& m_clock;
     int m_fd = -1;

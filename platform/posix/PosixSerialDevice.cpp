@@ -1,6 +1,8 @@
 #include "PosixSerialDevice.h"
 
+#include "../Deadline.h"
 #include "../Interruption.h"
+#include "../SystemClock.h"
 #include "../Result.h"
 #include "PollWait.h"
 #include "RetryEintr.h"
@@ -259,19 +261,18 @@ long PosixSerialDevice::WaitDrained(int64_t timeoutMicros)
 {
     // There is no tcdrain with a time-out: sleep for the queued bytes' time on
     // the wire, then look again.
-    int64_t left = timeoutMicros;
+    const Deadline deadline(SystemClock::Instance(), timeoutMicros);
     for (;;) {
         int queued = 0;
         if (ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
             return 0;
+        const int64_t left = deadline.Remaining();
         if (left <= 0)
             return queued;
         // An interrupted program leaves the rest to be flushed, as on a time-out.
         if (Interrupted())
             return queued;
-        const int64_t nap = std::min<int64_t>(left, std::max<int64_t>(1000, queued * m_byteMicros));
-        SleepUntil(MonotonicMicros() + nap);
-        left -= nap;
+        SleepUntil(MonotonicMicros() + std::min<int64_t>(left, std::max<int64_t>(1000, queued * m_byteMicros)));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "PosixUsbPrinterDevice.h"
 
+#include "../Deadline.h"
 #include "../SystemClock.h"
 #include "PollWait.h"
 #include "RetryEintr.h"
@@ -139,11 +140,10 @@ long PosixUsbPrinterDevice::Write(const uint8_t* data, size_t length, int64_t ti
     if (m_fd < 0)
         return kErrArgument;
     // The driver takes one transfer at a time: POLLOUT says the last one is done.
-    Clock& clock = SystemClock::Instance();
-    const int64_t deadline = clock.NowMicros() + timeoutMicros;
+    const Deadline deadline(SystemClock::Instance(), timeoutMicros);
     size_t sent = 0;
     Result failed = kOk;
-    for (int64_t left = timeoutMicros; sent < length && left > 0; left = deadline - clock.NowMicros()) {
+    for (int64_t left = deadline.Remaining(); sent < length && left > 0; left = deadline.Remaining()) {
         const Result waited = PollWait(m_fd, POLLOUT, left);
         if (waited == kErrTimeout)
             break;

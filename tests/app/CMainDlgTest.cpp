@@ -4,7 +4,7 @@
 #include "app/CupsRegistryView.h"
 #include "editor/CCommandEditorDlg.h"
 #include "status/CStatusDlg.h"
-#include "platform/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/RegistryFile.h"
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
@@ -28,7 +28,7 @@
 
 using namespace kalo;
 using platform::MessageIcon;
-using Message = platform::RecordingMessageSink::Message;
+using Message = sim::RecordingMessageSink::Message;
 
 namespace {
 
@@ -66,7 +66,7 @@ struct Bench {
     const std::vector<Message>& Messages() const { return machine.Recorded().Messages(); }
 
     sim::InProcessPlatform machine;
-    platform::MemorySpooler spooler;
+    sim::MemorySpooler spooler;
     platform::ScriptedFileDialogs fileDialogs;
     platform::RegistryFile file;
     CupsRegistryView cups;

@@ -2,7 +2,7 @@
 #include "app/ConnectionForm.h"
 #include "app/SerialSettingsText.h"
 #include "platform/LazyRegistryFile.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/RecordingMessageSink.h"
 #include "platform/RegistryFile.h"
 
 #include <gtest/gtest.h>
@@ -256,7 +256,7 @@ TEST(LazyRegistryFile, IsReadOnlyWhenAPrinterIsPreselected)
     for (const bool named : {false, true}) {
         SCOPED_TRACE(named ? "started for a printer" : "started without a name");
         int located = 0;
-        platform::RecordingMessageSink messages;
+        sim::RecordingMessageSink messages;
         const platform::LazyRegistryFile file([&located, &path] { return ++located, path; }, &messages);
         const CRegistryKey registry({&file});
         ConnectionForm form;

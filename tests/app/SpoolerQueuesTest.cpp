@@ -1,7 +1,7 @@
 #include "app/CRegistryKey.h"
 #include "app/CupsRegistryView.h"
 #include "app/SpoolerQueues.h"
-#include "platform/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/cups/CupsSpooler.h"
 #include "support/ChildProcess.h"
 
@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 using namespace kalo;
-using platform::MemorySpooler;
+using sim::MemorySpooler;
 using platform::PortMap;
 
 TEST(PortTextOf, NamesDevicesInPortTerms)

@@ -7,7 +7,7 @@
 #include "cli/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
-#include "platform/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "platform/SystemClock.h"
 #include "platform/Text.h"
 #include "platform/posix/PosixNameResolver.h"

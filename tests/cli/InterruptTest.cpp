@@ -136,7 +136,7 @@ TEST(InterruptedCommand, GivesTheQueueBackAndSaysNothingWrong)
     for (const std::vector<std::string>& command : {std::vector<std::string>{"identify"}, kGetJson, kSetPin}) {
         SCOPED_TRACE(testing::PrintToString(command));
         sim::InProcessPlatform machine;
-        platform::MemorySpooler spooler;
+        sim::MemorySpooler spooler;
         spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}};
         std::vector<std::string> args = {"--serial", "COM1"};
         args.insert(args.end(), command.begin(), command.end());

@@ -29,7 +29,7 @@ struct KaloRun : kalo::test::KaloRun {
     bool readRegistry; // the registry file was looked for
 };
 
-kalo::platform::MemorySpooler g_spooler;
+kalo::sim::MemorySpooler g_spooler;
 
 KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::istream* in = nullptr)
 {

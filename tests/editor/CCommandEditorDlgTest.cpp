@@ -15,7 +15,7 @@
 #include <QtTest>
 
 using namespace kalo;
-using Message = platform::RecordingMessageSink::Message;
+using Message = sim::RecordingMessageSink::Message;
 using Chunks = std::vector<std::vector<uint8_t>>;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/posix/PosixUsbPrinterDevice.h"
 #include "platform/PosixPlatform.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/RecordingMessageSink.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
 
@@ -20,7 +20,7 @@ TEST(IsWin9xFamily, TellsTheFamilyFromTheVersionWord)
     EXPECT_FALSE(IsWin9xFamily(0x4A65000A)); // NT 10.0, build 19045
     EXPECT_TRUE(IsWin9xFamily(0xC0000A04));  // 98: top bit set, major 4, no build
     EXPECT_FALSE(IsWin9xFamily(0x8C010A03)); // major 3 with a build number
-    RecordingMessageSink messages;
+    kalo::sim::RecordingMessageSink messages;
     EXPECT_FALSE(IsWin9xFamily(PosixPlatform(messages).VersionWord()));
 }
 

@@ -7,7 +7,7 @@
 
 using namespace kalo;
 using platform::DescribeFailure;
-using platform::RecordingMessageSink;
+using sim::RecordingMessageSink;
 using sim::InProcessLink;
 using sim::InProcessPlatform;
 

@@ -2,7 +2,7 @@
 // COM port, and loopback TCP. Real time, so only what the virtual clock cannot
 // show is checked here, with generous margins.
 #include "platform/PosixPlatform.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
@@ -41,7 +41,7 @@ TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
 {
     VirtualPrinterProcess printer({"--pty", "--firmware", "ABC"});
     ASSERT_FALSE(printer.ptyPath.empty());
-    platform::RecordingMessageSink messages;
+    sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages, MapCom1To(printer.ptyPath));
     const int descriptors = test::OpenDescriptorCount();
     {
@@ -78,7 +78,7 @@ TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
     {
         VirtualPrinterProcess printer({"--tcp", "0", "--wire-log", wireLog, "--paper", "/dev/null"});
         ASSERT_GT(printer.tcpPort, 0);
-        platform::RecordingMessageSink messages;
+        sim::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages);
         CPrinterPort port(machine);
         ASSERT_EQ(port.Configure(NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort))), 1);
@@ -110,7 +110,7 @@ TEST(EthernetOverLoopback, PiecesArriveWithPausesBetween)
 // device and by kaloctl for real.)
 TEST(RealLinks, ARefusedConnectionLeavesNothingOpen)
 {
-    platform::RecordingMessageSink messages;
+    sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
     const int descriptors = test::OpenDescriptorCount();
     const uint16_t closed = test::ClosedLoopbackPort();
@@ -137,7 +137,7 @@ TEST(RealLinks, APrinterThatHungUpIsALostLink)
         test::PtyPair pty;
         VirtualPrinterProcess printer({"--tcp", "0", "--fault", "close-after=2", "--paper", "/dev/null"});
         ASSERT_GT(printer.tcpPort, 0);
-        platform::RecordingMessageSink messages;
+        sim::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages, MapCom1To(pty.path));
         CPrinterPort port(machine);
         ASSERT_EQ(port.Configure(overTcp ? NetworkPortSettings(printer.tcpAddress, uint32_t(printer.tcpPort))
@@ -176,7 +176,7 @@ TEST(UsbOverPty, ReopenedAfterAReplugBetweenTwoWrites)
     tree.LinkNode(0, printer->ptyPath);
     setenv("KALO_SYSFS_ROOT", tree.sysfsRoot.c_str(), 1);
     setenv("KALO_DEV_ROOT", tree.devRoot.c_str(), 1);
-    platform::RecordingMessageSink messages;
+    sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
     machine.UsbWatcher(); // the platform's monitor lives as long as the platform
     const int descriptors = test::OpenDescriptorCount();

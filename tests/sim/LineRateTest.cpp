@@ -2,7 +2,7 @@
 // serial device: the settings it sets reach the printer, which takes the
 // bytes at their speed and stops the sender when its buffer fills.
 #include "platform/PosixPlatform.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/RecordingMessageSink.h"
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +72,7 @@ TEST(LineRate, PacingFlowControlAndOverrun)
                                       files + ".paper", "--wire-log", files + ".wire"};
         args.insert(args.end(), row.options.begin(), row.options.end());
         test::VirtualPrinterProcess printer(args);
-        platform::RecordingMessageSink messages;
+        sim::RecordingMessageSink messages;
         platform::PosixPlatform machine(messages);
         const auto device = machine.NewSerialDevice();
         ASSERT_EQ(device->Open(printer.ptyPath), platform::kOk);

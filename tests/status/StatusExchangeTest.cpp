@@ -1,7 +1,7 @@
 #include "SwitchPins.h"
 #include "platform/Interruption.h"
 #include "sim/InProcessPlatform.h"
-#include "platform/RecordingMessageSink.h"
+#include "sim/RecordingMessageSink.h"
 #include "status/StatusExchange.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/Kaloctl.h"
-#include "platform/MemorySpooler.h"
+#include "sim/MemorySpooler.h"
 #include "sim/InProcessPlatform.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ struct KaloRun {
 // What a run is given besides the machine: no print queue and no registry
 // file unless named; err, when named, takes standard error instead of the result.
 struct KaloctlWith {
-    platform::MemorySpooler* spooler = nullptr;
+    sim::MemorySpooler* spooler = nullptr;
     const CRegistryKey* registry = nullptr;
     std::istream* in = nullptr;
     std::ostream* err = nullptr;
@@ -35,7 +35,7 @@ inline KaloRun RunKaloctl(const std::vector<std::string>& args, sim::InProcessPl
                           const KaloctlWith& with = {})
 {
     std::ostringstream out, err;
-    platform::MemorySpooler noQueues;
+    sim::MemorySpooler noQueues;
     const CRegistryKey noRegistry;
     const int status = cli::Kaloctl().Run(args, out, with.err ? *with.err : err, machine,
                                           with.spooler ? *with.spooler : noQueues,

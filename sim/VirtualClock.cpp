@@ -1,15 +1,15 @@
 #include "VirtualClock.h"
 
-#include "Interruption.h"
+#include "platform/Interruption.h"
 
 #include <numeric>
 
-namespace kalo::platform {
+namespace kalo::sim {
 
 void VirtualClock::SleepMs(uint32_t ms)
 {
     // As the system clock: an interrupted program waits no more.
-    if (Interrupted())
+    if (platform::Interrupted())
         return;
     m_sleeps.push_back(ms);
     m_now += int64_t(ms) * 1000;
@@ -26,4 +26,4 @@ uint64_t VirtualClock::TotalSleptMs() const
     return std::accumulate(m_sleeps.begin(), m_sleeps.end(), uint64_t(0));
 }
 
-} // namespace kalo::platform
+} // namespace kalo::sim

@@ -1,24 +1,24 @@
 #pragma once
 
-#include "MessageSink.h"
+#include "platform/MessageSink.h"
 
 #include <vector>
 
-namespace kalo::platform {
+namespace kalo::sim {
 
-// Keeps every message shown, for tests and for front ends that present them later.
-class RecordingMessageSink final : public MessageSink {
+// Keeps every message shown, in order, for a test to compare.
+class RecordingMessageSink final : public platform::MessageSink {
 public:
     struct Message {
         std::string text;
         std::string caption;
-        MessageIcon icon;
+        platform::MessageIcon icon;
         std::string detail;
         bool operator==(const Message&) const = default;
     };
 
-    using MessageSink::Show;
-    void Show(const std::string& text, const std::string& caption, MessageIcon icon,
+    using platform::MessageSink::Show;
+    void Show(const std::string& text, const std::string& caption, platform::MessageIcon icon,
               const std::string& detail) override
     {
         m_messages.push_back({text, caption, icon, detail});
@@ -30,4 +30,4 @@ private:
     std::vector<Message> m_messages;
 };
 
-} // namespace kalo::platform
+} // namespace kalo::sim

@@ -1,25 +1,25 @@
 #pragma once
 
-#include "Spooler.h"
+#include "platform/Spooler.h"
 
-namespace kalo::platform {
+namespace kalo::sim {
 
-// Queues kept in memory, for tests and for running without a scheduler.
+// Queues kept in memory, for tests and fuzz targets: no print scheduler is touched.
 // Every change is counted so a test can tell what was touched.
-class MemorySpooler final : public Spooler {
+class MemorySpooler final : public platform::Spooler {
 public:
-    std::vector<SpoolerQueue> queues;
+    std::vector<platform::SpoolerQueue> queues;
     bool running = true;
     int changes = 0;
 
-    bool ListQueues(std::vector<SpoolerQueue>& out) override
+    bool ListQueues(std::vector<platform::SpoolerQueue>& out) override
     {
-        out = running ? queues : std::vector<SpoolerQueue>();
+        out = running ? queues : std::vector<platform::SpoolerQueue>();
         return running;
     }
     bool GetDeviceUri(const std::string& queue, std::string& uri) override
     {
-        for (const SpoolerQueue& q : queues) {
+        for (const platform::SpoolerQueue& q : queues) {
             if (running && q.name == queue) {
                 uri = q.deviceUri;
                 return true;
@@ -29,7 +29,7 @@ public:
     }
     bool SetDeviceUri(const std::string& queue, const std::string& uri) override
     {
-        for (SpoolerQueue& q : queues) {
+        for (platform::SpoolerQueue& q : queues) {
             if (running && q.name == queue) {
                 q.deviceUri = uri;
                 ++changes;
@@ -40,7 +40,7 @@ public:
     }
     std::string UriOf(const std::string& queue) const
     {
-        for (const SpoolerQueue& q : queues) {
+        for (const platform::SpoolerQueue& q : queues) {
             if (q.name == queue)
                 return q.deviceUri;
         }
@@ -48,4 +48,4 @@ public:
     }
 };
 
-} // namespace kalo::platform
+} // namespace kalo::sim

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "Clock.h"
+#include "platform/Clock.h"
 
 #include <vector>
 
-namespace kalo::platform {
+namespace kalo::sim {
 
 // A clock that never blocks: sleeping moves time forward. In-process devices
 // advance it too while a read or write "waits", so a test sees the exchange's
 // whole timeline in microseconds of real time. Once the program is
 // interrupted, sleeps neither pass nor count.
-class VirtualClock final : public Clock {
+class VirtualClock final : public platform::Clock {
 public:
     int64_t NowMicros() override { return m_now; }
     void SleepMs(uint32_t ms) override;
@@ -29,4 +29,4 @@ private:
     std::vector<uint32_t> m_sleeps;
 };
 
-} // namespace kalo::platform
+} // namespace kalo::sim
