@@ -16,18 +16,12 @@ namespace {
 
 // One file for the whole run, in the fuzzer's own temporary folder, gone
 // when the run ends.
-struct ScratchFile {
+const struct ScratchFile {
     std::string path = (std::filesystem::temp_directory_path()
                         / ("kalo-fuzz-command-" + std::to_string(std::random_device{}()) + ".bin"))
                            .string();
     ~ScratchFile() { std::filesystem::remove(path); }
-};
-
-const std::string& ScratchPath()
-{
-    static const ScratchFile file;
-    return file.path;
-}
+} kScratch;
 
 } // namespace
 
@@ -36,18 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Loading the file and reading the text back gives the file's bytes, and
     // saving that text gives the file again.
     std::string error;
-    if (!platform::SaveFile(ScratchPath(), data, size, error))
+    if (!platform::SaveFile(kScratch.path, data, size, error))
         std::abort();
     std::string loaded;
-    if (!CommandFile::Load(ScratchPath(), loaded, error))
+    if (!CommandFile::Load(kScratch.path, loaded, error))
         std::abort();
     const std::vector<uint8_t> back = ParseHexText(loaded);
     if (back.size() != size || !std::equal(back.begin(), back.end(), data))
         std::abort();
-    if (!CommandFile::Save(ScratchPath(), loaded, error))
+    if (!CommandFile::Save(kScratch.path, loaded, error))
         std::abort();
     std::string saved;
-    if (!CommandFile::Read(ScratchPath(), saved, error)
+    if (!CommandFile::Read(kScratch.path, saved, error)
         || saved != std::string_view(reinterpret_cast<const char*>(data), size))
         std::abort();
     return 0;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cups/cups.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <thread>
@@ -64,74 +65,66 @@ class PrivateCups : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (geteuid() != 0)
-            GTEST_SKIP() << "a private cupsd needs root to start";
-        if (access("/usr/sbin/cupsd", X_OK) != 0)
-            GTEST_SKIP() << "cupsd is not installed (Debian: cups-daemon)";
+        if (geteuid() != 0 || access("/usr/sbin/cupsd", X_OK) != 0)
+            GTEST_SKIP() << "a private cupsd needs root and cupsd (Debian: cups-daemon)";
         char folder[] = "/tmp/kalo-cups-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         m_dir = folder;
         for (const char* sub : {"/etc", "/bin", "/bin/backend", "/state", "/cache", "/spool", "/spool/tmp", "/log"})
             mkdir((m_dir + sub).c_str(), 0755);
         chmod(m_dir.c_str(), 0755);
-        symlink("/usr/lib/cups/daemon", (m_dir + "/bin/daemon").c_str());
-        symlink("/usr/lib/cups/notifier", (m_dir + "/bin/notifier").c_str());
+        for (const char* program : {"daemon", "notifier"})
+            symlink(("/usr/lib/cups/" + std::string(program)).c_str(), (m_dir + "/bin/" + program).c_str());
         // The scheduler only asks that a scheme's backend exists; nothing is printed here.
         for (const char* backend : {"serial", "parallel", "socket", "usb"})
             symlink("/bin/true", (m_dir + "/bin/backend/" + backend).c_str());
-        m_socket = m_dir + "/cups.sock";
-        std::ofstream(m_dir + "/etc/cups-files.conf")
-            << "ServerRoot " << m_dir << "/etc\nServerBin " << m_dir << "/bin\nStateDir " << m_dir
-            << "/state\nCacheDir " << m_dir << "/cache\nRequestRoot " << m_dir << "/spool\nTempDir " << m_dir
-            << "/spool/tmp\nAccessLog " << m_dir << "/log/access_log\nErrorLog " << m_dir
-            << "/log/error_log\nPageLog " << m_dir << "/log/page_log\n"
+        const std::string& d = m_dir;
+        std::ofstream(d + "/etc/cups-files.conf")
+            << "ServerRoot " << d << "/etc\nServerBin " << d << "/bin\nStateDir " << d << "/state\nCacheDir " << d
+            << "/cache\nRequestRoot " << d << "/spool\nTempDir " << d << "/spool/tmp\nAccessLog " << d
+            << "/log/access_log\nErrorLog " << d << "/log/error_log\nPageLog " << d << "/log/page_log\n"
             << "SystemGroup root\nPeerCred on\nUser lp\nGroup lp\n";
-        std::ofstream(m_dir + "/etc/cupsd.conf")
-            << "Listen " << m_socket << "\nBrowsing No\nWebInterface No\nLogLevel warn\n"
-            << "<Policy default>\n<Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer>\nAuthType Default\n"
-            << "Require user @SYSTEM\nOrder deny,allow\n</Limit>\n<Limit All>\nOrder deny,allow\n</Limit>\n"
-            << "</Policy>\n"
-            // Peer credentials are only looked at for requests that match a location.
+        // Peer credentials are only looked at for requests that match a location.
+        std::ofstream(d + "/etc/cupsd.conf")
+            << "Listen " << d << "/cups.sock\nBrowsing No\nWebInterface No\nLogLevel warn\n<Policy default>\n"
+            << "<Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer>\nAuthType Default\nRequire user @SYSTEM\n"
+            << "Order deny,allow\n</Limit>\n<Limit All>\nOrder deny,allow\n</Limit>\n</Policy>\n"
             << "<Location />\nOrder allow,deny\nAllow all\n</Location>\n";
         m_cupsd = std::make_unique<test::ChildProcess>(
-            "/usr/sbin/cupsd", std::vector<std::string>{"-f", "-c", m_dir + "/etc/cupsd.conf", "-s",
-                                                        m_dir + "/etc/cups-files.conf"});
-        for (int i = 0; i < 100 && access(m_socket.c_str(), F_OK) != 0; ++i)
+            "/usr/sbin/cupsd", std::vector<std::string>{"-f", "-c", d + "/etc/cupsd.conf", "-s", d + "/etc/cups-files.conf"});
+        m_server = "CUPS_SERVER=" + d + "/cups.sock";
+        for (int i = 0; i < 100 && access((d + "/cups.sock").c_str(), F_OK) != 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_EQ(access(m_socket.c_str(), F_OK), 0) << "cupsd did not start";
-        setenv("CUPS_SERVER", m_socket.c_str(), 1);
-        cupsSetServer(m_socket.c_str());
+        ASSERT_EQ(access((d + "/cups.sock").c_str(), F_OK), 0) << "cupsd did not start";
+        setenv("CUPS_SERVER", (d + "/cups.sock").c_str(), 1);
+        cupsSetServer((d + "/cups.sock").c_str());
     }
     void TearDown() override
     {
         m_cupsd.reset();
         if (!m_dir.empty())
-            test::RunProgram("/bin/rm", {"-rf", m_dir});
+            std::filesystem::remove_all(m_dir);
     }
-    void AddQueue(const std::string& name, const std::string& uri)
+    // lpadmin with these arguments, or lpstat -v's list of devices.
+    std::string Admin(const std::vector<std::string>& args)
     {
-        const auto run = test::RunProgram("/usr/sbin/lpadmin", {"-p", name, "-v", uri, "-E"},
-                                          {"CUPS_SERVER=" + m_socket});
-        ASSERT_EQ(run.status, 0) << run.err;
-    }
-    std::string Devices()
-    {
-        return test::RunProgram("/usr/bin/lpstat", {"-v"}, {"CUPS_SERVER=" + m_socket}).out;
+        const auto run = test::RunProgram(args.empty() ? "/usr/bin/lpstat" : "/usr/sbin/lpadmin",
+                                          args.empty() ? std::vector<std::string>{"-v"} : args, {m_server});
+        EXPECT_EQ(run.status, 0) << run.err;
+        return run.out;
     }
 
-    std::string m_dir;
-    std::string m_socket;
+    std::string m_dir, m_server;
     std::unique_ptr<test::ChildProcess> m_cupsd;
 };
 
 TEST_F(PrivateCups, RedirectsAndRestoresRealQueues)
 {
-    AddQueue("office", "serial:/dev/ttyS0?baud=19200+bits=8+parity=none");
-    AddQueue("labels", "serial:/dev/ttyS9");
-    AddQueue("lpt-a", "parallel:/dev/lp0");
-    AddQueue("lpt-b", "parallel:/dev/lp0");
-    AddQueue("net", "socket://10.1.2.3:9100");
-    const std::string before = Devices();
+    for (const auto& [name, uri] : {std::pair{"office", "serial:/dev/ttyS0?baud=19200+bits=8+parity=none"},
+                                    {"labels", "serial:/dev/ttyS9"}, {"lpt-a", "parallel:/dev/lp0"},
+                                    {"lpt-b", "parallel:/dev/lp0"}, {"net", "socket://10.1.2.3:9100"}})
+        Admin({"-p", name, "-v", uri, "-E"});
+    const std::string before = Admin({});
     ASSERT_NE(before.find("device for lpt-b: parallel:/dev/lp0"), std::string::npos) << before;
 
     platform::CupsSpooler spooler;
@@ -141,11 +134,11 @@ TEST_F(PrivateCups, RedirectsAndRestoresRealQueues)
     const PortMap ports([](const char*) -> const char* { return nullptr; });
     SavedPrinterPorts saved;
     RedirectSpoolerQueues(spooler, ports, "LPT1", saved);
-    EXPECT_EQ(Devices(), "device for labels: serial:/dev/ttyS9\ndevice for lpt-a: ///dev/null\n"
+    EXPECT_EQ(Admin({}), "device for labels: serial:/dev/ttyS9\ndevice for lpt-a: ///dev/null\n"
                          "device for lpt-b: ///dev/null\ndevice for net: socket://10.1.2.3:9100\n"
                          "device for office: serial:/dev/ttyS0?baud=19200+bits=8+parity=none\n");
     RedirectSpoolerQueues(spooler, ports, "COM1", saved);
-    EXPECT_EQ(Devices(), "device for labels: ///dev/null\ndevice for lpt-a: ///dev/null\n"
+    EXPECT_EQ(Admin({}), "device for labels: ///dev/null\ndevice for lpt-a: ///dev/null\n"
                          "device for lpt-b: ///dev/null\ndevice for net: socket://10.1.2.3:9100\n"
                          "device for office: ///dev/null\n");
 
@@ -157,7 +150,7 @@ TEST_F(PrivateCups, RedirectsAndRestoresRealQueues)
     EXPECT_EQ(port, "IP_10.1.2.3");
 
     RestoreSpoolerQueues(spooler, saved);
-    EXPECT_EQ(Devices(), before);
+    EXPECT_EQ(Admin({}), before);
 
     m_cupsd.reset();
     saved.clear();

@@ -1,28 +1,15 @@
 #include "platform/posix/PosixUsbPrinterDevice.h"
-#include "platform/PosixPlatform.h"
-#include "sim/RecordingMessageSink.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <unistd.h>
 
 using namespace kalo::platform;
 using kalo::test::FakeSysfs;
-using kalo::test::PtyPair;
-
-TEST(IsWin9xFamily, TellsTheFamilyFromTheVersionWord)
-{
-    EXPECT_FALSE(IsWin9xFamily(0x4A65000A)); // NT 10.0, build 19045
-    EXPECT_TRUE(IsWin9xFamily(0xC0000A04));  // 98: top bit set, major 4, no build
-    EXPECT_FALSE(IsWin9xFamily(0x8C010A03)); // major 3 with a build number
-    kalo::sim::RecordingMessageSink messages;
-    EXPECT_FALSE(IsWin9xFamily(PosixPlatform(messages).VersionWord()));
-}
 
 TEST(ListSysfsUsbPrinters, KeepsWellFormedDevicesInLpOrder)
 {
@@ -37,13 +24,10 @@ TEST(ListSysfsUsbPrinters, KeepsWellFormedDevicesInLpOrder)
     tree.AddDanglingLink("lp8");
     tree.AddDanglingLink("lpx");
     std::ofstream(tree.sysfsRoot + "/class/usbmisc/lp9") << "a plain file\n";
-
-    const std::vector<UsbPrinterInfo> expected = {
-        {tree.devRoot + "/usb/lp2", "7a3c", "001d", "  odd serial "},
-        {tree.devRoot + "/usb/lp6", "04b8", "0202", ""},
-        {tree.devRoot + "/usb/lp10", "7a3c", "001e", "K10"},
-    };
-    EXPECT_EQ(ListSysfsUsbPrinters(tree.sysfsRoot, tree.devRoot), expected);
+    EXPECT_EQ(ListSysfsUsbPrinters(tree.sysfsRoot, tree.devRoot),
+              (std::vector<UsbPrinterInfo>{{tree.devRoot + "/usb/lp2", "7a3c", "001d", "  odd serial "},
+                                           {tree.devRoot + "/usb/lp6", "04b8", "0202", ""},
+                                           {tree.devRoot + "/usb/lp10", "7a3c", "001e", "K10"}}));
     EXPECT_TRUE(ListSysfsUsbPrinters(tree.sysfsRoot + "/none", tree.devRoot).empty());
 }
 
@@ -52,15 +36,13 @@ TEST(PosixUsbPrinterDevice, BoundsReadsAndRefusesWhatIsNoDevice)
     const int before = kalo::test::OpenDescriptorCount();
     {
         FakeSysfs tree;
-        const std::string plain = tree.devRoot + "/plain";
-        std::ofstream(plain) << "x";
-        PosixUsbPrinterDevice refused;
-        EXPECT_EQ(refused.Open(plain), kErrNotSupported);
+        std::ofstream(tree.devRoot + "/plain") << "x";
+        PosixUsbPrinterDevice refused, device;
+        EXPECT_EQ(refused.Open(tree.devRoot + "/plain"), kErrNotSupported);
         EXPECT_NE(refused.Open(tree.devRoot), kOk); // a folder
         EXPECT_EQ(refused.Open(tree.devRoot + "/usb/lp0"), kErrNoDevice);
 
-        PosixUsbPrinterDevice device;
-        PtyPair pty;
+        kalo::test::PtyPair pty;
         ASSERT_EQ(device.Open(pty.path), kOk);
         uint8_t buffer[8];
         const auto start = std::chrono::steady_clock::now();

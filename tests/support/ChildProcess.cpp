@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -32,15 +31,6 @@ int MsLeft(Clock::time_point deadline)
         0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (std::string& text : strings)
-        pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 int Spawn(const std::string& program, std::vector<std::string> args, const std::vector<std::string>& env,
           int outFd, int errFd)
 {
@@ -49,7 +39,12 @@ int Spawn(const std::string& program, std::vector<std::string> args, const std::
     for (char** e = environ; *e; ++e)
         all.emplace_back(*e);
     all.insert(all.end(), env.begin(), env.end());
-    const auto argv = Pointers(args), envp = Pointers(all);
+    std::vector<char*> argv, envp;
+    for (auto [strings, pointers] : {std::pair{&args, &argv}, std::pair{&all, &envp}}) {
+        for (std::string& text : *strings)
+            pointers->push_back(text.data());
+        pointers->push_back(nullptr);
+    }
     const pid_t pid = fork();
     if (pid == 0) {
         // The child must not inherit blocked termination signals from a test.
@@ -65,13 +60,14 @@ int Spawn(const std::string& program, std::vector<std::string> args, const std::
     return pid;
 }
 
+// The raw wait status once pid ends, or -1 when it did not end in time.
 int WaitPid(int pid, int timeoutMs)
 {
     const auto deadline = After(timeoutMs);
-    for (int status = 0;; usleep(2000)) {
+    for (int status = 0;; usleep(500)) {
         const int r = waitpid(pid, &status, WNOHANG);
         if (r == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return status;
         if (r < 0 || MsLeft(deadline) == 0)
             return -1;
     }
@@ -85,8 +81,7 @@ bool ReadSome(int fd, Clock::time_point deadline, std::string& text)
     if (fd < 0 || poll(&p, 1, MsLeft(deadline)) <= 0)
         return false;
     const ssize_t n = read(fd, chunk, sizeof chunk);
-    if (n > 0)
-        text.append(chunk, size_t(n));
+    text.append(chunk, size_t(std::max<ssize_t>(n, 0)));
     return n > 0;
 }
 
@@ -126,11 +121,9 @@ std::string ChildProcess::ReadLine(int timeoutMs)
 int ChildProcess::Stop()
 {
     for (const int signal : {SIGTERM, SIGKILL}) {
-        if (m_pid <= 0)
-            break;
-        kill(m_pid, signal);
-        if ((m_status = WaitPid(m_pid, 5000)) >= 0)
-            m_pid = -1;
+        Signal(signal);
+        if (const int code = Wait(5000); code != kStillRunning)
+            m_status = code < 0 ? 128 - code : code;
     }
     return m_status;
 }
@@ -143,18 +136,11 @@ void ChildProcess::Signal(int signal)
 
 int ChildProcess::Wait(int timeoutMs)
 {
-    if (m_pid <= 0)
+    const int status = m_pid > 0 ? WaitPid(m_pid, timeoutMs) : -1;
+    if (status < 0)
         return kStillRunning;
-    const auto deadline = After(timeoutMs);
-    for (int status = 0;; usleep(500)) {
-        const int r = waitpid(m_pid, &status, WNOHANG);
-        if (r == m_pid) {
-            m_pid = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        }
-        if (r < 0 || MsLeft(deadline) == 0)
-            return kStillRunning;
-    }
+    m_pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -174,7 +160,11 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     }
     close(out[0]);
     close(err[0]);
-    if (pid > 0 && (result.status = WaitPid(pid, std::max(1000, MsLeft(deadline)))) < 0) {
+    if (pid <= 0)
+        return result;
+    if (const int status = WaitPid(pid, std::max(1000, MsLeft(deadline))); status >= 0) {
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    } else {
         kill(pid, SIGKILL);
         WaitPid(pid, 5000);
     }
@@ -190,9 +180,7 @@ int OpenDescriptorCount()
 uint16_t ClosedLoopbackPort()
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof address;
     bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
@@ -200,9 +188,8 @@ uint16_t ClosedLoopbackPort()
     return ntohs(address.sin_port);
 }
 
-PtyPair::PtyPair()
+PtyPair::PtyPair() : master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))
 {
-    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     grantpt(master);
     unlockpt(master);
     path = ptsname(master);
@@ -219,13 +206,10 @@ VirtualPrinterProcess::VirtualPrinterProcess(std::vector<std::string> args)
     : process(KALO_VPRINTER_PATH, args)
 {
     const auto given = [&args](const char* flag) { return std::find(args.begin(), args.end(), flag) != args.end(); };
-    if (given("--tcp")) {
-        const std::string line = process.ReadLine();
+    if (const std::string line = given("--tcp") ? process.ReadLine() : ""; line.rfind("listening on ", 0) == 0) {
         const size_t colon = line.rfind(':');
-        if (line.rfind("listening on ", 0) == 0 && colon != std::string::npos) {
-            tcpAddress = line.substr(13, colon - 13);
-            tcpPort = std::atoi(line.c_str() + colon + 1);
-        }
+        tcpAddress = line.substr(13, colon - 13);
+        tcpPort = std::atoi(line.c_str() + colon + 1);
     }
     if (const std::string line = given("--pty") ? process.ReadLine() : ""; line.rfind("pty ", 0) == 0)
         ptyPath = line.substr(4);
