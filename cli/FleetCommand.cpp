@@ -2,7 +2,7 @@
 
 #include "FleetResult.h"
 #include "FleetRunner.h"
-#include "TargetsFile.h"
+#include "connect/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Files.h"
 #include "platform/Terminal.h"

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "Command.h"
-#include "PrinterSession.h"
+#include "connect/PrinterSession.h"
+#include "port/WriteReport.h"
+
+#include <memory>
 
 namespace kalo::cli {
 
@@ -24,5 +27,14 @@ protected:
     // Runs with the port open and the printer identified.
     virtual int Run(CommandContext& context, PrinterSession& session) = 0;
 };
+
+// Opens the session on the connection given; prints the reason and gives
+// nothing when the printer cannot be used (nothing at all when interrupted:
+// the caller says what happened).
+std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context);
+
+// A write cut short is told with the counts of the whole command: the port's
+// tally is never reset here, so they run from the identification on.
+int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperation operation);
 
 } // namespace kalo::cli
