@@ -1,7 +1,7 @@
 #include "CConfigApp.h"
 
 #include "CMainDlg.h"
-#include "CupsRegistryView.h"
+#include "connect/CupsRegistryView.h"
 #include "PaintingClock.h"
 #include "QtFileDialogs.h"
 #include "QtMessageBoxes.h"

@@ -1,7 +1,7 @@
 #include "CMainDlg.h"
 
 #include "CAboutDlg.h"
-#include "SelfTest.h"
+#include "connect/SelfTest.h"
 #include "editor/CCommandEditorDlg.h"
 #include "UsbNoticePump.h"
 #include "port/UsbPrinterSearch.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CRegistryKey.h"
-#include "PrinterIdentification.h"
-#include "ConnectionForm.h"
-#include "SpoolerQueues.h"
+#include "connect/CRegistryKey.h"
+#include "connect/PrinterIdentification.h"
+#include "connect/ConnectionForm.h"
+#include "connect/SpoolerQueues.h"
 #include "platform/FileDialogs.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"

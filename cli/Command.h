@@ -2,7 +2,7 @@
 
 #include "ConnectionOptions.h"
 #include "cli/options/Option.h"
-#include "app/CRegistryKey.h"
+#include "connect/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"
 

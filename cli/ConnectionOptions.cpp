@@ -1,11 +1,9 @@
 #include "ConnectionOptions.h"
 
 #include "cli/options/Option.h"
-#include "TargetUri.h"
-#include "app/ConnectionForm.h"
-#include "port/UsbPrinterSearch.h"
-
-#include <algorithm>
+#include "connect/ConnectionForm.h"
+#include "connect/LineSettings.h"
+#include "connect/TargetUri.h"
 
 namespace kalo::cli {
 
@@ -17,7 +15,7 @@ const OptionTable<ConnectionOptions>& Table()
 {
     static const OptionTable<ConnectionOptions> table = {
         {{"--serial", "PORT", "a port of the main window's list; the device behind each is set with KALO_PORT_<NAME>",
-          Values::Names(ConnectionForm::kSerialPorts), "COM1", nullptr, true},
+          Values::Names(ConnectionForm::kSerialPorts), kDefaultSerialPort, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.serialPort = v.text; }},
         {{"--parallel", "PORT",
           "a printer on a parallel port; LPTn is /dev/lp(n-1) unless KALO_PORT_LPTn names another",
@@ -39,15 +37,15 @@ const OptionTable<ConnectionOptions>& Table()
              o.interfaceKind = PortKind::Usb;
              o.usbDevice = v.text;
          }},
-        {{"--baud", "RATE", "line speed", Values::NumbersOf(ConnectionForm::kBaudRates), "9600"},
+        {{"--baud", "RATE", "line speed", Values::NumbersOf(BaudRateValues().spellings), kDefaultBaudRate},
          [](ConnectionOptions& o, const OptionValue& v) { o.baudRate = uint32_t(v.number); }},
-        {{"--data-bits", "BITS", "data bits", Values::Numbers({{7, 8}}), "8"},
+        {{"--data-bits", "BITS", "data bits", Values::NumbersOf(DataBitsValues().spellings), kDefaultDataBits},
          [](ConnectionOptions& o, const OptionValue& v) { o.dataBits = uint32_t(v.number); }},
-        {{"--parity", "PARITY", "parity", Values::Names({"none", "odd", "even", "mark", "space"}), "none"},
+        {{"--parity", "PARITY", "parity", Values::Names(ParityValues().spellings), kDefaultParity},
          [](ConnectionOptions& o, const OptionValue& v) { o.parity = uint32_t(v.number); }},
-        {{"--stop-bits", "BITS", "stop bits; 1.5 is sent as 2 on Linux", Values::Names({"1", "1.5", "2"}), "1"},
+        {{"--stop-bits", "BITS", "stop bits; 1.5 is sent as 2 on Linux", Values::Names(StopBitsValues().spellings), kDefaultStopBits},
          [](ConnectionOptions& o, const OptionValue& v) { o.stopBits = uint32_t(v.number); }},
-        {{"--flow", "FLOW", "flow control", Values::Names({"hardware", "xonxoff", "none"}), "hardware"},
+        {{"--flow", "FLOW", "flow control", Values::Names(FlowValues().spellings), kDefaultFlow},
          [](ConnectionOptions& o, const OptionValue& v) { o.flowControl = uint32_t(v.number); }},
         {{"--tcp", "", "a printer on the network",
           Values::Fields({{"ADDRESS", '\0', Values::Text("a dotted address or host name")},
@@ -90,15 +88,6 @@ std::vector<std::string> LineSettingsGiven(const std::vector<std::string>& args)
 
 } // namespace
 
-PortSettings ConnectionOptions::ToPortSettings() const
-{
-    if (interfaceKind == PortKind::Ethernet)
-        return NetworkPortSettings(address, tcpPort);
-    if (interfaceKind == PortKind::Parallel)
-        return LinePortSettings(parallelPort, baudRate, dataBits, stopBits, parity, flowControl);
-    return LinePortSettings(serialPort, baudRate, dataBits, stopBits, parity, flowControl);
-}
-
 bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error)
 {
     const std::vector<std::string> lineSettings = LineSettingsGiven(args);
@@ -118,25 +107,6 @@ bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions&
     return true;
 }
 
-ConnectionOptions DefaultConnectionOptions()
-{
-    ConnectionOptions options;
-    std::vector<std::string> none;
-    std::string error;
-    TakeOptions(Table(), none, options, error);
-    return options;
-}
-
-const OptionValues& ConnectionOptionValues(const std::string& name)
-{
-    for (const auto& option : Table()) {
-        if (name == option.name)
-            return option.values;
-    }
-    static const OptionValues none = OptionValues::None();
-    return none;
-}
-
 std::vector<const OptionInfo*> ConnectionOptionInfos()
 {
     return Infos(Table());
@@ -147,46 +117,6 @@ void PrintConnectionOptions(std::ostream& out)
     const auto table = Infos(Table());
     out << "Connection (one of " << Alternatives(table) << "; the line settings go with --serial):\n";
     PrintOptions(out, table);
-}
-
-ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,
-                                     platform::Platform& platform, std::ostream& diagnostics)
-{
-    ResolvedConnection resolved;
-    if (options.interfaceKind == PortKind::Usb) {
-        const UsbPrinterSearch search = FindUsbPrinters(platform, diagnostics);
-        const auto& printers = search.printers;
-        const auto chosen = std::find_if(printers.begin(), printers.end(), [&](const UsbPrinterEntry& entry) {
-            return options.usbDevice.empty() || entry.text == options.usbDevice
-                || (!entry.device.serial.empty() && entry.device.serial == options.usbDevice);
-        });
-        resolved.interfaceKind = PortKind::Usb;
-        if (chosen == printers.end()) {
-            resolved.refusal = options.usbDevice.empty() || printers.empty()
-                ? std::string(ConnectionForm::kNoUsbPrinter)
-                : "No printer on USB is '" + options.usbDevice + "'; kaloctl list-usb lists those found.";
-            return resolved;
-        }
-        resolved.settings = LinePortSettings(chosen->text, options.baudRate, options.dataBits, options.stopBits,
-                                             options.parity, options.flowControl);
-        resolved.portName = chosen->text;
-        return resolved;
-    }
-    if (options.printer.empty()) {
-        resolved.settings = options.ToPortSettings();
-        resolved.interfaceKind = options.interfaceKind;
-        resolved.portName = resolved.settings.portName;
-        return resolved;
-    }
-    ConnectionForm form;
-    form.targetPrinter = options.printer;
-    form.messages = &platform.Messages();
-    form.UpdateData(false);
-    form.InitDialog(registry);
-    resolved.settings = form.BuildPortSettings();
-    resolved.interfaceKind = form.interfaceKind;
-    resolved.portName = form.portName;
-    return resolved;
 }
 
 } // namespace kalo::cli

@@ -1,11 +1,10 @@
 #include "DiffCommand.h"
 
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "StatusCommands.h"
 #include "StatusReport.h"
 #include "status/ProfileJson.h"
 
-#include <optional>
 
 namespace kalo::cli {
 
@@ -43,14 +42,15 @@ std::vector<const OptionInfo*> DiffCommand::Options() const
     return Infos(DiffTable());
 }
 
-int DiffCommand::Execute(CommandContext& context)
+int DiffCommand::Prepare(CommandContext& context)
 {
     DiffRequest request;
     if (!TakeArguments(context, DiffTable(), request))
         return kExitUsage;
+    m_json = request.json;
     // Both files are read before the printer is, so a bad one costs no exchange.
-    std::optional<StatusTarget> sides[2];
     for (size_t i = 0; i < 2; ++i) {
+        m_sides[i].reset();
         if (context.args[i] == kPrinter)
             continue;
         Profile profile;
@@ -59,24 +59,29 @@ int DiffCommand::Execute(CommandContext& context)
             context.err << "kaloctl diff: " << error << '\n';
             return kExitUsage;
         }
-        sides[i] = ResolveProfile(profile);
+        m_sides[i] = ResolveProfile(profile);
     }
-    if (!sides[0] || !sides[1]) {
-        const auto session = PrinterSession::Open(context);
-        if (!session)
-            return kExitFailed;
-        StatusRun run(context, *session);
-        std::string reason;
-        if (!ReadPrinter(context, run, reason))
-            return kExitFailed;
-        const StatusTarget held = HeldTarget(run);
-        for (auto& side : sides) {
-            if (!side)
-                side = held;
-        }
+    return m_sides[0] && m_sides[1] ? Compare(context) : kOpenPrinter;
+}
+
+int DiffCommand::Run(CommandContext& context, PrinterSession& session)
+{
+    StatusRun run(context, session);
+    std::string reason;
+    if (!ReadPrinter(context, run, reason))
+        return kExitFailed;
+    const StatusTarget held = HeldTarget(run);
+    for (auto& side : m_sides) {
+        if (!side)
+            side = held;
     }
-    const std::vector<StatusDifference> differences = Differences(*sides[0], *sides[1]);
-    if (request.json)
+    return Compare(context);
+}
+
+int DiffCommand::Compare(CommandContext& context) const
+{
+    const std::vector<StatusDifference> differences = Differences(*m_sides[0], *m_sides[1]);
+    if (m_json)
         PrintJson(context.out, Json{{"same", differences.empty()}, {"differences", DifferencesJson(differences)}});
     else
         PrintDifferences(context.out, differences);

@@ -1,6 +1,6 @@
 #include "EditorCommands.h"
 
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "editor/CommandFile.h"
 #include "editor/CommandSend.h"
 #include "editor/HexText.h"
@@ -52,7 +52,7 @@ std::vector<const OptionInfo*> SendCommand::Options() const
     return Infos(SendTable());
 }
 
-int SendCommand::Execute(CommandContext& context)
+int SendCommand::Prepare(CommandContext& context)
 {
     SendRequest request;
     if (!TakeArguments(context, SendTable(), request))
@@ -61,22 +61,24 @@ int SendCommand::Execute(CommandContext& context)
         Refuse(context, request.file.empty() ? "give HEXTEXT or --file FILE" : "give HEXTEXT or --file FILE, not both");
         return kExitUsage;
     }
-    std::vector<uint8_t> bytes;
+    m_bytes.clear();
     if (!request.file.empty()) {
         std::string content, error;
         if (!CommandFile::Read(request.file, content, error)) {
             context.err << error << '\n';
             return kExitFailed;
         }
-        bytes.assign(content.begin(), content.end());
+        m_bytes.assign(content.begin(), content.end());
     } else {
-        bytes = ParseHexText(context.args.front());
+        m_bytes = ParseHexText(context.args.front());
     }
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    WriteCommandBytes(session->Port(), bytes);
-    return WriteOutcome(context, session->Port(), WriteOperation::WriteCommand);
+    return kOpenPrinter;
+}
+
+int SendCommand::Run(CommandContext& context, PrinterSession& session)
+{
+    WriteCommandBytes(session.Port(), m_bytes);
+    return WriteOutcome(context, session.Port(), WriteOperation::WriteCommand);
 }
 
 const char* TestPrintCommand::Description() const
@@ -85,15 +87,10 @@ const char* TestPrintCommand::Description() const
            "Line2\" and feeds the paper, as the Command Test Editor's Print Test String does.\n";
 }
 
-int TestPrintCommand::Execute(CommandContext& context)
+int TestPrintCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    if (!TakeArguments(context))
-        return kExitUsage;
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    PrintTestString(session->Port());
-    return WriteOutcome(context, session->Port(), WriteOperation::PrintTestString);
+    PrintTestString(session.Port());
+    return WriteOutcome(context, session.Port(), WriteOperation::PrintTestString);
 }
 
 const char* HexToBinCommand::Description() const

@@ -1,26 +1,34 @@
 #pragma once
 
-#include "Command.h"
+#include "PrinterCommand.h"
 
 namespace kalo::cli {
 
 // The Command Test Editor's Write Command, from the command line.
-class SendCommand final : public Command {
+class SendCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "send"; }
     const char* Summary() const override { return "send command bytes typed in hexadecimal, or a command file"; }
     const char* Description() const override;
     std::vector<const OptionInfo*> Options() const override;
     const char* Operands() const override { return "[HEXTEXT]"; }
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Prepare(CommandContext& context) override;
+    int Run(CommandContext& context, PrinterSession& session) override;
+
+private:
+    std::vector<uint8_t> m_bytes; // what Prepare read, for Run to send
 };
 
-class TestPrintCommand final : public Command {
+class TestPrintCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "test-print"; }
     const char* Summary() const override { return "print the Command Test Editor's test string"; }
     const char* Description() const override;
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Run(CommandContext& context, PrinterSession& session) override;
 };
 
 class HexToBinCommand final : public Command {

@@ -1,8 +1,10 @@
 #include "FleetCommand.h"
 
 #include "FleetReport.h"
-#include "TargetsFile.h"
+#include "FleetResult.h"
+#include "FleetRunner.h"
 #include "TerminalOutput.h"
+#include "connect/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Files.h"
 

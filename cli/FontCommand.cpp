@@ -147,7 +147,7 @@ std::vector<const OptionInfo*> DownloadFontCommand::Options() const
     return Infos(DownloadFontTable());
 }
 
-int DownloadFontCommand::Execute(CommandContext& context)
+int DownloadFontCommand::Prepare(CommandContext& context)
 {
     DownloadFontRequest request;
     if (!TakeArguments(context, DownloadFontTable(), request))
@@ -159,13 +159,15 @@ int DownloadFontCommand::Execute(CommandContext& context)
                     << " --help'.\n";
         return kExitUsage;
     }
-    FontImage image;
-    if (!FindFontImage(context, kFontChoices[choice.number], request.file, image))
+    m_image = FontImage();
+    if (!FindFontImage(context, kFontChoices[choice.number], request.file, m_image))
         return kExitFailed;
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    return SendFontImage(context, *session, std::move(image));
+    return kOpenPrinter;
+}
+
+int DownloadFontCommand::Run(CommandContext& context, PrinterSession& session)
+{
+    return SendFontImage(context, session, std::move(m_image));
 }
 
 } // namespace kalo::cli

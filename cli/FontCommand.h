@@ -1,21 +1,27 @@
 #pragma once
 
 #include "Command.h"
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "status/FontImage.h"
 
 namespace kalo::cli {
 
 // Sends a double-byte font image to the printer, as Set Status does after
 // choosing a downloadable font.
-class DownloadFontCommand final : public Command {
+class DownloadFontCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "download-font"; }
     const char* Summary() const override { return "send a double-byte font image to the printer"; }
     const char* Description() const override;
     std::vector<const OptionInfo*> Options() const override;
     const char* Operands() const override { return "CHOICE"; }
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Prepare(CommandContext& context) override;
+    int Run(CommandContext& context, PrinterSession& session) override;
+
+private:
+    FontImage m_image; // found and checked before the printer is opened
 };
 
 // The image of a font from the font folders, or the file given; on failure

@@ -1,6 +1,6 @@
 #include "IdentifyCommand.h"
 
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "platform/Text.h"
 
 namespace kalo::cli {
@@ -12,14 +12,9 @@ const char* IdentifyCommand::Description() const
            "and exits 0; otherwise prints why on standard error and exits 1.\n";
 }
 
-int IdentifyCommand::Execute(CommandContext& context)
+int IdentifyCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    if (!TakeArguments(context))
-        return kExitUsage;
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    const IdentifyResult& identity = session->Identity();
+    const IdentifyResult& identity = session.Identity();
     context.out << MessageFor(identity.outcome).text << '\n'
                 << "Maker: " << platform::Printable(identity.maker) << '\n'
                 << "Model: " << platform::Printable(identity.model) << '\n';

@@ -1,16 +1,18 @@
 #pragma once
 
-#include "Command.h"
+#include "PrinterCommand.h"
 
 namespace kalo::cli {
 
 // Check Communication from a shell: connect, identify, report.
-class IdentifyCommand final : public Command {
+class IdentifyCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "identify"; }
     const char* Summary() const override { return "check that a supported printer answers"; }
     const char* Description() const override;
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Run(CommandContext& context, PrinterSession& session) override;
 };
 
 } // namespace kalo::cli

@@ -1,9 +1,9 @@
 #include "StatusCommands.h"
 
 #include "FontCommand.h"
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "StatusReport.h"
-#include "app/SelfTest.h"
+#include "connect/SelfTest.h"
 #include "platform/Interruption.h"
 #include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
@@ -50,7 +50,7 @@ int SlotOf(int64_t switchNumber)
 // A command without arguments of its own that does one thing with the printer.
 int OnPrinter(CommandContext& context, const std::function<int(PrinterSession&)>& action)
 {
-    const auto session = PrinterSession::Open(context);
+    const auto session = OpenPrinterSession(context);
     return session ? action(*session) : int(kExitFailed);
 }
 
@@ -224,7 +224,7 @@ int GetStatusCommand::Execute(CommandContext& context)
     GetStatusRequest request;
     if (!TakeArguments(context, GetStatusTable(), request))
         return kExitUsage;
-    const auto session = PrinterSession::Open(context);
+    const auto session = OpenPrinterSession(context);
     if (!session)
         return kExitFailed;
     StatusRun run(context, *session);
@@ -372,7 +372,7 @@ int SetStatusCommand::Execute(CommandContext& context)
         return kExitFailed;
 
     SetStatusOutcome outcome;
-    const auto session = PrinterSession::Open(context);
+    const auto session = OpenPrinterSession(context);
     if (!session) {
         outcome.message = "the printer could not be used (standard error says why)";
         return Finish(context, request, outcome, kExitFailed);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Command.h"
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "TerminalOutput.h"
 #include "status/Profile.h"
 #include "status/StatusExchange.h"

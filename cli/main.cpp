@@ -1,7 +1,7 @@
 #include "Kaloctl.h"
 
 #include "platform/ConsoleMessageSink.h"
-#include "app/CupsRegistryView.h"
+#include "connect/CupsRegistryView.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
 #include "platform/OutputBuffer.h"

@@ -2,7 +2,7 @@
 // input's first byte picks the interface, the rest are the replies.
 // Whatever they say, a printer that is refused leaves no port open.
 #include "ReplyScript.h"
-#include "app/PrinterIdentification.h"
+#include "connect/PrinterIdentification.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
 // The serial settings text of a registry ports value, and a CUPS device URI
 // as the queues' registry view reads it.
-#include "app/CupsRegistryView.h"
-#include "app/RegistryKeyPaths.h"
-#include "app/SerialSettingsText.h"
-#include "app/SpoolerQueues.h"
+#include "connect/CupsRegistryView.h"
+#include "connect/RegistryKeyPaths.h"
+#include "connect/SerialSettingsText.h"
+#include "connect/SpoolerQueues.h"
 #include "sim/MemorySpooler.h"
 
 using namespace kalo;

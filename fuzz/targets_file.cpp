@@ -1,10 +1,10 @@
 // A fleet's targets file as a technician or a script wrote it.
-#include "cli/TargetsFile.h"
+#include "connect/TargetsFile.h"
 #include "platform/PortMap.h"
 
 #include <cstdlib>
 
-using namespace kalo::cli;
+using namespace kalo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

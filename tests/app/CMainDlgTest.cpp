@@ -1,7 +1,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CConfigApp.h"
 #include "app/CMainDlg.h"
-#include "app/CupsRegistryView.h"
+#include "connect/CupsRegistryView.h"
 #include "editor/CCommandEditorDlg.h"
 #include "status/CStatusDlg.h"
 #include "sim/MemorySpooler.h"

@@ -4,7 +4,7 @@
 #include "cli/FleetResult.h"
 #include "cli/FleetRunner.h"
 #include "cli/Kaloctl.h"
-#include "cli/TargetsFile.h"
+#include "connect/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Interruption.h"
 #include "sim/MemorySpooler.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConnectionOptions.h"
+#include "Connection.h"
 #include "platform/NameResolver.h"
 
 #include <functional>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kalo::cli {
+namespace kalo {
 
 // One printer of a fleet, as its line in the targets file names it.
 struct Target {
@@ -53,4 +53,4 @@ struct TargetAddresses {
 TargetAddresses ResolveTargets(const std::vector<Target>& targets, platform::NameResolver& resolver,
                                int64_t timeoutMicros);
 
-} // namespace kalo::cli
+} // namespace kalo

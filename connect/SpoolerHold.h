@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/SpoolerQueues.h"
+#include "SpoolerQueues.h"
 
-namespace kalo::cli {
+namespace kalo {
 
 // Frees a COM or LPT port from the print spooler for as long as it lives.
 // An interrupted kaloctl ends the ordinary way, so the queues get their
@@ -20,4 +20,4 @@ private:
     SavedPrinterPorts m_saved;
 };
 
-} // namespace kalo::cli
+} // namespace kalo

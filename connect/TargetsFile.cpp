@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-namespace kalo::cli {
+namespace kalo {
 
 namespace {
 
@@ -165,4 +165,4 @@ TargetAddresses ResolveTargets(const std::vector<Target>& targets, platform::Nam
     return result;
 }
 
-} // namespace kalo::cli
+} // namespace kalo

@@ -1,8 +1,8 @@
 #include "SpoolerHold.h"
 
-#include "app/ConnectionForm.h"
+#include "ConnectionForm.h"
 
-namespace kalo::cli {
+namespace kalo {
 
 SpoolerHold::SpoolerHold(platform::Spooler& spooler, const platform::PortMap& ports, const std::string& portName)
     : m_spooler(spooler)
@@ -16,4 +16,4 @@ SpoolerHold::~SpoolerHold()
     RestoreSpoolerQueues(m_spooler, m_saved);
 }
 
-} // namespace kalo::cli
+} // namespace kalo

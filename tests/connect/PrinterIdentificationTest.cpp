@@ -1,4 +1,4 @@
-#include "app/PrinterIdentification.h"
+#include "connect/PrinterIdentification.h"
 #include "sim/InProcessPlatform.h"
 
 #include <gtest/gtest.h>

@@ -1,33 +1,48 @@
 #include "TargetUri.h"
 
-#include "app/ConnectionForm.h"
+#include "ConnectionForm.h"
+#include "LineSettings.h"
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <charconv>
 
-namespace kalo::cli {
+namespace kalo {
 
 namespace {
 
 constexpr uint32_t kDefaultTcpPort = 9100;
 
-// The serial settings of a URI, each the value of a connection option.
+// The serial settings of a URI, each with the values kaloctl's line options take.
 struct SerialKey {
     const char* key;
-    const char* option;
+    const LineSettingValues& (*values)();
     uint32_t ConnectionOptions::*field;
 };
 const SerialKey kSerialKeys[] = {
-    {"baud", "--baud", &ConnectionOptions::baudRate},
-    {"bits", "--data-bits", &ConnectionOptions::dataBits},
-    {"parity", "--parity", &ConnectionOptions::parity},
-    {"stop", "--stop-bits", &ConnectionOptions::stopBits},
-    {"flow", "--flow", &ConnectionOptions::flowControl},
+    {"baud", BaudRateValues, &ConnectionOptions::baudRate},
+    {"bits", DataBitsValues, &ConnectionOptions::dataBits},
+    {"parity", ParityValues, &ConnectionOptions::parity},
+    {"stop", StopBitsValues, &ConnectionOptions::stopBits},
+    {"flow", FlowValues, &ConnectionOptions::flowControl},
 };
 
 std::string Quoted(const std::string& text)
 {
     return "'" + text + "'";
+}
+
+// Digits only, as kaloctl's --tcp reads its port.
+bool ReadTcpPort(const std::string& text, uint32_t& port)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    int64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number < 1 || number > 65535)
+        return false;
+    port = uint32_t(number);
+    return true;
 }
 
 bool Unreserved(char c)
@@ -91,13 +106,12 @@ bool ReadSocket(const std::string& rest, ConnectionOptions& options, std::string
     if (colon == std::string::npos)
         return true;
     const std::string port = authority.substr(colon + 1);
-    OptionValue value;
-    std::string refusal;
-    if (!OptionValues::Numbers({{1, 65535}}).Take(port, value, refusal)) {
+    uint32_t number = 0;
+    if (!ReadTcpPort(port, number)) {
         error = Quoted(":" + port) + " is not a TCP port, 1-65535";
         return false;
     }
-    options.tcpPort = uint32_t(value.number);
+    options.tcpPort = number;
     return true;
 }
 
@@ -122,14 +136,11 @@ bool ReadSetting(const std::string& part, const std::string& settings, std::vect
             return false;
         }
         seen.push_back(key);
-        const OptionValues& values = ConnectionOptionValues(known.option);
-        OptionValue value;
-        std::string refusal;
-        if (!values.Take(part.substr(equals + 1), value, refusal)) {
+        const LineSettingValues& values = known.values();
+        if (!values.Read(part.substr(equals + 1), options.*known.field)) {
             error = Quoted(part) + " is not one of " + values.Describe();
             return false;
         }
-        options.*known.field = uint32_t(value.number);
         return true;
     }
     std::string keys;
@@ -248,7 +259,7 @@ std::string FormatTargetUri(const ConnectionOptions& options)
     std::string uri = "serial:" + platform::PortMap::BaseName(options.serialPort);
     for (const SerialKey& key : kSerialKeys) {
         uri += std::string(&key == kSerialKeys ? "?" : "+") + key.key + "="
-            + ConnectionOptionValues(key.option).Spell(options.*key.field);
+            + key.values().Spell(options.*key.field);
     }
     return uri;
 }
@@ -270,4 +281,4 @@ std::string DeviceIdentity(const ConnectionOptions& options, const platform::Por
     return "device:" + ports.DevicePath(options.serialPort);
 }
 
-} // namespace kalo::cli
+} // namespace kalo

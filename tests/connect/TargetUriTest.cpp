@@ -1,13 +1,14 @@
-#include "cli/TargetUri.h"
+#include "cli/ConnectionOptions.h"
+#include "connect/TargetUri.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-using kalo::cli::ConnectionOptions;
-using kalo::cli::DeviceIdentity;
-using kalo::cli::FormatTargetUri;
-using kalo::cli::ParseTargetUri;
+using kalo::ConnectionOptions;
+using kalo::DeviceIdentity;
+using kalo::FormatTargetUri;
+using kalo::ParseTargetUri;
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ConnectionOptions.h"
+#include "Connection.h"
 #include "platform/PortMap.h"
 
 #include <string>
 
-namespace kalo::cli {
+namespace kalo {
 
 // A printer's connection written as one URI, in the manner of CUPS device
 // URIs, for --target and the fleet's targets file:
@@ -32,4 +32,4 @@ std::string FormatTargetUri(const ConnectionOptions& options);
 // number ("usb:" for the first printer found).
 std::string DeviceIdentity(const ConnectionOptions& options, const platform::PortMap& ports = platform::PortMap());
 
-} // namespace kalo::cli
+} // namespace kalo

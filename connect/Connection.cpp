@@ -1,0 +1,72 @@
+#include "Connection.h"
+
+#include "ConnectionForm.h"
+#include "LineSettings.h"
+#include "port/UsbPrinterSearch.h"
+
+#include <algorithm>
+
+namespace kalo {
+
+PortSettings ConnectionOptions::ToPortSettings() const
+{
+    if (interfaceKind == PortKind::Ethernet)
+        return NetworkPortSettings(address, tcpPort);
+    if (interfaceKind == PortKind::Parallel)
+        return LinePortSettings(parallelPort, baudRate, dataBits, stopBits, parity, flowControl);
+    return LinePortSettings(serialPort, baudRate, dataBits, stopBits, parity, flowControl);
+}
+
+ConnectionOptions DefaultConnectionOptions()
+{
+    ConnectionOptions options;
+    options.serialPort = kDefaultSerialPort;
+    BaudRateValues().Read(kDefaultBaudRate, options.baudRate);
+    DataBitsValues().Read(kDefaultDataBits, options.dataBits);
+    ParityValues().Read(kDefaultParity, options.parity);
+    StopBitsValues().Read(kDefaultStopBits, options.stopBits);
+    FlowValues().Read(kDefaultFlow, options.flowControl);
+    return options;
+}
+
+ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,
+                                     platform::Platform& platform, std::ostream& diagnostics)
+{
+    ResolvedConnection resolved;
+    if (options.interfaceKind == PortKind::Usb) {
+        const UsbPrinterSearch search = FindUsbPrinters(platform, diagnostics);
+        const auto& printers = search.printers;
+        const auto chosen = std::find_if(printers.begin(), printers.end(), [&](const UsbPrinterEntry& entry) {
+            return options.usbDevice.empty() || entry.text == options.usbDevice
+                || (!entry.device.serial.empty() && entry.device.serial == options.usbDevice);
+        });
+        resolved.interfaceKind = PortKind::Usb;
+        if (chosen == printers.end()) {
+            resolved.refusal = options.usbDevice.empty() || printers.empty()
+                ? std::string(ConnectionForm::kNoUsbPrinter)
+                : "No printer on USB is '" + options.usbDevice + "'; kaloctl list-usb lists those found.";
+            return resolved;
+        }
+        resolved.settings = LinePortSettings(chosen->text, options.baudRate, options.dataBits, options.stopBits,
+                                             options.parity, options.flowControl);
+        resolved.portName = chosen->text;
+        return resolved;
+    }
+    if (options.printer.empty()) {
+        resolved.settings = options.ToPortSettings();
+        resolved.interfaceKind = options.interfaceKind;
+        resolved.portName = resolved.settings.portName;
+        return resolved;
+    }
+    ConnectionForm form;
+    form.targetPrinter = options.printer;
+    form.messages = &platform.Messages();
+    form.UpdateData(false);
+    form.InitDialog(registry);
+    resolved.settings = form.BuildPortSettings();
+    resolved.interfaceKind = form.interfaceKind;
+    resolved.portName = form.portName;
+    return resolved;
+}
+
+} // namespace kalo
