@@ -65,11 +65,13 @@ int DiffCommand::Execute(CommandContext& context)
         const auto session = PrinterSession::Open(context);
         if (!session)
             return kExitFailed;
-        StatusRun run(context, *session);
-        std::string reason;
-        if (!ReadPrinter(context, run, reason))
+        TerminalStatusRun terminal(context, *session);
+        const StatusRun::Reading reading = terminal.run.ReadPrinter();
+        if (!reading.trouble.empty())
+            context.err << reading.trouble << '\n';
+        if (!reading.whole)
             return kExitFailed;
-        const StatusTarget held = HeldTarget(run);
+        const StatusTarget held = terminal.run.Held();
         for (auto& side : sides) {
             if (!side)
                 side = held;

@@ -704,8 +704,8 @@ INSTANTIATE_TEST_SUITE_P(
         FontRow{"GivenFileByNumberOverSerial", {"download-font", "3", "--file", "DIR/font-142.bin"}, kFontImage, -1, 0, kFontDone, "",
                 kFontComplete},
         FontRow{"SetStatusGoesOn", {"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, kFontImage, -1,
-                0, "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, KALO "
-                   "is closed.\n" + kFontDone, "", kFontComplete},
+                0, "Success to Change the Firmware,\n And Now Start Font Download!\nWhen the download is finished, "
+                   "kaloctl exits.\n" + kFontDone, "", kFontComplete},
         FontRow{"PrinterGone", {"--tcp", "10.0.0.50", "download-font", "3"}, kFontImage, 64 + 4096 * 5 + 10, 1, "",
                 kFontFailed + Replace(kFontStopped, "%1", std::to_string(64 + 4096 * 5)) + kNetworkGone,
                 "[font download incomplete: 20545 of 615686 bytes]"},

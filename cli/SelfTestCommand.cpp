@@ -1,0 +1,24 @@
+#include "SelfTestCommand.h"
+
+#include "PrinterSession.h"
+#include "app/SelfTest.h"
+
+namespace kalo::cli {
+
+const char* SelfTestCommand::Description() const
+{
+    return "Has the printer print its test page and waits the 4.3 s it takes.\n";
+}
+
+int SelfTestCommand::Execute(CommandContext& context)
+{
+    if (!TakeArguments(context))
+        return kExitUsage;
+    const auto session = PrinterSession::Open(context);
+    if (!session)
+        return kExitFailed;
+    RunSelfTest(session->Port(), context.platform.GetClock());
+    return WriteOutcome(context, session->Port(), WriteOperation::SelfTest);
+}
+
+} // namespace kalo::cli
