@@ -1,6 +1,5 @@
 #include "SelfTestCommand.h"
 
-#include "PrinterSession.h"
 #include "app/SelfTest.h"
 
 namespace kalo::cli {
@@ -10,15 +9,10 @@ const char* SelfTestCommand::Description() const
     return "Has the printer print its test page and waits the 4.3 s it takes.\n";
 }
 
-int SelfTestCommand::Execute(CommandContext& context)
+int SelfTestCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    if (!TakeArguments(context))
-        return kExitUsage;
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    RunSelfTest(session->Port(), context.platform.GetClock());
-    return WriteOutcome(context, session->Port(), WriteOperation::SelfTest);
+    RunSelfTest(session.Port(), context.platform.GetClock());
+    return WriteOutcome(context, session.Port(), WriteOperation::SelfTest);
 }
 
 } // namespace kalo::cli

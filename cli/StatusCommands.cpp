@@ -53,13 +53,6 @@ int SlotOf(int64_t switchNumber)
     return -1;
 }
 
-struct GetStatusRequest {
-    bool json = false;
-    bool partial = false;
-    std::string save;
-    std::string profileOut;
-};
-
 const OptionTable<GetStatusRequest>& GetStatusTable()
 {
     static const OptionTable<GetStatusRequest> table = {
@@ -190,15 +183,16 @@ std::vector<const OptionInfo*> GetStatusCommand::Options() const
     return Infos(GetStatusTable());
 }
 
-int GetStatusCommand::Execute(CommandContext& context)
+int GetStatusCommand::Prepare(CommandContext& context)
 {
-    GetStatusRequest request;
-    if (!TakeArguments(context, GetStatusTable(), request))
-        return kExitUsage;
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    TerminalStatusRun terminal(context, *session);
+    m_request = {};
+    return TakeArguments(context, GetStatusTable(), m_request) ? kOpenPrinter : kExitUsage;
+}
+
+int GetStatusCommand::Run(CommandContext& context, PrinterSession& session)
+{
+    const GetStatusRequest& request = m_request;
+    TerminalStatusRun terminal(context, session);
     StatusRun& run = terminal.run;
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
@@ -217,7 +211,7 @@ int GetStatusCommand::Execute(CommandContext& context)
         PrintStatusJson(context.out, run.record, &run.facts, kAllSlots, &report);
     if (!report.Complete()) {
         context.err << NoAnswerMessage(report) << '\n';
-        if (const std::string reason = session->Port().FailureText(); !reason.empty())
+        if (const std::string reason = session.Port().FailureText(); !reason.empty())
             context.err << reason << '\n';
         std::string withheld = whole || request.save.empty() ? "" : request.save + " not saved";
         if (!whole && request.json)
@@ -380,17 +374,12 @@ const char* PrintStatusCommand::Description() const
     return "Checks the printer and has it print its status sheet.\n";
 }
 
-int PrintStatusCommand::Execute(CommandContext& context)
+int PrintStatusCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    if (!TakeArguments(context))
-        return kExitUsage;
-    const auto session = PrinterSession::Open(context);
-    if (!session)
-        return kExitFailed;
-    TerminalStatusRun terminal(context, *session);
+    TerminalStatusRun terminal(context, session);
     if (!terminal.run.exchange.PrintStatus())
         return kExitFailed; // the failed check has told why
-    return WriteOutcome(context, session->Port(), WriteOperation::PrintStatus);
+    return WriteOutcome(context, session.Port(), WriteOperation::PrintStatus);
 }
 
 const char* ShowStsCommand::Description() const

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "Command.h"
-#include "PrinterSession.h"
+#include "PrinterCommand.h"
 #include "status/StatusApply.h"
 
 namespace kalo::cli {
@@ -13,15 +12,31 @@ struct TerminalStatusRun {
     StatusRun run;
 };
 
-class GetStatusCommand final : public Command {
+// What get-status was asked for.
+struct GetStatusRequest {
+    bool json = false;
+    bool partial = false;
+    std::string save;
+    std::string profileOut;
+};
+
+class GetStatusCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "get-status"; }
     const char* Summary() const override { return "read the memory switches and settings"; }
     const char* Description() const override;
     std::vector<const OptionInfo*> Options() const override;
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Prepare(CommandContext& context) override;
+    int Run(CommandContext& context, PrinterSession& session) override;
+
+private:
+    GetStatusRequest m_request;
 };
 
+// Not a PrinterCommand: when the printer cannot be used, its outcome (JSON
+// included) is still printed.
 class SetStatusCommand final : public Command {
 public:
     const char* Name() const override { return "set-status"; }
@@ -31,12 +46,14 @@ public:
     int Execute(CommandContext& context) override;
 };
 
-class PrintStatusCommand final : public Command {
+class PrintStatusCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "print-status"; }
     const char* Summary() const override { return "have the printer print its status sheet"; }
     const char* Description() const override;
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Run(CommandContext& context, PrinterSession& session) override;
 };
 
 class ShowStsCommand final : public Command {
