@@ -11,13 +11,8 @@ using Printer = void (*)(sim::PrinterOptions&);
 TEST(StatusApply, OutcomeAndWhatThePrinterHolds)
 {
     enum Flag { ReadFirst = 1, DryRun = 2, Verify = 4, Font = 8, KeepPowerSave = 16 };
-    const struct {
-        const char* name;
-        Printer printer;
-        int flags;
-        StatusApplyEnd end;
-        uint8_t switch1After;
-        const char* message; // its beginning
+    const struct { // what the message begins with
+        const char *name; Printer printer; int flags; StatusApplyEnd end; uint8_t switch1After; const char* message;
     } rows[] = {
         {"DryRun", [](auto&) {}, DryRun, StatusApplyEnd::Unchanged, 0, "Set Status would change the above; nothing"},
         {"Held", [](auto& o) { o.switches[0] = 1; }, ReadFirst, StatusApplyEnd::Unchanged, 1, "The printer already"},
