@@ -66,11 +66,13 @@ int DiffCommand::Prepare(CommandContext& context)
 
 int DiffCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    StatusRun run(context, session);
-    std::string reason;
-    if (!ReadPrinter(context, run, reason))
+    TerminalStatusRun terminal(context, session);
+    const StatusRun::Reading reading = terminal.run.ReadPrinter();
+    if (!reading.trouble.empty())
+        context.err << reading.trouble << '\n';
+    if (!reading.whole)
         return kExitFailed;
-    const StatusTarget held = HeldTarget(run);
+    const StatusTarget held = terminal.run.Held();
     for (auto& side : m_sides) {
         if (!side)
             side = held;

@@ -2,7 +2,7 @@
 
 #include "FleetResult.h"
 #include "FleetRunner.h"
-#include "TargetsFile.h"
+#include "connect/TargetsFile.h"
 #include "TerminalOutput.h"
 #include "platform/Clock.h"
 

@@ -7,6 +7,8 @@
 #include "IdentifyCommand.h"
 #include "KaloVersion.h"
 #include "ListUsbCommand.h"
+#include "PrintCodepageCommand.h"
+#include "SelfTestCommand.h"
 #include "StatusCommands.h"
 #include "TraceOption.h"
 #include "TraceViewCommand.h"

@@ -1,17 +1,18 @@
 #include "StatusCommands.h"
 
 #include "FontCommand.h"
-#include "PrinterCommand.h"
 #include "StatusReport.h"
-#include "connect/SelfTest.h"
 #include "platform/Interruption.h"
+#include "platform/Terminal.h"
 #include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
 #include "status/ProfileJson.h"
-#include "status/StatusExchange.h"
+#include "status/StatusApply.h"
+#include "status/StatusTexts.h"
 #include "status/StatusFile.h"
 
 #include <functional>
+#include <iostream>
 #include <optional>
 
 namespace kalo::cli {
@@ -22,7 +23,11 @@ using Form = PrinterSettingForm;
 
 const std::vector<int> kAllSlots = {0, 1, 2, 3, 4, 5, 6, 7};
 const std::vector<int> kFileSlots = {0, 1, 6, 7};
-const char kWrongFormat[] = "Wrong format files loaded.";
+
+bool ReachesTerminal(const std::ostream& err)
+{
+    return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
+}
 
 int PinState(int64_t position)
 {
@@ -46,20 +51,6 @@ int SlotOf(int64_t switchNumber)
     }
     return -1;
 }
-
-// A command without arguments of its own that does one thing with the printer.
-int OnPrinter(CommandContext& context, const std::function<int(PrinterSession&)>& action)
-{
-    const auto session = OpenPrinterSession(context);
-    return session ? action(*session) : int(kExitFailed);
-}
-
-struct GetStatusRequest {
-    bool json = false;
-    bool partial = false;
-    std::string save;
-    std::string profileOut;
-};
 
 const OptionTable<GetStatusRequest>& GetStatusTable()
 {
@@ -172,38 +163,10 @@ const OptionTable<ShowStsRequest>& ShowStsTable()
 
 } // namespace
 
-StatusRun::StatusRun(CommandContext& context, PrinterSession& session)
-    : port(session.Port())
-    , progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
-    , exchange({session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(),
-                progress, record, facts, nullptr})
+TerminalStatusRun::TerminalStatusRun(CommandContext& context, PrinterSession& session)
+    : progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
+    , run(session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(), progress)
 {
-}
-
-bool ReadPrinter(CommandContext& context, StatusRun& run, std::string& reason)
-{
-    if (!run.exchange.CheckPrinter()) {
-        reason = "the printer did not answer its check";
-        return false;
-    }
-    const StatusReadReport report = run.exchange.ReadStatus();
-    if (platform::Interrupted()) {
-        reason = "interrupted";
-        return false;
-    }
-    if (!report.Complete()) {
-        reason = NoAnswerMessage(report);
-        context.err << reason << '\n';
-        if (const std::string why = run.port.FailureText(); !why.empty())
-            context.err << why << '\n';
-        return false;
-    }
-    return true;
-}
-
-StatusTarget HeldTarget(const StatusRun& run)
-{
-    return ResolveProfile(PrinterProfile(run.record, run.facts));
 }
 
 const char* GetStatusCommand::Description() const
@@ -219,15 +182,17 @@ std::vector<const OptionInfo*> GetStatusCommand::Options() const
     return Infos(GetStatusTable());
 }
 
-int GetStatusCommand::Execute(CommandContext& context)
+int GetStatusCommand::Prepare(CommandContext& context)
 {
-    GetStatusRequest request;
-    if (!TakeArguments(context, GetStatusTable(), request))
-        return kExitUsage;
-    const auto session = OpenPrinterSession(context);
-    if (!session)
-        return kExitFailed;
-    StatusRun run(context, *session);
+    m_request = {};
+    return TakeArguments(context, GetStatusTable(), m_request) ? kOpenPrinter : kExitUsage;
+}
+
+int GetStatusCommand::Run(CommandContext& context, PrinterSession& session)
+{
+    const GetStatusRequest& request = m_request;
+    TerminalStatusRun terminal(context, session);
+    StatusRun& run = terminal.run;
     if (!run.exchange.CheckPrinter())
         return kExitFailed;
     const StatusReadReport report = run.exchange.ReadStatus();
@@ -245,7 +210,7 @@ int GetStatusCommand::Execute(CommandContext& context)
         PrintStatusJson(context.out, run.record, &run.facts, kAllSlots, &report);
     if (!report.Complete()) {
         context.err << NoAnswerMessage(report) << '\n';
-        if (const std::string reason = session->Port().FailureText(); !reason.empty())
+        if (const std::string reason = session.Port().FailureText(); !reason.empty())
             context.err << reason << '\n';
         std::string withheld = whole || request.save.empty() ? "" : request.save + " not saved";
         if (!whole && request.json)
@@ -291,16 +256,7 @@ std::vector<const OptionInfo*> SetStatusCommand::Options() const
 
 namespace {
 
-// What set-status did, for its last lines or its JSON object.
-struct SetStatusOutcome {
-    bool changed = false;
-    bool written = false;
-    std::optional<bool> verified;
-    std::vector<StatusDifference> differences;
-    std::string message;
-};
-
-int Finish(CommandContext& context, const SetStatusRequest& request, const SetStatusOutcome& outcome, int status)
+int Finish(CommandContext& context, const SetStatusRequest& request, const StatusApplyOutcome& outcome, int status)
 {
     if (request.json) {
         PrintJson(context.out, Json{{"changed", outcome.changed},
@@ -322,7 +278,11 @@ int SetStatusCommand::Execute(CommandContext& context)
     SetStatusRequest request;
     if (!TakeArguments(context, SetStatusTable(), request))
         return kExitUsage;
-    StatusTarget asked; // every pin PinNoChange
+    StatusApplyRequest apply;
+    apply.readFirst = request.ifDifferent;
+    apply.dryRun = request.dryRun;
+    apply.verify = request.verify;
+    StatusTarget& asked = apply.asked; // every pin PinNoChange
     PrinterSettingForm form;
     form.EditWithoutStatus(asked.record);
     if (!request.profile.empty()) {
@@ -342,7 +302,7 @@ int SetStatusCommand::Execute(CommandContext& context)
     } else {
         if (!request.load.empty()) {
             if (!StatusFile::HasStatusExtension(request.load)) {
-                context.err << kWrongFormat << '\n';
+                context.err << kWrongStatusFormat << '\n';
                 return kExitFailed;
             }
             std::string error;
@@ -358,10 +318,11 @@ int SetStatusCommand::Execute(CommandContext& context)
         if (request.powerSave)
             asked.powerSave = *request.powerSave != 0;
         asked.entranceTime = request.entranceTime;
+        apply.fontChoice = form.doubleByteFontChoice;
     }
     // The image is checked before anything is written, so a missing one
     // leaves the printer's font setting as it was.
-    const FontChoice* font = request.profile.empty() ? FindFontChoice(form.doubleByteFontChoice) : nullptr;
+    const FontChoice* font = ChoiceNeedsDownload(apply.fontChoice) ? FindFontChoice(apply.fontChoice) : nullptr;
     if (font && (request.ifDifferent || request.dryRun || request.verify || request.json)) {
         Refuse(context, "a font download goes with none of --if-different, --dry-run, --verify and --json (set "
                         "the other switches first, then the font)");
@@ -371,102 +332,40 @@ int SetStatusCommand::Execute(CommandContext& context)
     if (font && !FindFontImage(context, *font, "", image))
         return kExitFailed;
 
-    SetStatusOutcome outcome;
     const auto session = OpenPrinterSession(context);
     if (!session) {
+        StatusApplyOutcome outcome;
         outcome.message = "the printer could not be used (standard error says why)";
         return Finish(context, request, outcome, kExitFailed);
     }
-    StatusRun run(context, *session);
-    if (request.ifDifferent || request.dryRun) {
-        std::string reason;
-        if (!ReadPrinter(context, run, reason)) {
-            outcome.message = reason + "; nothing was written";
-            return Finish(context, request, outcome, kExitFailed);
-        }
-        outcome.differences = Differences(HeldTarget(run), asked);
-        outcome.changed = !outcome.differences.empty();
-        if (request.dryRun) {
-            outcome.message = outcome.changed ? "Set Status would change the above; nothing was written (dry run)"
-                                              : "The printer already holds this status; nothing was written (dry run)";
-            return Finish(context, request, outcome, kExitOk);
-        }
-        if (!outcome.changed) {
-            outcome.message = "The printer already holds this status; nothing was written";
-            return Finish(context, request, outcome, kExitOk);
-        }
-    } else {
-        if (!run.exchange.CheckPrinter()) {
-            outcome.message = "the printer did not answer its check";
-            return Finish(context, request, outcome, kExitFailed);
-        }
-        if (!asked.powerSave || !asked.entranceTime) {
-            // The power-save write always goes out: what is not named keeps the
-            // printer's value, so without an answer there is nothing to keep.
-            if (!run.exchange.ReadPowerSave().Complete()) {
-                if (platform::Interrupted())
-                    return kExitFailed;
-                outcome.message = "the printer did not answer for power save, so the mode and entrance time to keep "
-                                  "are not known; nothing was written (give both --power-save and --entrance-time "
-                                  "to set them)";
-                context.err << "kaloctl set-status: " << outcome.message << '\n';
-                return Finish(context, request, outcome, kExitFailed);
-            }
-        }
-        outcome.changed = true; // not read first: taken as a change
-    }
-    run.record = asked.record;
-    if (asked.powerSave)
-        run.facts.powerSaveMode = *asked.powerSave ? 1 : 0;
-    if (asked.entranceTime)
-        run.facts.entranceTime = *asked.entranceTime;
-    if (run.facts.entranceTime < Form::kEntranceTimeMin || run.facts.entranceTime > Form::kEntranceTimeMax) {
-        outcome.changed = false;
-        outcome.message = Form::kEntranceTimeRange; // the printer's own value, kept
-        context.err << outcome.message << '\n';
-        return Finish(context, request, outcome, kExitFailed);
-    }
-    run.exchange.WriteStatus();
-    // A font download after a status the printer may not hold would only add
-    // to the doubt: a stopped write ends here, as in the window.
-    if (const int status = WriteOutcome(context, session->Port(), run.exchange.SetStatusOperation()); status != kExitOk) {
-        outcome.message = "Set Status stopped before it was whole (standard error says where)";
-        return Finish(context, request, outcome, status);
-    }
-    outcome.written = true;
-    if (font) {
-        context.out << "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, "
-                       "KALO is closed.\n"
-                    << std::flush;
+    TerminalStatusRun terminal(context, *session);
+    const StatusApplyOutcome outcome = ApplyStatus(terminal.run, apply);
+    if (outcome.downloadFont && font) {
+        context.out << kFontChangeStarted << "\nWhen the download is finished, kaloctl exits.\n" << std::flush;
         return SendFontImage(context, *session, std::move(image));
     }
-    if (const FontChoice* loaded = FindFontChoice(asked.record.doubleByteFontIndex); loaded && !request.load.empty()) {
+    const FontChoice* loaded = FindFontChoice(asked.record.doubleByteFontIndex);
+    if (outcome.written && loaded && !request.load.empty()) {
         context.err << "kaloctl set-status: " << request.load << " chooses the double-byte font \""
                     << loaded->listText
                     << "\"; switch 12 was written from it, but the font image was not sent (kaloctl download-font "
                     << loaded->choice << " sends it)\n";
     }
-    outcome.message = "Success to set status of printer";
-    if (request.verify) {
-        std::string reason;
-        if (!ReadPrinter(context, run, reason)) {
-            outcome.verified = false;
-            outcome.message = "written, but not read back: " + reason;
-            context.err << "kaloctl set-status: " << outcome.message << '\n';
-            return Finish(context, request, outcome, kExitFailed);
-        }
-        const std::vector<std::string> notTaken = NotTaken(asked, HeldTarget(run));
-        outcome.verified = notTaken.empty();
-        if (!notTaken.empty()) {
-            outcome.message.clear();
-            for (const std::string& pin : notTaken)
-                outcome.message += (outcome.message.empty() ? "" : "; ") + pin;
-            context.err << "kaloctl set-status: " << outcome.message << '\n';
-            return Finish(context, request, outcome, kExitFailed);
-        }
-        outcome.message += "; read back: the printer holds every pin asked";
+    if (!outcome.trouble.empty())
+        context.err << outcome.trouble << '\n';
+    switch (outcome.end) {
+    case StatusApplyEnd::Written:
+    case StatusApplyEnd::Unchanged: return Finish(context, request, outcome, kExitOk);
+    case StatusApplyEnd::Interrupted: return kExitFailed;
+    case StatusApplyEnd::PowerSaveUnknown:
+    case StatusApplyEnd::NotReadBack:
+    case StatusApplyEnd::NotTaken: context.err << "kaloctl set-status: " << outcome.message << '\n'; break;
+    case StatusApplyEnd::EntranceTimeRefused: context.err << outcome.message << '\n'; break;
+    case StatusApplyEnd::NotRead:
+    case StatusApplyEnd::CheckFailed:
+    case StatusApplyEnd::WriteStopped: break;
     }
-    return Finish(context, request, outcome, kExitOk);
+    return Finish(context, request, outcome, kExitFailed);
 }
 
 const char* PrintStatusCommand::Description() const
@@ -474,47 +373,12 @@ const char* PrintStatusCommand::Description() const
     return "Checks the printer and has it print its status sheet.\n";
 }
 
-int PrintStatusCommand::Execute(CommandContext& context)
+int PrintStatusCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    if (!TakeArguments(context))
-        return kExitUsage;
-    return OnPrinter(context, [&context](PrinterSession& session) {
-        StatusRun run(context, session);
-        if (!run.exchange.PrintStatus())
-            return int(kExitFailed); // the failed check has told why
-        return WriteOutcome(context, session.Port(), WriteOperation::PrintStatus);
-    });
-}
-
-const char* PrintCodepageCommand::Description() const
-{
-    return "Has the printer print its code-page sheet (no check, no reply).\n";
-}
-
-int PrintCodepageCommand::Execute(CommandContext& context)
-{
-    if (!TakeArguments(context))
-        return kExitUsage;
-    return OnPrinter(context, [&context](PrinterSession& session) {
-        StatusRun run(context, session);
-        run.exchange.PrintCodepage();
-        return WriteOutcome(context, session.Port(), WriteOperation::PrintCodepage);
-    });
-}
-
-const char* SelfTestCommand::Description() const
-{
-    return "Has the printer print its test page and waits the 4.3 s it takes.\n";
-}
-
-int SelfTestCommand::Execute(CommandContext& context)
-{
-    if (!TakeArguments(context))
-        return kExitUsage;
-    return OnPrinter(context, [&context](PrinterSession& session) {
-        RunSelfTest(session.Port(), context.platform.GetClock());
-        return WriteOutcome(context, session.Port(), WriteOperation::SelfTest);
-    });
+    TerminalStatusRun terminal(context, session);
+    if (!terminal.run.exchange.PrintStatus())
+        return kExitFailed; // the failed check has told why
+    return WriteOutcome(context, session.Port(), WriteOperation::PrintStatus);
 }
 
 const char* ShowStsCommand::Description() const
@@ -535,7 +399,7 @@ int ShowStsCommand::Execute(CommandContext& context)
         return kExitUsage;
     const std::string& path = context.args.front();
     if (!StatusFile::HasStatusExtension(path)) {
-        context.err << kWrongFormat << '\n';
+        context.err << kWrongStatusFormat << '\n';
         return kExitFailed;
     }
     StatusRecord record;

@@ -1,39 +1,42 @@
 #pragma once
 
-#include "Command.h"
 #include "PrinterCommand.h"
-#include "TerminalOutput.h"
-#include "status/Profile.h"
-#include "status/StatusExchange.h"
+#include "status/StatusApply.h"
 
 namespace kalo::cli {
 
-// The printer's status exchanges with a progress bar on the terminal.
-struct StatusRun {
-    StatusRun(CommandContext& context, PrinterSession& session);
-    CPrinterPort& port;
+// A status exchange over a session, its progress drawn on the terminal.
+struct TerminalStatusRun {
+    TerminalStatusRun(CommandContext& context, PrinterSession& session);
     TerminalProgress progress;
-    StatusRecord record;
-    PrinterFacts facts;
-    StatusExchange exchange;
+    StatusRun run;
 };
 
-// Checks the printer and reads its switches and power save, as get-status
-// does. False when the check failed (it has said why) or a reply did not
-// come whole (standard error names it); why in reason.
-bool ReadPrinter(CommandContext& context, StatusRun& run, std::string& reason);
-// What the printer holds, after ReadPrinter.
-StatusTarget HeldTarget(const StatusRun& run);
+// What get-status was asked for.
+struct GetStatusRequest {
+    bool json = false;
+    bool partial = false;
+    std::string save;
+    std::string profileOut;
+};
 
-class GetStatusCommand final : public Command {
+class GetStatusCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "get-status"; }
     const char* Summary() const override { return "read the memory switches and settings"; }
     const char* Description() const override;
     std::vector<const OptionInfo*> Options() const override;
-    int Execute(CommandContext& context) override;
+
+protected:
+    int Prepare(CommandContext& context) override;
+    int Run(CommandContext& context, PrinterSession& session) override;
+
+private:
+    GetStatusRequest m_request;
 };
 
+// Not a PrinterCommand: when the printer cannot be used, its outcome (JSON
+// included) is still printed.
 class SetStatusCommand final : public Command {
 public:
     const char* Name() const override { return "set-status"; }
@@ -43,28 +46,14 @@ public:
     int Execute(CommandContext& context) override;
 };
 
-class PrintStatusCommand final : public Command {
+class PrintStatusCommand final : public PrinterCommand {
 public:
     const char* Name() const override { return "print-status"; }
     const char* Summary() const override { return "have the printer print its status sheet"; }
     const char* Description() const override;
-    int Execute(CommandContext& context) override;
-};
 
-class PrintCodepageCommand final : public Command {
-public:
-    const char* Name() const override { return "print-codepage"; }
-    const char* Summary() const override { return "have the printer print its code-page sheet"; }
-    const char* Description() const override;
-    int Execute(CommandContext& context) override;
-};
-
-class SelfTestCommand final : public Command {
-public:
-    const char* Name() const override { return "self-test"; }
-    const char* Summary() const override { return "have the printer print its test page"; }
-    const char* Description() const override;
-    int Execute(CommandContext& context) override;
+protected:
+    int Run(CommandContext& context, PrinterSession& session) override;
 };
 
 class ShowStsCommand final : public Command {

@@ -70,6 +70,29 @@ void PrintJson(std::ostream& out, const Json& document)
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';
 }
 
+namespace {
+
+// A pin a setting holds is labelled, on the memory-switch page, with where
+// the window sets it; kaloctl names its own option instead.
+std::string PinLabel(int slot, int pin)
+{
+    static const std::pair<const char*, const char*> kOwnWords[] = {
+        {"Print Speed (Set in Printer Setting Tab)", "Print Speed (set with --print-speed)"},
+        {"Codepage(Set in Printer Setting Tab)", "Codepage (set with --code-page)"},
+        {"Select Emulation (Set in Printer Setting Tab)", "Select Emulation (set with --emulation)"},
+        {"Single byte Font election(Set in Printer Setting Tab)",
+         "Single byte Font election (set with --single-byte-font)"},
+    };
+    const std::string label = MemSwitchForm::Definition(slot + 1, pin).label;
+    for (const auto& [window, own] : kOwnWords) {
+        if (label == window)
+            return own;
+    }
+    return label;
+}
+
+} // namespace
+
 void PrintStatusText(std::ostream& out, const StatusRecord& record, const PrinterFacts* facts,
                      const std::vector<int>& slots, const StatusReadReport* report)
 {
@@ -81,7 +104,7 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
     for (int slot : slots) {
         out << "Memory switch " << int(kSwitchNumbers[slot]) << '\n';
         for (int pin = 1; pin <= 8; ++pin) {
-            out << "  pin " << pin << "  " << MemSwitchForm::Definition(slot + 1, pin).label << ": "
+            out << "  pin " << pin << "  " << PinLabel(slot, pin) << ": "
                 << PinText(slot, pin, record.switchPins[slot][pin]) << '\n';
         }
     }
@@ -142,7 +165,8 @@ void PrintDifferences(std::ostream& out, const std::vector<StatusDifference>& di
 {
     for (const StatusDifference& d : differences) {
         if (d.slot >= 0)
-            out << "switch " << int(kSwitchNumbers[d.slot]) << " pin " << d.pin << " (" << d.label << "): ";
+            out << "switch " << int(kSwitchNumbers[d.slot]) << " pin " << d.pin << " (" << PinLabel(d.slot, d.pin)
+                << "): ";
         else
             out << d.setting << ": ";
         out << d.from << " -> " << d.to << '\n';
@@ -155,7 +179,7 @@ Json DifferencesJson(const std::vector<StatusDifference>& differences)
     for (const StatusDifference& d : differences) {
         if (d.slot >= 0)
             list.push_back({{"switch", std::to_string(kSwitchNumbers[d.slot])}, {"pin", std::to_string(d.pin)},
-                            {"label", d.label}, {"from", d.from}, {"to", d.to}});
+                            {"label", PinLabel(d.slot, d.pin)}, {"from", d.from}, {"to", d.to}});
         else
             list.push_back({{"setting", d.setting}, {"from", d.from}, {"to", d.to}});
     }

@@ -5,7 +5,9 @@
 #include "CStatusTab.h"
 #include "CWaitDlg.h"
 #include "BlockingExchange.h"
+#include "StatusApply.h"
 #include "StatusFile.h"
+#include "StatusTexts.h"
 #include "port/WriteReport.h"
 #include "ui_CStatusDlg.h"
 
@@ -20,8 +22,9 @@ using platform::MessageIcon;
 namespace {
 const char kStatusFilter[] = "Status Files (*.sts)|*.sts|";
 const char kSendFontAgain[] = "set the font again with Set Status";
-const char kFontChangeStarted[] =
-    "Success to Change the Firmware,\n And Now Start Font Download!\r\nWhen download is finished, KALO is closed.";
+// The download's end closes the window and, with it, KALO.
+const std::string kFontChangeStartedHere =
+    std::string(kFontChangeStarted) + "\r\nWhen download is finished, KALO is closed.";
 } // namespace
 
 // The window's progress bar, 0..100, with the step sizes the exchanges set.
@@ -285,7 +288,7 @@ void CStatusDlg::OnGetStatus()
     }
     const StatusReadReport& report = *read;
     if (report.Complete())
-        ShowMessage("Success to get status of printer.", "Information", MessageIcon::Information);
+        ShowMessage(kGetStatusSucceeded, "Information", MessageIcon::Information);
     else
         ShowPortTrouble(NoAnswerMessage(report));
 
@@ -315,14 +318,8 @@ void CStatusDlg::OnSetStatus()
         SetButtons({m_ui->buttonLoadStatus, m_ui->buttonInitializeStatus}, false);
         return;
     }
-    // A box that does not hold a number is as wrong as one out of range: the
-    // old value is not sent behind the technician's back.
-    // Power save the printer did not answer for is not written, so its time is not checked.
     const bool readable = setting->ControlsToForm(false);
-    const int entranceTime = setting->Form().facts.entranceTime;
-    if (!setting->Form().facts.powerSaveUnanswered
-        && (!readable || entranceTime < PrinterSettingForm::kEntranceTimeMin
-            || entranceTime > PrinterSettingForm::kEntranceTimeMax)) {
+    if (EntranceTimeRefused(setting->Form().facts, readable)) {
         m_progress->SetPosition(0);
         ShowMessage(PrinterSettingForm::kEntranceTimeRange, "Warning", MessageIcon::Warning);
         setting->SetEntranceTime(20);
@@ -342,15 +339,13 @@ void CStatusDlg::OnSetStatus()
     m_progress->SetPosition(100);
 
     const int choice = setting->Form().doubleByteFontChoice;
-    // A font download after a status the printer may not hold would only
-    // add to the doubt: a stopped write ends here, as a write without one.
-    if (choice == 0 || choice == 1 || !whole) {
+    if (!FontDownloadFollows(choice, whole)) {
         m_exchange->ReadFirmwareAndLanguage();
         blocked.reset();
         setting->FormToControls();
         setting->RefreshSettingPage(true);
         if (whole)
-            ShowMessage("Success to set status of printer", "", MessageIcon::Information);
+            ShowMessage(kSetStatusSucceeded, "", MessageIcon::Information);
         else
             ShowPortTrouble(StoppedWriteMessage(m_exchange->SetStatusOperation(), tally));
         m_progress->SetPosition(0);
@@ -360,7 +355,7 @@ void CStatusDlg::OnSetStatus()
     }
     blocked.reset();
     setting->DisableDoubleByteAndCodePage();
-    ShowMessage(kFontChangeStarted, "", MessageIcon::Information);
+    ShowMessage(kFontChangeStartedHere, "", MessageIcon::Information);
     m_progress->SetPosition(0);
     setting->repaint();
     StartFontDownload(choice);
@@ -399,7 +394,7 @@ void CStatusDlg::OnLoadStatus()
     if (!m_fileDialogs.Choose(StatusFileRequest(false), path))
         return;
     if (!StatusFile::HasStatusExtension(path)) {
-        ShowMessage("Wrong format files loaded.", "Warning", MessageIcon::Warning);
+        ShowMessage(kWrongStatusFormat, "Warning", MessageIcon::Warning);
         return;
     }
     std::string error;

@@ -540,7 +540,7 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
         {{"--tcp", "10.0.0.50", "download-font", "gb2312"}, image, -1, 0, done, "", complete},
         {{"download-font", "3", "--file", "DIR/font-142.bin"}, image, -1, 0, done, "", complete},
         {{"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, image, -1, 0,
-         "Success to Change the Firmware,\n And Now Start Font Download!\nWhen download is finished, KALO is closed.\n"
+         "Success to Change the Firmware,\n And Now Start Font Download!\nWhen the download is finished, kaloctl exits.\n"
              + done, "", complete},
         {{"--tcp", "10.0.0.50", "download-font", "3"}, image, 64 + 4096 * 5 + 10, 1, "",
          failed + "The font download stopped after 20544 of 615695 bytes. The printer holds a partial font until a "

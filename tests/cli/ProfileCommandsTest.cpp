@@ -69,7 +69,7 @@ TEST(ProfileCommands, RoundTripFromPrinterToPrinter)
     EXPECT_EQ(differs.status, 3);
     EXPECT_EQ(nlohmann::json::parse(differs.out),
               nlohmann::json::parse(R"json({"same": false, "differences": [
-                  {"switch": "3", "pin": "1", "label": "Select Emulation (Set in Printer Setting Tab)", "from": "on", "to": "off"},
+                  {"switch": "3", "pin": "1", "label": "Select Emulation (set with --emulation)", "from": "on", "to": "off"},
                   {"switch": "6", "pin": "2", "label": "[PIN 2] Auto Internal buzzer control", "from": "on", "to": "off"},
                   {"setting": "emulation", "from": "Emulation 2", "to": "Emulation 1 [Default]"},
                   {"setting": "power-save", "from": "on", "to": "off"},
