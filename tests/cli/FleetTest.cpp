@@ -154,7 +154,8 @@ constexpr ChildFate kEnded = ChildFate::Ended;
 const std::string kNoId = "Fail to get printer ID.\n\nPlease retry connect\n";
 
 const ChildRow kChildRows[] = {
-    {"IdentifyOk", Identify, kEnded, Exited(0), "Maker: KEMTRAN\nModel: TLR-740II\n", "", Ok, 0, false, "Model: TLR-740II", ""},
+    {"IdentifyOk", Identify, kEnded, Exited(0), "Maker: KEMTRAN\nModel: TLR-740II\n", "", Ok, 0, false,
+     "Model: TLR-740II", ""},
     {"IdentifyFailedReasonsOnOneLine", Identify, kEnded, Exited(1), "", kNoId, Failed, 1, false,
      "Fail to get printer ID. Please retry connect", ""},
     {"DiffSame", Diff, kEnded, Exited(0), R"j({"same": true, "differences": []})j", "", Same, 0, false, "", ""},
