@@ -1,12 +1,9 @@
 #include "port/PrinterCommands.h"
-#include "support/ChildProcess.h"
 #include "support/FontImages.h"
 #include "support/InProcessKaloctl.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <unistd.h>
 
 using kalo::sim::InProcessPlatform;
 using kalo::sim::PrinterOptions;
@@ -161,7 +158,7 @@ std::string FirstLine(const std::string& text)
 
 TEST(FaultMatrix, EndsAsTheProtocolSaysInTimeAndClosed)
 {
-    const std::string font = ::testing::TempDir() + "fault-matrix-font-" + std::to_string(getpid()) + ".bin";
+    const std::string font = kalo::test::Scratch("fault-matrix-font.bin");
     kalo::test::WriteFontImage(font, kalo::test::FontImageBytes(64 + 2 * 4096 + 100));
     const std::string enter(kalo::cmd::kEnterUserSetting.begin(), kalo::cmd::kEnterUserSetting.end());
     const std::string leave(kalo::cmd::kEndUserSetting.begin(), kalo::cmd::kEndUserSetting.end());
@@ -205,43 +202,5 @@ TEST(FaultMatrix, EndsAsTheProtocolSaysInTimeAndClosed)
         if (entries == 0) {
             EXPECT_EQ(told.find("user-setting mode"), std::string::npos) << told;
         }
-    }
-    std::remove(font.c_str());
-}
-
-// A few rows again with the real programs, to show the bounds hold outside
-// the virtual clock: the Set Status hang-up inside user-setting mode, and
-// refusals at the identification; a printer that says nothing on the pty,
-// since a loaded machine can make a talking one late.
-TEST(FaultMatrixRealTime, KeepsTheBound)
-{
-    const struct {
-        const char* name;
-        std::vector<std::string> printer; // kalo-vprinter's link and fault
-        std::vector<std::string> args;    // ADDRESS stands for the printer's
-        std::string err;                  // how standard error begins
-        std::string says;                 // and what it says further on
-        double boundSeconds;
-    } rows[] = {
-        // The count is what the system took before it noticed the hang-up.
-        {"TcpSetStatusCloseAfter109", {"--tcp", "0", "--fault", "close-after=109"},
-         {"--tcp", "ADDRESS", "set-status", "--emulation", "2"}, kSetStopped, kInUserSetting, 96},
-        {"TcpIdentifyGarbage", {"--tcp", "0", "--fault", "garbage=1"}, {"--tcp", "ADDRESS", "identify"}, kNoId, "", 28.1},
-        {"PtyIdentifySilent", {"--pty", "--fault", "silent"}, {"--serial", "COM3", "identify"}, kNoId, "", 21},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::vector<std::string> printer = row.printer;
-        printer.insert(printer.end(), {"--paper", "/dev/null"});
-        kalo::test::VirtualPrinterProcess vprinter(printer);
-        const std::string address = vprinter.tcpAddress + ":" + std::to_string(vprinter.tcpPort);
-        const auto start = std::chrono::steady_clock::now();
-        const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, kalo::test::Replace(row.args, "ADDRESS", address),
-                                                {"KALO_PORT_COM3=" + vprinter.ptyPath});
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(FirstLine(run.err).rfind(row.err, 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(row.says), std::string::npos) << run.err;
-        EXPECT_LE(took.count(), row.boundSeconds);
     }
 }

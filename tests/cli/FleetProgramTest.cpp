@@ -12,7 +12,6 @@
 #include <fstream>
 #include <memory>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,7 +20,6 @@ using namespace kalo;
 
 const std::string kEnter = test::HexText(cmd::kEnterUserSetting);
 const std::string kLeave = test::HexText(cmd::kEndUserSetting);
-const std::string kSwitchWrite = "1d 28 45 0a 00 03";
 
 // Sets switch 6 pin 2 and switch 1 pin 3; every other pin is kept.
 const char kProfile[] = R"({"format": "kalo-profile/1", "switches": {"6": {"2": "on"}, "1": {"3": "on"}}})";
@@ -98,19 +96,17 @@ void ExpectEveryEnterLeft(const std::string& wireLog)
 TEST(FleetProgramTest, MixedFleetEachPrinterWithItsOwnOutcome)
 {
     // The refusals at the identification are the fault matrix's; here a
-    // refused connection, a refusal, a pin that does not take and printers
-    // that take the profile, side by side.
+    // refused connection, a pin that does not take and a printer that takes
+    // the profile, side by side.
     const std::vector<Member> members = {
-        {"wrong-model", {"wrong-model"}, "failed", "The connected printer has different Model name."},
         {"closed", {"closed"}, "failed", "Connection refused"},
         {"stuck", {"stuck=6:2"}, "failed", "switch 6 pin 2 did not take 'on'"},
         {"shop-1", {}, "ok", ""},
-        {"shop-2", {}, "ok", ""},
     };
     const Fleet fleet(members);
     const test::RunResult run = test::RunProgram(
         KALO_KALOCTL_PATH, Args(fleet, {"set-status", "--profile", fleet.ProfilePath(), "--verify", "--json",
-                                        "--jobs", "5"}), {}, 120000);
+                                        "--jobs", "3"}), {}, 120000);
     EXPECT_EQ(run.status, 1) << run.err;
     const std::vector<nlohmann::json> lines = JsonLines(run.out);
     ASSERT_EQ(lines.size(), members.size() + 1) << run.out;
@@ -125,10 +121,10 @@ TEST(FleetProgramTest, MixedFleetEachPrinterWithItsOwnOutcome)
         EXPECT_LT(line->value("seconds", 99.0), 30);
     }
     const nlohmann::json& summary = lines.back()["summary"];
-    EXPECT_EQ(summary["targets"], 5);
-    EXPECT_EQ(summary["changed"], 3); // the stuck one was written too
-    EXPECT_EQ(summary["outcomes"]["ok"], 2);
-    EXPECT_EQ(summary["outcomes"]["failed"], 3);
+    EXPECT_EQ(summary["targets"], 3);
+    EXPECT_EQ(summary["changed"], 2); // the stuck one was written too
+    EXPECT_EQ(summary["outcomes"]["ok"], 1);
+    EXPECT_EQ(summary["outcomes"]["failed"], 2);
     ExpectEveryEnterLeft(fleet.WireLog("stuck"));
 }
 
@@ -158,73 +154,6 @@ TEST(FleetProgramTest, ReportsWhileAnotherPrinterIsStillRunning)
         kaloctl.Signal(SIGINT);
         EXPECT_EQ(kaloctl.Wait(5000), 130);
     }
-}
-
-struct TableRow {
-    const char* name;
-    std::vector<std::string> command;
-    int status;
-    std::vector<std::string> lines; // the summary's lines, in order
-};
-
-TEST(FleetProgramTest, SummaryTableInTheFilesOrder)
-{
-    const Fleet fleet({{"b-printer", {}, "", ""}, {"a-closed", {"closed"}, "", ""}});
-    const TableRow rows[] = {
-        {"DryRunSaysWhatWouldChange", {"set-status", "--profile", "PROFILE", "--dry-run"}, 1,
-         {"NAME       OUTCOME     SECONDS  WOULD CHANGE / MESSAGE", "b-printer  ok", "1/3 off->on, 6/2 off->on",
-          "a-closed   failed", "1 would change"}},
-        {"DiffNamesTheDifferences", {"diff", "PROFILE"}, 1,
-         {"NAME       OUTCOME     SECONDS  DIFFERENCES / MESSAGE", "b-printer  different", "6/2 ",
-          "a-closed   failed", "2 of 2 printers in", "1 different, 1 failed"}},
-        // The folder's last level is made.
-        {"GetStatusWritesAProfileEach", {"get-status", "--profile-out", "DIR/profiles/"}, 1,
-         {"b-printer  ok", "profile written to DIR/profiles/b-printer.json", "a-closed   failed"}},
-    };
-    // PROFILE and DIR stand for the fleet's profile and folder.
-    const auto placed = [&fleet](const std::string& text) {
-        return test::Replace(test::Replace(text, "PROFILE", fleet.ProfilePath()), "DIR", fleet.Dir());
-    };
-    for (const TableRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::vector<std::string> command;
-        for (const std::string& arg : row.command)
-            command.push_back(placed(arg));
-        const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, Args(fleet, command));
-        EXPECT_EQ(run.status, row.status) << run.err;
-        size_t at = 0;
-        for (const std::string& line : row.lines) {
-            at = run.out.find(placed(line), at);
-            EXPECT_NE(at, std::string::npos) << line << "\n" << run.out;
-        }
-    }
-    struct stat folder {};
-    ASSERT_EQ(stat((fleet.Dir() + "/profiles").c_str(), &folder), 0);
-    const mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(folder.st_mode & 0777, 0755 & ~mask);
-    std::ifstream written(fleet.Dir() + "/profiles/b-printer.json");
-    std::stringstream profile;
-    profile << written.rdbuf();
-    EXPECT_NE(profile.str().find("\"format\": \"kalo-profile/1\""), std::string::npos) << profile.str();
-    EXPECT_FALSE(std::filesystem::exists(fleet.Dir() + "/profiles/a-closed.json"));
-    // The dry run read the printer and wrote nothing.
-    const std::string received = test::ReceivedHex(fleet.WireLog("b-printer"));
-    EXPECT_EQ(received.find(kSwitchWrite), std::string::npos) << received;
-    EXPECT_EQ(received.find(kEnter), std::string::npos) << received;
-}
-
-// The profile is checked by a kaloctl diff of its own before any printer
-// is started (the other refusals are FleetCommandTest's, in process).
-TEST(FleetProgramTest, AProfileThatDoesNotReadStartsNothing)
-{
-    const std::string targets = test::Scratch("refused.targets"), profile = test::Scratch("refused.json");
-    std::ofstream(targets) << "a socket://127.0.0.1:1\n";
-    std::ofstream(profile) << R"({"format": "kalo-profile/1", "switches": {"6": {"9": "on"}}})";
-    const test::RunResult run = test::RunProgram(KALO_KALOCTL_PATH, {"fleet", "diff", profile, "--targets", targets});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("kaloctl diff: " + profile + ": /switches/6/9: ", 0), 0u) << run.err;
 }
 
 struct InterruptRow {

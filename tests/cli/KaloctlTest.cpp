@@ -1,10 +1,8 @@
 #include "platform/ChildProcesses.h"
 #include "platform/LazyRegistryFile.h"
 #include "platform/RegistryFile.h"
-#include "platform/posix/PosixSerialDevice.h"
 #include "status/StatusFile.h"
 #include "support/ChildProcess.h"
-#include "support/FakeSysfs.h"
 #include "support/FontImages.h"
 #include "support/InProcessKaloctl.h"
 #include "support/RegistryText.h"
@@ -14,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <netdb.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using kalo::sim::InProcessPlatform;
@@ -49,7 +46,7 @@ KaloRun Kalo(const std::vector<std::string>& args, PrinterOptions options = {})
     return Kalo(args, machine);
 }
 
-// Help text with its line breaks and indents read as single spaces.
+// Text with its line breaks and indents read as single spaces.
 std::string Flowing(const std::string& text)
 {
     std::string flowing;
@@ -128,25 +125,20 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
         {{"frobnicate"}, "kaloctl: unknown command 'frobnicate'"},
         {{"identify", "extra"}, "kaloctl identify: unexpected argument 'extra'"},
         {{"get-status", "--bogus"}, "kaloctl get-status: unknown option '--bogus'"},
-        {{"--parity", "sideways", "identify"}, "kaloctl: --parity takes none, odd, even, mark, space, not 'sideways'"},
         {{"--baud", "123", "identify"}, bauds + "123'"},
         {{"--parallel", "LPT1", "identify", "--serial", "COM1"}, onlyOne},
-        {{"--parallel", "LPT4", "identify"}, "kaloctl: --parallel takes LPT1, LPT2, LPT3, not 'LPT4'"},
-        {{"--usb-device", "K1", "--usb", "identify"}, onlyOne},
         {{"--target", "serial:COM1", "--baud", "19200", "identify"},
          "kaloctl: --target takes the line settings in its URI, not as --baud"},
         {{"identify", "--target", "serial:COM1?parity=evn"},
          "kaloctl: --target: 'parity=evn' is not one of none, odd, even, mark, space"},
         {{"--usb-device", "", "identify"},
          "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, not ''"},
-        {{"list-usb", "lp0"}, "kaloctl list-usb: unexpected argument 'lp0'"},
         {{"--tcp", ":9100", "identify"}, "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
         {{"--tcp", "10.0.0.50:0", "identify"}, tcpPort + "0'"},
         {{"--tcp", "host:65536", "identify"}, tcpPort + "65536'"},
         {{"set-status", "--pin", "7:1=on"}, set + "--pin SWITCH takes 1-6, 11, 12, not '7'"},
         {{"set-status", "--entrance-time", "5"}, entrance("5")},
         {{"set-status", "--entrance-time", "256"}, entrance("256")},
-        {{"set-status", "--power-save", "maybe"}, set + "--power-save takes off, on, not 'maybe'"},
         {{"get-status", "--save", "backup.STS"}, save + "backup.STS'"},
         {{"show-sts", "--json"}, "kaloctl show-sts: FILE.sts is missing"},
         // An option's value is the next word, whatever it looks like: never a trace, a connection or help.
@@ -161,37 +153,6 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(run.opened);
         EXPECT_FALSE(run.readRegistry);
-    }
-}
-
-// Each command's usage line, and each kind of entry the option tables give:
-// a plain value, none, fields with a default, accepted values and a default.
-TEST(Kaloctl, HelpGivesEachCommandsUsage)
-{
-    const std::vector<std::string> connection = {"--serial PORT", "--usb", "--tcp ADDRESS[:PORT]",
-                                                 "(2400, 4800, 9600, 19200, 38400, 57600, 115200; default 9600)"};
-    const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
-        {{"--help"}, {"Usage: kaloctl [CONNECTION] COMMAND [OPTIONS]\n", " show-sts decode", "--help, -h this text",
-                      "--version the program's version", "--trace FILE|-"}},
-        {{"-h", "get-status"}, {"Usage: kaloctl [CONNECTION] get-status [OPTIONS]\n", "--save FILE"}},
-        {{"set-status", "--help"},
-         {"Usage: kaloctl [CONNECTION] set-status [OPTIONS]\n", "--profile FILE", "--pin SWITCH:PIN=STATE",
-          "(SWITCH 1-6, 11, 12; PIN 1-8; STATE on, off, keep)"}},
-        {{"show-sts", "--help"}, {"Usage: kaloctl show-sts FILE.sts [OPTIONS]\n", "--json"}},
-    };
-    for (const auto& [args, parts] : rows) {
-        SCOPED_TRACE(args.front());
-        const KaloRun run = Kalo(args);
-        EXPECT_EQ(run.status, 0);
-        EXPECT_FALSE(run.readRegistry);
-        EXPECT_EQ(run.out.rfind(parts.front(), 0), 0u) << run.out;
-        const bool connects = parts.front().find("[CONNECTION]") != std::string::npos;
-        EXPECT_EQ(run.out.find("--serial") != std::string::npos, connects);
-        std::vector<std::string> wanted(parts.begin() + 1, parts.end());
-        if (connects)
-            wanted.insert(wanted.end(), connection.begin(), connection.end());
-        for (const std::string& option : wanted)
-            EXPECT_NE(Flowing(run.out).find(option), std::string::npos) << option;
     }
 }
 
@@ -251,7 +212,6 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
          "    \"vendorId\": \"7a3c\",\n    \"productId\": \"001e\",\n    \"serial\": \"K1\"\n  },\n  {\n    \"entry\": \"" + k3
          + "\",\n    \"model\": \"TLR-740II\",\n    \"node\": \"/dev/usb/lp3\",\n    \"vendorId\": \"7a3c\",\n"
            "    \"productId\": \"001f\",\n    \"serial\": \"K3\"\n  }\n]\n", refused},
-        {{"list-usb", "--json"}, false, 0, "[]\n", ""},
         {{"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"},
         {{"identify", "--usb-device", k3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
         {{"--usb-device", "K3", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "", "/dev/usb/lp3"},
@@ -278,16 +238,13 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
     }
 }
 
-// kaloctl as a technician runs it on real links: the printer identified, or
-// each port failure said why on the line below the message, in the system's
-// own words. A pty is no parallel printer: it is refused at the status
-// query, and the setting to change is named. A serial line's replies are
-// read after fixed waits that a reply from a loaded machine can miss: the
-// identification over one is on the virtual clock (IdentifyOverEachLink), and
-// over a real pty only with a silent printer (FaultMatrixRealTime).
-TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
+// The port failures only a real run meets, said on the line below the
+// message in the system's own words: a device the user may not open, and a
+// name the machine's resolver does not know. (A busy device and a pty taken
+// for a parallel printer are the device tests'.)
+TEST(KaloctlProgram, SaysWhyARealPortFailed)
 {
-    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--pty", "--model", "TLR-740II", "--paper", "/dev/null"});
+    kalo::test::VirtualPrinterProcess printer({"--pty", "--paper", "/dev/null"});
     ASSERT_FALSE(printer.ptyPath.empty());
     const std::string unknownHost = "kalo-no-such-host.invalid";
     // The resolver's words for it depend on the machine's resolver.
@@ -298,45 +255,17 @@ TEST(KaloctlProgram, IdentifiesOrSaysWhyThePortFailed)
     ASSERT_NE(looked, 0);
 
     const std::string cantOpen = "Can't open port and Printer is disconnected\n";
-    const std::string pty = printer.ptyPath;
-    const std::vector<std::string> com1 = {"--serial", "COM1"};
-    const struct {
-        const char* what;
-        std::vector<std::string> link; // COM1 and LPT1 are the device
-        std::string device;
-        bool asNobody, heldByUs;
-        std::string out, err;
-    } rows[] = {
-        {"identified over TCP", {"--tcp", Address(printer)}, "", false, false,
-         "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740II\n", ""},
-        // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
-        {"permission denied", com1, pty, true, false, "",
-         cantOpen + "open " + pty + ": Permission denied (add the user to the dialout group)\n"},
-        {"busy device", com1, pty, false, true, "", cantOpen + "open " + pty + ": busy (another program holds it)\n"},
-        {"unknown host", {"--tcp", unknownHost}, "", false, false, "",
-         "Error : Failed to connected \nPlease, check IP port configuration in printer control pannel \"PORT\"\n" +
-             cantOpen + "connect " + unknownHost + ":9100: " + gai_strerror(looked) + " (check the printer's address)\n"},
-        {"not a parallel printer", {"--parallel", "LPT1"}, pty, false, false, "",
-         cantOpen + "status " + pty + ": Inappropriate ioctl for device (set KALO_PORT_LPT1 to a parallel printer "
-                                      "device)\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        kalo::platform::PosixSerialDevice holder;
-        ASSERT_TRUE(!row.heldByUs || holder.Open(row.device) == kalo::platform::kOk);
-        std::vector<std::string> args = row.link;
-        args.push_back("identify");
-        std::string program = KALO_KALOCTL_PATH;
-        if (row.asNobody) {
-            args.insert(args.begin(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program});
-            program = "/usr/bin/setpriv";
-        }
-        const auto run =
-            kalo::test::RunProgram(program, args, {"KALO_PORT_COM1=" + row.device, "KALO_PORT_LPT1=" + row.device});
-        EXPECT_EQ(run.status, row.out.empty() ? 1 : 0);
-        EXPECT_EQ(run.out, row.out);
-        EXPECT_EQ(run.err, row.err);
-    }
+    // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
+    const auto denied = kalo::test::RunProgram(
+        "/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", KALO_KALOCTL_PATH, "--serial",
+                             "COM1", "identify"}, {"KALO_PORT_COM1=" + printer.ptyPath});
+    EXPECT_EQ(denied.status, 1);
+    EXPECT_EQ(denied.err, cantOpen + "open " + printer.ptyPath + ": Permission denied (add the user to the dialout group)\n");
+    const auto unknown = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--tcp", unknownHost, "identify"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "Error : Failed to connected \nPlease, check IP port configuration in printer control pannel "
+                           "\"PORT\"\n" + cantOpen + "connect " + unknownHost + ":9100: " + gai_strerror(looked)
+                               + " (check the printer's address)\n");
 }
 
 namespace {
@@ -434,33 +363,6 @@ TEST(KaloctlProgram, LostOutputIsNeverASuccess)
     }
 }
 
-TEST(KaloctlProgram, FindsAndReadsAUsbPrinter)
-{
-    kalo::test::FakeSysfs tree;
-    kalo::test::VirtualPrinterProcess printer({"--pty", "--model", "TLR-742plusII", "--paper", "/dev/null"});
-    ASSERT_FALSE(printer.ptyPath.empty());
-    tree.AddPrinter(0, "7a3c", "001e", "K1", "1-1");
-    tree.LinkNode(0, printer.ptyPath);
-    tree.AddPrinter(1, "7a3c", "001d", "F", "1-2");
-    std::ofstream(tree.devRoot + "/plain") << "not a printer";
-    tree.LinkNode(1, tree.devRoot + "/plain");
-    const std::vector<std::string> environment = {"KALO_SYSFS_ROOT=" + tree.sysfsRoot, "KALO_DEV_ROOT=" + tree.devRoot};
-    const std::string entry = "742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1";
-    const std::string plain = tree.devRoot + "/usb/lp1?vid_7a3c&pid_001d&serial=F";
-    const std::string tried = "Attempting to open " + entry.substr(10) + "\nAttempting to open " + plain
-        + "\nFAILED to open " + plain + "\n";
-
-    const auto listed = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"list-usb"}, environment);
-    EXPECT_EQ(listed.status, 0);
-    EXPECT_EQ(listed.out, entry + "\tK1\n");
-    EXPECT_EQ(listed.err.rfind(tried + "kaloctl list-usb: open " + tree.devRoot + "/usb/lp1: ", 0), 0u) << listed.err;
-
-    const auto identified = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--usb", "identify"}, environment);
-    EXPECT_EQ(identified.status, 0);
-    EXPECT_EQ(identified.out, "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-742plusII\n");
-    EXPECT_EQ(identified.err, tried);
-}
-
 TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
 {
     PrinterOptions options;
@@ -514,8 +416,7 @@ constexpr int64_t kFirstSwitchQuery = kIdentifyBytes + 20;
 
 // Font downloads, with the font folder of the test's own (KALO_FONT_DIR). A
 // loaded double-byte choice goes out in switch 12 but starts no download, as
-// Set Status after a Load does in the window; a status write cut short
-// starts none either.
+// Set Status after a Load does in the window.
 TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
 {
     const std::string image = kalo::test::FontImageBytes(615695);
@@ -531,29 +432,20 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
     const struct {
         std::vector<std::string> args; // DIR stands for the font folder
         std::string image;             // DIR/font-142.bin; empty for none
-        int64_t hangUpAfter;           // font bytes the printer takes; -1 never
         int status;
         std::string out, err;          // DIR as above
         std::string paper;             // the printer's last word; empty when no font byte may go out
         bool opens = true;             // the port is opened
     } rows[] = {
-        {{"--tcp", "10.0.0.50", "download-font", "gb2312"}, image, -1, 0, done, "", complete},
-        {{"download-font", "3", "--file", "DIR/font-142.bin"}, image, -1, 0, done, "", complete},
-        {{"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, image, -1, 0,
+        {{"--tcp", "10.0.0.50", "download-font", "gb2312"}, image, 0, done, "", complete},
+        {{"download-font", "3", "--file", "DIR/font-142.bin"}, image, 0, done, "", complete},
+        {{"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, image, 0,
          "Success to Change the Firmware,\n And Now Start Font Download!\nWhen the download is finished, kaloctl exits.\n"
              + done, "", complete},
-        {{"--tcp", "10.0.0.50", "download-font", "3"}, image, 64 + 4096 * 5 + 10, 1, "",
-         failed + "The font download stopped after 20544 of 615695 bytes. The printer holds a partial font until a "
-                  "download completes: run kaloctl download-font again.\n" + kNetworkGone,
-         "[font download incomplete: 20545 of 615686 bytes]"},
-        {{"set-status", "--double-byte-font", "GB2312"}, "", -1, 1, "",
+        {{"set-status", "--double-byte-font", "GB2312"}, "", 1, "",
          "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" + failed, "",
          false},
-        {{"download-font", "1"}, image, -1, 2, "",
-         "kaloctl download-font: CHOICE takes 2, 3, 4, 5, 6, \"KS5601(Korean)\", \"GB2312(Simplified Chinese)\", "
-         "\"BIG5(Traditional Chinese)\", \"BIG5_Serif[Chinese ]\", \"SHIFT-JIS(Japanese)\" (in any case, or a "
-         "beginning only one entry has), not '1'\nTry 'kaloctl download-font --help'.\n", "", false},
-        {{"set-status", "--load", Scratch("korean.sts")}, image, -1, 0, "Success to set status of printer\n",
+        {{"set-status", "--load", Scratch("korean.sts")}, image, 0, "Success to set status of printer\n",
          "kaloctl set-status: " + Scratch("korean.sts") + " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was "
          "written from it, but the font image was not sent (kaloctl download-font 2 sends it)\n", ""},
     };
@@ -565,11 +457,7 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
         if (!row.image.empty())
             kalo::test::WriteFontImage(dir + "/font-142.bin", row.image);
         setenv("KALO_FONT_DIR", dir.c_str(), 1);
-        // Before the font: the identification, and the check, power-save read and status write of set-status.
-        PrinterOptions options;
-        options.closeAfter =
-            row.hangUpAfter == -1 ? -1 : kIdentifyBytes + (row.args[0] == "set-status" ? 170 : 0) + row.hangUpAfter;
-        InProcessPlatform machine(options);
+        InProcessPlatform machine;
         const KaloRun run = Kalo(Replace(row.args, "DIR", dir), machine);
         unsetenv("KALO_FONT_DIR");
         EXPECT_EQ(run.status, row.status);
@@ -623,8 +511,6 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         std::string out;               // what standard output holds; empty for nothing
         bool saved = false;
     } rows[] = {
-        // No entry of the port list begins with "COM10", so no port is chosen.
-        {{"--printer", "Receipt COM10", "identify"}, {}, "Port Configuration Set Error!\nconfigure: no port chosen\n"},
         // After the port's own box, shown through the platform.
         {{"--tcp", "10.0.0.50:65535", "identify"}, {},
          "Can't open port and Printer is disconnected\nconnect 10.0.0.50:65535: Connection refused\n"},
@@ -689,7 +575,7 @@ TEST(Kaloctl, EditorCommandsSendAndConvert)
     const std::string again = "\nTry 'kaloctl send --help'.\n";
     const struct {
         std::vector<std::string> args; // @ stands for the row's own file
-        std::string file;              // its bytes; "none", "big" (50 MB) or "fifo"
+        std::string file;              // its bytes; "none" or "big" (50 MB)
         std::string input;             // standard input
         int status;
         std::string out, err;          // @ as above
@@ -699,7 +585,6 @@ TEST(Kaloctl, EditorCommandsSendAndConvert)
         {{"send", "--file", "@"}, "\x1b\x40\xff", "", 0, "", "", "\x1b\x40\xff"},
         {{"send", "--file", "@"}, "", "", 0, "", "", ""},
         {{"send", "--file", "@"}, "big", "", 1, "", "Cannot load @: it is 52428800 bytes" + tooBig, ""},
-        {{"send", "--file", "@"}, "fifo", "", 1, "", "Cannot read @: it is a FIFO, not a regular file\n", ""},
         {{"send"}, "none", "", 2, "", "kaloctl send: give HEXTEXT or --file FILE" + again, ""},
         {{"send", "0a", "--file", "@"}, "none", "", 2, "", "kaloctl send: give HEXTEXT or --file FILE, not both" + again,
          ""},
@@ -718,8 +603,6 @@ TEST(Kaloctl, EditorCommandsSendAndConvert)
         std::filesystem::remove(path);
         if (row.file == "big")
             std::filesystem::resize_file((std::ofstream(path), path), 50 << 20);
-        else if (row.file == "fifo")
-            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
         else if (row.file != "none")
             std::ofstream(path, std::ios::binary) << row.file;
         std::istringstream input(row.input);

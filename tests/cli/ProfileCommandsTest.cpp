@@ -93,7 +93,6 @@ TEST(ProfileCommands, DiffAndRefusalsExitStatusAndLines)
         int status;
         std::string out, err; // err: how it begins
     } rows[] = {
-        {{"diff", "DIR/buzzer.json", "DIR/buzzer.json"}, {}, 0, "", ""},
         {{"diff", "DIR/buzzer.json", "DIR/quiet.json"}, {}, 3, kBuzzerOff, ""},
         {{"diff", "DIR/quiet.json", "DIR/empty.sts"}, {}, 0, "", ""},
         {{"diff", "DIR/buzzer.json", "printer"}, Reference(), 0, "", ""},

@@ -1,11 +1,8 @@
 #include "cli/TraceViewCommand.h"
-#include "support/ChildProcess.h"
 #include "support/InProcessKaloctl.h"
-#include "support/WireLogText.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <sys/stat.h>
 
@@ -47,12 +44,6 @@ WireLines Take(const std::string& text)
             lines.errors.push_back(rest);
     }
     return lines;
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 kalo::test::KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::ostream* err = nullptr)
@@ -155,8 +146,6 @@ TEST(TracedFailure, IsWrittenOrRefused)
         {{"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"}, 2,
          {cannot + "/nonexistent-kalo/t.log': No such file or directory"}},
         {{"--trace", fifo, "--tcp", "10.0.0.50", "identify"}, 2, {cannot + fifo + "': it is a FIFO, not a regular file"}},
-        {{"--trace", "/dev/null", "--tcp", "10.0.0.50", "identify"}, 2,
-         {cannot + "/dev/null': it is a character device, not a regular file"}},
         {{"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, 0, {}},
     };
     for (const auto& row : rows) {
@@ -233,8 +222,6 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "not a trace line: \\x01\\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
          "not a trace line: 9 tx zz\nnot a trace line: 9 bogus 1\n"
          "not a trace line: -9223372036854775807 tx 1b 40\n"},
-        {"bad reply line", "# kalo 0.1, LPT1\n1 rx 5f\n2 rx 5g\n",
-         "# kalo 0.1, LPT1\n       1      +0  received  5f\nnot a trace line: 2 rx 5g\n"},
         {"failure", "# kalo 0.1, COM1, 9600,n,8,1,p\n120 error open /dev/ttyS0: Permission denied\n",
          "# kalo 0.1, COM1, 9600,n,8,1,p\n     120      +0  error     open /dev/ttyS0: Permission denied\n"},
         {"line too long", std::string((16 << 20) + 1, '1') + "\n5 rx 1b 40\n",
@@ -248,33 +235,4 @@ TEST(TraceView, ShowsWhatItCannotRead)
         const size_t heading = view.find('\n') + 1;
         EXPECT_EQ(view.substr(heading), row.view);
     }
-}
-
-// In real time, over loopback TCP: kaloctl's trace and kalo-vprinter's wire
-// log of the same run carry the same bytes each way, and the waits are those
-// the same command takes on the virtual clock. (Not over a pseudo-terminal: a
-// serial line's reply is read after a fixed wait, and one late on a loaded
-// machine would change the waits that follow.)
-TEST(TracedProgram, MatchesTheVirtualPrintersWireLog)
-{
-    const std::string command = "get-status"; // the identification first, then a reply for each query
-    const std::string wireLog = kalo::test::Scratch("wire.log"), traceFile = kalo::test::Scratch("trace.log");
-    {
-        kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null", "--wire-log", wireLog});
-        const auto run = kalo::test::RunProgram(
-            KALO_KALOCTL_PATH,
-            {"--trace", traceFile, "--tcp", printer.tcpAddress + ":" + std::to_string(printer.tcpPort), command});
-        ASSERT_EQ(run.status, 0) << run.err;
-        // kaloctl can end before a loaded machine let the printer read its last bytes.
-        EXPECT_TRUE(kalo::test::WaitForReceived(wireLog, Take(ReadText(traceFile)).tx, 10000));
-    }
-    const WireLines trace = Take(ReadText(traceFile));
-    const WireLines wire = Take(ReadText(wireLog));
-    EXPECT_FALSE(trace.tx.empty());
-    EXPECT_EQ(trace.tx, wire.rx);
-    EXPECT_EQ(trace.rx, wire.tx);
-
-    InProcessPlatform machine;
-    Kalo({"--tcp", "10.0.0.50", command}, machine);
-    EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
 }
