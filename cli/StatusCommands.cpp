@@ -24,11 +24,6 @@ using Form = PrinterSettingForm;
 const std::vector<int> kAllSlots = {0, 1, 2, 3, 4, 5, 6, 7};
 const std::vector<int> kFileSlots = {0, 1, 6, 7};
 
-bool ReachesTerminal(const std::ostream& err)
-{
-    return &err == &std::cerr && platform::IsTerminal(platform::StandardStream::Error);
-}
-
 int PinState(int64_t position)
 {
     static const int32_t kStates[3] = {PinOn, PinOff, PinNoChange};

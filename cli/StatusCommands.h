@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PrinterCommand.h"
+#include "TerminalOutput.h"
 #include "status/StatusApply.h"
 
 namespace kalo::cli {
