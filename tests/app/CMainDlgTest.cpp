@@ -274,7 +274,6 @@ void CMainDlgTest::connectedStateAndTheWaysOut_data()
     QTest::addColumn<QString>("way");
     QTest::newRow("another baud rate") << "comboBaudRate";
     QTest::newRow("another port") << "comboPort";
-    QTest::newRow("another parity") << "comboParity";
     QTest::newRow("the same interface again") << "radioSerial";
     QTest::newRow("another interface") << "radioParallel";
 }
@@ -376,7 +375,6 @@ void CMainDlgTest::modalWindowsBorrowThePort_data()
     QTest::addColumn<QString>("button"); // the main window's button that opens it
     QTest::addColumn<QString>("leave");  // its button that closes it, or Escape
     QTest::newRow("status window, serial") << "radioSerial" << "buttonRunManager" << "buttonExit";
-    QTest::newRow("status window, parallel") << "radioParallel" << "buttonRunManager" << "buttonExit";
     QTest::newRow("editor, Close") << "radioSerial" << "buttonCommandTestEditor" << "buttonClose";
     QTest::newRow("editor, Escape") << "radioSerial" << "buttonCommandTestEditor" << "Escape";
 }

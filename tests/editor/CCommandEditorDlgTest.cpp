@@ -124,14 +124,13 @@ void CCommandEditorDlgTest::snippetsAppendAtTheEnd_data()
     QTest::addColumn<QString>("typed"); // typed first, the caret then put at the start
     QTest::addColumn<QStringList>("clicks"); // "button" or "button:what its dialog is answered"
     QTest::addColumn<QString>("text");
-    QTest::newRow("Font A, Font B") << "" << QStringList{"buttonFontA", "buttonFontB"} << "1b 21 00 1b 21 01 ";
-    QTest::newRow("Bold twice") << "" << QStringList{"checkBold", "checkBold"} << "1b 45 01 1b 45 00 ";
-    QTest::newRow("Underline twice") << "" << QStringList{"checkUnderline", "checkUnderline"} << "1b 2d 01 1b 2d 00 ";
-    QTest::newRow("alignments") << "" << QStringList{"buttonLeftAlignment", "buttonCenterAlignment", "buttonRightAlignment"}
-                                << "1b 61 00 1b 61 01 1b 61 02 ";
-    QTest::newRow("Paper Cut, Feed") << "" << QStringList{"buttonPaperCut", "buttonFeed"} << "0a 1d 56 42 00 0a ";
-    QTest::newRow("drawers") << "" << QStringList{"buttonOpenDrawer1", "buttonOpenDrawer2"}
-                             << "1b 70 00 19 ff 1b 70 01 19 ff ";
+    // Check boxes add their "on" command, then their "off" one.
+    QTest::newRow("every plain button")
+        << "" << QStringList{"buttonFontA", "buttonFontB", "checkBold", "checkBold", "checkUnderline", "checkUnderline",
+                             "buttonLeftAlignment", "buttonCenterAlignment", "buttonRightAlignment", "buttonPaperCut",
+                             "buttonFeed", "buttonOpenDrawer1", "buttonOpenDrawer2"}
+        << "1b 21 00 1b 21 01 1b 45 01 1b 45 00 1b 2d 01 1b 2d 00 1b 61 00 1b 61 01 1b 61 02 0a 1d 56 42 00 0a "
+           "1b 70 00 19 ff 1b 70 01 19 ff ";
     QTest::newRow("at the end, not at the caret") << "1b" << QStringList{"buttonFeed"} << "1b0a ";
     QTest::newRow("Clear") << "1b" << QStringList{"buttonFeed", "buttonClear", "buttonFontA"} << "1b 21 00 ";
     QTest::newRow("spacing 200") << "" << QStringList{"buttonLineSpacing:set200"} << "1b 33 c8 ";
@@ -139,7 +138,6 @@ void CCommandEditorDlgTest::snippetsAppendAtTheEnd_data()
     QTest::newRow("spacing wraps above 255") << "" << QStringList{"buttonLineSpacing:keys:du"} << "1b 33 00 ";
     QTest::newRow("default spacing") << "" << QStringList{"buttonLineSpacing:default"} << "1b 32 ";
     QTest::newRow("spacing cancelled") << "" << QStringList{"buttonLineSpacing:cancel"} << "";
-    QTest::newRow("code page 6") << "" << QStringList{"buttonSelectCodepage:page6"} << "1b 74 10 ";
     QTest::newRow("code page 10 (no 14)") << "" << QStringList{"buttonSelectCodepage:page10"} << "1b 74 15 ";
     QTest::newRow("code page 36, then afresh")
         << "" << QStringList{"buttonSelectCodepage:page36", "buttonSelectCodepage:ok"} << "1b 74 2f 1b 74 00 ";

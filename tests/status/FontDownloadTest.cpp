@@ -1,10 +1,12 @@
 #include "sim/InProcessPlatform.h"
 #include "status/FontDownload.h"
+#include "status/ResourceFonts.h"
 #include "support/FontImages.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 using namespace kalo;
@@ -184,5 +186,40 @@ INSTANTIATE_TEST_SUITE_P(
         SearchRow{"DamagedStart", "", "\x1D" + kImage.substr(1), kImage, false, "",
                   "Font image DIR/a/font-142.bin is damaged: it does not begin with 1C 6C 64 73 58."}),
     [](const ::testing::TestParamInfo<SearchRow>& named) { return std::string(named.param.name); });
+
+// The images of tests/status/fonts are built in as resources/fonts/ is: each
+// found by its file name alone, byte for byte (a NUL inside, a size that is no
+// multiple of the alignment), and taken by the font search as built in.
+TEST(ResourceFonts, FindsEachImageBuiltInByteForByte)
+{
+    const auto fileBytes = [](const std::string& name) {
+        std::ifstream file(std::string(KALO_TEST_FONT_DIR) + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const struct {
+        const char* name;
+        std::string file;
+        bool builtIn;
+    } rows[] = {
+        {"SmallWithNul", "font-142.bin", true},
+        {"Unaligned", "font-161.bin", true},
+        {"NotBuiltIn", "font-144.bin", false},
+        {"NameWithoutExtension", "font-142", false},
+        {"NameWithFolder", "fonts/font-142.bin", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResourceFonts fonts;
+        std::string bytes = "left";
+        EXPECT_EQ(fonts.Find(row.file, bytes), row.builtIn);
+        EXPECT_EQ(bytes, row.builtIn ? fileBytes(row.file) : "left");
+    }
+    FontImage image;
+    std::string error;
+    ResourceFonts fonts;
+    EXPECT_TRUE(LoadFontImage({"", &fonts, {}}, *FindFontChoice(3), image, error)) << error;
+    EXPECT_EQ(image.origin, "font-142.bin (built in)");
+    EXPECT_EQ(image.bytes, fileBytes("font-142.bin"));
+}
 
 } // namespace

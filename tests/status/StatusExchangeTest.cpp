@@ -2,7 +2,9 @@
 #include "platform/Interruption.h"
 #include "sim/InProcessPlatform.h"
 #include "sim/RecordingMessageSink.h"
+#include "status/FontDownload.h"
 #include "status/StatusExchange.h"
+#include "support/FontImages.h"
 
 #include <gtest/gtest.h>
 
@@ -244,11 +246,6 @@ struct StopRow {
     WriteOperation told; // how the stop is reported
 };
 
-void PrintTo(const StopRow& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
 class SetStatusStopped : public testing::TestWithParam<StopRow> {
 protected:
     void TearDown() override { platform::ClearInterruption(); }
@@ -303,5 +300,22 @@ INSTANTIATE_TEST_SUITE_P(
                     StopRow{"HungUpAfterEnteringNetwork", PortKind::Ethernet, -1, 8 + 3 * 15 + 7, 5, {200, 100, 1000, 1000},
                             kInUserSetting}),
     [](const testing::TestParamInfo<StopRow>& param) { return std::string(param.param.name); });
+
+// Interrupted between the blocks of a font download: the block under way
+// and its wait finish, then nothing more goes out or is waited.
+TEST_F(SetStatusStopped, FontDownloadStopsBetweenBlocks)
+{
+    Bench bench(PortKind::Ethernet);
+    FontDownload download(bench.port, bench.machine.GetClock(), bench.progress, {test::FontImageBytes(615695), "test"});
+    int ticks = 0;
+    const FontDownloadOutcome outcome = RunFontDownload(download, bench.machine.GetClock(), [&] {
+        if (++ticks == 3)
+            platform::Interrupt(0);
+    });
+    EXPECT_EQ(outcome.end, FontDownloadEnd::Stopped);
+    EXPECT_EQ(outcome.sent, 64u + 3 * 4096u);
+    EXPECT_EQ(bench.Since(0).size(), 4u);
+    EXPECT_EQ(bench.machine.Clock().Sleeps(), Waits(6, 10));
+}
 
 } // namespace
