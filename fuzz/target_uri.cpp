@@ -2,27 +2,23 @@
 // is taken must write back as a URI that reads as the same connection.
 #include "cli/TargetUri.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text = Text(data, size);
     cli::ConnectionOptions options;
     std::string error;
     if (!cli::ParseTargetUri(text, options, error)) {
-        if (error.empty())
-            std::abort();
-        return 0;
+        AbortIf(error.empty());
+        return;
     }
     const std::string canonical = cli::FormatTargetUri(options);
     cli::ConnectionOptions again;
-    if (!cli::ParseTargetUri(canonical, again, error) || !(again == options)
-        || cli::FormatTargetUri(again) != canonical)
-        std::abort();
+    AbortIf(!cli::ParseTargetUri(canonical, again, error) || !(again == options)
+        || cli::FormatTargetUri(again) != canonical);
     const platform::PortMap ports([](const char*) -> const char* { return nullptr; });
-    if (cli::DeviceIdentity(options, ports) != cli::DeviceIdentity(again, ports))
-        std::abort();
-    return 0;
+    AbortIf(cli::DeviceIdentity(options, ports) != cli::DeviceIdentity(again, ports));
 }
