@@ -4,11 +4,10 @@
 #include "platform/Files.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include "FuzzTarget.h"
 #include <filesystem>
 #include <random>
 #include <string>
-#include <string_view>
 
 using namespace kalo;
 
@@ -25,24 +24,18 @@ const struct ScratchFile {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     // Loading the file and reading the text back gives the file's bytes, and
     // saving that text gives the file again.
     std::string error;
-    if (!platform::SaveFile(kScratch.path, data, size, error))
-        std::abort();
+    AbortIf(!platform::SaveFile(kScratch.path, data, size, error));
     std::string loaded;
-    if (!CommandFile::Load(kScratch.path, loaded, error))
-        std::abort();
+    AbortIf(!CommandFile::Load(kScratch.path, loaded, error));
     const std::vector<uint8_t> back = ParseHexText(loaded);
-    if (back.size() != size || !std::equal(back.begin(), back.end(), data))
-        std::abort();
-    if (!CommandFile::Save(kScratch.path, loaded, error))
-        std::abort();
+    AbortIf(back.size() != size || !std::equal(back.begin(), back.end(), data));
+    AbortIf(!CommandFile::Save(kScratch.path, loaded, error));
     std::string saved;
-    if (!CommandFile::Read(kScratch.path, saved, error)
-        || saved != std::string_view(reinterpret_cast<const char*>(data), size))
-        std::abort();
-    return 0;
+    AbortIf(!CommandFile::Read(kScratch.path, saved, error)
+        || saved != Text(data, size));
 }

@@ -5,21 +5,20 @@
 #include "status/FontImage.h"
 #include "status/ProgressSink.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 #include <string>
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     FontImage image;
-    image.bytes.assign(reinterpret_cast<const char*>(data), size);
+    image.bytes = Text(data, size);
     image.origin = "fuzz";
     std::string problem;
     if (!CheckFontImage(image.bytes, problem)) {
-        if (problem.empty())
-            std::abort();
-        return 0;
+        AbortIf(problem.empty());
+        return;
     }
     // Accepted: the whole image goes out once, in order, and the download
     // ends complete, whatever the count says about the rest.
@@ -31,7 +30,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return int(length);
     }, clock, progress, std::move(image));
     const FontDownloadOutcome outcome = RunFontDownload(download, clock);
-    if (!outcome.Succeeded() || wire != std::string(reinterpret_cast<const char*>(data), size))
-        std::abort();
-    return 0;
+    AbortIf(!outcome.Succeeded() || wire != Text(data, size));
 }

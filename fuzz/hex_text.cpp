@@ -1,20 +1,16 @@
 // Typed command text through the editor's reader.
 #include "editor/HexText.h"
 
-#include <cstdlib>
-#include <string_view>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string text = Text(data, size);
     const std::vector<uint8_t> bytes = ParseHexText(text);
     // Every pair is two characters, so there are never more bytes than that.
-    if (bytes.size() > (size + 1) / 2)
-        std::abort();
+    AbortIf(bytes.size() > (size + 1) / 2);
     // What the editor shows for bytes reads back as the same bytes.
-    if (ParseHexText(HexText(bytes.data(), bytes.size())) != bytes)
-        std::abort();
-    return 0;
+    AbortIf(ParseHexText(HexText(bytes.data(), bytes.size())) != bytes);
 }

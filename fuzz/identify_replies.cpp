@@ -4,14 +4,14 @@
 #include "ReplyScript.h"
 #include "connect/PrinterIdentification.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     if (size == 0)
-        return 0;
+        return;
     sim::InProcessPlatform machine;
     const fuzz::ScriptedLink link = fuzz::PickLink(data[0], machine);
     fuzz::ReplyScript script(data + 1, size - 1);
@@ -19,8 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CPrinterPort port(machine);
     const IdentifyResult result = ConnectPrinter(port, link.settings, link.kind, machine.Clock());
     // A refused printer leaves no port open behind it.
-    if (!result.Connected() && machine.openDevices != 0)
-        std::abort();
+    AbortIf(!result.Connected() && machine.openDevices != 0);
     port.Close();
-    return 0;
 }

@@ -3,11 +3,12 @@
 #include "status/ProfileJson.h"
 #include "status/StatusFile.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 #include <cstring>
 #include <string>
 
 using namespace kalo;
+using kalo::fuzz::AbortIf;
 
 namespace {
 
@@ -24,24 +25,20 @@ void RoundTrip(const Profile& profile)
     const std::string text = ProfileJson::Text(profile);
     Profile again;
     std::string error;
-    if (!ProfileJson::Parse(text, again, error))
-        std::abort();
+    AbortIf(!ProfileJson::Parse(text, again, error));
     const StatusTarget target = ResolveProfile(profile);
-    if (!SamePins(target, ResolveProfile(again)) || again.comment != profile.comment || again.model != profile.model)
-        std::abort();
+    AbortIf(!SamePins(target, ResolveProfile(again)) || again.comment != profile.comment || again.model != profile.model);
     for (int i = 0; i < kProfileSettingCount; ++i) {
-        if (again.settings[i] != profile.settings[i])
-            std::abort();
+        AbortIf(again.settings[i] != profile.settings[i]);
     }
-    if (!Differences(target, target).empty() || !NotTaken(target, target).empty())
-        std::abort();
+    AbortIf(!Differences(target, target).empty() || !NotTaken(target, target).empty());
 }
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text = Text(data, size);
     Profile profile;
     std::string error;
     if (ProfileJson::Parse(text, profile, error))
@@ -52,5 +49,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     StatusRecord record;
     StatusFile::Decode(data, size, record);
     RoundTrip(StatusFileProfile(record));
-    return 0;
 }

@@ -1,5 +1,6 @@
 // The serial settings text of a registry ports value, and a CUPS device URI
 // as the queues' registry view reads it.
+#include "FuzzTarget.h"
 #include "connect/CupsRegistryView.h"
 #include "connect/RegistryKeyPaths.h"
 #include "connect/SerialSettingsText.h"
@@ -8,9 +9,9 @@
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text = Text(data, size);
     ReadSerialSettingsText(text);
     ReadSerialSettingsText(SerialSettingsTextOf(text));
 
@@ -23,5 +24,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     view.Find(std::string(kPrintersKey) + "Receipt", "Port", value);
     view.Find(kPortsKey, portText, value);
     view.Find(std::string(kTcpPortsKey) + portText, "PortNumber", value);
-    return 0;
 }

@@ -5,13 +5,13 @@
 #include "status/StatusFile.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include "FuzzTarget.h"
 #include <cstring>
 #include <sstream>
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     StatusRecord record;
     StatusFile::Decode(data, size, record);
@@ -39,10 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint8_t saved[StatusFile::kSize];
     StatusFile::Encode(record, saved);
     for (const int slot : fileSlots) {
-        if (std::memcmp(loaded + slot * 36, saved + slot * 36, 36) != 0)
-            std::abort();
+        AbortIf(std::memcmp(loaded + slot * 36, saved + slot * 36, 36) != 0);
     }
-    if (std::memcmp(loaded + 288, saved + 288, 4) != 0)
-        std::abort();
-    return 0;
+    AbortIf(std::memcmp(loaded + 288, saved + 288, 4) != 0);
 }

@@ -5,7 +5,7 @@
 #include "status/StatusExchange.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
@@ -38,10 +38,10 @@ bool WrotePowerSave(const sim::InProcessLink& link, size_t from)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     if (size == 0)
-        return 0;
+        return;
     sim::InProcessPlatform machine;
     const fuzz::ScriptedLink link = fuzz::PickLink(data[0], machine);
     fuzz::ReplyScript script(data + 1, size - 1);
@@ -55,13 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     StatusExchange exchange({port, link.kind, machine.Clock(), machine.Messages(), progress, record, facts, nullptr});
     if (exchange.CheckPrinter()) {
         const StatusReadReport report = exchange.ReadStatus();
-        if (!Consistent(report, record, facts))
-            std::abort();
+        AbortIf(!Consistent(report, record, facts));
         const size_t mark = machine.lastLink->Written().size();
         exchange.WriteStatus();
-        if (report.powerSaveMissing && WrotePowerSave(*machine.lastLink, mark))
-            std::abort();
+        AbortIf(report.powerSaveMissing && WrotePowerSave(*machine.lastLink, mark));
     }
     port.Close();
-    return 0;
 }

@@ -2,27 +2,23 @@
 // is taken must write back as a URI that reads as the same connection.
 #include "connect/TargetUri.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string text = Text(data, size);
     ConnectionOptions options;
     std::string error;
     if (!ParseTargetUri(text, options, error)) {
-        if (error.empty())
-            std::abort();
-        return 0;
+        AbortIf(error.empty());
+        return;
     }
     const std::string canonical = FormatTargetUri(options);
     ConnectionOptions again;
-    if (!ParseTargetUri(canonical, again, error) || !(again == options)
-        || FormatTargetUri(again) != canonical)
-        std::abort();
+    AbortIf(!ParseTargetUri(canonical, again, error) || !(again == options)
+        || FormatTargetUri(again) != canonical);
     const platform::PortMap ports([](const char*) -> const char* { return nullptr; });
-    if (DeviceIdentity(options, ports) != DeviceIdentity(again, ports))
-        std::abort();
-    return 0;
+    AbortIf(DeviceIdentity(options, ports) != DeviceIdentity(again, ports));
 }

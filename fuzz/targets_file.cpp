@@ -2,23 +2,20 @@
 #include "connect/TargetsFile.h"
 #include "platform/PortMap.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     static const kalo::platform::PortMap ports;
     std::vector<Target> targets;
     std::vector<std::string> errors;
-    const bool taken = ReadTargets(std::string_view(reinterpret_cast<const char*>(data), size),
+    const bool taken = ReadTargets(Text(data, size),
                                    TargetUriReaderFor(ports), targets, errors);
     // A file is taken whole or not at all, and a refusal always says why.
-    if (taken != errors.empty() || (!taken && !targets.empty()))
-        std::abort();
+    AbortIf(taken != errors.empty() || (!taken && !targets.empty()));
     for (const Target& target : targets) {
-        if (target.name.empty() || target.name.size() > kMaxTargetName || target.uri.empty())
-            std::abort();
+        AbortIf(target.name.empty() || target.name.size() > kMaxTargetName || target.uri.empty());
     }
-    return 0;
 }

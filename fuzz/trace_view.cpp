@@ -3,22 +3,19 @@
 #include "cli/TraceViewCommand.h"
 #include "port/PrinterCommands.h"
 
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
-    const std::string view = cli::ViewTrace(std::string(reinterpret_cast<const char*>(data), size));
-    if (view.rfind("      ms     gap  what\n", 0) != 0)
-        std::abort();
+    const std::string view = cli::ViewTrace(Text(data, size));
+    AbortIf(view.rfind("      ms     gap  what\n", 0) != 0);
     // A command is named only when it is there whole, and never with an empty name.
     for (size_t at = 0; at < size;) {
         const cmd::CommandName command = cmd::NameCommand(data + at, size - at);
-        if (command.length > size - at || (command.length > 0) == command.name.empty())
-            std::abort();
+        AbortIf(command.length > size - at || (command.length > 0) == command.name.empty());
         cmd::DescribeReply(command.name, data + at, size - at);
         at += command.length > 0 ? command.length : 1;
     }
-    return 0;
 }

@@ -5,7 +5,7 @@
 #include "sim/VirtualPrinter.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include "FuzzTarget.h"
 
 using namespace kalo::sim;
 
@@ -29,12 +29,10 @@ Outcome Feed(const uint8_t* data, size_t size, size_t piece)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void kalo::fuzz::Fuzz(const uint8_t* data, size_t size)
 {
     if (size == 0)
-        return 0;
+        return;
     const size_t piece = size_t(data[0] % 16) + 1;
-    if (!(Feed(data + 1, size - 1, piece) == Feed(data + 1, size - 1, size)))
-        std::abort();
-    return 0;
+    AbortIf(!(Feed(data + 1, size - 1, piece) == Feed(data + 1, size - 1, size)));
 }

@@ -19,11 +19,9 @@ struct Identification {
     explicit Identification(Link link, PrinterOptions options = {})
         : machine(std::move(options))
         , port(machine)
-        , result(link == Link::Serial
-                     ? ConnectPrinter(port, LinePortSettings("COM1", 9600, 8, 0, 0, 0), PortKind::Serial,
-                                      machine.Clock())
-                     : ConnectPrinter(port, NetworkPortSettings(machine.networkHost, machine.networkPort),
-                                      PortKind::Ethernet, machine.Clock()))
+        , result(ConnectPrinter(port, link == Link::Serial ? LinePortSettings("COM1", 9600, 8, 0, 0, 0)
+                                                          : NetworkPortSettings(machine.networkHost, machine.networkPort),
+                                link == Link::Serial ? PortKind::Serial : PortKind::Ethernet, machine.Clock()))
     {
     }
     InProcessPlatform machine;

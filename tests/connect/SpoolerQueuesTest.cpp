@@ -23,22 +23,15 @@ TEST(PortTextOf, NamesDevicesInPortTerms)
     const PortMap ports([](const char* name) -> const char* {
         return std::string(name) == "KALO_PORT_COM2" ? "/dev/ttyUSB0" : nullptr;
     });
-    const struct {
-        const char* uri;
-        const char* text;
-    } rows[] = {
-        {"serial:/dev/ttyS0?baud=9600+bits=8", "COM1:"},
-        {"serial:/dev/ttyS9", "COM10:"},
-        {"serial:/dev/ttyUSB0?baud=19200", "COM2:"},
-        {"serial:/dev/ttyS1", "serial:/dev/ttyS1"}, // COM2 is elsewhere now
-        {"parallel:/dev/lp2", "LPT3:"},
-        {"usb://KEMTRAN/TLR-740II?serial=1", "USB001"},
-        {"socket://10.1.2.3:9100/?waiteof=false", "IP_10.1.2.3"},
-        {"file:///dev/null", "FILE:"},
+    const std::pair<const char*, const char*> rows[] = {
+        {"serial:/dev/ttyS0?baud=9600+bits=8", "COM1:"}, {"serial:/dev/ttyS9", "COM10:"},
+        {"serial:/dev/ttyUSB0?baud=19200", "COM2:"}, {"serial:/dev/ttyS1", "serial:/dev/ttyS1"}, // COM2 is elsewhere now
+        {"parallel:/dev/lp2", "LPT3:"}, {"usb://KEMTRAN/TLR-740II?serial=1", "USB001"},
+        {"socket://10.1.2.3:9100/?waiteof=false", "IP_10.1.2.3"}, {"file:///dev/null", "FILE:"},
         {"ipp://host/printers/q", "ipp://host/printers/q"},
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(PortTextOf(row.uri, ports), row.text) << row.uri;
+    for (const auto& [uri, text] : rows)
+        EXPECT_EQ(PortTextOf(uri, ports), text) << uri;
 }
 
 // The substring rule and the restore on closing are the main window's tests; the scheduler's own
@@ -73,11 +66,9 @@ protected:
         for (const char* sub : {"/etc", "/bin", "/bin/backend", "/state", "/cache", "/spool", "/spool/tmp", "/log"})
             mkdir((m_dir + sub).c_str(), 0755);
         chmod(m_dir.c_str(), 0755);
-        for (const char* program : {"daemon", "notifier"})
-            symlink(("/usr/lib/cups/" + std::string(program)).c_str(), (m_dir + "/bin/" + program).c_str());
         // The scheduler only asks that a scheme's backend exists; nothing is printed here.
-        for (const char* backend : {"serial", "parallel", "socket", "usb"})
-            symlink("/bin/true", (m_dir + "/bin/backend/" + backend).c_str());
+        for (const std::string link : {"daemon", "notifier", "backend/serial", "backend/parallel", "backend/socket", "backend/usb"})
+            symlink(link[0] == 'b' ? "/bin/true" : ("/usr/lib/cups/" + link).c_str(), (m_dir + "/bin/" + link).c_str());
         const std::string& d = m_dir;
         std::ofstream(d + "/etc/cups-files.conf")
             << "ServerRoot " << d << "/etc\nServerBin " << d << "/bin\nStateDir " << d << "/state\nCacheDir " << d
@@ -108,8 +99,7 @@ protected:
     // lpadmin with these arguments, or lpstat -v's list of devices.
     std::string Admin(const std::vector<std::string>& args)
     {
-        const auto run = test::RunProgram(args.empty() ? "/usr/bin/lpstat" : "/usr/sbin/lpadmin",
-                                          args.empty() ? std::vector<std::string>{"-v"} : args, {m_server});
+        const auto run = test::RunProgram(args.empty() ? "/usr/bin/lpstat" : "/usr/sbin/lpadmin", args.empty() ? std::vector<std::string>{"-v"} : args, {m_server});
         EXPECT_EQ(run.status, 0) << run.err;
         return run.out;
     }

@@ -84,8 +84,7 @@ TEST(TargetUri, RefusesNamingThePart)
         {"usb://KEMTRAN/TLR-740II?serial=K1",
          "'usb://KEMTRAN/TLR-740II?serial=K1' is a print queue's URI; kaloctl takes usb: or usb:SERIAL"},
         {"usb:K1?serial=K1", "'K1?serial=K1' has settings; usb: takes none"},
-        {"usb:K 1", "'K 1' has a character to write as %XX"},
-        {"usb:K%G1", "'%G1' is not a %XX escape"},
+        {"usb:K 1", "'K 1' has a character to write as %XX"}, {"usb:K%G1", "'%G1' is not a %XX escape"},
         {"usb:K%4", "'%4' is not a %XX escape"},
         {"usb:K%0a", "'%0a' is a control character, not part of a serial number"},
     };
@@ -103,22 +102,15 @@ TEST(TargetUri, RefusesNamingThePart)
 // host in any case, a COM or LPT name by the device it maps to.
 TEST(TargetUri, DeviceIdentityFindsTheSameDevice)
 {
-    const std::map<std::string, const char*> environment = {{"KALO_PORT_COM2", "/dev/pts/3"},
-                                                            {"KALO_PORT_COM4", "/dev/pts/3"}};
-    const kalo::platform::PortMap ports([&](const char* name) -> const char* {
-        const auto found = environment.find(name);
-        return found == environment.end() ? nullptr : found->second;
+    const kalo::platform::PortMap ports([](const char* name) -> const char* {
+        return std::string(name) == "KALO_PORT_COM2" || std::string(name) == "KALO_PORT_COM4" ? "/dev/pts/3" : nullptr;
     });
     const std::tuple<std::string, std::string, bool> rows[] = {
         {"socket://Shop12:9100", "socket://shop12", true},
         {"socket://shop12:9100", "socket://shop12:9101", false},
-        {"serial:COM1?baud=9600", "serial:com1?baud=19200+flow=none", true},
-        {"serial:COM1", "serial:COM3", false},
-        {"serial:COM2", "serial:COM4", true},
-        {"parallel:LPT1", "parallel:lpt1", true},
-        {"serial:COM1", "parallel:LPT1", false},
-        {"usb:K1", "usb:%4B1", true},
-        {"usb:K1", "usb:K2", false},
+        {"serial:COM1?baud=9600", "serial:com1?baud=19200+flow=none", true}, {"serial:COM1", "serial:COM3", false},
+        {"serial:COM2", "serial:COM4", true}, {"parallel:LPT1", "parallel:lpt1", true},
+        {"serial:COM1", "parallel:LPT1", false}, {"usb:K1", "usb:%4B1", true}, {"usb:K1", "usb:K2", false},
         {"usb:", "usb:", true},
     };
     for (const auto& [uriA, uriB, same] : rows) {

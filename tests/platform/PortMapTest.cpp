@@ -20,12 +20,9 @@ TEST(PortMap, TurnsPortNamesIntoDevicePaths)
         {"COM4", "/dev/ttyS3"}, // an empty override does not count
         {"\\\\.\\COM10", "/dev/ttyS9"},
         {"\\\\.\\COM12", "/dev/ttyACM3"}, // the override names the base name
-        {"LPT1", "/dev/lp0"},
-        {"LPT3", "/dev/usb/lp0"},
+        {"LPT1", "/dev/lp0"}, {"LPT3", "/dev/usb/lp0"},
         {"com1", "com1"}, // not a port name: a path as it stands
-        {"COM0", "COM0"},
-        {"COM1x", "COM1x"},
-        {"", ""},
+        {"COM0", "COM0"}, {"COM1x", "COM1x"}, {"", ""},
     };
     for (const auto& [name, path] : rows)
         EXPECT_EQ(map.DevicePath(name), path) << name;

@@ -1,5 +1,5 @@
 #include "platform/posix/PosixUsbPrinterDevice.h"
-#include "support/ChildProcess.h"
+#include "support/DescriptorsKept.h"
 #include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
@@ -33,34 +33,31 @@ TEST(ListSysfsUsbPrinters, KeepsWellFormedDevicesInLpOrder)
 
 TEST(PosixUsbPrinterDevice, BoundsReadsAndRefusesWhatIsNoDevice)
 {
-    const int before = kalo::test::OpenDescriptorCount();
-    {
-        FakeSysfs tree;
-        std::ofstream(tree.devRoot + "/plain") << "x";
-        PosixUsbPrinterDevice refused, device;
-        EXPECT_EQ(refused.Open(tree.devRoot + "/plain"), kErrNotSupported);
-        EXPECT_NE(refused.Open(tree.devRoot), kOk); // a folder
-        EXPECT_EQ(refused.Open(tree.devRoot + "/usb/lp0"), kErrNoDevice);
+    const kalo::test::DescriptorsKept kept;
+    FakeSysfs tree;
+    std::ofstream(tree.devRoot + "/plain") << "x";
+    PosixUsbPrinterDevice refused, device;
+    EXPECT_EQ(refused.Open(tree.devRoot + "/plain"), kErrNotSupported);
+    EXPECT_NE(refused.Open(tree.devRoot), kOk); // a folder
+    EXPECT_EQ(refused.Open(tree.devRoot + "/usb/lp0"), kErrNoDevice);
 
-        kalo::test::PtyPair pty;
-        ASSERT_EQ(device.Open(pty.path), kOk);
-        uint8_t buffer[8];
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(device.Read(buffer, sizeof buffer, 50000), 0);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
-        EXPECT_TRUE(device.LastFailure().Empty());
+    kalo::test::PtyPair pty;
+    ASSERT_EQ(device.Open(pty.path), kOk);
+    uint8_t buffer[8];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(device.Read(buffer, sizeof buffer, 50000), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(45));
+    EXPECT_TRUE(device.LastFailure().Empty());
 
-        ASSERT_EQ(device.Write(reinterpret_cast<const uint8_t*>("hi"), 2, 1000000), 2);
-        char got[2] = {};
-        ASSERT_EQ(read(pty.master, got, 2), 2);
-        EXPECT_EQ(std::string(got, 2), "hi");
-        ASSERT_EQ(write(pty.master, "ok\n", 3), 3); // the test's pty is line by line
-        EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), 3);
+    ASSERT_EQ(device.Write(reinterpret_cast<const uint8_t*>("hi"), 2, 1000000), 2);
+    char got[2] = {};
+    ASSERT_EQ(read(pty.master, got, 2), 2);
+    EXPECT_EQ(std::string(got, 2), "hi");
+    ASSERT_EQ(write(pty.master, "ok\n", 3), 3); // the test's pty is line by line
+    EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), 3);
 
-        pty.CloseMaster(); // the printer is pulled out
-        EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), kErrNoDevice);
-        EXPECT_EQ(device.LastFailure().call, "read");
-        device.Close();
-    }
-    EXPECT_EQ(kalo::test::OpenDescriptorCount(), before);
+    pty.CloseMaster(); // the printer is pulled out
+    EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), kErrNoDevice);
+    EXPECT_EQ(device.LastFailure().call, "read");
+    device.Close();
 }

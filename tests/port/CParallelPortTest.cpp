@@ -28,8 +28,7 @@ TEST(CParallelPort, OpensOnlyAPrinterThatIsSelectedAndNothingElse)
     } rows[] = {
         {0xD8, nullptr, ""},
         {0x98, nullptr, ""}, // acknowledge pulsing
-        {0x58, nullptr, kNotReady + "busy" + kCheck},
-        {0xF8, nullptr, kNotReady + "out of paper" + kCheck},
+        {0x58, nullptr, kNotReady + "busy" + kCheck}, {0xF8, nullptr, kNotReady + "out of paper" + kCheck},
         {0xC8, nullptr, kNotReady + "not selected (off line)" + kCheck},
         {0xD0, nullptr, kNotReady + "reporting a fault" + kCheck},
         {0x20, nullptr, kNotReady + "busy, out of paper, not selected (off line), reporting a fault" + kCheck},

@@ -49,17 +49,13 @@ struct PortFixture : ::testing::Test {
 TEST(ChoosePortKind, FollowsTheTestsInOrder)
 {
     const std::tuple<const char*, uint32_t, std::optional<PortKind>, const char*> rows[] = {
-        {"COM3", 0, PortKind::Serial, "COM3"},
-        {"\\\\.\\COM12", 0, PortKind::Serial, "\\\\.\\COM12"},
+        {"COM3", 0, PortKind::Serial, "COM3"}, {"\\\\.\\COM12", 0, PortKind::Serial, "\\\\.\\COM12"},
         {"com3", 0, std::nullopt, ""},                 // case-sensitive
         {"COM3", 9100, PortKind::Serial, "COM3"},      // a COM name wins over a TCP port
-        {"LPT2", 0, PortKind::Parallel, "LPT2"},
-        {"740plusII:/dev/usb/lp0", 0, PortKind::Usb, "/dev/usb/lp0"},
-        {"740II:/dev/usb/lp2", 0, PortKind::Usb, "/dev/usb/lp2"},
-        {"740plusII:", 0, PortKind::Usb, ""},
+        {"LPT2", 0, PortKind::Parallel, "LPT2"}, {"740plusII:/dev/usb/lp0", 0, PortKind::Usb, "/dev/usb/lp0"},
+        {"740II:/dev/usb/lp2", 0, PortKind::Usb, "/dev/usb/lp2"}, {"740plusII:", 0, PortKind::Usb, ""},
         {"x742plusII-740II-rest", 0, PortKind::Usb, "-740II-rest"}, // second model, cut at 10
-        {"10.1.2.3", 9100, PortKind::Ethernet, "10.1.2.3"},
-        {"10.1.2.3", 0, std::nullopt, ""},
+        {"10.1.2.3", 9100, PortKind::Ethernet, "10.1.2.3"}, {"10.1.2.3", 0, std::nullopt, ""},
         {"", 9100, PortKind::Ethernet, ""},
     };
     for (const auto& [name, tcpPort, kind, handedOver] : rows) {
@@ -106,8 +102,7 @@ TEST(CPrinterPort, OpenFailuresSayWhyAndLeaveNothingOpen)
     const struct {
         PortSettings settings;
         bool InProcessPlatform::*fault;
-        const char* box; // "" for none
-        std::string reason;
+        const char *box, *reason; // box: "" for none
     } rows[] = {
         {Com("COM2"), nullptr, "", "open /dev/ttyS1: No such file or directory (set KALO_PORT_COM2 to the device)"},
         {Com("\\\\.\\COM12"), nullptr, "",

@@ -4,7 +4,7 @@
 #include "platform/PosixPlatform.h"
 #include "sim/RecordingMessageSink.h"
 #include "port/CPrinterPort.h"
-#include "support/ChildProcess.h"
+#include "support/DescriptorsKept.h"
 #include "support/FakeSysfs.h"
 
 #include <gtest/gtest.h>
@@ -44,28 +44,25 @@ TEST(SerialOverPty, TimeOutsHoldOnARealDevice)
     VirtualPrinterProcess printer({"--pty", "--firmware", "ABC"});
     sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages, MapCom1To(printer.ptyPath));
-    const int descriptors = test::OpenDescriptorCount();
-    {
-        CPrinterPort port(machine);
-        ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
-        ASSERT_EQ(port.Open(), 1);
-        // A process on a loaded machine may wait hundreds of milliseconds for
-        // a core, so the upper bounds are ten times what they tell apart.
-        uint8_t buffer[1000];
-        using Clock = std::chrono::steady_clock;
-        auto start = Clock::now();
-        EXPECT_EQ(port.Read(buffer, 1), 0);
-        EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(105));
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1100));
+    const kalo::test::DescriptorsKept kept;
+    CPrinterPort port(machine);
+    ASSERT_EQ(port.Configure(LinePortSettings("COM1", 9600, 8, 0, 0, 0)), 1);
+    ASSERT_EQ(port.Open(), 1);
+    // A process on a loaded machine may wait hundreds of milliseconds for
+    // a core, so the upper bounds are ten times what they tell apart.
+    uint8_t buffer[1000];
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, 1), 0);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(105));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1100));
 
-        ASSERT_EQ(port.Write(kFirmwareQuery, 3), 3);
-        std::memset(buffer, 0xEE, sizeof buffer);
-        start = Clock::now();
-        EXPECT_EQ(port.Read(buffer, 1000), 5);
-        EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1010)); // ended by the interval, not the 10.1 s total
-        EXPECT_EQ(std::memcmp(buffer, "_ABC\0\xEE", 6), 0);
-    }
-    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    ASSERT_EQ(port.Write(kFirmwareQuery, 3), 3);
+    std::memset(buffer, 0xEE, sizeof buffer);
+    start = Clock::now();
+    EXPECT_EQ(port.Read(buffer, 1000), 5);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1010)); // ended by the interval, not the 10.1 s total
+    EXPECT_EQ(std::memcmp(buffer, "_ABC\0\xEE", 6), 0);
     EXPECT_TRUE(messages.Messages().empty());
 }
 
@@ -118,21 +115,18 @@ TEST(UsbOverPty, ReopenedAfterAReplugBetweenTwoWrites)
     sim::RecordingMessageSink messages;
     platform::PosixPlatform machine(messages);
     machine.UsbWatcher(); // the platform's monitor lives as long as the platform
-    const int descriptors = test::OpenDescriptorCount();
-    {
-        CPrinterPort port(machine);
-        ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1"}), 1);
-        ASSERT_EQ(port.Open(), 1);
-        EXPECT_EQ(Firmware(port), std::string("_ABC", 5));
+    const kalo::test::DescriptorsKept kept;
+    CPrinterPort port(machine);
+    ASSERT_EQ(port.Configure(PortSettings{"742plusII:" + tree.devRoot + "/usb/lp0?vid_7a3c&pid_001e&serial=K1"}), 1);
+    ASSERT_EQ(port.Open(), 1);
+    EXPECT_EQ(Firmware(port), std::string("_ABC", 5));
 
-        printer.reset(); // pulled out
-        EXPECT_EQ(port.Write(kFirmwareQuery, 3), 0);
-        printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "XYZ"});
-        std::filesystem::remove(tree.devRoot + "/usb/lp0");
-        tree.LinkNode(0, printer->ptyPath); // back in, on another pseudo-terminal
-        EXPECT_EQ(Firmware(port), std::string("_XYZ", 5));
-    }
-    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    printer.reset(); // pulled out
+    EXPECT_EQ(port.Write(kFirmwareQuery, 3), 0);
+    printer = std::make_unique<VirtualPrinterProcess>(std::vector<std::string>{"--pty", "--firmware", "XYZ"});
+    std::filesystem::remove(tree.devRoot + "/usb/lp0");
+    tree.LinkNode(0, printer->ptyPath); // back in, on another pseudo-terminal
+    EXPECT_EQ(Firmware(port), std::string("_XYZ", 5));
     unsetenv("KALO_SYSFS_ROOT");
     unsetenv("KALO_DEV_ROOT");
 }

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -53,18 +52,6 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// CPU seconds the process has used so far, from /proc/PID/stat.
-double CpuSeconds(int pid)
-{
-    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        ticks += i >= 14 ? std::stol(field) : 0;
-    return double(ticks) / double(sysconf(_SC_CLK_TCK));
-}
-
 } // namespace
 
 TEST(VPrinterProgram, RefusesABadCommandLine)
@@ -99,23 +86,4 @@ TEST(VPrinterProgram, ServesTcpWritesPaperAndWireLogAndStopsCleanly)
     EXPECT_NE(log.find(" rx 1d 49 43\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" tx 5f 54 4c 52 2d 37 34 30 49 49 00\n"), std::string::npos) << log;
     EXPECT_NE(log.find(" rx 48 65 6c 6c 6f 0a 1d 49 03\n"), std::string::npos) << log;
-}
-
-// An idle client (nothing either way for --idle-after, no reply waiting) is
-// kept while nobody waits, and gives way to one that does once its reply is
-// out; slow replies are waited for asleep, not by polling.
-TEST(VPrinterProgram, IdleClientGivesWayToAWaitingOne)
-{
-    VirtualPrinterProcess printer({"--tcp", "0", "--fault", "slow", "--idle-after", "100"});
-    const double cpuBefore = CpuSeconds(printer.process.Pid());
-    auto first = std::make_unique<Client>(printer.tcpPort);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    send(first->fd, "\x1d\x49\x03", 3, MSG_NOSIGNAL);
-    Client second(printer.tcpPort);
-    send(second.fd, "\x1d\x49\x03", 3, MSG_NOSIGNAL);
-    EXPECT_EQ(first->Exchange("", 2), "c");
-    EXPECT_TRUE(first->ended);
-    first.reset();
-    EXPECT_EQ(second.Exchange("", 1), "c");
-    EXPECT_LT(CpuSeconds(printer.process.Pid()) - cpuBefore, 0.05);
 }
