@@ -34,7 +34,7 @@ int WriteOutcome(CommandContext& context, const CPrinterPort& port, WriteOperati
 {
     if (WentOutWhole(port))
         return kExitOk;
-    context.err << StoppedWriteMessage(operation, port.Tally()) << '\n';
+    context.err << StoppedWriteMessage(operation, port.Tally(), RepeatBy::Command) << '\n';
     if (const std::string reason = port.FailureText(); !reason.empty())
         context.err << reason << '\n';
     return kExitFailed;

@@ -23,8 +23,13 @@ enum class WriteOperation {
 // the printer is still there.
 bool WentOutWhole(const CPrinterPort& port);
 
+// How the technician starts the operation again: the window's button, or
+// kaloctl's command (the window's wording names a button kaloctl has not).
+enum class RepeatBy { Button, Command };
+
 // What to tell the technician when an operation's writes did not all go
 // out: how far it got, what may be wrong now, and what to do.
-std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::WriteTally& tally);
+std::string StoppedWriteMessage(WriteOperation operation, const CPrinterPort::WriteTally& tally,
+                                RepeatBy repeat = RepeatBy::Button);
 
 } // namespace kalo

@@ -116,7 +116,7 @@ StatusApplyOutcome ApplyStatus(StatusRun& run, const StatusApplyRequest& request
         outcome.end = StatusApplyEnd::WriteStopped;
         outcome.message = "Set Status stopped before it was whole (standard error says where)";
         outcome.trouble =
-            WithPortReason(StoppedWriteMessage(run.exchange.SetStatusOperation(), run.port.Tally()), run.port);
+            WithPortReason(StoppedWriteMessage(run.exchange.SetStatusOperation(), run.port.Tally(), request.repeat), run.port);
         return outcome;
     }
     outcome.downloadFont = FontDownloadFollows(request.fontChoice, outcome.written);

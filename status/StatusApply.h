@@ -2,6 +2,7 @@
 
 #include "Profile.h"
 #include "StatusExchange.h"
+#include "port/WriteReport.h"
 
 #include <optional>
 #include <string>
@@ -59,6 +60,7 @@ struct StatusApplyRequest {
     bool dryRun = false;    // read, compare, write nothing
     bool verify = false;    // read back after the write
     int fontChoice = 0;     // the double-byte choice the edits left
+    RepeatBy repeat = RepeatBy::Command; // how a stopped write says to start again
 };
 
 enum class StatusApplyEnd {

@@ -17,12 +17,14 @@ namespace {
 const std::string kNoAnswer = "The printer did not answer for: ";
 const std::string kSetStopped = "Set Status stopped after ";
 const std::string kInUserSetting = " of 187 bytes: the printer may still be in user-setting mode and may not hold the "
-                                   "new status. Switch the printer off and on, then press Set Status again.";
-// "<Operation> stopped after N of <bytes> bytes: the printer may not <what>. Check the printer and press <Button> again."
-std::string Stopped(const std::string& operation, int count, const std::string& total, const std::string& what)
+                                   "new status. Switch the printer off and on, then run kaloctl set-status again.";
+// "<Operation> stopped after N of <bytes> bytes: the printer may not <what>. Check the printer and run kaloctl
+// <command> again."
+std::string Stopped(const std::string& operation, int count, const std::string& total, const std::string& what,
+                    const std::string& command)
 {
     return operation + " stopped after " + std::to_string(count) + " of " + total + " bytes: the printer may not "
-        + what + ". Check the printer and press " + operation + " again.";
+        + what + ". Check the printer and run kaloctl " + command + " again.";
 }
 // A hang-up inside the model query of the check leaves the model name empty.
 const std::string kNotOurs = "This printer don't match our printer name.";
@@ -73,22 +75,22 @@ const Exchange kExchanges[] = {
     // Identification and the check; the sheet command has no reply.
     {"PrintStatus", {"print-status"}, "", {62, 81},
      {{30, kNotOurs},
-      {39, Stopped("Print Status", 39, "41", "print its status sheet"),
-       Stopped("Print Status", 37, "41", "print its status sheet")}}},
+      {39, Stopped("Print Status", 39, "41", "print its status sheet", "print-status"),
+       Stopped("Print Status", 37, "41", "print its status sheet", "print-status")}}},
     // Identification and the 4.3 s the test page takes.
     {"SelfTest", {"self-test"}, "", {25.3, 32.4},
-     {{17, Stopped("Self Test", 17, "24", "print its test page")},
-      {20, Stopped("Self Test", 20, "24", "print its test page"), Stopped("Self Test", 17, "24", "print its test page")}}},
+     {{17, Stopped("Self Test", 17, "24", "print its test page", "self-test")},
+      {20, Stopped("Self Test", 20, "24", "print its test page", "self-test"), Stopped("Self Test", 17, "24", "print its test page", "self-test")}}},
     // Identification and one write of the command's 11 bytes, no reply.
     {"Send", {"send", "1b 40 1b 61 01 48 65 6c 6c 6f 0a"}, "", {21.1, 28.2},
-     {{17, Stopped("Write Command", 17, "28", "have the whole command")},
-      {22, Stopped("Write Command", 22, "28", "have the whole command"),
-       Stopped("Write Command", 17, "28", "have the whole command")}}},
+     {{17, Stopped("Write Command", 17, "28", "have the whole command", "send")},
+      {22, Stopped("Write Command", 22, "28", "have the whole command", "send"),
+       Stopped("Write Command", 17, "28", "have the whole command", "send")}}},
     // Identification, then the test lines and the feed in two writes.
     {"TestPrint", {"test-print"}, "", {21.1, 28.2},
-     {{17, Stopped("Print Test String", 17, "72", "print the test string")},
-      {40, Stopped("Print Test String", 40, "72", "print the test string"),
-       Stopped("Print Test String", 17, "72", "print the test string")}}},
+     {{17, Stopped("Print Test String", 17, "72", "print the test string", "test-print")},
+      {40, Stopped("Print Test String", 40, "72", "print the test string", "test-print"),
+       Stopped("Print Test String", 17, "72", "print the test string", "test-print")}}},
     // Identification; 8356 bytes at 9600 baud (8.7 s) in three blocks 20 ms
     // apart (two 500 ms pauses between network pieces); byte-wise a 0.7 s
     // drain; firmware and language again (31.4 s; 12.4 s).

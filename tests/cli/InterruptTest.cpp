@@ -40,7 +40,7 @@ struct Row {
 // The power-save write and the select-printer command (9 bytes) are what an
 // interruption in user-setting mode leaves unsent.
 constexpr char kSetStatusStopped[] = "Set Status stopped after 174 of 183 bytes: the printer may not hold the new "
-                                     "status. Check the printer and press Set Status again.\n";
+                                     "status. Check the printer and run kaloctl set-status again.\n";
 
 std::string ReadFile(const std::string& path)
 {

@@ -66,7 +66,7 @@ std::string Address(const kalo::test::VirtualPrinterProcess& printer)
 const std::string kIdentified = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n";
 // A Set Status cut short after the entry into user-setting mode went out.
 const std::string kStopped = " of 187 bytes: the printer may still be in user-setting mode and may not hold the new "
-                             "status. Switch the printer off and on, then press Set Status again.\n";
+                             "status. Switch the printer off and on, then run kaloctl set-status again.\n";
 // What each link says when the printer has hung up.
 const std::string kSerialGone = "write /dev/ttyS0: the device hung up\n";
 const std::string kNetworkGone = "send 10.0.0.50:9100: Broken pipe\n";
@@ -542,7 +542,7 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
          "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
         {On("10.0.0.50", {"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
          "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
-         "the printer and press Print Codepage again.\n" + kNetworkGone},
+         "the printer and run kaloctl print-codepage again.\n" + kNetworkGone},
     };
     const std::string path = Scratch("failed.sts");
     for (const auto& row : rows) {
