@@ -2,7 +2,6 @@
 
 #include "FontCommand.h"
 #include "StatusReport.h"
-#include "platform/Interruption.h"
 #include "platform/Terminal.h"
 #include "port/WriteReport.h"
 #include "status/PrinterSettingForm.h"
@@ -188,13 +187,12 @@ int GetStatusCommand::Run(CommandContext& context, PrinterSession& session)
     const GetStatusRequest& request = m_request;
     TerminalStatusRun terminal(context, session);
     StatusRun& run = terminal.run;
-    if (!run.exchange.CheckPrinter())
-        return kExitFailed;
-    const StatusReadReport report = run.exchange.ReadStatus();
+    const StatusRun::Reading reading = run.ReadPrinter();
     // Replies cut off by an interruption are not the printer's: neither
     // printed, saved nor reported missing.
-    if (platform::Interrupted())
+    if (!reading.checked || reading.interrupted)
         return kExitFailed;
+    const StatusReadReport& report = reading.report;
     // The rows of a missing reply read "No Change": a technician reading them
     // sees the warning beside them, but a backup or a script's input made of
     // them would pass for the printer's status, so those wait for --partial.
@@ -204,9 +202,7 @@ int GetStatusCommand::Run(CommandContext& context, PrinterSession& session)
     else if (whole)
         PrintStatusJson(context.out, run.record, &run.facts, kAllSlots, &report);
     if (!report.Complete()) {
-        context.err << NoAnswerMessage(report) << '\n';
-        if (const std::string reason = session.Port().FailureText(); !reason.empty())
-            context.err << reason << '\n';
+        context.err << reading.trouble << '\n';
         std::string withheld = whole || request.save.empty() ? "" : request.save + " not saved";
         if (!whole && request.json)
             withheld += withheld.empty() ? "no JSON printed" : ", no JSON printed";

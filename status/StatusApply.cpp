@@ -40,14 +40,15 @@ StatusRun::Reading StatusRun::ReadPrinter()
         reading.reason = "the printer did not answer its check";
         return reading;
     }
-    const StatusReadReport report = exchange.ReadStatus();
+    reading.checked = true;
+    reading.report = exchange.ReadStatus();
     if (platform::Interrupted()) {
         reading.interrupted = true;
         reading.reason = "interrupted";
         return reading;
     }
-    if (!report.Complete()) {
-        reading.reason = NoAnswerMessage(report);
+    if (!reading.report.Complete()) {
+        reading.reason = NoAnswerMessage(reading.report);
         reading.trouble = WithPortReason(reading.reason, port);
         return reading;
     }

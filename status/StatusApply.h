@@ -33,8 +33,10 @@ struct StatusRun {
 
     // Why a read of the whole status did not give the printer's.
     struct Reading {
+        bool checked = false; // the printer answered its check, so the replies were asked for
         bool whole = false;
         bool interrupted = false;
+        StatusReadReport report; // which replies came, once checked
         // "the printer did not answer its check" (its message has gone to the
         // sink), "interrupted", or which replies are missing.
         std::string reason;
