@@ -37,6 +37,8 @@ struct CommandContext {
     // Standard output as it goes, for a command that reports while it runs;
     // null where only out is there.
     std::ostream* live = nullptr;
+    // Whether a connection option named the printer; no port is guessed.
+    bool printerNamed = true;
 };
 
 class Command {

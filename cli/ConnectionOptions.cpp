@@ -5,6 +5,8 @@
 #include "connect/LineSettings.h"
 #include "connect/TargetUri.h"
 
+#include <algorithm>
+
 namespace kalo::cli {
 
 namespace {
@@ -68,18 +70,17 @@ const OptionTable<ConnectionOptions>& Table()
     return table;
 }
 
-// The line settings given among args, read as TakeOptions reads them (an
+// The options given among args, read as TakeOptions reads them (an
 // option's value is never taken for an option).
-std::vector<std::string> LineSettingsGiven(const std::vector<std::string>& args)
+std::vector<const OptionInfo*> OptionsGiven(const std::vector<std::string>& args)
 {
     const std::vector<const OptionInfo*> table = Infos(Table());
-    std::vector<std::string> given;
+    std::vector<const OptionInfo*> given;
     for (size_t i = 0; i < args.size(); ++i) {
         const OptionInfo* option = FindOption(table, args[i]);
         if (!option)
             continue;
-        if (!option->alternative)
-            given.push_back(option->name);
+        given.push_back(option);
         const bool valueFollows = option->values.GetKind() != OptionValues::Kind::None && !ReadOptionWord(args[i]).hasValue;
         i += valueFollows ? 1 : 0;
     }
@@ -88,15 +89,19 @@ std::vector<std::string> LineSettingsGiven(const std::vector<std::string>& args)
 
 } // namespace
 
-bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error)
+bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error,
+                              bool* named)
 {
-    const std::vector<std::string> lineSettings = LineSettingsGiven(args);
+    const std::vector<const OptionInfo*> given = OptionsGiven(args);
+    const auto lineSetting = std::find_if(given.begin(), given.end(), [](auto* o) { return !o->alternative; });
+    if (named)
+        *named = std::any_of(given.begin(), given.end(), [](auto* o) { return o->alternative; });
     if (!TakeOptions(Table(), args, options, error))
         return false;
     if (options.target.empty())
         return true;
-    if (!lineSettings.empty()) {
-        error = "--target takes the line settings in its URI, not as " + lineSettings.front();
+    if (lineSetting != given.end()) {
+        error = std::string("--target takes the line settings in its URI, not as ") + (*lineSetting)->name;
         return false;
     }
     const std::string uri = options.target;

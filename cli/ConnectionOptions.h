@@ -10,8 +10,10 @@
 namespace kalo::cli {
 
 // Reads the connection options args holds, in order; args holds nothing
-// else. False with the message for an option refused.
-bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error);
+// else. False with the message for an option refused. named tells whether
+// a printer was named at all (the line settings alone name none).
+bool ExtractConnectionOptions(std::vector<std::string>& args, ConnectionOptions& options, std::string& error,
+                              bool* named = nullptr);
 
 // The connection options as --help shows them.
 void PrintConnectionOptions(std::ostream& out);

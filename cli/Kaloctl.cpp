@@ -163,10 +163,11 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
         return Complete(args, out, platform);
     CommandLine line;
     ConnectionOptions connection;
+    bool printerNamed = false;
     TraceOptions traceOptions;
     std::string error;
     if (!Read(args, line, error) || !ExtractTraceOptions(line.trace, traceOptions, error)
-        || !ExtractConnectionOptions(line.connection, connection, error)) {
+        || !ExtractConnectionOptions(line.connection, connection, error, &printerNamed)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
         return kExitUsage;
     }
@@ -198,7 +199,7 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
         return kExitUsage;
     }
     CommandContext context{std::move(line.commandArgs), connection, out, err, trace.Use(platform), spooler,
-                           registry, in ? in : &std::cin, live};
+                           registry, in ? in : &std::cin, live, printerNamed};
     const int status = command->Execute(context);
     if (!trace.Lost())
         return status;

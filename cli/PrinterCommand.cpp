@@ -1,5 +1,7 @@
 #include "PrinterCommand.h"
 
+#include "ConnectionOptions.h"
+#include "connect/CRegistryKey.h"
 #include "platform/ConsoleMessageSink.h"
 
 namespace kalo::cli {
@@ -13,10 +15,29 @@ int PrinterCommand::Execute(CommandContext& context)
 {
     if (const int status = Prepare(context); status != kOpenPrinter)
         return status;
+    if (!PrinterNamed(context, Name()))
+        return kExitUsage;
     const auto session = OpenPrinterSession(context);
     if (!session)
         return kExitFailed;
     return Run(context, *session);
+}
+
+bool PrinterNamed(CommandContext& context, const char* command)
+{
+    // No printer is guessed: a command without one, or with a name nothing
+    // knows, would otherwise write to whatever sits on the first serial port.
+    if (!context.printerNamed) {
+        context.err << "kaloctl: " << command << " needs a printer: name it with one of "
+                    << Alternatives(ConnectionOptionInfos()) << "\nTry 'kaloctl --help'.\n";
+        return false;
+    }
+    if (context.connection.printer.empty())
+        return true;
+    const std::string refusal = UnknownPrinterRefusal(context.connection.printer, context.registry, RegistryFilePath());
+    if (!refusal.empty())
+        context.err << "kaloctl: " << refusal << '\n';
+    return refusal.empty();
 }
 
 std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context)

@@ -31,6 +31,9 @@ protected:
 // Opens the session on the connection given; prints the reason and gives
 // nothing when the printer cannot be used (nothing at all when interrupted:
 // the caller says what happened).
+// Whether the options name a printer kaloctl can find; says why not (a usage
+// error: nothing has been opened).
+bool PrinterNamed(CommandContext& context, const char* command);
 std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context);
 
 // A write cut short is told with the counts of the whole command: the port's

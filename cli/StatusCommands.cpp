@@ -269,6 +269,13 @@ int SetStatusCommand::Execute(CommandContext& context)
     SetStatusRequest request;
     if (!TakeArguments(context, SetStatusTable(), request))
         return kExitUsage;
+    // Entering user-setting mode to write nothing but "keep" would still end
+    // in "Success", as if something had been set.
+    if (request.profile.empty() && request.load.empty() && request.edits.empty() && !request.powerSave
+        && !request.entranceTime) {
+        Refuse(context, "nothing to set: name a setting, --pin, --power-save, --entrance-time, --load or --profile");
+        return kExitUsage;
+    }
     StatusApplyRequest apply;
     apply.readFirst = request.ifDifferent;
     apply.dryRun = request.dryRun;
@@ -323,6 +330,8 @@ int SetStatusCommand::Execute(CommandContext& context)
     if (font && !FindFontImage(context, *font, "", image))
         return kExitFailed;
 
+    if (!PrinterNamed(context, Name()))
+        return kExitUsage;
     const auto session = OpenPrinterSession(context);
     if (!session) {
         StatusApplyOutcome outcome;

@@ -69,17 +69,26 @@ public:
     explicit TraceView(std::ostream& out) : m_out(out) {}
 
     void Line(const std::string& line);
-    // Shows the bytes received so far.
+    // Shows the bytes received so far, under the heading.
     void Flush();
     // A line too long to hold, in its place.
     void Overlong();
+    // The first line was neither a trace's nor a wire log's: nothing is shown.
+    bool Refused() const { return m_refused; }
 
 private:
     void Row(const std::string& kind, const std::string& what);
     void Sent(const std::vector<uint8_t>& bytes);
     void Received(const std::vector<uint8_t>& bytes);
 
+    // Tells a trace (its first line names kalo) or a wire log (its first line
+    // is a transfer) from any other file, whose lines would all be refused.
+    bool Judge(const std::string& line);
+
     std::ostream& m_out;
+    bool m_judged = false;
+    bool m_refused = false;
+    bool m_headed = false;
     bool m_program = false; // a kalo trace (tx sent), not a kalo-vprinter wire log (rx sent)
     bool m_announced = false;
     bool m_started = false;
@@ -135,8 +144,26 @@ void TraceView::Received(const std::vector<uint8_t>& bytes)
     ++m_receivedLines;
 }
 
+bool TraceView::Judge(const std::string& line)
+{
+    if (!std::exchange(m_judged, true)) {
+        m_program = line.rfind("# kalo ", 0) == 0;
+        std::istringstream words(line);
+        int64_t ms = 0;
+        std::string kind;
+        std::vector<uint8_t> bytes;
+        m_refused = !m_program
+            && !(words >> ms >> kind && ms >= 0 && (kind == "tx" || kind == "rx") && ReadHex(words, bytes));
+    }
+    if (!m_refused && !std::exchange(m_headed, true))
+        m_out << kHeading;
+    return !m_refused;
+}
+
 void TraceView::Flush()
 {
+    if (!std::exchange(m_headed, true))
+        m_out << kHeading;
     if (m_receivedLines == 0)
         return;
     Keep(m_reply, m_received.data(), m_received.size());
@@ -159,13 +186,15 @@ void TraceView::Flush()
 
 void TraceView::Overlong()
 {
+    if (!Judge(""))
+        return;
     Flush();
     m_out << "not a trace line: more than " << (kMaxLineBytes >> 20) << " MiB without a line break\n";
 }
 
 void TraceView::Line(const std::string& line)
 {
-    if (line.empty())
+    if (line.empty() || !Judge(line))
         return;
     if (line[0] == '#') {
         Flush();
@@ -230,8 +259,10 @@ public:
     {
         if (m_overlong || !m_line.empty())
             EndLine();
-        m_view.Flush();
+        if (!m_view.Refused())
+            m_view.Flush();
     }
+    bool Refused() const { return m_view.Refused(); }
 
 private:
     void EndLine()
@@ -254,7 +285,6 @@ private:
 std::string ViewTrace(const std::string& trace)
 {
     std::ostringstream out;
-    out << kHeading;
     TraceReader reader(out);
     reader.Take(trace.data(), trace.size());
     reader.Finish();
@@ -277,23 +307,23 @@ int TraceViewCommand::Execute(CommandContext& context)
     // a reader sees the start at once. A write refused stops the reading.
     std::ostream& out = context.live ? *context.live : context.out;
     TraceReader reader(out);
-    bool started = false;
     std::string error;
     const bool read = platform::ReadFileInPieces(
         context.args.front(),
         [&](const char* data, size_t length) {
-            if (!std::exchange(started, true))
-                out << kHeading;
             reader.Take(data, length);
-            return bool(out) && !platform::Interrupted();
+            return bool(out) && !reader.Refused() && !platform::Interrupted();
         },
         error);
-    if (!read) {
+    if (!read && !reader.Refused()) {
         context.err << error << '\n';
         return kExitFailed;
     }
-    if (!started)
-        out << kHeading;
+    if (reader.Refused()) {
+        context.err << "kaloctl trace-view: " << platform::Printable(context.args.front())
+                    << " is neither a kalo trace (--trace, KALO_TRACE) nor a kalo-vprinter wire log (--wire-log)\n";
+        return kExitFailed;
+    }
     reader.Finish();
     out.flush();
     return out ? kExitOk : kExitFailed;

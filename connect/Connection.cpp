@@ -2,6 +2,7 @@
 
 #include "ConnectionForm.h"
 #include "LineSettings.h"
+#include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
 
 #include <algorithm>
@@ -27,6 +28,25 @@ ConnectionOptions DefaultConnectionOptions()
     StopBitsValues().Read(kDefaultStopBits, options.stopBits);
     FlowValues().Read(kDefaultFlow, options.flowControl);
     return options;
+}
+
+std::string UnknownPrinterRefusal(const std::string& printer, const CRegistryKey& registry,
+                                  const std::string& registryFile)
+{
+    ConnectionForm form;
+    form.targetPrinter = printer;
+    form.UpdateData(false);
+    form.Preselect(registry);
+    if (form.preselected)
+        return {};
+    const std::string name = "'" + platform::Printable(printer) + "'";
+    if (std::string port; registry.ReadText(form.registryKey, "Port", port))
+        return "printer " + name + " is on port '" + platform::Printable(port) + "', which kaloctl cannot reach";
+    if (registryFile.empty())
+        return "no printer " + name + " among the CUPS queues (lpstat -e lists them), and no registry file "
+               "(KALO_REGISTRY, ~/.config/kalo/registry.reg or /etc/kalo/registry.reg)";
+    return "no printer " + name + " in the registry file " + registryFile
+           + " or among the CUPS queues (lpstat -e lists them)";
 }
 
 ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,

@@ -40,6 +40,13 @@ struct ConnectionOptions {
 // the main window starts with.
 ConnectionOptions DefaultConnectionOptions();
 
+// Why kaloctl refuses the printer --printer names, where the window keeps
+// its defaults without a word: "" when the registry file or a CUPS queue
+// names a port for it. registryFile is the file read ("" for none), to say
+// where kaloctl looked.
+std::string UnknownPrinterRefusal(const std::string& printer, const CRegistryKey& registry,
+                                  const std::string& registryFile);
+
 // The port settings and interface to use: from the options, or for a
 // printer named from the registry through the main window's own preselection.
 struct ResolvedConnection {

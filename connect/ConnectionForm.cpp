@@ -223,6 +223,7 @@ void ConnectionForm::ReadWindowsPortSettings(const CRegistryKey& registry)
     } else {
         return;
     }
+    preselected = true;
     FillPortList(interfaceKind);
     UpdateData(false);
 }
@@ -248,6 +249,7 @@ void ConnectionForm::ReadCustomPortSettings(const CRegistryKey& registry)
     } else {
         return;
     }
+    preselected = true;
     registry.ReadNumber(registryKey, "DataBits", dataBits);
     registry.ReadNumber(registryKey, "FlowControl", flowControl);
     registry.ReadNumber(registryKey, "Parity", parity);

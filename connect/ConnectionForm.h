@@ -51,6 +51,9 @@ public:
     int32_t stopBits = 0;
     PortKind interfaceKind = PortKind::Serial;
     int32_t tcpPort = 0;
+    // Whether Preselect found the printer's key and took the port it names;
+    // the window changes nothing otherwise, kaloctl refuses the name.
+    bool preselected = false;
 
     // Controls.
     ListControl portList;
