@@ -24,10 +24,9 @@ void Command::PrintHelp(std::ostream& out) const
         out << "\nOptions:\n";
         PrintOptions(out, options);
     }
-    if (NeedsPrinter()) {
-        out << '\n';
-        PrintConnectionOptions(out);
-    }
+    if (NeedsPrinter())
+        out << "\nCONNECTION names the printer (--serial, --tcp, --usb, --target ...): 'kaloctl\n"
+               "--help' lists the connection options.\n";
 }
 
 bool Command::CheckOperands(CommandContext& context) const

@@ -16,6 +16,22 @@ namespace kalo::cli {
 // kExitDifferent: diff found the two sides differ.
 enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitDifferent = 3 };
 
+// Every exit status kaloctl gives, with what it means: --help prints this
+// table, and the package check finds each code in kaloctl(1).
+struct ExitStatusMeaning {
+    const char* codes;
+    const char* meaning;
+};
+inline constexpr ExitStatusMeaning kExitStatuses[] = {
+    {"0", "done"},
+    {"1", "failed: the printer refused, the port failed, a reply was missing, a write was cut short or "
+          "the output could not be written"},
+    {"2", "usage error (nothing was opened), or the trace file could not be written"},
+    {"3", "diff found a difference"},
+    {"129, 130, 143", "interrupted by SIGHUP, Ctrl+C (SIGINT), SIGTERM; a printer in user-setting mode is "
+                      "taken out of it first, and nothing is printed on standard output"},
+};
+
 // The shell's way: 128 and the number of the signal that interrupted (130
 // for Ctrl+C, 143 for a termination, 129 for a hang-up).
 inline int InterruptedExitStatus(int signal)

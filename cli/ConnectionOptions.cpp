@@ -120,7 +120,7 @@ std::vector<const OptionInfo*> ConnectionOptionInfos()
 void PrintConnectionOptions(std::ostream& out)
 {
     const auto table = Infos(Table());
-    out << "Connection (one of " << Alternatives(table) << "; the line settings go with --serial):\n";
+    out << "Connection (one of them; the line settings go with --serial):\n";
     PrintOptions(out, table);
 }
 

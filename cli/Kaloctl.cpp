@@ -13,6 +13,7 @@
 #include "TraceOption.h"
 #include "TraceViewCommand.h"
 #include "cli/options/Completion.h"
+#include "cli/options/Nearest.h"
 #include "platform/Interruption.h"
 #include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
@@ -72,11 +73,9 @@ void Kaloctl::PrintHelp(std::ostream& out) const
            "option's value is the word after it, whatever it looks like, or follows '='\n"
            "(--profile=FILE).\n"
            "\n'kaloctl COMMAND --help' tells more about a command.\n"
-        << "Exit status: 0 done; 1 the printer refused, the port failed, a reply was missing\n"
-           "or a write was cut short; 2 usage error; 3 diff found a difference; 130, 143,\n"
-           "129 interrupted by Ctrl+C, SIGTERM, SIGHUP (the command stops within moments, a\n"
-           "printer in user-setting mode is taken out of it first, and nothing is printed on\n"
-           "standard output).\n";
+        << "\nExit status:\n";
+    for (const ExitStatusMeaning& status : kExitStatuses)
+        PrintDefinition(out, status.codes, status.meaning);
 }
 
 // Bash completion asks with "--complete CWORD WORD..." (the words of the
@@ -112,6 +111,17 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
     return kExitOk;
 }
 
+namespace {
+
+// "--name" or "-x": a word that means an option. "-" alone is an operand
+// (standard input), as is a negative number.
+bool IsOptionWord(const std::string& word)
+{
+    return word.size() > 1 && word[0] == '-' && !(word[1] >= '0' && word[1] <= '9');
+}
+
+} // namespace
+
 // The command line read once, in order: each option takes its value with
 // it wherever it stands, so a value is never read as an option
 // (`set-status --profile --trace` names a profile file called "--trace").
@@ -134,7 +144,10 @@ bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std:
         } else if (!line.command && !platform::StartsWith(word, "-")) {
             line.command = Find(word);
             if (!line.command) {
-                error = "unknown command '" + word + "'";
+                std::vector<std::string> names;
+                for (const auto& command : m_commands)
+                    names.push_back(command->Name());
+                error = "kaloctl: unknown command '" + word + "'" + DidYouMean(word, names);
                 return false;
             }
             own = line.command->Options();
@@ -143,8 +156,20 @@ bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std:
             into = &line.trace;
         } else if ((option = FindOption(connection, word))) {
             into = &line.connection;
-        } else {
-            option = FindOption(own, word);
+        } else if (!(option = FindOption(own, word)) && IsOptionWord(word)) {
+            // Named here, with the options of every scope to choose from:
+            // read on, its value would pass for a command or an operand.
+            std::vector<std::string> names = {"--help", "--version"};
+            for (const OptionInfo* known : own)
+                names.push_back(known->name);
+            for (const OptionInfo* known : trace)
+                names.push_back(known->name);
+            for (const OptionInfo* known : connection)
+                names.push_back(known->name);
+            const std::string name = ReadOptionWord(word).name;
+            error = std::string("kaloctl") + (line.command ? std::string(" ") + line.command->Name() : "")
+                + ": unknown option '" + name + "'" + DidYouMean(name, names);
+            return false;
         }
         into->push_back(word);
         const bool valueFollows = option && option->values.GetKind() != OptionValues::Kind::None
@@ -166,7 +191,11 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
     bool printerNamed = false;
     TraceOptions traceOptions;
     std::string error;
-    if (!Read(args, line, error) || !ExtractTraceOptions(line.trace, traceOptions, error)
+    if (!Read(args, line, error)) {
+        err << error << "\nTry 'kaloctl " << (line.command ? std::string(line.command->Name()) + " " : "") << "--help'.\n";
+        return kExitUsage;
+    }
+    if (!ExtractTraceOptions(line.trace, traceOptions, error)
         || !ExtractConnectionOptions(line.connection, connection, error, &printerNamed)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
         return kExitUsage;

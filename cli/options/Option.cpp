@@ -1,5 +1,7 @@
 #include "Option.h"
 
+#include "Nearest.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -79,7 +81,10 @@ bool TakeOptions(const std::vector<const OptionInfo*>& table, std::vector<std::s
         const OptionInfo* found = FindOption(table, args[i]);
         if (!found) {
             if (args[i].size() > 1 && args[i][0] == '-') {
-                error = "unknown option '" + args[i] + "'";
+                std::vector<std::string> names;
+                for (const OptionInfo* option : table)
+                    names.push_back(option->name);
+                error = "unknown option '" + args[i] + "'" + DidYouMean(ReadOptionWord(args[i]).name, names);
                 return false;
             }
             rest.push_back(args[i]);
@@ -120,21 +125,26 @@ std::string Alternatives(const std::vector<const OptionInfo*>& table)
     return names;
 }
 
+void PrintDefinition(std::ostream& out, const std::string& term, const std::string& text)
+{
+    std::string line = "  " + term;
+    if (line.size() + 1 > kHelpColumn) {
+        out << line << '\n';
+        line.clear();
+    }
+    line.resize(kHelpColumn, ' ');
+    Wrap(out, line, text);
+}
+
 void PrintOptions(std::ostream& out, const std::vector<const OptionInfo*>& table)
 {
     for (const OptionInfo* option : table) {
-        std::string line = "  " + option->Synopsis();
-        if (line.size() + 1 > kHelpColumn) {
-            out << line << '\n';
-            line.clear();
-        }
-        line.resize(kHelpColumn, ' ');
         std::string text = option->help;
         const std::string values = option->values.Describe();
         const std::string byDefault = option->byDefault ? std::string("default ") + option->byDefault : "";
         if (!values.empty() || !byDefault.empty())
             text += " (" + values + (values.empty() || byDefault.empty() ? "" : "; ") + byDefault + ")";
-        Wrap(out, line, text);
+        PrintDefinition(out, option->Synopsis(), text);
     }
 }
 

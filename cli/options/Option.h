@@ -60,6 +60,8 @@ std::string Alternatives(const std::vector<const OptionInfo*>& table);
 
 // The table as --help shows it: each option with its help, accepted values and default.
 void PrintOptions(std::ostream& out, const std::vector<const OptionInfo*>& table);
+// A term and its text as --help lays options out, within 80 columns.
+void PrintDefinition(std::ostream& out, const std::string& term, const std::string& text);
 
 template <class Target>
 std::vector<const OptionInfo*> Infos(const OptionTable<Target>& table)

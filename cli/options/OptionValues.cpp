@@ -1,5 +1,7 @@
 #include "OptionValues.h"
 
+#include "Nearest.h"
+
 #include "platform/Text.h"
 
 #include <charconv>
@@ -7,6 +9,33 @@
 namespace kalo::cli {
 
 namespace {
+
+// Lists this long are named in full by --help, not in a refusal.
+constexpr size_t kListedInFull = 8;
+// At most this many candidates are named for an ambiguous beginning.
+constexpr size_t kCandidatesNamed = 5;
+
+// The entries that begin with wanted (lower case), as many as are named.
+std::vector<std::string> Beginning(const std::vector<std::string>& names, const std::string& wanted)
+{
+    std::vector<std::string> begun;
+    for (const std::string& name : names) {
+        if (platform::StartsWithNoCase(name, wanted))
+            begun.push_back(name);
+    }
+    return begun;
+}
+
+// "\"a\" or \"b\"", the first few of them and how many more.
+std::string Quoted(const std::vector<std::string>& names, const char* separator)
+{
+    std::string text;
+    for (size_t i = 0; i < names.size() && i < kCandidatesNamed; ++i)
+        text += (i ? separator : "") + ("\"" + names[i] + "\"");
+    if (names.size() > kCandidatesNamed)
+        text += " (and " + std::to_string(names.size() - kCandidatesNamed) + " more)";
+    return text;
+}
 
 std::string Join(const std::vector<std::string>& parts, const char* between)
 {
@@ -202,6 +231,10 @@ bool OptionValues::Take(const std::string& text, OptionValue& value, std::string
         taken = found >= 0 || begun == 1;
         if (found >= 0)
             value.number = found;
+        if (!taken && begun > 1) {
+            refusal = "'" + text + "' is ambiguous: " + Quoted(Beginning(m_names, wanted), " or ");
+            return false;
+        }
         break;
     }
     case Kind::Text:
@@ -231,9 +264,18 @@ bool OptionValues::Take(const std::string& text, OptionValue& value, std::string
         return true;
     }
     }
-    if (!taken)
-        refusal = "takes " + Describe() + ", not '" + text + "'";
-    return taken;
+    if (taken)
+        return true;
+    const bool list = m_kind == Kind::Names || m_kind == Kind::ListEntry;
+    if (list && m_names.size() > kListedInFull) {
+        // A long list said in full would bury the answer: the nearest few instead.
+        const std::vector<std::string> nearest = Nearest(text, Choices(), 3);
+        refusal = "'" + text + "' is none of its " + std::to_string(m_names.size()) + " entries"
+            + (nearest.empty() ? std::string(" (--help lists them)") : "; nearest: " + Quoted(nearest, ", "));
+        return false;
+    }
+    refusal = "takes " + Describe() + ", not '" + text + "'" + (list ? DidYouMean(text, Choices()) : "");
+    return false;
 }
 
 std::string OptionValues::Spell(int64_t number) const
