@@ -1,5 +1,7 @@
 #include "StatusReport.h"
 
+#include "status/Profile.h"
+
 #include "platform/Text.h"
 #include "status/MemSwitchForm.h"
 #include "status/PrinterSettingForm.h"
@@ -32,8 +34,17 @@ std::string PinText(int slot, int pin, int32_t state)
     return text;
 }
 
-std::vector<std::pair<std::string, std::string>> Settings(const StatusRecord& r, const std::vector<int>& slots)
+// A setting as the status shows it: the key JSON and profiles name it by,
+// the caption the text shows, and its list text.
+struct SettingShown {
+    std::string key;
+    std::string caption;
+    std::string value;
+};
+
+std::vector<SettingShown> Settings(const StatusRecord& r, const std::vector<int>& slots)
 {
+    using enum ProfileSetting;
     auto shown = [&slots](int slot) { return std::find(slots.begin(), slots.end(), slot) != slots.end(); };
     const std::string notStored = "not in a status file";
     const int d = Form::DoubleByteValue(r);
@@ -49,12 +60,12 @@ std::vector<std::pair<std::string, std::string>> Settings(const StatusRecord& r,
     const int speed = Form::ReadPrintSpeed(r);
     const int page = Form::ReadCodePage(r);
     return {
-        {"Print speed", speed < 0 ? Form::kPrintSpeeds[0] : Entry(Form::kPrintSpeeds, speed)},
-        {"Country", country == PinOn ? "Double byte Country" : country == PinOff ? "Single byte Country" : "No Change"},
-        {"Default code page", d >= 1 && d <= 3 ? Form::kCodePages[0] : page < 0 ? Form::kCodePages[0] : Entry(Form::kCodePages, page)},
-        {"Double-byte font", doubleByte},
-        {"Emulation", shown(2) ? Entry(Form::kEmulations, Form::ReadEmulation(r)) : notStored},
-        {"Single-byte font", shown(3) ? Entry(Form::kSingleByteFonts, Form::ReadSingleByteFont(r)) : notStored},
+        {SettingKey(PrintSpeed), "Print speed", speed < 0 ? Form::kPrintSpeeds[0] : Entry(Form::kPrintSpeeds, speed)},
+        {"country", "Country", country == PinOn ? "Double byte Country" : country == PinOff ? "Single byte Country" : "No Change"},
+        {SettingKey(CodePage), "Default code page", d >= 1 && d <= 3 ? Form::kCodePages[0] : page < 0 ? Form::kCodePages[0] : Entry(Form::kCodePages, page)},
+        {SettingKey(DoubleByteFont), "Double-byte font", doubleByte},
+        {SettingKey(Emulation), "Emulation", shown(2) ? Entry(Form::kEmulations, Form::ReadEmulation(r)) : notStored},
+        {SettingKey(SingleByteFont), "Single-byte font", shown(3) ? Entry(Form::kSingleByteFonts, Form::ReadSingleByteFont(r)) : notStored},
     };
 }
 
@@ -108,8 +119,8 @@ void PrintStatusText(std::ostream& out, const StatusRecord& record, const Printe
                 << PinText(slot, pin, record.switchPins[slot][pin]) << '\n';
         }
     }
-    for (const auto& [name, value] : Settings(record, slots))
-        out << name << ": " << value << '\n';
+    for (const SettingShown& setting : Settings(record, slots))
+        out << setting.caption << ": " << setting.value << '\n';
     if (facts && PowerSaveUnknown(report)) {
         out << "Power save: no answer\nEntrance time: no answer\n";
     } else if (facts) {
@@ -154,8 +165,8 @@ void PrintStatusJson(std::ostream& out, const StatusRecord& record, const Printe
     }
     document["switches"] = switches;
     Json settings = Json::object();
-    for (const auto& [name, value] : Settings(record, slots))
-        settings[name] = value;
+    for (const SettingShown& setting : Settings(record, slots))
+        settings[setting.key] = setting.value;
     document["settings"] = settings;
     document["doubleByteFontIndex"] = record.doubleByteFontIndex;
     PrintJson(out, document);
@@ -178,7 +189,7 @@ Json DifferencesJson(const std::vector<StatusDifference>& differences)
     Json list = Json::array();
     for (const StatusDifference& d : differences) {
         if (d.slot >= 0)
-            list.push_back({{"switch", std::to_string(kSwitchNumbers[d.slot])}, {"pin", std::to_string(d.pin)},
+            list.push_back({{"switch", int(kSwitchNumbers[d.slot])}, {"pin", d.pin},
                             {"label", PinLabel(d.slot, d.pin)}, {"from", d.from}, {"to", d.to}});
         else
             list.push_back({{"setting", d.setting}, {"from", d.from}, {"to", d.to}});

@@ -85,7 +85,7 @@ differences:
   type: list
   elements: dict
   sample:
-    - {"switch": "6", "pin": "2", "label": "...", "from": "off", "to": "on"}
+    - {"switch": 6, "pin": 2, "label": "...", "from": "off", "to": "on"}
     - {"setting": "code-page", "from": "PC437 (USA, Standard Europe)", "to": "PC850 (Multilingual)"}
 message:
   description: kaloctl's own account of what it did, or why it failed.

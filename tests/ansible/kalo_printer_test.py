@@ -117,6 +117,10 @@ def main():
                     problems.append("changed is %s" % result.get("changed"))
                 if written != writes:
                     problems.append("the switches were %swritten" % ("" if written else "not "))
+                # A change names its pin by numbers, as kaloctl's JSON does everywhere.
+                pins = [(d.get("switch"), d.get("pin")) for d in result.get("differences") or []]
+                if changed and pins != [(6, 2)]:
+                    problems.append("the differences name %s, not switch 6 pin 2" % pins)
                 if text and text not in result.get("msg", ""):
                     problems.append("the message does not say %r" % text)
                 if problems:
