@@ -1,6 +1,7 @@
 #include "EditorCommands.h"
 
 #include "PrinterCommand.h"
+#include "StatusReport.h"
 #include "editor/CommandFile.h"
 #include "editor/CommandSend.h"
 #include "editor/HexText.h"
@@ -12,6 +13,7 @@ namespace {
 
 struct SendRequest {
     std::string file;
+    bool json = false;
 };
 
 const OptionTable<SendRequest>& SendTable()
@@ -20,6 +22,8 @@ const OptionTable<SendRequest>& SendTable()
         {{"--file", "FILE", "send the bytes of a command file (as the editor's Save writes it) instead of HEXTEXT",
           OptionValues::Text("a file name")},
          [](SendRequest& r, const OptionValue& v) { r.file = v.text; }},
+        {{"--json", "", "print {\"requested\", \"written\", \"whole\"} (bytes) as JSON", OptionValues::None()},
+         [](SendRequest& r, const OptionValue&) { r.json = true; }},
     };
     return table;
 }
@@ -61,6 +65,7 @@ int SendCommand::Prepare(CommandContext& context)
         Refuse(context, request.file.empty() ? "give HEXTEXT or --file FILE" : "give HEXTEXT or --file FILE, not both");
         return kExitUsage;
     }
+    m_json = request.json;
     m_bytes.clear();
     if (!request.file.empty()) {
         std::string content, error;
@@ -78,7 +83,13 @@ int SendCommand::Prepare(CommandContext& context)
 int SendCommand::Run(CommandContext& context, PrinterSession& session)
 {
     WriteCommandBytes(session.Port(), m_bytes);
-    return WriteOutcome(context, session.Port(), WriteOperation::WriteCommand);
+    const int status = WriteOutcome(context, session.Port(), WriteOperation::WriteCommand);
+    if (m_json) {
+        const CPrinterPort::WriteTally& tally = session.Port().Tally();
+        PrintJson(context.out, Json{{"requested", tally.requested}, {"written", tally.written},
+                                    {"whole", status == kExitOk}});
+    }
+    return status;
 }
 
 const char* TestPrintCommand::Description() const

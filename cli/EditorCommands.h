@@ -19,6 +19,7 @@ protected:
 
 private:
     std::vector<uint8_t> m_bytes; // what Prepare read, for Run to send
+    bool m_json = false;
 };
 
 class TestPrintCommand final : public PrinterCommand {

@@ -1,5 +1,6 @@
 #include "FontCommand.h"
 
+#include "StatusReport.h"
 #include "TerminalOutput.h"
 #include "status/FontDownload.h"
 #include "status/ResourceFonts.h"
@@ -15,6 +16,7 @@ const char kSendAgain[] = "run kaloctl download-font again";
 
 struct DownloadFontRequest {
     std::string file;
+    bool json = false;
 };
 
 const OptionTable<DownloadFontRequest>& DownloadFontTable()
@@ -23,6 +25,8 @@ const OptionTable<DownloadFontRequest>& DownloadFontTable()
         {{"--file", "IMAGE", "send this image instead of the font folder's (checked the same way)",
           OptionValues::Text("a file name")},
          [](DownloadFontRequest& r, const OptionValue& v) { r.file = v.text; }},
+        {{"--json", "", "print {\"sent\", \"total\", \"whole\", \"message\"} (bytes) as JSON", OptionValues::None()},
+         [](DownloadFontRequest& r, const OptionValue&) { r.json = true; }},
     };
     return table;
 }
@@ -102,7 +106,7 @@ bool FindFontImage(CommandContext& context, const FontChoice& font, const std::s
     return found;
 }
 
-int SendFontImage(CommandContext& context, PrinterSession& session, FontImage image)
+int SendFontImage(CommandContext& context, PrinterSession& session, FontImage image, bool json)
 {
     platform::Clock& clock = context.platform.GetClock();
     CPrinterPort& port = session.Port();
@@ -113,8 +117,16 @@ int SendFontImage(CommandContext& context, PrinterSession& session, FontImage im
         FontDownload download(port, clock, progress, std::move(image));
         outcome = RunFontDownload(download, clock, [&] { bar.Show(download.Sent(), download.Total()); });
     }
+    const auto report = [&](bool whole, const std::string& message) {
+        if (json)
+            PrintJson(context.out, Json{{"sent", outcome->sent}, {"total", outcome->total}, {"whole", whole},
+                                        {"message", message}});
+        else if (whole)
+            context.out << message << '\n';
+    };
     // A short last write leaves the font as incomplete as a failed one.
     if (!outcome->Succeeded() || outcome->sent < outcome->total) {
+        report(false, kFontDownloadFailed);
         if (outcome->end == FontDownloadEnd::FinalWriteFailed)
             context.err << kFontFinalWriteFailed << '\n';
         context.err << kFontDownloadFailed << '\n' << PartialFontMessage(*outcome, kSendAgain) << '\n';
@@ -127,7 +139,7 @@ int SendFontImage(CommandContext& context, PrinterSession& session, FontImage im
     PrinterFacts facts;
     StatusExchange({port, session.Interface(), clock, context.platform.Messages(), progress, record, facts, nullptr})
         .ReadFirmwareAndLanguage();
-    context.out << kFontDownloadSucceeded << '\n';
+    report(true, kFontDownloadSucceeded);
     return kExitOk;
 }
 
@@ -159,6 +171,7 @@ int DownloadFontCommand::Prepare(CommandContext& context)
                     << " --help'.\n";
         return kExitUsage;
     }
+    m_json = request.json;
     m_image = FontImage();
     if (!FindFontImage(context, kFontChoices[choice.number], request.file, m_image))
         return kExitFailed;
@@ -167,7 +180,7 @@ int DownloadFontCommand::Prepare(CommandContext& context)
 
 int DownloadFontCommand::Run(CommandContext& context, PrinterSession& session)
 {
-    return SendFontImage(context, session, std::move(m_image));
+    return SendFontImage(context, session, std::move(m_image), m_json);
 }
 
 } // namespace kalo::cli

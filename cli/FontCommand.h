@@ -22,6 +22,7 @@ protected:
 
 private:
     FontImage m_image; // found and checked before the printer is opened
+    bool m_json = false;
 };
 
 // The image of a font from the font folders, or the file given; on failure
@@ -31,6 +32,6 @@ bool FindFontImage(CommandContext& context, const FontChoice& font, const std::s
 // Sends the image over the session's port with the window's pacing, a
 // progress bar on a terminal, then lets the printer settle and reads its
 // firmware. Exit status 0 only when every byte went out.
-int SendFontImage(CommandContext& context, PrinterSession& session, FontImage image);
+int SendFontImage(CommandContext& context, PrinterSession& session, FontImage image, bool json = false);
 
 } // namespace kalo::cli
