@@ -1,5 +1,7 @@
 #include "Command.h"
 
+#include "TerminalOutput.h"
+
 #include <iterator>
 #include <sstream>
 
@@ -13,6 +15,11 @@ std::string Unbracketed(const std::string& operand)
 }
 
 } // namespace
+
+bool CommandContext::ProgressShown() const
+{
+    return !quiet && ReachesTerminal(err);
+}
 
 void Command::PrintHelp(std::ostream& out) const
 {

@@ -55,6 +55,11 @@ struct CommandContext {
     std::ostream* live = nullptr;
     // Whether a connection option named the printer; no port is guessed.
     bool printerNamed = true;
+    // --quiet: errors and the output asked for, nothing else on standard error.
+    bool quiet = false;
+    // Where progress may be drawn: standard error when it is a terminal and
+    // kaloctl is not asked to be quiet.
+    bool ProgressShown() const;
 };
 
 class Command {

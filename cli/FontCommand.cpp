@@ -57,9 +57,9 @@ std::string Kib(uint64_t bytes)
 // most ten times a second; nothing when it is not a terminal.
 class DownloadBar {
 public:
-    DownloadBar(std::ostream& err, platform::Clock& clock)
+    DownloadBar(std::ostream& err, bool shown, platform::Clock& clock)
         : m_err(err)
-        , m_text(err, ReachesTerminal(err), clock, 0, kRedrawMicros)
+        , m_text(err, shown, clock, 0, kRedrawMicros)
     {
     }
     // What is left on the terminal: the bytes that went out and how long they took.
@@ -113,7 +113,7 @@ int SendFontImage(CommandContext& context, PrinterSession& session, FontImage im
     ProgressState progress;
     std::optional<FontDownloadOutcome> outcome;
     {
-        DownloadBar bar(context.err, clock);
+        DownloadBar bar(context.err, context.ProgressShown(), clock);
         FontDownload download(port, clock, progress, std::move(image));
         outcome = RunFontDownload(download, clock, [&] { bar.Show(download.Sent(), download.Total()); });
     }

@@ -65,7 +65,9 @@ void Kaloctl::PrintHelp(std::ostream& out) const
             << command->Summary() << '\n';
     out << "\nOptions:\n"
            "  --help, -h                this text; after a command, the command's own\n"
-           "  --version                 the program's version\n\n";
+           "  --version                 the program's version\n"
+           "  --quiet, -q               only errors and the output asked for: no progress\n"
+           "                            and no list of the USB devices tried\n\n";
     PrintConnectionOptions(out);
     out << '\n';
     PrintTraceOptions(out);
@@ -89,7 +91,7 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
         sources.anywhere.push_back(option);
     for (const auto& command : m_commands)
         sources.commands.push_back({command->Name(), command->Options()});
-    sources.globalOptions = {"--help", "--version"};
+    sources.globalOptions = {"--help", "--version", "--quiet"};
     sources.usbDevices = [&platform] {
         std::ostringstream diagnostics;
         std::vector<std::string> devices;
@@ -138,6 +140,9 @@ bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std:
         if (word == "--help" || word == "-h") {
             line.help = true;
             continue;
+        } else if (word == "--quiet" || word == "-q") {
+            line.quiet = true;
+            continue;
         } else if (!line.command && word == "--version") {
             line.version = true;
             continue;
@@ -159,7 +164,7 @@ bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std:
         } else if (!(option = FindOption(own, word)) && IsOptionWord(word)) {
             // Named here, with the options of every scope to choose from:
             // read on, its value would pass for a command or an operand.
-            std::vector<std::string> names = {"--help", "--version"};
+            std::vector<std::string> names = {"--help", "--version", "--quiet"};
             for (const OptionInfo* known : own)
                 names.push_back(known->name);
             for (const OptionInfo* known : trace)
@@ -228,7 +233,7 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
         return kExitUsage;
     }
     CommandContext context{std::move(line.commandArgs), connection, out, err, trace.Use(platform), spooler,
-                           registry, in ? in : &std::cin, live, printerNamed};
+                           registry, in ? in : &std::cin, live, printerNamed, line.quiet};
     const int status = command->Execute(context);
     if (!trace.Lost())
         return status;

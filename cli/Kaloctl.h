@@ -22,6 +22,7 @@ private:
         Command* command = nullptr;
         bool help = false;
         bool version = false;
+        bool quiet = false;
         // The words of each kind of option in the order given, values included.
         std::vector<std::string> trace;
         std::vector<std::string> connection;

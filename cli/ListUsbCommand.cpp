@@ -4,6 +4,8 @@
 #include "platform/Text.h"
 #include "port/UsbPrinterSearch.h"
 
+#include <sstream>
+
 namespace kalo::cli {
 
 namespace {
@@ -51,7 +53,8 @@ int ListUsbCommand::Execute(CommandContext& context)
     ListUsbRequest request;
     if (!TakeArguments(context, ListUsbTable(), request))
         return kExitUsage;
-    const UsbPrinterSearch search = FindUsbPrinters(context.platform, context.err);
+    std::ostringstream unshown;
+    const UsbPrinterSearch search = FindUsbPrinters(context.platform, context.quiet ? unshown : context.err);
     // A printer the user may not open is left out of the list; say which
     // nodes those were, with what grants access to the family's printers.
     for (const UsbPrinterRefusal& refused : search.refused) {

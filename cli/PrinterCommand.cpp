@@ -4,6 +4,8 @@
 #include "connect/CRegistryKey.h"
 #include "platform/ConsoleMessageSink.h"
 
+#include <sstream>
+
 namespace kalo::cli {
 
 int PrinterCommand::Prepare(CommandContext& context)
@@ -45,8 +47,9 @@ bool PrinterNamed(CommandContext& context, const char* command)
 
 std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context)
 {
-    SessionOpening opening = PrinterSession::Open(
-        {context.connection, context.platform, context.spooler, context.registry, context.err});
+    std::ostringstream unshown;
+    SessionOpening opening = PrinterSession::Open({context.connection, context.platform, context.spooler,
+                                                   context.registry, context.quiet ? unshown : context.err});
     if (!opening.message.empty())
         context.err << platform::ConsoleMessageSink::PlainLines(opening.message) << '\n';
     if (!opening.detail.empty())

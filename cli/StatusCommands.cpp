@@ -158,7 +158,7 @@ const OptionTable<ShowStsRequest>& ShowStsTable()
 } // namespace
 
 TerminalStatusRun::TerminalStatusRun(CommandContext& context, PrinterSession& session)
-    : progress(context.err, ReachesTerminal(context.err), context.platform.GetClock())
+    : progress(context.err, context.ProgressShown(), context.platform.GetClock())
     , run(session.Port(), session.Interface(), context.platform.GetClock(), context.platform.Messages(), progress)
 {
 }

@@ -77,6 +77,9 @@ void LiveText::Clear()
 TerminalProgress::TerminalProgress(std::ostream& err, bool terminal, platform::Clock& clock)
     : m_text(err, terminal, clock, kProgressDelayMicros, 0)
 {
+    // The switch reads step a bar whose step size the window sets for them
+    // and the exchange does not: one point per step moves it with the read.
+    m_state.SetStep(1);
 }
 
 TerminalProgress::~TerminalProgress()
