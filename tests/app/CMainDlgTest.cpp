@@ -31,7 +31,6 @@ using Message = sim::RecordingMessageSink::Message;
 namespace {
 
 const std::vector<platform::SpoolerQueue> kCupsQueues = {
-    {"Receipt COM10", "serial:/dev/ttyS9?baud=9600+bits=7+parity=even+flow=soft"},
     {"Receipt USB", "usb://KEMTRAN/TLR-740II?serial=0001"},
     {"Receipt Net", "socket://10.0.0.50"},
     {"Receipt Net 9101", "socket://10.0.0.51:9101"},
@@ -128,7 +127,6 @@ void CMainDlgTest::form_data()
     named("file:Receipt COM3") << "Serial" << "COM3 19200 8 None 1 None" << "" << false;
     // No entry begins with "COM10": the list's entry is "\\.\COM10".
     named("file:Receipt COM10") << "Serial" << "- 9600 7 Even 1.5 Xon/Xoff" << "" << false;
-    named("cups:Receipt COM10") << "Serial" << "- 9600 7 Even 1 Xon/Xoff" << "" << false;
     named("cups:Receipt USB") << "Serial" << standard << "" << true;
     named("file:Nobody") << "Serial" << standard << "" << false;
     named("file:Custom_TLR-740II") << "Ethernet" << noPort << "10.0.0.50:9100" << false;

@@ -72,7 +72,6 @@ TEST(Profile, SettingsFirstThenPins)
          "10000000", "01000000"},
         {"single-byte choice", "\"double-byte-font\": \"[Single Byte Font]\", \"code-page\": \"Katakana\"", "", 1,
          "0-010000", "00000000"},
-        {"emulation", "\"emulation\": \"Emulation 4\"", "\"3\": {\"2\": \"off\", \"8\": \"on\"}", 2, "100----1", "--------"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -186,8 +186,6 @@ TEST(StatusExchange, CheckPrinterRefusals)
         {"endless noise", [] { PrinterOptions o; o.noise = true; return o; }(), false, notOurs},
         {"another maker's model", [] { PrinterOptions o; o.model = "RP-F10"; return o; }(), false, notOurs},
         {"lower-case prefix", [] { PrinterOptions o; o.model = "tlr-740II"; return o; }(), false, notOurs},
-        {"no id byte", [] { PrinterOptions o; o.wrongId = true; return o; }(), false,
-         {"Can't connect printer. Please restart printer."}},
         {"prefix not at the start", [] { PrinterOptions o; o.model = "XTLR-740II"; return o; }(), true, {}},
     };
     for (const auto& row : rows) {
