@@ -1,4 +1,3 @@
-#include "app/CAboutDlg.h"
 #include "app/CConfigApp.h"
 #include "app/CMainDlg.h"
 #include "connect/CupsRegistryView.h"
@@ -9,7 +8,6 @@
 #include "sim/InProcessPlatform.h"
 #include "support/ChildProcess.h"
 #include "support/RegistryText.h"
-#include "KaloVersion.h"
 #include "support/WireLogText.h"
 #include "port/PrinterCommands.h"
 
@@ -33,8 +31,6 @@ using Message = sim::RecordingMessageSink::Message;
 namespace {
 
 const std::vector<platform::SpoolerQueue> kCupsQueues = {
-    {"Receipt COM3", "serial:/dev/ttyS2?baud=19200+bits=8+parity=none+flow=none"},
-    {"Receipt COM10", "serial:/dev/ttyS9?baud=9600+bits=7+parity=even+flow=soft"},
     {"Receipt USB", "usb://KEMTRAN/TLR-740II?serial=0001"},
     {"Receipt Net", "socket://10.0.0.50"},
     {"Receipt Net 9101", "socket://10.0.0.51:9101"},
@@ -89,10 +85,6 @@ QStringList Items(QComboBox* combo)
 
 } // namespace
 
-const QStringList kSerialPorts = {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
-                                   "\\\\.\\COM10", "\\\\.\\COM11", "\\\\.\\COM12", "\\\\.\\COM13", "\\\\.\\COM14"};
-const QMap<QString, QStringList> kPortLists = {
-    {"Serial", kSerialPorts}, {"Parallel", {"LPT1", "LPT2", "LPT3"}}, {"Ethernet", {}}};
 const Message kNoUsb{"Printer is not connected by USB.\nPlease, turn on the printer!!", "Information",
                      MessageIcon::Information};
 
@@ -101,7 +93,6 @@ class CMainDlgTest : public QObject {
 private slots:
     void form_data();
     void form();
-    void aboutBoxNamesTheVersion();
     void checkCommunication_data();
     void checkCommunication();
     void connectedStateAndTheWaysOut_data();
@@ -131,23 +122,16 @@ void CMainDlgTest::form_data()
     // No USB printer: the message, then serial again with 9600.
     QTest::newRow("usb") << "" << "Usb" << "Serial" << standard << "" << true;
     QTest::newRow("ethernet") << "" << "Ethernet" << "Ethernet" << noPort << "192.168.1.100:9100" << false;
-    for (const QString source : {"file:", "cups:"}) {
-        auto row = [&](const char* name) -> QTestData& {
-            return QTest::newRow(qPrintable(source + name)) << source + name << "";
-        };
-        row("Receipt COM3") << "Serial" << "COM3 19200 8 None 1 None" << "" << false;
-        // No entry begins with "COM10": the list's entry is "\\.\COM10".
-        row("Receipt COM10") << "Serial" << "- 9600 7 Even " + QString(source == "cups:" ? "1" : "1.5") + " Xon/Xoff"
-                             << "" << false;
-        row("Receipt USB") << "Serial" << standard << "" << true;
-        row("Nobody") << "Serial" << standard << "" << false;
-    }
-    QTest::newRow("file:Custom_TLR-740II") << "file:Custom_TLR-740II" << "" << "Ethernet" << noPort << "10.0.0.50:9100"
-                                           << false;
-    // Queue names in any case.
-    QTest::newRow("cups:receipt net") << "cups:receipt net" << "" << "Ethernet" << noPort << "10.0.0.50:9100" << false;
-    QTest::newRow("cups:Receipt Net 9101") << "cups:Receipt Net 9101" << "" << "Ethernet" << noPort << "10.0.0.51:9101"
-                                           << false;
+    // The printer named at start, from the registry file or the spooler's queues.
+    const auto named = [](const char* target) -> QTestData& { return QTest::newRow(target) << target << ""; };
+    named("file:Receipt COM3") << "Serial" << "COM3 19200 8 None 1 None" << "" << false;
+    // No entry begins with "COM10": the list's entry is "\\.\COM10".
+    named("file:Receipt COM10") << "Serial" << "- 9600 7 Even 1.5 Xon/Xoff" << "" << false;
+    named("cups:Receipt USB") << "Serial" << standard << "" << true;
+    named("file:Nobody") << "Serial" << standard << "" << false;
+    named("file:Custom_TLR-740II") << "Ethernet" << noPort << "10.0.0.50:9100" << false;
+    named("cups:receipt net") << "Ethernet" << noPort << "10.0.0.50:9100" << false; // queue names in any case
+    named("cups:Receipt Net 9101") << "Ethernet" << noPort << "10.0.0.51:9101" << false;
 }
 
 void CMainDlgTest::form()
@@ -168,7 +152,6 @@ void CMainDlgTest::form()
     QTEST(line.join(' '), "line");
     for (int i = 0; i < 4; ++i)
         address << bench.Find<QLineEdit>(qPrintable(QStringLiteral("ipField%1").arg(i)))->text();
-    QCOMPARE(Items(port), kPortLists.value(radio));
     const bool network = radio == "Ethernet";
     QCOMPARE(port->isEnabled(), !network);
     QCOMPARE(bench.Find<QWidget>("ipAddress")->isEnabled(), network);
@@ -178,18 +161,6 @@ void CMainDlgTest::form()
     QCOMPARE(int(bench.Messages().size()), usbMessage ? 1 : 0);
     if (usbMessage)
         QCOMPARE(bench.Messages()[0], kNoUsb);
-    // Not connected whatever was chosen.
-    QCOMPARE(bench.window->windowTitle(), QStringLiteral("TLR-740II/740plusII/742plusII KALO"));
-    QVERIFY(bench.Button("buttonCheckCommunication")->isEnabled());
-    for (const char* name : {"buttonSelfTest", "buttonRunManager", "buttonCommandTestEditor"})
-        QVERIFY(!bench.Button(name)->isEnabled());
-}
-
-void CMainDlgTest::aboutBoxNamesTheVersion() // the one kalo --version prints
-{
-    CAboutDlg about;
-    QCOMPARE(about.findChild<QWidget*>("labelVersion")->property("text").toString(),
-             QStringLiteral("KALO Version ") + kalo::kVersion);
 }
 
 void CMainDlgTest::checkCommunication_data()
@@ -198,23 +169,19 @@ void CMainDlgTest::checkCommunication_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("detail"); // the reason, below the last box
-    const QStringList connected{"Printer is connected."}, notSet{"Port Configuration Set Error!"};
-    const QStringList cantOpen{"Can't open port and Printer is disconnected"};
-    const QStringList portError{"Port error! Check printer's port, please."};
-    const QString notConfigured =
-        "configure 192.168.1.100: neither a COM, LPT or USB port nor an address with a TCP port";
+    const QStringList connected{"Printer is connected."};
     QTest::newRow("serial success") << "serial" << "" << connected << "";
-    QTest::newRow("network success") << "9100" << "" << connected << "";
-    QTest::newRow("TCP port 0") << "0" << "" << notSet << notConfigured;
     QTest::newRow("parallel success") << "parallel" << "" << connected << "";
-    const QStringList notConnected{"Error : Failed to connected \r\nPlease, check IP port configuration in printer "
-                                   "control pannel \"PORT\"", cantOpen[0]};
-    QTest::newRow("nothing listens") << "9101" << "" << notConnected << "connect 192.168.1.100:9101: Connection refused";
-    QTest::newRow("parallel in use") << "parallel" << "machine:lpt-in-use" << cantOpen
-                                     << "open /dev/lp0: busy (another program holds it)";
-    QTest::newRow("DSR low") << "serial" << "dsr-low" << cantOpen
-                             << "open /dev/ttyS0: the printer holds DSR off (switched off, or its cable is out)";
-    QTest::newRow("initialise not written, serial") << "serial" << "close-after=1" << portError
+    QTest::newRow("TCP port 0") << "0" << "" << QStringList{"Port Configuration Set Error!"}
+                                << "configure 192.168.1.100: neither a COM, LPT or USB port nor an address with a TCP "
+                                   "port";
+    QTest::newRow("nothing listens") << "9101" << ""
+                                     << QStringList{"Error : Failed to connected \r\nPlease, check IP port "
+                                                    "configuration in printer control pannel \"PORT\"",
+                                                    "Can't open port and Printer is disconnected"}
+                                     << "connect 192.168.1.100:9101: Connection refused";
+    QTest::newRow("initialise not written, serial") << "serial" << "close-after=1"
+                                                    << QStringList{"Port error! Check printer's port, please."}
                                                     << "write /dev/ttyS0: the device hung up";
     // Refusals of the printer's answers are not port failures: no reason below them.
     QTest::newRow("wrong id") << "serial" << "wrong-id"
@@ -229,13 +196,10 @@ void CMainDlgTest::checkCommunication()
     QFETCH(QString, detail);
     sim::PrinterOptions options;
     std::string error;
-    if (!fault.isEmpty() && !fault.startsWith("machine:"))
+    if (!fault.isEmpty())
         QVERIFY(sim::ApplyFault(fault.toStdString(), options, error));
     Bench bench("", options);
     bench.machine.networkHost = "192.168.1.100";
-    auto otherProgram = bench.machine.NewParallelDevice();
-    if (fault == "machine:lpt-in-use")
-        QCOMPARE(otherProgram->Open("/dev/lp0"), platform::kOk);
     if (link == "serial") {
         bench.Click("radioSerial");
         QTest::keyClick(bench.Combo("comboBaudRate"), Qt::Key_Up); // 19200 -> 9600
@@ -247,7 +211,6 @@ void CMainDlgTest::checkCommunication()
     }
     bench.machine.Recorded().Clear();
     bench.Click("buttonCheckCommunication");
-    otherProgram.reset();
 
     const bool connected = texts == QStringList{"Printer is connected."};
     // The port's own box, if any, then the window's, which alone carries the reason.
@@ -312,8 +275,6 @@ void CMainDlgTest::selfTestPrintsTheTestPage_data()
     QTest::newRow("double click meanwhile") << -1 << "" << ""
                                             << QList<int>{QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                                           QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease};
-    QTest::newRow("Return held meanwhile") << -1 << "" << ""
-                                           << (QList<int>(10, QEvent::KeyPress) << QEvent::KeyRelease);
 }
 
 void CMainDlgTest::selfTestPrintsTheTestPage()
@@ -329,15 +290,12 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     // In the queue before the press is handled, as what the window system queues while the handler runs.
     QPushButton* selfTest = bench.Button("buttonSelfTest");
     const QPoint at = selfTest->rect().center();
-    for (int i = 0; i < queued.size(); ++i) {
-        const auto type = QEvent::Type(queued[i]);
-        const bool key = type == QEvent::KeyPress || type == QEvent::KeyRelease;
-        const bool repeat = type == QEvent::KeyPress && i > 0; // a held key repeats its press
-        QCoreApplication::postEvent(
-            selfTest, key ? static_cast<QEvent*>(new QKeyEvent(type, Qt::Key_Return, Qt::NoModifier, QString(), repeat))
-                          : new QMouseEvent(type, at, selfTest->mapToGlobal(at), Qt::LeftButton,
-                                            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                                            Qt::NoModifier));
+    for (const int queuedType : queued) {
+        const auto type = QEvent::Type(queuedType);
+        QCoreApplication::postEvent(selfTest, new QMouseEvent(type, at, selfTest->mapToGlobal(at), Qt::LeftButton,
+                                                              type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                                                                                 : Qt::LeftButton,
+                                                              Qt::NoModifier));
     }
     bench.Click("buttonSelfTest");
     QCoreApplication::processEvents(); // what the event loop would deliver next
@@ -363,7 +321,6 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
     QCOMPARE(bench.spooler.UriOf("office"), std::string("file:///dev/null"));
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("file:///dev/null"));
     QCOMPARE(bench.spooler.UriOf("other"), std::string("serial:/dev/ttyS1"));
-    QCOMPARE(bench.window->SavedPrinterPorts().size(), size_t(2));
     bench.window.reset();
     QCOMPARE(bench.spooler.UriOf("office"), std::string("serial:/dev/ttyS0?baud=9600"));
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("serial:/dev/ttyS9?baud=9600"));
@@ -371,45 +328,50 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
 
 void CMainDlgTest::modalWindowsBorrowThePort_data()
 {
-    QTest::addColumn<QString>("radio");
     QTest::addColumn<QString>("button"); // the main window's button that opens it
     QTest::addColumn<QString>("leave");  // its button that closes it, or Escape
-    QTest::newRow("status window, serial") << "radioSerial" << "buttonRunManager" << "buttonExit";
-    QTest::newRow("editor, Close") << "radioSerial" << "buttonCommandTestEditor" << "buttonClose";
-    QTest::newRow("editor, Escape") << "radioSerial" << "buttonCommandTestEditor" << "Escape";
+    QTest::newRow("status window") << "buttonRunManager" << "buttonExit";
+    QTest::newRow("editor, Close") << "buttonCommandTestEditor" << "buttonClose";
+    QTest::newRow("editor, Escape") << "buttonCommandTestEditor" << "Escape";
 }
 
 // The status window and the editor run modally on the main window's port and
 // leave it open, whichever way they are left.
 void CMainDlgTest::modalWindowsBorrowThePort()
 {
-    QFETCH(QString, radio);
     QFETCH(QString, button);
     QFETCH(QString, leave);
     const bool status = button == "buttonRunManager";
     Bench bench;
-    bench.Click(qPrintable(radio));
     bench.Click("buttonCheckCommunication");
     QVERIFY(bench.Button(qPrintable(button))->isEnabled());
     bool seen = false;
-    // Looked at from inside its modal run.
+    // Looked at from inside its modal run, and left whether or not the checks held: a failed one
+    // returns early from the inner function and would leave the window's run waiting for a click.
     QTimer::singleShot(0, [&] {
         QDialog* dialog = status ? static_cast<QDialog*>(bench.window->StatusWindow()) : bench.window->EditorWindow();
-        QVERIFY(dialog && (status || dialog == QApplication::activeModalWidget()));
-        QCOMPARE(dialog->windowTitle(), status ? QStringLiteral("Printer Status") : QStringLiteral("Command Test Editor"));
-        if (status) {
-            bench.window->StatusWindow()->OnTimer(18);
-            QTest::mouseClick(dialog->findChild<QPushButton*>("buttonGetStatus"), Qt::LeftButton);
-            QCOMPARE(bench.Messages().back().text, std::string("Success to get status of printer."));
-        } else {
-            QTest::mouseClick(dialog->findChild<QPushButton*>("buttonFeed"), Qt::LeftButton);
-            QTest::mouseClick(dialog->findChild<QPushButton*>("buttonWriteCommand"), Qt::LeftButton);
-        }
-        seen = true;
-        if (leave == "Escape")
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        else
-            QTest::mouseClick(dialog->findChild<QPushButton*>(qPrintable(leave)), Qt::LeftButton);
+        [&] {
+            QVERIFY(dialog && (status || dialog == QApplication::activeModalWidget()));
+            QCOMPARE(dialog->windowTitle(),
+                     status ? QStringLiteral("Printer Status") : QStringLiteral("Command Test Editor"));
+            if (status) {
+                bench.window->StatusWindow()->OnTimer(18);
+                QTest::mouseClick(dialog->findChild<QPushButton*>("buttonGetStatus"), Qt::LeftButton);
+                QCOMPARE(bench.Messages().back().text, std::string("Success to get status of printer."));
+            } else {
+                QTest::mouseClick(dialog->findChild<QPushButton*>("buttonFeed"), Qt::LeftButton);
+                QTest::mouseClick(dialog->findChild<QPushButton*>("buttonWriteCommand"), Qt::LeftButton);
+            }
+            seen = true;
+            if (leave == "Escape")
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                QTest::mouseClick(dialog->findChild<QPushButton*>(qPrintable(leave)), Qt::LeftButton);
+        }();
+        if (dialog && dialog->isVisible())
+            dialog->reject();
+        else if (QWidget* modal = QApplication::activeModalWidget(); !dialog && modal)
+            modal->close();
     });
     bench.Click(qPrintable(button));
     QVERIFY(seen);

