@@ -36,8 +36,6 @@ TEST(TargetUri, ReadsAsTheOptionsAndWritesBackCanonical)
          {"--serial", "\\\\.\\COM12", "--baud", "19200", "--data-bits", "7", "--parity", "even", "--stop-bits", "1.5",
           "--flow", "xonxoff"},
          "serial:COM12?baud=19200+bits=7+parity=even+stop=1.5+flow=xonxoff"},
-        {"serial:COM3?parity=space+flow=none", {"--serial", "COM3", "--parity", "space", "--flow", "none"},
-         "serial:COM3?baud=9600+bits=8+parity=space+stop=1+flow=none"},
         {"parallel:lpt2", {"--parallel", "LPT2"}, "parallel:LPT2"},
         {"usb:", {"--usb"}, "usb:"},
         {"usb:K0001234", {"--usb-device", "K0001234"}, "usb:K0001234"},
