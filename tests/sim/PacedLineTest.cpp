@@ -19,26 +19,22 @@ struct Outcome {
     uint64_t overrunReported = 0;
 };
 
-// A sender writes `length` bytes at each time; the line takes them as it
-// asks and is woken lateNanos after each time it names.
-Outcome Drive(PacedLine& line, std::vector<std::pair<int64_t, size_t>> writes, int64_t lateNanos = 0)
+// A sender writes 200 bytes at once; the line takes them as it asks and is
+// woken lateNanos after each time it names.
+Outcome Drive(PacedLine& line, int64_t lateNanos)
 {
     Outcome out;
     std::deque<uint8_t> queued;
-    for (int64_t now = 0; now >= 0;) {
-        for (; !writes.empty() && writes.front().first <= now; writes.erase(writes.begin())) {
-            for (size_t i = 0; i < writes.front().second; ++i)
-                queued.push_back(out.sent.emplace_back(uint8_t(out.sent.size() * 7)));
-        }
+    for (size_t i = 0; i < 200; ++i)
+        queued.push_back(out.sent.emplace_back(uint8_t(i * 7)));
+    for (int64_t now = 0;;) {
         const std::vector<uint8_t> chunk(queued.begin(), queued.begin() + long(std::min(line.ReadRoom(), queued.size())));
         queued.erase(queued.begin(), queued.begin() + long(chunk.size()));
         if (!chunk.empty())
             line.Taken(chunk.data(), chunk.size(), now, !queued.empty());
-        int64_t next = line.NextDue() < 0 ? -1 : std::max(now, line.NextDue() + lateNanos);
-        if (!writes.empty() && (next < 0 || writes.front().first < next))
-            next = writes.front().first;
-        if ((now = next) < 0)
+        if (line.NextDue() < 0)
             break;
+        now = std::max(now, line.NextDue() + lateNanos);
         PacedLine::Events events;
         line.Advance(now, events);
         out.lastArrival = events.arrived.empty() ? out.lastArrival : now;
@@ -79,7 +75,7 @@ TEST(PacedLine, PacesTheFrameAndStopsItsSender)
         SCOPED_TRACE(row.name);
         PacedLine line({64, row.processRate, row.printerXonXoff});
         line.SetLine(ByteNanos(9600, kalo::sim::ParseFrame(row.frame).value()), row.senderHonours, row.senderAsks);
-        const Outcome out = Drive(line, {{0, 200}}, row.late);
+        const Outcome out = Drive(line, row.late);
         EXPECT_EQ(line.Lost(), row.expectLost);
         EXPECT_EQ(out.overrunReported, row.expectLost);
         EXPECT_EQ(out.consumed.size() + line.Lost(), 200u);
