@@ -72,8 +72,6 @@ TEST(CPrinterPort, HoldsOnePortAtATime)
     CPrinterPort port(machine);
     uint8_t buffer[4] = {};
     EXPECT_EQ(port.Open() + port.Write(buffer, 4) + port.Read(buffer, 4), 0); // an empty facade does nothing
-    EXPECT_EQ(port.Configure(NetworkPortSettings("10.0.0.50", 0)), 0);      // no kind matched
-    EXPECT_EQ(port.Open(), 0);
     EXPECT_EQ(CSerialPort(machine).Configure(Com("")), 0);
 
     ASSERT_EQ(port.Configure(Com("COM1")), 1);
