@@ -22,11 +22,10 @@ const uint8_t kFirmwareQuery[] = {0x1D, 0x49, 0x41};
 
 } // namespace
 
-// The family's three models are kaloctl list-usb's rows too.
+// The family's three models are kaloctl list-usb's and the main window's rows.
 TEST(FindUsbPrinters, EntryTextFollowsTheFamilyTable)
 {
     const std::pair<UsbPrinterInfo, const char*> rows[] = { // "" when the device is not listed
-        {Device(1, "7a3c", "001d"), "740plusII:/dev/usb/lp1?vid_7a3c&pid_001d&serial="},
         {Device(2, "7a3c", "001f", "a b&c"), "740II:/dev/usb/lp2?vid_7a3c&pid_001f&serial=a b&c"},
         {Device(3, "7a3c", "0020"), ""}, // the vendor's, not the family's
         {Device(4, "04b8", "001d"), ""}, // a family product id under another vendor
