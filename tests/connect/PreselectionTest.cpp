@@ -123,32 +123,6 @@ TEST(SerialSettingsText, ReadByPositionAndWrittenForCupsQueues)
     }
 }
 
-TEST(ConnectionForm, BuildsThePortSettingsOfCheckCommunication)
-{
-    ConnectionForm form;
-    form.UpdateData(false);
-    form.InitDialog(CRegistryKey());
-    PortSettings s = form.BuildPortSettings();
-    EXPECT_EQ(std::tie(s.portName, s.baudRate, s.dataBits, s.tcpPort), std::make_tuple("COM1", 9600u, 8u, 0u));
-
-    form.parityList.Select(3);
-    form.stopBitsList.selected = -1; // nothing chosen: the serial port refuses it when opening
-    s = form.BuildPortSettings();
-    EXPECT_EQ(std::tie(s.parity, s.stopBits), std::make_tuple(3u, 0xFFFFFFFFu));
-
-    // The serial Check Communications above took the disabled box's "0".
-    form.InterfaceEthernet();
-    EXPECT_EQ(form.tcpPortText, "9100");
-    EXPECT_EQ(form.BuildPortSettings().tcpPort, 9100u);
-    form.tcpPortText = "9101";
-    s = form.BuildPortSettings();
-    EXPECT_EQ(std::tie(s.portName, s.tcpPort), std::make_tuple("192.168.1.100", 9101u));
-    for (const char* bad : {"", "abc", "91x", "-1"}) {
-        form.tcpPortText = bad;
-        EXPECT_EQ(form.BuildPortSettings().tcpPort, 0u) << bad;
-    }
-}
-
 TEST(RegistryFile, ALargeExportIsReadWithoutAQuadraticParse)
 {
     if (KALO_SANITIZED)

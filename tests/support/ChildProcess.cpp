@@ -31,48 +31,6 @@ int MsLeft(Clock::time_point deadline)
         0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
 }
 
-int Spawn(const std::string& program, std::vector<std::string> args, const std::vector<std::string>& env,
-          int outFd, int errFd)
-{
-    args.insert(args.begin(), program);
-    std::vector<std::string> all;
-    for (char** e = environ; *e; ++e)
-        all.emplace_back(*e);
-    all.insert(all.end(), env.begin(), env.end());
-    std::vector<char*> argv, envp;
-    for (auto [strings, pointers] : {std::pair{&args, &argv}, std::pair{&all, &envp}}) {
-        for (std::string& text : *strings)
-            pointers->push_back(text.data());
-        pointers->push_back(nullptr);
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        // The child must not inherit blocked termination signals from a test.
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        dup2(outFd, 1);
-        if (errFd >= 0)
-            dup2(errFd, 2);
-        execve(program.c_str(), argv.data(), envp.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// The raw wait status once pid ends, or -1 when it did not end in time.
-int WaitPid(int pid, int timeoutMs)
-{
-    const auto deadline = After(timeoutMs);
-    for (int status = 0;; usleep(500)) {
-        const int r = waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            return status;
-        if (r < 0 || MsLeft(deadline) == 0)
-            return -1;
-    }
-}
-
 // Appends what arrives on fd until the deadline or its end; false when nothing more came.
 bool ReadSome(int fd, Clock::time_point deadline, std::string& text)
 {
@@ -87,22 +45,53 @@ bool ReadSome(int fd, Clock::time_point deadline, std::string& text)
 
 } // namespace
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& env)
+ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> args,
+                           const std::vector<std::string>& env, bool errToo)
 {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
+    int out[2], err[2] = {-1, -1};
+    if (pipe2(out, O_CLOEXEC) != 0 || (errToo && pipe2(err, O_CLOEXEC) != 0))
         return;
-    m_pid = Spawn(program, args, env, fds[1], -1);
-    close(fds[1]);
-    m_out = fds[0];
+    args.insert(args.begin(), program);
+    std::vector<std::string> all;
+    for (char** e = environ; *e; ++e)
+        all.emplace_back(*e);
+    all.insert(all.end(), env.begin(), env.end());
+    std::vector<char*> argv, envp;
+    for (auto [strings, pointers] : {std::pair{&args, &argv}, std::pair{&all, &envp}}) {
+        for (std::string& text : *strings)
+            pointers->push_back(text.data());
+        pointers->push_back(nullptr);
+    }
+    m_pid = fork();
+    if (m_pid == 0) {
+        // The child must not inherit blocked termination signals from a test.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        dup2(out[1], 1);
+        if (errToo)
+            dup2(err[1], 2);
+        execve(program.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    for (const int end : {out[1], err[1]}) {
+        if (end >= 0)
+            close(end);
+    }
+    m_out = out[0];
+    m_err = err[0];
 }
 
 ChildProcess::~ChildProcess()
 {
-    Stop();
-    if (m_out >= 0)
-        close(m_out);
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        Signal(signal);
+        Wait(5000);
+    }
+    for (const int end : {m_out, m_err}) {
+        if (end >= 0)
+            close(end);
+    }
 }
 
 std::string ChildProcess::ReadLine(int timeoutMs)
@@ -118,16 +107,6 @@ std::string ChildProcess::ReadLine(int timeoutMs)
     return line;
 }
 
-int ChildProcess::Stop()
-{
-    for (const int signal : {SIGTERM, SIGKILL}) {
-        Signal(signal);
-        if (const int code = Wait(5000); code != kStillRunning)
-            m_status = code < 0 ? 128 - code : code;
-    }
-    return m_status;
-}
-
 void ChildProcess::Signal(int signal)
 {
     if (m_pid > 0)
@@ -136,38 +115,32 @@ void ChildProcess::Signal(int signal)
 
 int ChildProcess::Wait(int timeoutMs)
 {
-    const int status = m_pid > 0 ? WaitPid(m_pid, timeoutMs) : -1;
-    if (status < 0)
-        return kStillRunning;
-    m_pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    const auto deadline = After(timeoutMs);
+    for (int status = 0; m_pid > 0; usleep(500)) {
+        const int r = waitpid(m_pid, &status, WNOHANG);
+        if (r == m_pid) {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        }
+        if (r < 0 || MsLeft(deadline) == 0)
+            break;
+    }
+    return kStillRunning;
 }
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env, int timeoutMs)
 {
     RunResult result;
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
-        return result;
-    const int pid = Spawn(program, args, env, out[1], err[1]);
-    close(out[1]);
-    close(err[1]);
+    ChildProcess child(program, args, env, true);
     const auto deadline = After(timeoutMs);
-    while (ReadSome(out[0], deadline, result.out)) {
+    while (ReadSome(child.m_out, deadline, result.out)) {
     }
-    for (const auto errDeadline = After(1000); ReadSome(err[0], errDeadline, result.err);) {
+    for (const auto errDeadline = After(1000); ReadSome(child.m_err, errDeadline, result.err);) {
     }
-    close(out[0]);
-    close(err[0]);
-    if (pid <= 0)
-        return result;
-    if (const int status = WaitPid(pid, std::max(1000, MsLeft(deadline))); status >= 0) {
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    } else {
-        kill(pid, SIGKILL);
-        WaitPid(pid, 5000);
-    }
+    // One that does not end in time is killed as the child goes.
+    const int code = child.Wait(std::max(1000, MsLeft(deadline)));
+    result.status = code == ChildProcess::kStillRunning ? -1 : code < 0 ? 128 - code : code;
     return result;
 }
 

@@ -6,34 +6,6 @@
 
 namespace kalo::test {
 
-// A program run for an end-to-end test. Its standard output is a pipe read
-// line by line; it is stopped with SIGTERM when the object goes.
-class ChildProcess {
-public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env = {});
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    // The next line of standard output, or "" when none came within the time.
-    std::string ReadLine(int timeoutMs = 5000);
-    // Sends SIGTERM and waits; the exit status, or -1 when it did not end.
-    int Stop();
-    void Signal(int signal);
-    // Waits up to timeoutMs: the exit status when the program exited, minus
-    // the signal's number when a signal ended it, or kStillRunning.
-    int Wait(int timeoutMs);
-    static constexpr int kStillRunning = -1000;
-    int Pid() const { return m_pid; }
-
-private:
-    int m_pid = -1;
-    int m_out = -1;
-    int m_status = -1;
-    std::string m_pending;
-};
-
 // The result of running a program to its end.
 struct RunResult {
     int status = -1;
@@ -42,6 +14,35 @@ struct RunResult {
 };
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env = {}, int timeoutMs = 30000);
+
+// A program run for an end-to-end test. Its standard output is a pipe read
+// line by line (standard error one of its own when errToo, else the test's);
+// it is stopped with SIGTERM when the object goes.
+class ChildProcess {
+public:
+    ChildProcess(const std::string& program, std::vector<std::string> args, const std::vector<std::string>& env = {},
+                 bool errToo = false);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // The next line of standard output, or "" when none came within the time.
+    std::string ReadLine(int timeoutMs = 5000);
+    void Signal(int signal);
+    // Waits up to timeoutMs: the exit status when the program exited, minus
+    // the signal's number when a signal ended it, or kStillRunning.
+    int Wait(int timeoutMs);
+    static constexpr int kStillRunning = -1000;
+
+private:
+    friend RunResult RunProgram(const std::string&, const std::vector<std::string>&, const std::vector<std::string>&,
+                                int);
+
+    int m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::string m_pending;
+};
 
 // Descriptors this process holds open now.
 int OpenDescriptorCount();

@@ -43,11 +43,6 @@ void FakeSysfs::AddPrinter(int lp, std::optional<std::string> vendor, std::optio
                                  fs::path(sysfsRoot) / "class/usbmisc" / name);
 }
 
-void FakeSysfs::AddDanglingLink(const std::string& name)
-{
-    fs::create_directory_symlink("../../devices/gone/usbmisc/" + name, fs::path(sysfsRoot) / "class/usbmisc" / name);
-}
-
 void FakeSysfs::LinkNode(int lp, const std::string& target)
 {
     fs::create_symlink(target, fs::path(devRoot) / "usb" / ("lp" + std::to_string(lp)));

@@ -21,8 +21,6 @@ public:
     // the USB device's folder (deeper names make longer paths).
     void AddPrinter(int lp, std::optional<std::string> vendor, std::optional<std::string> product,
                     std::optional<std::string> serial, const std::string& usbDevice = "1-1");
-    // class/usbmisc/<name> pointing nowhere.
-    void AddDanglingLink(const std::string& name);
     // <devRoot>/usb/lpN as a link to target (a pty, a plain file, ...).
     void LinkNode(int lp, const std::string& target);
 
