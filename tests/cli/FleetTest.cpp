@@ -177,8 +177,8 @@ FleetJob Shell(const std::string& script, double boundSeconds = 5)
 // At most three at a time, and no descriptor left behind by any.
 TEST(FleetRunnerTest, EachChildEndsWithItsOwnOutcome)
 {
-    const test::DescriptorsKept kept;
     platform::ClearInterruption();
+    const test::DescriptorsKept kept; // after the interruption's pipe, which stays for the process
     const auto children = platform::NewChildProcesses();
     platform::SystemClock clock;
     constexpr int64_t kGraceMicros = 500000;

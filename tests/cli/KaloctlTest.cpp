@@ -116,7 +116,6 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
         {{"--target", "serial:COM1", "--baud", "19200", "identify"},
          "kaloctl: --target takes the line settings in its URI, not as --baud"},
         {{"--tcp", "10.0.0.50:0", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '0'"},
-        {{"set-status", "--pin", "7:1=on"}, set + "--pin SWITCH takes 1-6, 11, 12, not '7'"},
         {{"set-status", "--entrance-time", "5"}, set + "--entrance-time 5: Enterance time should be from 6 to 255."},
         {{"get-status", "--save", "backup.STS"},
          "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not 'backup.STS'"},
@@ -136,30 +135,43 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
     }
 }
 
-// Text from a printer, a file or a device reaches the terminal with its
-// control bytes as \xNN: a printer cannot retitle or clear the technician's
-// terminal, and a completion candidate still reads back as the device's bytes.
-TEST(Kaloctl, ShowsOutsideTextWithItsControlBytesEscaped)
+// What a printer, a file or a device holds is shown in kaloctl's own lines,
+// and outside text reaches the terminal with its control bytes as \xNN: a
+// printer cannot retitle or clear the technician's terminal, and a
+// completion candidate still reads back as the device's bytes.
+TEST(Kaloctl, ShowsWhatPrintersAndFilesHoldWithControlBytesEscaped)
 {
     PrinterOptions printer;
     printer.firmware = "V1\x1b]0;pwned\a\x1b[2J";
+    printer.switches[1] = 0x09; // switch 2: double-byte country, code page "Katakana"
+    printer.switches[6] = 0x80;
+    printer.powerSave = true;
+    printer.entranceTime = 45;
     const std::string shown = "V1\\x1b]0;pwned\\x07\\x1b[2J";
     const std::string file = Scratch("hostile");
     std::ofstream(file + ".json") << R"({"format": "kalo-profile/1", "V1\u001b]0;pwned\u0007\u001b[2J": 1})";
     InProcessPlatform machine(printer);
     machine.usbPrinters = {{"/dev/usb/lp1", "7a3c", "001e", printer.firmware}};
-    const std::pair<std::vector<std::string>, std::string> rows[] = {
-        {{"--trace", file + ".trace", "get-status"}, "Firmware Version : " + shown + "\n"},
-        {{"trace-view", file + ".trace"}, "firmware \"" + shown + "\""},
-        {{"diff", file + ".json", "printer"}, "/" + shown + ": unknown key"},
-        {{"list-usb"}, "&serial=" + shown + "\t" + shown + "\n"},
-        {{"--complete", "2", "kaloctl", "--usb-device", ""}, "\n$'" + shown + "'\n"},
+    const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
+        {{"--trace", file + ".trace", "get-status", "--save", file + ".sts"},
+         {"Firmware Version : " + shown + "\n", "Memory switch 11\n", "  pin 8  [PIN 8] Reserved: Disable (bit set)\n",
+          "Country: Double byte Country\n", "Default code page: Katakana\n", "Power save: Enable\n",
+          "Entrance time: 45 s\n", "Printer Model : TLR-740plusII\n"}},
+        {{"show-sts", file + ".sts", "--json"},
+         {"\"11\": [ { \"pin\": 1, \"state\": \"off\"", "\"Emulation\": \"not in a status file\""}},
+        {{"show-sts", file + ".STS"}, {"Wrong format files loaded.\n"}},
+        {{"trace-view", file + ".trace"}, {"firmware \"" + shown + "\""}},
+        {{"diff", file + ".json", "printer"}, {"/" + shown + ": unknown key"}},
+        {{"list-usb"}, {"&serial=" + shown + "\t" + shown + "\n"}},
+        {{"--complete", "2", "kaloctl", "--usb-device", ""}, {"\n$'" + shown + "'\n"}},
     };
     for (const auto& [args, wanted] : rows) {
-        SCOPED_TRACE(args.front());
+        SCOPED_TRACE(::testing::PrintToString(args));
         const KaloRun run = Kalo(args, machine);
-        EXPECT_NE((run.out + run.err).find(wanted), std::string::npos) << run.out << run.err;
-        EXPECT_EQ((run.out + run.err).find_first_of("\x1b\a"), std::string::npos) << run.out << run.err;
+        const std::string said = run.out + run.err;
+        for (const std::string& part : wanted)
+            EXPECT_TRUE(said.find(part) != std::string::npos || Flowing(said).find(part) != std::string::npos) << part;
+        EXPECT_EQ(said.find_first_of("\x1b\a"), std::string::npos) << said;
     }
 }
 
@@ -307,28 +319,6 @@ TEST(KaloctlProgram, LostOutputIsNeverASuccess)
     }
 }
 
-TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
-{
-    PrinterOptions options;
-    options.switches[1] = 0x09; // switch 2: double-byte country, code page "Katakana"
-    options.switches[6] = 0x80;
-    options.powerSave = true;
-    options.entranceTime = 45;
-    const std::string path = Scratch("get.sts");
-    const KaloRun run = Kalo({"--tcp", "10.0.0.50", "get-status", "--save", path}, options);
-    ASSERT_EQ(run.status, 0) << run.err;
-    for (const char* line : {"Memory switch 11\n", "  pin 8  [PIN 8] Reserved: Disable (bit set)\n",
-                             "Country: Double byte Country\n", "Default code page: Katakana\n", "Power save: Enable\n",
-                             "Entrance time: 45 s\n", "Printer Model : TLR-740plusII\n"})
-        EXPECT_NE(run.out.find(line), std::string::npos) << line;
-
-    const KaloRun shown = Kalo({"show-sts", path, "--json"});
-    EXPECT_EQ(shown.status, 0);
-    EXPECT_NE(Flowing(shown.out).find("\"11\": [ { \"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("\"Emulation\": \"not in a status file\""), std::string::npos);
-    EXPECT_EQ(Kalo({"show-sts", path + ".STS"}).err, "Wrong format files loaded.\n");
-}
-
 // Bytes a command sends before its own: the identification (17), then the
 // first printer check of a status command (20).
 constexpr int64_t kIdentifyBytes = 17;
@@ -355,15 +345,13 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
         int status;
         std::string out, err;          // DIR as above
         std::string paper;             // the printer's last word; empty when no font byte may go out
-        bool opens = true;             // the port is opened
     } rows[] = {
         {{"--tcp", "10.0.0.50", "download-font", "gb2312"}, image, 0, done, "", complete},
         {{"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, image, 0,
          "Success to Change the Firmware,\n And Now Start Font Download!\nWhen the download is finished, kaloctl exits.\n"
              + done, "", complete},
         {{"set-status", "--double-byte-font", "GB2312"}, "", 1, "",
-         "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" + failed, "",
-         false},
+         "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" + failed, ""},
         {{"set-status", "--load", Scratch("korean.sts")}, image, 0, "Success to set status of printer\n",
          "kaloctl set-status: " + Scratch("korean.sts") + " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was "
          "written from it, but the font image was not sent (kaloctl download-font 2 sends it)\n", ""},
@@ -387,7 +375,7 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
         else
             EXPECT_EQ(machine.Paper().empty() ? "" : machine.Paper().back(), row.paper);
         // Nothing is opened for an image that is not there to send.
-        EXPECT_EQ(run.opened, row.opens);
+        EXPECT_EQ(run.opened, !row.image.empty());
         if (row.args[1] == "--load") {
             EXPECT_EQ(machine.Printer().SwitchBits(7), 0x01);
             EXPECT_EQ(machine.Printer().SwitchBits(1) & 0x01, 0x01);
@@ -454,9 +442,6 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         {On("10.0.0.50", {"set-status", "--emulation", "2"}), HangsUpAfter(kFirstSwitchQuery + 2),
          "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
          "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
-        {On("10.0.0.50", {"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
-         "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
-         "the printer and run kaloctl print-codepage again.\n" + kNetworkGone},
     };
     const std::string path = Scratch("failed.sts");
     for (const auto& row : rows) {
