@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 using kalo::sim::InProcessPlatform;
+using kalo::test::RunKaloctl;
 
 namespace {
 
@@ -46,11 +47,6 @@ WireLines Take(const std::string& text)
     return lines;
 }
 
-kalo::test::KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::ostream* err = nullptr)
-{
-    return kalo::test::RunKaloctl(args, machine, {.err = err});
-}
-
 } // namespace
 
 // On the virtual clock each exchange's trace carries, each way, exactly the
@@ -76,7 +72,7 @@ TEST(TracedExchange, MatchesTheWireLogAndTheClock)
         InProcessPlatform machine;
         std::vector<std::string> args = {"--trace", "-"};
         args.insert(args.end(), row.args.begin(), row.args.end());
-        const auto run = Kalo(args, machine);
+        const auto run = RunKaloctl(args, machine);
         ASSERT_EQ(run.status, 0) << run.err;
 
         const WireLines trace = Take(run.err);
@@ -122,7 +118,7 @@ TEST(TracedFailure, IsWrittenOrRefused)
         options.closeAfter = row.closeAfter;
         InProcessPlatform machine(options);
         machine.serialPermissionDenied = true;
-        const auto run = Kalo(row.args, machine);
+        const auto run = RunKaloctl(row.args, machine);
         EXPECT_EQ(run.status, row.status);
         if (row.status == 2) {
             EXPECT_EQ(run.err, "kaloctl: " + row.errors.at(0) + "\n");
@@ -149,13 +145,13 @@ TEST(TraceLost, StopsTheCommandWithThePrinterOutOfUserSetting)
 {
     const std::vector<std::string> args = {"--trace", "-", "--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"};
     InProcessPlatform whole;
-    const size_t length = Kalo(args, whole).err.size();
+    const size_t length = RunKaloctl(args, whole).err.size();
     for (const size_t room : {size_t(0), length / 4, length / 2, length * 3 / 4, length - 1}) {
         SCOPED_TRACE(room);
         FillingBuffer buffer(room);
         std::ostream err(&buffer);
         InProcessPlatform machine;
-        EXPECT_EQ(Kalo(args, machine, &err).status, 2);
+        EXPECT_EQ(RunKaloctl(args, machine, {.err = &err}).status, 2);
         EXPECT_FALSE(machine.Printer().InUserSetting());
     }
 }
