@@ -110,9 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Row{"TcpGetStatusJsonSigint", Link::Tcp, kGetJson, {}, kFirstSwitchQuery, SIGINT, 130, false},
                     Row{"TcpSetStatusSigterm", Link::Tcp, kSetPin, {}, kEnter, SIGTERM, 143, true,
                         kSetStatusStopped},
-                    Row{"TcpSilentIdentifySighup", Link::Tcp, {"identify"}, {"silent"}, kInitialize, SIGHUP, 129,
-                        false},
-                    Row{"PtySilentIdentifySigterm", Link::Pty, {"identify"}, {"silent"}, kInitialize, SIGTERM, 143,
+                    Row{"PtySilentIdentifySighup", Link::Pty, {"identify"}, {"silent"}, kInitialize, SIGHUP, 129,
                         false}),
     [](const testing::TestParamInfo<Row>& param) { return std::string(param.param.name); });
 

