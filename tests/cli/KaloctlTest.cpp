@@ -92,7 +92,6 @@ TEST(Kaloctl, IdentifyOverEachLink)
         {{"--target", "serial:COM1?baud=19200", "identify"}, 2, false},
         {{"identify", "--tcp=10.0.0.50:9100"}, 0, false},
         {{"--serial", "/dev/ttyUSB0", "identify"}, 0, false, "/dev/ttyUSB0"},
-        {{"--target", "serial:/dev/ttyUSB0?baud=19200", "identify"}, 0, false, "/dev/ttyUSB0"},
         {{"--parallel", "/dev/lp0", "identify"}, 0, false},
     };
     for (const auto& row : rows) {

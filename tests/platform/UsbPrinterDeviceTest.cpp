@@ -77,13 +77,10 @@ TEST(ListSysfsSerialDevices, ListsAdaptersThenUartsDescribedFromUsb)
     tree.AddClassDevice("tty", "ttyACM0", "1-3", usb("2341", "", "")); // the product alone
     tree.AddClassDevice("tty", "ttyS1", "", {{"type", "0"}});           // no UART behind it
     tree.AddClassDevice("tty", "ttyS0", "", {{"type", "4"}});
-    tree.AddClassDevice("tty", "tty1", "", {});
     tree.AddClassDevice("printer", "lp1", "", {});
     const std::string dev = tree.devRoot + "/";
     EXPECT_EQ(ListSysfsSerialDevices(tree.sysfsRoot, tree.devRoot),
-              (std::vector<DevicePathInfo>{{dev + "ttyUSB2", "", "", "", ""},
-                                           {dev + "ttyUSB10", "FTDI USB UART, serial A5", "0403", "6001", "A5"},
-                                           {dev + "ttyACM0", "USB UART", "2341", "6001", ""},
-                                           {dev + "ttyS0", "", "", "", ""}}));
+              (std::vector<DevicePathInfo>{{dev + "ttyUSB2"}, {dev + "ttyUSB10", "FTDI USB UART, serial A5", "0403", "6001", "A5"},
+                                           {dev + "ttyACM0", "USB UART", "2341", "6001", ""}, {dev + "ttyS0"}}));
     EXPECT_EQ(ListSysfsParallelDevices(tree.sysfsRoot, tree.devRoot), (std::vector<DevicePathInfo>{{dev + "lp1"}}));
 }
