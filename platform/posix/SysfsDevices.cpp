@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -149,10 +150,14 @@ DeviceNode ProbeDeviceNode(const std::string& path)
     if (!S_ISCHR(st.st_mode))
         return node;
     const int fd = RetryEintr([&] { return ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
-    if (fd >= 0) {
-        node.terminal = isatty(fd) == 1;
-        ::close(fd);
+    if (fd < 0) {
+        // A device the user may not open (or another holds) cannot be asked;
+        // it is taken as a line, whose own open then says why it fails.
+        node.terminal = errno == EACCES || errno == EPERM || errno == EBUSY;
+        return node;
     }
+    node.terminal = isatty(fd) == 1;
+    ::close(fd);
     return node;
 }
 

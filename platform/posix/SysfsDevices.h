@@ -31,7 +31,8 @@ std::vector<DevicePathInfo> ListSysfsParallelDevices(const std::string& sysfsRoo
 
 // What is at path, following its links; a character device is opened
 // without waiting and without becoming the controlling terminal, asked
-// isatty, and closed again.
+// isatty, and closed again. One that may not be opened counts as a terminal,
+// so that opening it as a serial line names the reason.
 DeviceNode ProbeDeviceNode(const std::string& path);
 
 } // namespace kalo::platform
