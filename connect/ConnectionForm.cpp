@@ -40,10 +40,10 @@ void ListControl::SelectPort(const std::string& name)
         SelectBeginningWith(name);
         return;
     }
-    const auto listed = std::find(items.begin(), items.end(), name);
-    if (listed == items.end())
+    const size_t at = size_t(std::find(items.begin(), items.end(), name) - items.begin());
+    if (at == items.size())
         items.push_back(name);
-    selected = int(std::find(items.begin(), items.end(), name) - items.begin());
+    selected = int(at);
 }
 
 namespace {
@@ -250,7 +250,7 @@ void ConnectionForm::ReadWindowsPortSettings(const CRegistryKey& registry)
         interfaceKind = PortKind::Parallel;
         if (!path)
             portName.pop_back();
-    } else if (StartsWith(portName, "USB") || path) {
+    } else if (StartsWith(portName, "USB") || path) { // a path left is a USB printer's node
         interfaceKind = PortKind::Usb;
     } else if (StartsWith(portName, "IP")) {
         interfaceKind = PortKind::Ethernet;
