@@ -27,6 +27,12 @@ void ShowList(QComboBox* combo, const ListControl& list)
 {
     SetComboItems(combo, list.items);
     const QSignalBlocker quiet(combo);
+    // A device's description is its tooltip, never part of its name.
+    for (int i = 0; i < combo->count(); ++i) {
+        const std::string description = size_t(i) < list.descriptions.size() ? list.descriptions[size_t(i)] : "";
+        combo->setItemData(i, description.empty() ? QVariant() : QVariant(QString::fromStdString(description)),
+                           Qt::ToolTipRole);
+    }
     combo->setCurrentIndex(list.selected);
     if (list.selected < 0 && combo->isEditable())
         combo->setEditText(QString());
@@ -75,6 +81,8 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     m_services.platform.UsbWatcher().AddListener(this);
 
     m_form.enumerateUsb = [this] { return EnumerateUsbPrinters(); };
+    m_form.enumerateSerial = [this] { return m_services.platform.ListSerialDevices(); };
+    m_form.enumerateParallel = [this] { return m_services.platform.ListParallelDevices(); };
     m_form.messages = &m_services.platform.Messages();
     m_form.targetPrinter = m_services.targetPrinter;
     m_form.UpdateData(false);

@@ -16,12 +16,15 @@ using Values = OptionValues;
 const OptionTable<ConnectionOptions>& Table()
 {
     static const OptionTable<ConnectionOptions> table = {
-        {{"--serial", "PORT", "a port of the main window's list; the device behind each is set with KALO_PORT_<NAME>",
-          Values::Names(ConnectionForm::kSerialPorts), kDefaultSerialPort, nullptr, true},
+        {{"--serial", "PORT",
+          "a serial port: a COM name of the main window's list (KALO_PORT_<NAME> sets the device behind it) or "
+          "a device path, as kaloctl list-serial lists them",
+          Values::NamesOrPath(ConnectionForm::kSerialPorts), kDefaultSerialPort, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.serialPort = v.text; }},
         {{"--parallel", "PORT",
-          "a printer on a parallel port; LPTn is /dev/lp(n-1) unless KALO_PORT_LPTn names another",
-          Values::Names(ConnectionForm::kParallelPorts), nullptr, nullptr, true},
+          "a printer on a parallel port: LPTn, which is /dev/lp(n-1) unless KALO_PORT_LPTn names another, or a "
+          "device path",
+          Values::NamesOrPath(ConnectionForm::kParallelPorts), nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) {
              o.interfaceKind = PortKind::Parallel;
              o.parallelPort = v.text;
@@ -32,9 +35,10 @@ const OptionTable<ConnectionOptions>& Table()
              o.interfaceKind = PortKind::Usb;
              o.usbDevice.clear();
          }},
-        {{"--usb-device", "ENTRY|SERIAL", "a printer on USB",
-          Values::Text("an entry as kaloctl list-usb prints it, or the printer's USB serial number"), nullptr, nullptr,
-          true},
+        {{"--usb-device", "ENTRY|SERIAL|PATH", "a printer on USB",
+          Values::Text("an entry as kaloctl list-usb prints it, the printer's USB serial number, or its device "
+                       "path (/dev/usb/lp0)"),
+          nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) {
              o.interfaceKind = PortKind::Usb;
              o.usbDevice = v.text;
@@ -63,7 +67,8 @@ const OptionTable<ConnectionOptions>& Table()
          [](ConnectionOptions& o, const OptionValue& v) { o.printer = v.text; }},
         {{"--target", "URI", "a printer by its connection URI, as fleet targets files name them",
           Values::Text("socket://HOST[:PORT], serial:COMn[?KEY=VALUE+...] with the keys baud, bits, parity, stop "
-                       "and flow taking the line settings' values, parallel:LPTn, usb: or usb:SERIAL"),
+                       "and flow taking the line settings' values, parallel:LPTn, usb: or usb:SERIAL; a device "
+                       "path may stand for COMn or LPTn (serial:/dev/ttyUSB0?baud=19200)"),
           nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.target = v.text; }},
     };

@@ -6,6 +6,7 @@
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
 #include "KaloVersion.h"
+#include "ListSerialCommand.h"
 #include "ListUsbCommand.h"
 #include "PrintCodepageCommand.h"
 #include "SelfTestCommand.h"
@@ -38,6 +39,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<ShowStsCommand>());
     m_commands.push_back(std::make_unique<DiffCommand>());
     m_commands.push_back(std::make_unique<ListUsbCommand>());
+    m_commands.push_back(std::make_unique<ListSerialCommand>());
     m_commands.push_back(std::make_unique<SendCommand>());
     m_commands.push_back(std::make_unique<TestPrintCommand>());
     m_commands.push_back(std::make_unique<HexToBinCommand>());
@@ -97,11 +99,20 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
         std::vector<std::string> devices;
         for (const UsbPrinterEntry& printer : FindUsbPrinters(platform, diagnostics).printers) {
             devices.push_back(printer.text);
+            devices.push_back(printer.device.node);
             if (!printer.device.serial.empty())
                 devices.push_back(printer.device.serial);
         }
         return devices;
     };
+    auto paths = [](const std::vector<platform::DevicePathInfo>& devices) {
+        std::vector<std::string> found;
+        for (const platform::DevicePathInfo& device : devices)
+            found.push_back(device.path);
+        return found;
+    };
+    sources.serialDevices = [&platform, paths] { return paths(platform.ListSerialDevices()); };
+    sources.parallelDevices = [&platform, paths] { return paths(platform.ListParallelDevices()); };
     size_t current = 0;
     const std::string& number = args.size() >= 2 ? args[1] : std::string();
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), current);

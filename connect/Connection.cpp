@@ -53,6 +53,14 @@ ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRe
                                      platform::Platform& platform, std::ostream& diagnostics)
 {
     ResolvedConnection resolved;
+    // A typed device path is opened as it is, found in no list.
+    if (options.interfaceKind == PortKind::Usb && platform::StartsWith(options.usbDevice, "/")) {
+        resolved.settings = LinePortSettings(options.usbDevice, options.baudRate, options.dataBits, options.stopBits,
+                                             options.parity, options.flowControl);
+        resolved.interfaceKind = PortKind::Usb;
+        resolved.portName = options.usbDevice;
+        return resolved;
+    }
     if (options.interfaceKind == PortKind::Usb) {
         const UsbPrinterSearch search = FindUsbPrinters(platform, diagnostics);
         const auto& printers = search.printers;

@@ -20,11 +20,11 @@ struct ConnectionOptions {
     uint32_t parity = 0;      // position in None, Odd, Even, Mark, Space
     uint32_t stopBits = 0;    // position in 1, 1.5, 2
     uint32_t flowControl = 0; // position in Hardware, Xon/Xoff, None
-    std::string parallelPort; // "LPT1" ... "LPT3"
+    std::string parallelPort; // "LPT1" ... "LPT3", or a device path
     std::string address;
     uint32_t tcpPort = 0;
-    // With the USB interface: a port-list entry or a USB serial number;
-    // empty for the first printer of the family found.
+    // With the USB interface: a port-list entry, a device path or a USB
+    // serial number; empty for the first printer of the family found.
     std::string usbDevice;
     // A printer whose settings are read from the registry, as "kalo NAME" does.
     std::string printer;

@@ -3,6 +3,7 @@
 #include "RegistryKeyPaths.h"
 #include "SerialSettingsText.h"
 #include "platform/Text.h"
+#include "port/CPrinterPort.h"
 #include "port/ModelTable.h"
 
 #include <algorithm>
@@ -32,6 +33,36 @@ void ListControl::SelectBeginningWith(const std::string& prefix)
     }
     selected = -1;
 }
+
+void ListControl::SelectPort(const std::string& name)
+{
+    if (!StartsWith(name, "/")) {
+        SelectBeginningWith(name);
+        return;
+    }
+    const size_t at = size_t(std::find(items.begin(), items.end(), name) - items.begin());
+    if (at == items.size())
+        items.push_back(name);
+    selected = int(at);
+}
+
+namespace {
+
+// The fixed entries, then the devices found, each described beside its path.
+void ListPorts(ListControl& list, const std::vector<std::string>& fixed,
+               const std::function<std::vector<platform::DevicePathInfo>()>& enumerate)
+{
+    list.items = fixed;
+    list.descriptions.assign(fixed.size(), std::string());
+    if (!enumerate)
+        return;
+    for (const platform::DevicePathInfo& device : enumerate()) {
+        list.items.push_back(device.path);
+        list.descriptions.push_back(device.description);
+    }
+}
+
+} // namespace
 
 const std::vector<std::string> ConnectionForm::kSerialPorts = {
     "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
@@ -88,17 +119,18 @@ void ConnectionForm::InitDialog(const CRegistryKey& registry)
 void ConnectionForm::FillPortList(PortKind kind)
 {
     portList.items.clear();
+    portList.descriptions.clear();
     portList.selected = -1;
     baudList.enabled = dataBitsList.enabled = parityList.enabled = stopBitsList.enabled = flowList.enabled = false;
     ipEnabled = tcpPortEnabled = false;
 
     switch (kind) {
     case PortKind::Parallel:
-        portList.items = kParallelPorts;
+        ListPorts(portList, kParallelPorts, enumerateParallel);
         portList.enabled = true;
         break;
     case PortKind::Serial:
-        portList.items = kSerialPorts;
+        ListPorts(portList, kSerialPorts, enumerateSerial);
         baudList.items = kBaudRates;
         baudList.Select(3);
         baudList.enabled = dataBitsList.enabled = parityList.enabled = stopBitsList.enabled = flowList.enabled = true;
@@ -141,7 +173,7 @@ void ConnectionForm::FillPortList(PortKind kind)
     // Started for one printer: whatever the members hold is chosen again.
     switch (interfaceKind) {
     case PortKind::Serial:
-        portList.SelectBeginningWith(portName);
+        portList.SelectPort(portName);
         baudList.SelectBeginningWith(std::to_string(baudRate));
         dataBitsList.Select(dataBits == 8 ? 0 : 1);
         parityList.Select(parity);
@@ -149,7 +181,7 @@ void ConnectionForm::FillPortList(PortKind kind)
         flowList.Select(flowControl);
         break;
     case PortKind::Parallel:
-        portList.SelectBeginningWith(portName);
+        portList.SelectPort(portName);
         break;
     case PortKind::Usb:
         portList.Select(0);
@@ -199,7 +231,10 @@ void ConnectionForm::Preselect(const CRegistryKey& registry)
 void ConnectionForm::ReadWindowsPortSettings(const CRegistryKey& registry)
 {
     registry.ReadText(registryKey, "Port", portName);
-    if (StartsWith(portName, "COM")) {
+    // A device path is the port itself, without the colon of a COM or LPT name.
+    const bool path = StartsWith(portName, "/");
+    const PortKind pathKind = DevicePathKind(portName);
+    if (StartsWith(portName, "COM") || (path && pathKind == PortKind::Serial)) {
         interfaceKind = PortKind::Serial;
         std::string text;
         registry.ReadText(kPortsKey, portName, text);
@@ -209,11 +244,13 @@ void ConnectionForm::ReadWindowsPortSettings(const CRegistryKey& registry)
         dataBits = settings.dataBits.value_or(dataBits);
         stopBits = settings.stopBits.value_or(stopBits);
         flowControl = settings.flowControl.value_or(flowControl);
-        portName.pop_back();
-    } else if (StartsWith(portName, "LPT")) {
+        if (!path)
+            portName.pop_back();
+    } else if (StartsWith(portName, "LPT") || (path && pathKind == PortKind::Parallel)) {
         interfaceKind = PortKind::Parallel;
-        portName.pop_back();
-    } else if (StartsWith(portName, "USB")) {
+        if (!path)
+            portName.pop_back();
+    } else if (StartsWith(portName, "USB") || path) { // a path left is a USB printer's node
         interfaceKind = PortKind::Usb;
     } else if (StartsWith(portName, "IP")) {
         interfaceKind = PortKind::Ethernet;
@@ -231,10 +268,12 @@ void ConnectionForm::ReadWindowsPortSettings(const CRegistryKey& registry)
 void ConnectionForm::ReadCustomPortSettings(const CRegistryKey& registry)
 {
     registry.ReadText(registryKey, "Port", portName);
-    if (StartsWith(portName, "COM")) {
+    const bool path = StartsWith(portName, "/");
+    const PortKind pathKind = DevicePathKind(portName);
+    if (StartsWith(portName, "COM") || (path && pathKind == PortKind::Serial)) {
         interfaceKind = PortKind::Serial;
         registry.ReadNumber(registryKey, "BaudRate", baudRate);
-    } else if (StartsWith(portName, "LPT")) {
+    } else if (StartsWith(portName, "LPT") || (path && pathKind == PortKind::Parallel)) {
         interfaceKind = PortKind::Parallel;
     } else if (StartsWith(portName, "USB")) {
         interfaceKind = PortKind::Usb;
@@ -338,7 +377,7 @@ PortSettings ConnectionForm::BuildPortSettings()
 
 bool ConnectionForm::NeedsSpoolerRedirect(const std::string& name)
 {
-    return StartsWith(name, "COM") || StartsWith(name, "LPT");
+    return StartsWith(name, "COM") || StartsWith(name, "LPT") || StartsWith(name, "/");
 }
 
 } // namespace kalo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CRegistryKey.h"
+#include "platform/DevicePathInfo.h"
 #include "platform/MessageSink.h"
 #include "port/PortSettings.h"
 
@@ -15,6 +16,9 @@ namespace kalo {
 // position (-1 for none) and whether it can be used.
 struct ListControl {
     std::vector<std::string> items;
+    // Shown beside the entry of the same position, never as part of its
+    // name; shorter than items when the last entries have none.
+    std::vector<std::string> descriptions;
     int selected = -1;
     bool enabled = true;
 
@@ -23,6 +27,10 @@ struct ListControl {
     // The list's own prefix search: case-insensitive, from position 1 round to
     // position 0; nothing selected when no entry begins with prefix.
     void SelectBeginningWith(const std::string& prefix);
+    // A device path is chosen by the whole path only (/dev/ttyUSB1 is not
+    // /dev/ttyUSB10), and added at the end when it is not listed: a saved
+    // device is taken as it stands. Any other name by its start, as above.
+    void SelectPort(const std::string& name);
 };
 
 // The main window's connection settings without the window: the members the
@@ -70,6 +78,10 @@ public:
 
     // Finds the USB printers for the USB list; none when not set.
     std::function<std::vector<std::string>()> enumerateUsb;
+    // The serial and parallel devices present, listed after the fixed
+    // COM and LPT entries; none when not set.
+    std::function<std::vector<platform::DevicePathInfo>()> enumerateSerial;
+    std::function<std::vector<platform::DevicePathInfo>()> enumerateParallel;
     platform::MessageSink* messages = nullptr;
 
     // Copies the radio group and the TCP port box to the members (true) or back.

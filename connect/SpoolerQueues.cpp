@@ -31,16 +31,27 @@ std::string NamedPort(const std::string& device, const char* prefix, int count, 
     return "";
 }
 
+// The device of a serial or parallel URI; empty for any other.
+std::string LineDeviceOf(const std::string& uri)
+{
+    for (const char* scheme : {"serial:", "parallel:"})
+        if (uri.rfind(scheme, 0) == 0)
+            return DeviceOf(uri, scheme);
+    return "";
+}
+
 } // namespace
 
 std::string PortTextOf(const std::string& deviceUri, const platform::PortMap& ports)
 {
     std::string named;
-    if (deviceUri.rfind("serial:", 0) == 0)
-        named = NamedPort(DeviceOf(deviceUri, "serial:"), "COM", 14, ports);
-    else if (deviceUri.rfind("parallel:", 0) == 0)
-        named = NamedPort(DeviceOf(deviceUri, "parallel:"), "LPT", 3, ports);
-    else if (deviceUri.rfind("usb:", 0) == 0)
+    const std::string device = LineDeviceOf(deviceUri);
+    if (!device.empty()) {
+        named = deviceUri[0] == 's' ? NamedPort(device, "COM", 14, ports) : NamedPort(device, "LPT", 3, ports);
+        // A device no COM or LPT name maps to is named by its path.
+        if (named.empty() && device[0] == '/')
+            named = device;
+    } else if (deviceUri.rfind("usb:", 0) == 0)
         named = "USB001";
     else if (deviceUri.rfind("socket:", 0) == 0)
         named = "IP_" + HostOf(deviceUri);
@@ -57,7 +68,9 @@ void RedirectSpoolerQueues(platform::Spooler& spooler, const platform::PortMap& 
         return;
     bool ok = true;
     for (const platform::SpoolerQueue& queue : queues) {
-        if (PortTextOf(queue.deviceUri, ports).find(portName) == std::string::npos)
+        // A path names one device; a COM or LPT name is looked for anywhere in the text.
+        if (portName.rfind('/', 0) == 0 ? LineDeviceOf(queue.deviceUri) != portName
+                                        : PortTextOf(queue.deviceUri, ports).find(portName) == std::string::npos)
             continue;
         saved[queue.name] = queue.deviceUri;
         // Once one queue could not be read, the rest are remembered but left alone.

@@ -9,7 +9,8 @@
 namespace kalo {
 
 // What a queue "prints to", in the program's port terms: "COM3:" or "LPT1:"
-// for the device that the port map gives for that port, "USB001" for a USB
+// for the device that the port map gives for that port, the device path
+// for a serial or parallel device no port maps to, "USB001" for a USB
 // printer, "IP_<host>" for a network printer, "FILE:" for a queue that
 // discards its jobs, and the URI itself when none of these fits.
 std::string PortTextOf(const std::string& deviceUri, const platform::PortMap& ports);
@@ -21,7 +22,7 @@ extern const char kDiscardUri[];
 using SavedPrinterPorts = std::map<std::string, std::string>;
 
 // Points every local queue whose port text contains portName (case-sensitive,
-// so "COM1" also matches "COM10:") at kDiscardUri, keeping its old URI in
+// so "COM1" also matches "COM10:"), or is the device path portName, at kDiscardUri, keeping its old URI in
 // saved. Silent on every failure.
 void RedirectSpoolerQueues(platform::Spooler& spooler, const platform::PortMap& ports, const std::string& portName,
                            SavedPrinterPorts& saved);

@@ -77,6 +77,32 @@ bool FindPort(const std::vector<std::string>& ports, const std::string& name, st
     return false;
 }
 
+// A device path as a serial: or parallel: URI writes it, taken literally:
+// it begins with one '/' and holds no space, control character, '#' or '?'.
+bool ReadDevicePath(const std::string& text, std::string& port, std::string& error)
+{
+    if (platform::StartsWith(text, "//")) {
+        error = Quoted(text) + " is not a device path (one '/' begins it, as in /dev/ttyUSB0)";
+        return false;
+    }
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f || c == '#' || c == '?') {
+            error = Quoted(text) + " has a character a device path here cannot hold";
+            return false;
+        }
+    }
+    port = text;
+    return true;
+}
+
+// A port of the list by its name, or a device path.
+bool FindPortOrPath(const std::vector<std::string>& ports, const std::string& name, std::string& port,
+                    std::string& error)
+{
+    return platform::StartsWith(name, "/") ? ReadDevicePath(name, port, error) : FindPort(ports, name, port, error);
+}
+
 bool ReadSocket(const std::string& rest, ConnectionOptions& options, std::string& error)
 {
     if (!platform::StartsWith(rest, "//")) {
@@ -154,7 +180,7 @@ bool ReadSerial(const std::string& rest, ConnectionOptions& options, std::string
 {
     const size_t question = rest.find('?');
     options.interfaceKind = PortKind::Serial;
-    if (!FindPort(ConnectionForm::kSerialPorts, rest.substr(0, question), options.serialPort, error))
+    if (!FindPortOrPath(ConnectionForm::kSerialPorts, rest.substr(0, question), options.serialPort, error))
         return false;
     if (question == std::string::npos)
         return true;
@@ -224,7 +250,7 @@ bool ParseTargetUri(const std::string& text, ConnectionOptions& options, std::st
         taken = ReadSerial(rest, read, error);
     } else if (scheme == "parallel") {
         read.interfaceKind = PortKind::Parallel;
-        taken = FindPort(ConnectionForm::kParallelPorts, rest, read.parallelPort, error);
+        taken = FindPortOrPath(ConnectionForm::kParallelPorts, rest, read.parallelPort, error);
     } else if (scheme == "usb") {
         taken = ReadUsb(rest, read, error);
     } else {

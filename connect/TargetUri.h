@@ -12,10 +12,11 @@ namespace kalo {
 //   socket://HOST[:PORT]    TCP, port 9100 when left out
 //   serial:COMn[?SETTINGS]  SETTINGS: baud=, bits=, parity=, stop=, flow=
 //                           joined by '+' or '&', each optional
-//   parallel:LPTn
+//   serial:/dev/ttyUSB0[?SETTINGS]   a device path, taken literally
+//   parallel:LPTn or parallel:/dev/lp1
 //   usb: or usb:SERIAL      the first printer of the family, or the one with
 //                           that USB serial number (%XX escapes a byte)
-// The scheme and the port name are read in any case.
+// The scheme and a COM or LPT name are read in any case; a path as written.
 
 // Reads a URI into options: the connection options' defaults, then what the
 // URI says. False with what is wrong, quoting the part ("'parity=evn' is not

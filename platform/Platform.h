@@ -2,6 +2,7 @@
 
 #include "ChildProcesses.h"
 #include "Clock.h"
+#include "DevicePathInfo.h"
 #include "MessageSink.h"
 #include "NameResolver.h"
 #include "ParallelDevice.h"
@@ -36,6 +37,12 @@ public:
     // The one source of device-change notices for USB printers, made on
     // first use (a program that never touches USB opens no monitor).
     virtual UsbDeviceWatcher& UsbWatcher() = 0;
+    // The serial devices present now (USB adapters, then built-in ports that
+    // have a UART), and the parallel ones, in a stable order.
+    virtual std::vector<DevicePathInfo> ListSerialDevices() = 0;
+    virtual std::vector<DevicePathInfo> ListParallelDevices() = 0;
+    // What is at a typed device path, looked at without sending anything.
+    virtual DeviceNode NodeAt(const std::string& path) = 0;
     // The system's version word, as IsWin9xFamily reads it.
     virtual uint32_t VersionWord() = 0;
     virtual std::unique_ptr<ParallelDevice> NewParallelDevice() = 0;

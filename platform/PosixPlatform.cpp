@@ -5,6 +5,7 @@
 #include "posix/PosixSerialDevice.h"
 #include "posix/PosixStreamSocket.h"
 #include "posix/PosixUsbPrinterDevice.h"
+#include "posix/SysfsDevices.h"
 #include "posix/UdevUsbDeviceWatcher.h"
 
 #include <cstdio>
@@ -53,6 +54,21 @@ std::string Setting(const char* name, const char* fallback)
 std::vector<UsbPrinterInfo> PosixPlatform::ListUsbPrinters()
 {
     return ListSysfsUsbPrinters(Setting("KALO_SYSFS_ROOT", "/sys"), Setting("KALO_DEV_ROOT", "/dev"));
+}
+
+std::vector<DevicePathInfo> PosixPlatform::ListSerialDevices()
+{
+    return ListSysfsSerialDevices(Setting("KALO_SYSFS_ROOT", "/sys"), Setting("KALO_DEV_ROOT", "/dev"));
+}
+
+std::vector<DevicePathInfo> PosixPlatform::ListParallelDevices()
+{
+    return ListSysfsParallelDevices(Setting("KALO_SYSFS_ROOT", "/sys"), Setting("KALO_DEV_ROOT", "/dev"));
+}
+
+DeviceNode PosixPlatform::NodeAt(const std::string& path)
+{
+    return ProbeDeviceNode(path);
 }
 
 UsbDeviceWatcher& PosixPlatform::UsbWatcher()

@@ -22,6 +22,12 @@ public:
     std::vector<UsbPrinterInfo> ListUsbPrinters() override;
     // udev's monitor, naming nodes under KALO_DEV_ROOT.
     UsbDeviceWatcher& UsbWatcher() override;
+    // From the same roots as the USB printers.
+    std::vector<DevicePathInfo> ListSerialDevices() override;
+    std::vector<DevicePathInfo> ListParallelDevices() override;
+    // A terminal is asked with isatty on a descriptor opened without
+    // waiting and without becoming the controlling terminal.
+    DeviceNode NodeAt(const std::string& path) override;
     // An NT-family word: kernel major and minor in the low bytes, a build
     // number made of them (never 0) in the high 16 bits.
     uint32_t VersionWord() override;

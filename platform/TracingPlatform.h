@@ -25,6 +25,9 @@ public:
     std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() override { return m_inner.NewUsbPrinterDevice(); }
     std::vector<UsbPrinterInfo> ListUsbPrinters() override { return m_inner.ListUsbPrinters(); }
     UsbDeviceWatcher& UsbWatcher() override { return m_inner.UsbWatcher(); }
+    std::vector<DevicePathInfo> ListSerialDevices() override { return m_inner.ListSerialDevices(); }
+    std::vector<DevicePathInfo> ListParallelDevices() override { return m_inner.ListParallelDevices(); }
+    DeviceNode NodeAt(const std::string& path) override { return m_inner.NodeAt(path); }
     uint32_t VersionWord() override { return m_inner.VersionWord(); }
     std::unique_ptr<ParallelDevice> NewParallelDevice() override { return m_inner.NewParallelDevice(); }
     NameResolver& Names() override { return m_inner.Names(); }

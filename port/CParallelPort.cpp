@@ -23,7 +23,8 @@ int CParallelPort::Configure(const PortSettings& settings)
 {
     std::copy(std::begin(settings.timeouts), std::end(settings.timeouts), m_timeouts);
     m_timeouts[kWriteConstant] = kWriteTotalConstantMs;
-    if (settings.portName.empty() || !StartsWith(settings.portName, "LPT"))
+    // LPTn through the port map, or a device path as it is.
+    if (!StartsWith(settings.portName, "LPT") && !StartsWith(settings.portName, "/"))
         return 0;
     m_portName = settings.portName;
     return 1;

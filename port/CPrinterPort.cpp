@@ -5,6 +5,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace kalo {
 
@@ -28,9 +29,55 @@ int Dispatch(Held& held, F f)
 
 } // namespace
 
-std::optional<PortChoice> ChoosePortKind(const PortSettings& settings)
+namespace {
+
+// The number after "lp" in a path's last part, as in /dev/lp1 or
+// /dev/usb/lp0; -1 when the last part is no lpN.
+long LpNumberOf(const std::string& path, std::string& folder)
+{
+    const size_t slash = path.rfind('/');
+    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (last.size() < 3 || last.size() > 8 || last.compare(0, 2, "lp") != 0)
+        return -1;
+    long n = 0;
+    for (size_t i = 2; i < last.size(); ++i) {
+        if (last[i] < '0' || last[i] > '9')
+            return -1;
+        n = n * 10 + (last[i] - '0');
+    }
+    return n;
+}
+
+std::optional<PortKind> PrinterNodeKind(const std::string& path)
+{
+    std::string folder;
+    if (LpNumberOf(path, folder) < 0)
+        return std::nullopt;
+    const bool usb = folder.size() >= 4 && folder.compare(folder.size() - 4, 4, "/usb") == 0;
+    return usb ? PortKind::Usb : PortKind::Parallel;
+}
+
+} // namespace
+
+PortKind DevicePathKind(const std::string& path)
+{
+    return PrinterNodeKind(path).value_or(PortKind::Serial);
+}
+
+std::optional<PortChoice> ChoosePortKind(const PortSettings& settings, platform::Platform& platform)
 {
     const std::string& name = settings.portName;
+    if (StartsWith(name, "/")) {
+        const platform::DeviceNode node = platform.NodeAt(name);
+        // The typed name first: a udev link such as /dev/usb/lp0 may lead anywhere.
+        for (const std::string& named : {name, node.target})
+            if (const std::optional<PortKind> kind = PrinterNodeKind(named); kind && node.present)
+                return PortChoice{*kind, name};
+        if (node.terminal)
+            return PortChoice{PortKind::Serial, name};
+        return std::nullopt;
+    }
     if (StartsWith(name, "COM") || StartsWith(name, "\\\\.\\COM"))
         return PortChoice{PortKind::Serial, name};
     if (StartsWith(name, "LPT"))
@@ -47,9 +94,8 @@ std::optional<PortChoice> ChoosePortKind(const PortSettings& settings)
     return std::nullopt;
 }
 
-std::string ConnectionText(const PortSettings& settings)
+std::string ConnectionText(const PortSettings& settings, const std::optional<PortChoice>& choice)
 {
-    const std::optional<PortChoice> choice = ChoosePortKind(settings);
     if (choice && choice->kind == PortKind::Ethernet)
         return "socket://" + settings.portName + ":" + std::to_string(settings.tcpPort);
     if (!choice || choice->kind != PortKind::Serial)
@@ -81,20 +127,28 @@ CPrinterPort::~CPrinterPort() = default;
 
 int CPrinterPort::Configure(PortSettings settings)
 {
+    const std::optional<PortChoice> choice = ChoosePortKind(settings, m_platform);
     if (m_trace)
-        m_trace->Connection(ConnectionText(settings));
-    const int result = ConfigureHeld(std::move(settings));
+        m_trace->Connection(ConnectionText(settings, choice));
+    const int result = ConfigureHeld(std::move(settings), choice);
     if (m_trace)
         TraceFailure();
     return result;
 }
 
-int CPrinterPort::ConfigureHeld(PortSettings settings)
+int CPrinterPort::ConfigureHeld(PortSettings settings, const std::optional<PortChoice>& choice)
 {
     m_port = std::monostate{};
     m_keptFailure = {};
     m_tracedFailures.clear();
-    const std::optional<PortChoice> choice = ChoosePortKind(settings);
+    if (!choice && StartsWith(settings.portName, "/")) {
+        // A device path names one device: what is wrong with it is the refusal.
+        m_keptFailure = m_platform.NodeAt(settings.portName).present
+            ? platform::Failure{"configure", settings.portName, platform::kErrNotSupported, 0,
+                                "not a serial line, a parallel port or a USB printer"}
+            : platform::Failure{"open", settings.portName, platform::kErrNoDevice, ENOENT, "No such file or directory"};
+        return 0;
+    }
     if (!choice) {
         m_keptFailure = {"configure", settings.portName, platform::kErrArgument, 0,
                          settings.portName.empty() ? "no port chosen"

@@ -24,12 +24,21 @@ struct PortChoice {
 };
 
 // The port factory's choice: the tests run in this order, case-sensitive,
-// and the first match wins. No value when nothing matches.
-std::optional<PortChoice> ChoosePortKind(const PortSettings& settings);
+// and the first match wins. A device path ("/dev/...", or any name that
+// begins with '/') is chosen by what the platform finds there: usb/lpN the
+// USB kind, lpN the parallel kind, a terminal the serial kind; the kind
+// comes from where its links lead (/dev/serial/by-id/...), the typed path is
+// what is opened. No value when nothing matches.
+std::optional<PortChoice> ChoosePortKind(const PortSettings& settings, platform::Platform& platform);
+
+// The port kind a device path names by itself, without looking at the
+// device: usb/lpN USB, lpN parallel, anything else serial (a registry entry
+// or a print queue says which device it is, present or not).
+PortKind DevicePathKind(const std::string& path);
 
 // The port and its settings as a trace's header names them: "COM1,
 // 9600,n,8,1,p" (the ports key's form), "socket://10.0.0.7:9100", "LPT1".
-std::string ConnectionText(const PortSettings& settings);
+std::string ConnectionText(const PortSettings& settings, const std::optional<PortChoice>& choice);
 
 static_assert(PrinterPortKind<CSerialPort>);
 static_assert(PrinterPortKind<CParallelPort>);
@@ -81,7 +90,7 @@ public:
     platform::Platform& GetPlatform() { return m_platform; }
 
 private:
-    int ConfigureHeld(PortSettings settings);
+    int ConfigureHeld(PortSettings settings, const std::optional<PortChoice>& choice);
     // Writes the port's failure to the trace unless it is there already:
     // a link that is gone fails every call the same way.
     void TraceFailure();

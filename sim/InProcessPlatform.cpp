@@ -85,7 +85,7 @@ public:
     {
         m_machine.lastOpenedPath = path;
         m_path = path;
-        if (path != m_machine.serialPath)
+        if (m_machine.LinkTarget(path) != m_machine.serialPath)
             return Fail("open", ENOENT, "No such file or directory");
         if (m_machine.serialPermissionDenied)
             return Fail("open", EACCES, "Permission denied");
@@ -333,7 +333,7 @@ public:
     {
         m_machine.lastOpenedPath = path;
         m_path = path;
-        if (path != m_machine.parallelPath)
+        if (m_machine.LinkTarget(path) != m_machine.parallelPath)
             return Fail("open", ENOENT, "No such file or directory");
         if (m_machine.parallelPermissionDenied)
             return Fail("open", EACCES, "Permission denied");
@@ -423,6 +423,23 @@ std::shared_ptr<InProcessLink> InProcessPlatform::NewLink(int64_t byteMicros)
     lastLink->SetByteMicros(byteMicros);
     lastLink->SetResponder(responder);
     return lastLink;
+}
+
+std::string InProcessPlatform::LinkTarget(const std::string& path) const
+{
+    const auto link = deviceLinks.find(path);
+    return link != deviceLinks.end() ? link->second : path;
+}
+
+DeviceNode InProcessPlatform::NodeAt(const std::string& path)
+{
+    DeviceNode node;
+    node.target = LinkTarget(path);
+    node.terminal = node.target == serialPath;
+    node.present = node.terminal || node.target == parallelPath
+        || std::any_of(usbPrinters.begin(), usbPrinters.end(),
+                       [&](const UsbPrinterInfo& usb) { return usb.node == node.target; });
+    return node;
 }
 
 std::unique_ptr<SerialDevice> InProcessPlatform::NewSerialDevice()

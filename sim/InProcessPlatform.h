@@ -28,6 +28,10 @@ public:
     std::unique_ptr<platform::UsbPrinterDevice> NewUsbPrinterDevice() override;
     std::vector<platform::UsbPrinterInfo> ListUsbPrinters() override { return usbPrinters; }
     platform::FedUsbDeviceWatcher& UsbWatcher() override { return m_usbWatcher; }
+    std::vector<platform::DevicePathInfo> ListSerialDevices() override { return serialDevices; }
+    std::vector<platform::DevicePathInfo> ListParallelDevices() override { return parallelDevices; }
+    // The serial path is the one terminal; links lead where deviceLinks says.
+    platform::DeviceNode NodeAt(const std::string& path) override;
     uint32_t VersionWord() override { return versionWord; }
     std::unique_ptr<platform::ParallelDevice> NewParallelDevice() override;
     // The printer's address stands for itself, the names of hostAddresses
@@ -48,6 +52,12 @@ public:
     std::string serialPath = "/dev/ttyS0";
     std::string networkHost = "10.0.0.50";
     uint16_t networkPort = 9100;
+    // The serial and parallel devices listed, in this order (none opens
+    // unless it is the printer's path), and links to devices: link -> target.
+    std::vector<platform::DevicePathInfo> serialDevices;
+    std::vector<platform::DevicePathInfo> parallelDevices;
+    std::map<std::string, std::string> deviceLinks;
+    std::string LinkTarget(const std::string& path) const;
     // A device without modem lines (as a pseudo-terminal is).
     bool serialWithoutModemLines = false;
     // DSR as the printer holds it; starts from the dsr-low fault.

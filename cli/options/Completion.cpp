@@ -83,6 +83,14 @@ std::vector<std::string> CompletionCandidates(const CompletionSources& sources, 
         choices = sources.usbDevices();
     } else if (valueOf) {
         choices = valueOf->values.Choices();
+        const std::string name = valueOf->name;
+        const auto& devices = name == "--serial" ? sources.serialDevices
+            : name == "--parallel"              ? sources.parallelDevices
+                                                : std::function<std::vector<std::string>()>();
+        if (devices) {
+            const std::vector<std::string> paths = devices();
+            choices.insert(choices.end(), paths.begin(), paths.end());
+        }
     } else if (platform::StartsWith(typed, "-")) {
         if (!command)
             choices = sources.globalOptions;

@@ -22,6 +22,9 @@ struct CompletionSources {
     std::vector<std::string> globalOptions; // taken only before a command
     // The printers --usb-device takes: list-usb's entries and serial numbers.
     std::function<std::vector<std::string>()> usbDevices;
+    // The device paths --serial and --parallel take beside their port names.
+    std::function<std::vector<std::string>()> serialDevices;
+    std::function<std::vector<std::string>()> parallelDevices;
 };
 
 // What may stand as words[current] (words[0] being the program), given the

@@ -93,6 +93,13 @@ OptionValues OptionValues::Names(std::vector<std::string> names)
     return values;
 }
 
+OptionValues OptionValues::NamesOrPath(std::vector<std::string> names)
+{
+    OptionValues values = Names(std::move(names));
+    values.m_takesPaths = true;
+    return values;
+}
+
 OptionValues OptionValues::ListEntry(std::vector<std::string> entries, std::vector<std::pair<std::string, int>> shortNames)
 {
     OptionValues values;
@@ -144,7 +151,7 @@ std::string OptionValues::Describe() const
         }
         return Join(parts, ", ");
     case Kind::Names:
-        return Join(m_names, ", ");
+        return Join(m_names, ", ") + (m_takesPaths ? ", or a device path (/dev/...)" : "");
     case Kind::ListEntry:
         for (const auto& [name, position] : m_shortNames)
             parts.push_back(name);
@@ -210,6 +217,10 @@ bool OptionValues::Take(const std::string& text, OptionValue& value, std::string
         for (size_t i = 0; i < m_names.size() && !taken; ++i) {
             taken = m_names[i] == text;
             value.number = int64_t(i);
+        }
+        if (!taken && m_takesPaths && platform::StartsWith(text, "/")) {
+            taken = true;
+            value.number = -1;
         }
         break;
     case Kind::ListEntry: {

@@ -32,6 +32,9 @@ public:
     static OptionValues NumbersOf(const std::vector<std::string>& texts);
     // One of the names, exactly as written; the value is its position.
     static OptionValues Names(std::vector<std::string> names);
+    // One of the names, or a device path (a text that begins with '/'),
+    // taken as written; a path's value is -1.
+    static OptionValues NamesOrPath(std::vector<std::string> names);
     // An entry of a list by its text in any case, by a short name, or by a
     // beginning that only one entry has; the value is the list position.
     static OptionValues ListEntry(std::vector<std::string> entries,
@@ -59,6 +62,7 @@ private:
     Kind m_kind = Kind::None;
     std::vector<Range> m_ranges;
     std::vector<std::string> m_names;
+    bool m_takesPaths = false;
     std::vector<std::pair<std::string, int>> m_shortNames;
     std::string m_what;
     bool (*m_fits)(const std::string&) = nullptr;

@@ -5,6 +5,7 @@
 #include "PollWait.h"
 #include "RetryEintr.h"
 #include "SystemFailure.h"
+#include "SysfsDevices.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,53 +26,7 @@ namespace {
 
 const char kUnpluggedReason[] = "the printer was unplugged";
 // What the program can hold as a device path: longer ones are never cut.
-constexpr size_t kMaxPath = 256;
-
-// "lp12" → 12; -1 for anything else.
-long LpNumber(const std::string& name)
-{
-    if (name.size() < 3 || name.size() > 8 || name.compare(0, 2, "lp") != 0)
-        return -1;
-    long n = 0;
-    for (size_t i = 2; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return -1;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n;
-}
-
-// The one line of a sysfs attribute without its newline; false when it
-// cannot be read.
-bool ReadAttribute(const std::string& path, std::string& value)
-{
-    if (path.size() >= kMaxPath)
-        return false;
-    std::ifstream in(path);
-    if (!in)
-        return false;
-    std::getline(in, value);
-    return !in.bad();
-}
-
-bool IsHexId(const std::string& text)
-{
-    return text.size() == 4 && std::all_of(text.begin(), text.end(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-           });
-}
-
-// The folder a link leads to, with every link resolved; empty when it dangles.
-std::string Resolve(const std::string& path)
-{
-    if (path.size() >= kMaxPath)
-        return std::string();
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved))
-        return std::string();
-    const std::string result = resolved;
-    return result.size() < kMaxPath ? result : std::string();
-}
+constexpr size_t kMaxPath = kMaxSysfsPath;
 
 } // namespace
 
@@ -179,21 +134,21 @@ std::vector<UsbPrinterInfo> ListSysfsUsbPrinters(const std::string& sysfsRoot, c
         return {};
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        const long number = LpNumber(name);
+        const long number = NumberAfter(name, "lp");
         if (number < 0)
             continue;
         // lpN/device is the printer interface; its parent is the USB device.
-        const std::string usbDevice = Resolve(classDir + "/" + name + "/device/..");
+        const std::string usbDevice = ResolveSysfsPath(classDir + "/" + name + "/device/..");
         if (usbDevice.empty())
             continue;
         UsbPrinterInfo info;
         info.node = devRoot + "/usb/" + name;
-        if (!ReadAttribute(usbDevice + "/idVendor", info.vendorId) || !IsHexId(info.vendorId))
+        if (!ReadSysfsAttribute(usbDevice + "/idVendor", info.vendorId) || !IsHexId(info.vendorId))
             continue;
-        if (!ReadAttribute(usbDevice + "/idProduct", info.productId) || !IsHexId(info.productId))
+        if (!ReadSysfsAttribute(usbDevice + "/idProduct", info.productId) || !IsHexId(info.productId))
             continue;
         std::string serial;
-        if (ReadAttribute(usbDevice + "/serial", serial))
+        if (ReadSysfsAttribute(usbDevice + "/serial", serial))
             info.serial = serial;
         found.emplace_back(number, std::move(info));
     }

@@ -34,11 +34,14 @@ const std::vector<platform::SpoolerQueue> kCupsQueues = {
     {"Receipt USB", "usb://KEMTRAN/TLR-740II?serial=0001"},
     {"Receipt Net", "socket://10.0.0.50"},
     {"Receipt Net 9101", "socket://10.0.0.51:9101"},
+    {"Receipt USB1", "serial:/dev/ttyUSB1?baud=38400"},
+    {"Receipt USB10", "serial:/dev/ttyUSB10"},
 };
 
 // The window with everything it talks to, all in this process.
 struct Bench {
-    explicit Bench(const std::string& target = "", sim::PrinterOptions options = {}, bool fromCups = false)
+    explicit Bench(const std::string& target = "", sim::PrinterOptions options = {}, bool fromCups = false,
+                   std::vector<platform::DevicePathInfo> serialDevices = {})
         : machine(std::move(options))
         , file(platform::RegistryFile::FromText(fromCups ? "" : test::kRegistryText))
         , cups(spooler, machine.Ports())
@@ -46,6 +49,7 @@ struct Bench {
     {
         if (fromCups)
             spooler.queues = kCupsQueues;
+        machine.serialDevices = std::move(serialDevices);
         window = std::make_unique<CMainDlg>(MainWindowServices{machine, spooler, registry, fileDialogs, target});
         window->show();
     }
@@ -102,6 +106,7 @@ private slots:
     void modalWindowsBorrowThePort_data();
     void modalWindowsBorrowThePort();
     void usbListFollowsPrintersComingAndGoing();
+    void serialDevicesFollowTheComEntries();
     void spoolerQueuesAreRedirectedAndGivenBack();
     void terminationSignalEndsTheProgramMidExchange();
 };
@@ -324,6 +329,26 @@ void CMainDlgTest::spoolerQueuesAreRedirectedAndGivenBack()
     bench.window.reset();
     QCOMPARE(bench.spooler.UriOf("office"), std::string("serial:/dev/ttyS0?baud=9600"));
     QCOMPARE(bench.spooler.UriOf("labels"), std::string("serial:/dev/ttyS9?baud=9600"));
+}
+
+// The adapters present follow the fourteen COM entries, named by their path
+// alone and described in their tooltip; a queue's device is chosen by its
+// whole path (ttyUSB10, listed first, only begins like ttyUSB1), and
+// Check Communication opens it and takes that queue alone.
+void CMainDlgTest::serialDevicesFollowTheComEntries()
+{
+    Bench bench("Receipt USB1", {}, true, {{"/dev/ttyUSB10", "FTDI USB UART, serial A5"}, {"/dev/ttyUSB1"}});
+    QComboBox* port = bench.Combo("comboPort");
+    QCOMPARE(Items(port), kSerialPorts + QStringList({"/dev/ttyUSB10", "/dev/ttyUSB1"}));
+    QCOMPARE(Choice(port) + " " + Choice(bench.Combo("comboBaudRate")), QStringLiteral("/dev/ttyUSB1 38400"));
+    QCOMPARE(port->itemData(14, Qt::ToolTipRole).toString(), QStringLiteral("FTDI USB UART, serial A5"));
+    QVERIFY(!port->itemData(0, Qt::ToolTipRole).isValid() && !port->itemData(15, Qt::ToolTipRole).isValid());
+    bench.machine.serialPath = "/dev/ttyUSB1";
+    bench.Click("buttonCheckCommunication");
+    QCOMPARE(bench.machine.lastOpenedPath, std::string("/dev/ttyUSB1"));
+    QVERIFY(bench.Button("buttonSelfTest")->isEnabled());
+    QCOMPARE(bench.spooler.UriOf("Receipt USB1"), std::string("file:///dev/null"));
+    QCOMPARE(bench.spooler.UriOf("Receipt USB10"), std::string("serial:/dev/ttyUSB10"));
 }
 
 void CMainDlgTest::modalWindowsBorrowThePort_data()

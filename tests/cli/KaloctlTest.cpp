@@ -3,6 +3,7 @@
 #include "platform/RegistryFile.h"
 #include "status/StatusFile.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSysfs.h"
 #include "support/FontImages.h"
 #include "support/InProcessKaloctl.h"
 #include "support/RegistryText.h"
@@ -77,12 +78,14 @@ TEST(Kaloctl, IdentifyOverEachLink)
         bool readsRegistry;
         std::string device = "/dev/ttyS0"; // where the serial printer is
     } rows[] = {
-        {{"identify"}, 2, false}, // COM1 by default
+        {{"--serial", "COM1", "identify"}, 2, false},
         {{"--parallel", "LPT1", "identify"}, 0, false},
         {{"--printer", "Custom_TLR-740II", "identify"}, 0, true},
         {{"identify", "--printer", "Receipt COM3"}, 2, true, "/dev/ttyS2"},
         {{"--target", "socket://10.0.0.50", "identify"}, 0, false},
         {{"--target", "serial:COM1?baud=19200", "identify"}, 2, false},
+        {{"--serial", "/dev/ttyUSB0", "identify"}, 0, false, "/dev/ttyUSB0"},
+        {{"--parallel", "/dev/lp0", "identify"}, 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
@@ -207,6 +210,7 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
         {{"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"}, // not another maker's lp0
         {{"identify", "--usb-device", k3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
         {{"--usb-device", "K3", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "", "/dev/usb/lp3"},
+        {{"--usb-device", "/dev/usb/lp3", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp3"}, // opened, none tried
         {{"--usb", "identify"}, false, 1, "", "Printer is not connected by USB.\nPlease, turn on the printer!!\n"},
         // An entry whose node and serial are not one printer's.
         {{"--usb-device", "742plusII:" + lp2 + "K1", "identify"}, true, 1, "",
@@ -223,10 +227,32 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
         const KaloRun run = Kalo(row.args, machine);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(row.args.back() == "get-status" ? run.out.substr(0, row.out.size()) : run.out, row.out);
-        EXPECT_EQ(run.err, (row.attached ? tried : "") + row.err);
+        const bool typedPath = row.args.size() > 1 && row.args[1].front() == '/';
+        EXPECT_EQ(run.err, (row.attached && !typedPath ? tried : "") + row.err);
         EXPECT_EQ(row.node.empty() ? "" : machine.lastOpenedPath, row.node);
         EXPECT_EQ(machine.openDevices, 0);
     }
+}
+
+// An adapter is reached through a stable link to it, and listed
+// with what its USB device says (a pty stands in for /dev/ttyUSB0, a fake
+// sysfs tree for its description).
+TEST(KaloctlProgram, ReachesASerialAdapterByItsPath)
+{
+    kalo::test::VirtualPrinterProcess printer({"--pty", "--paper", "/dev/null"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    kalo::test::FakeSysfs tree;
+    tree.AddClassDevice("tty", "ttyUSB0", "1-1", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
+                                                  {"product", "FT232R USB UART"}, {"serial", "A5"}});
+    const std::string adapter = tree.devRoot + "/ttyUSB0";
+    std::filesystem::create_symlink(printer.ptyPath, adapter);
+    const auto listed = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"list-serial", "--json"},
+                                               {"KALO_SYSFS_ROOT=" + tree.sysfsRoot, "KALO_DEV_ROOT=" + tree.devRoot});
+    EXPECT_EQ(listed.out, "[\n  {\n    \"path\": \"" + adapter + "\",\n    \"description\": \"FTDI FT232R USB UART, "
+                          "serial A5\",\n    \"vendorId\": 1027,\n    \"productId\": 24577,\n    \"serial\": \"A5\"\n  }\n]\n");
+    const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, {"--serial", adapter, "identify"}); // a link to a tty
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, kIdentified);
 }
 
 namespace {
@@ -422,6 +448,8 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         {{"--parallel", "LPT2", "identify"}, {},
          "Can't open port and Printer is disconnected\nopen /dev/lp1: No such file or directory (set KALO_PORT_LPT2 "
          "to the device)\n"},
+        {{"--serial", "/dev/ttyUSB9", "identify"}, {},
+         "Port Configuration Set Error!\nopen /dev/ttyUSB9: No such file or directory\n"},
         // The printer's own entrance time is kept only when the printer takes it.
         {{"set-status", "--power-save", "on"}, noEntranceTime, "Enterance time should be from 6 to 255.\n"},
         {On("COM1", {"get-status", "--save", "FILE"}), HangsUpAfter(70),

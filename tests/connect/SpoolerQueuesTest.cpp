@@ -21,7 +21,7 @@ TEST(PortTextOf, NamesDevicesInPortTerms)
     });
     const std::pair<const char*, const char*> rows[] = {
         {"serial:/dev/ttyS0?baud=9600+bits=8", "COM1:"}, {"serial:/dev/ttyS9", "COM10:"},
-        {"serial:/dev/ttyUSB0?baud=19200", "COM2:"}, {"serial:/dev/ttyS1", "serial:/dev/ttyS1"}, // COM2 is elsewhere now
+        {"serial:/dev/ttyUSB0?baud=19200", "COM2:"}, {"serial:/dev/ttyS1", "/dev/ttyS1"}, // COM2 is elsewhere: the path
         {"parallel:/dev/lp2", "LPT3:"}, {"usb://KEMTRAN/TLR-740II?serial=1", "USB001"},
         {"socket://10.1.2.3:9100/?waiteof=false", "IP_10.1.2.3"}, {"file:///dev/null", "FILE:"},
         {"ipp://host/printers/q", "ipp://host/printers/q"},

@@ -41,6 +41,9 @@ TEST(TargetUri, ReadsAsTheOptionsAndWritesBackCanonical)
         {"usb:", {"--usb"}, "usb:"},
         {"usb:K0001234", {"--usb-device", "K0001234"}, "usb:K0001234"},
         {"usb:K1%2f7+x", {"--usb-device", "K1/7+x"}, "usb:K1%2F7%2Bx"},
+        {"serial:/dev/ttyUSB0?baud=19200", {"--serial", "/dev/ttyUSB0", "--baud", "19200"},
+         "serial:/dev/ttyUSB0?baud=19200+bits=8+parity=none+stop=1+flow=hardware"},
+        {"parallel:/dev/lp1", {"--parallel", "/dev/lp1"}, "parallel:/dev/lp1"},
     };
     for (const auto& [uri, options, canonical] : rows) {
         SCOPED_TRACE(uri);
@@ -84,6 +87,9 @@ TEST(TargetUri, RefusesNamingThePart)
         {"usb:K 1", "'K 1' has a character to write as %XX"}, {"usb:K%G1", "'%G1' is not a %XX escape"},
         {"usb:K%4", "'%4' is not a %XX escape"},
         {"usb:K%0a", "'%0a' is a control character, not part of a serial number"},
+        {"serial://dev/ttyUSB0", "'//dev/ttyUSB0' is not a device path (one '/' begins it, as in /dev/ttyUSB0)"},
+        {"serial:/dev/tty USB0", "'/dev/tty USB0' has a character a device path here cannot hold"},
+        {"parallel:/dev/lp1?baud=9600", "'/dev/lp1?baud=9600' has a character a device path here cannot hold"},
     };
     const ConnectionOptions before = FromOptions({"--tcp", "10.0.0.50:9101"});
     for (const auto& [uri, message] : rows) {
@@ -108,7 +114,7 @@ TEST(TargetUri, DeviceIdentityFindsTheSameDevice)
         {"serial:COM1?baud=9600", "serial:com1?baud=19200+flow=none", true}, {"serial:COM1", "serial:COM3", false},
         {"serial:COM2", "serial:COM4", true}, {"parallel:LPT1", "parallel:lpt1", true},
         {"serial:COM1", "parallel:LPT1", false}, {"usb:K1", "usb:%4B1", true}, {"usb:K1", "usb:K2", false},
-        {"usb:", "usb:", true},
+        {"usb:", "usb:", true}, {"serial:/dev/pts/3", "serial:COM2?baud=19200", true},
     };
     for (const auto& [uriA, uriB, same] : rows) {
         ConnectionOptions a, b;

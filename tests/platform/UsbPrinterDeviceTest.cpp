@@ -1,4 +1,5 @@
 #include "platform/posix/PosixUsbPrinterDevice.h"
+#include "platform/posix/SysfsDevices.h"
 #include "support/DescriptorsKept.h"
 #include "support/FakeSysfs.h"
 
@@ -54,4 +55,26 @@ TEST(PosixUsbPrinterDevice, BoundsReadsAndRefusesWhatIsNoDevice)
     EXPECT_EQ(device.Read(buffer, sizeof buffer, 1000000), kErrNoDevice);
     EXPECT_EQ(device.LastFailure().call, "read");
     device.Close();
+}
+
+// Adapters first, by number (ttyUSB10 after ttyUSB2), then the built-in
+// ports that have a UART; each described by the USB device above it.
+TEST(ListSysfsSerialDevices, ListsAdaptersThenUartsDescribedFromUsb)
+{
+    FakeSysfs tree;
+    const auto usb = [](const std::string& vendor, const std::string& maker, const std::string& serial) {
+        return std::vector<std::pair<std::string, std::string>>{
+            {"idVendor", vendor}, {"idProduct", "6001"}, {"manufacturer", maker}, {"product", "USB UART"}, {"serial", serial}};
+    };
+    tree.AddClassDevice("tty", "ttyUSB10", "1-2", usb("0403", "FTDI", "A5"));
+    tree.AddClassDevice("tty", "ttyUSB2", "1-1", usb("zz", "Odd", ""));  // ids that are no ids: no description
+    tree.AddClassDevice("tty", "ttyACM0", "1-3", usb("2341", "", "")); // the product alone
+    tree.AddClassDevice("tty", "ttyS1", "", {{"type", "0"}});           // no UART behind it
+    tree.AddClassDevice("tty", "ttyS0", "", {{"type", "4"}});
+    tree.AddClassDevice("printer", "lp1", "", {});
+    const std::string dev = tree.devRoot + "/";
+    EXPECT_EQ(ListSysfsSerialDevices(tree.sysfsRoot, tree.devRoot),
+              (std::vector<DevicePathInfo>{{dev + "ttyUSB2"}, {dev + "ttyUSB10", "FTDI USB UART, serial A5", "0403", "6001", "A5"},
+                                           {dev + "ttyACM0", "USB UART", "2341", "6001", ""}, {dev + "ttyS0"}}));
+    EXPECT_EQ(ListSysfsParallelDevices(tree.sysfsRoot, tree.devRoot), (std::vector<DevicePathInfo>{{dev + "lp1"}}));
 }

@@ -56,11 +56,21 @@ TEST(ChoosePortKind, FollowsTheTestsInOrder)
         {"740plusII:", 0, PortKind::Usb, ""},          // no device path
         {"x742plusII-740II-rest", 0, PortKind::Usb, "-740II-rest"}, // second model, cut at 10
         {"", 9100, PortKind::Ethernet, ""},
+        // A path by what is there, the typed path handed over.
+        {"/dev/ttyUSB0", 9100, PortKind::Serial, "/dev/ttyUSB0"}, {"/dev/serial/by-id/usb-FTDI", 0, PortKind::Serial,
+        "/dev/serial/by-id/usb-FTDI"}, {"/dev/lp1", 0, PortKind::Parallel, "/dev/lp1"},
+        {"/dev/usb/lp0", 0, PortKind::Usb, "/dev/usb/lp0"}, {"/dev/kemtran", 0, PortKind::Usb, "/dev/kemtran"},
+        {"/dev/lp2", 0, std::nullopt, ""}, {"/dev/null", 9100, std::nullopt, ""},
     };
+    InProcessPlatform machine;
+    machine.serialPath = "/dev/ttyUSB0";
+    machine.parallelPath = "/dev/lp1";
+    machine.usbPrinters = {{"/dev/usb/lp0", "7a3c", "001e", ""}};
+    machine.deviceLinks = {{"/dev/serial/by-id/usb-FTDI", "/dev/ttyUSB0"}, {"/dev/kemtran", "/dev/usb/lp0"}};
     for (const auto& [name, tcpPort, kind, handedOver] : rows) {
         PortSettings settings{name};
         settings.tcpPort = tcpPort;
-        const auto choice = ChoosePortKind(settings);
+        const auto choice = ChoosePortKind(settings, machine);
         ASSERT_EQ(choice.has_value(), kind.has_value()) << name;
         EXPECT_TRUE(!choice || (choice->kind == *kind && choice->name == handedOver)) << name;
     }

@@ -43,6 +43,22 @@ void FakeSysfs::AddPrinter(int lp, std::optional<std::string> vendor, std::optio
                                  fs::path(sysfsRoot) / "class/usbmisc" / name);
 }
 
+void FakeSysfs::AddClassDevice(const std::string& className, const std::string& name, const std::string& usbDevice,
+                               const std::vector<std::pair<std::string, std::string>>& attributes)
+{
+    const std::string parent = usbDevice.empty() ? "devices/platform/serial8250"
+                                                 : "devices/pci0000:00/0000:00:14.0/usb1/" + usbDevice;
+    const std::string port = usbDevice.empty() ? parent : parent + "/" + usbDevice + ":1.0/" + name;
+    const fs::path folder = fs::path(sysfsRoot) / port / className / name;
+    fs::create_directories(folder);
+    for (const auto& [file, value] : attributes)
+        std::ofstream((usbDevice.empty() ? folder : fs::path(sysfsRoot) / parent) / file) << value << '\n';
+    fs::create_directory_symlink("../..", folder / "device");
+    fs::create_directories(fs::path(sysfsRoot) / "class" / className);
+    fs::create_directory_symlink(fs::path("../..") / port / className / name,
+                                 fs::path(sysfsRoot) / "class" / className / name);
+}
+
 void FakeSysfs::LinkNode(int lp, const std::string& target)
 {
     fs::create_symlink(target, fs::path(devRoot) / "usb" / ("lp" + std::to_string(lp)));

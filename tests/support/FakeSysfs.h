@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kalo::test {
 
@@ -21,6 +23,12 @@ public:
     // the USB device's folder (deeper names make longer paths).
     void AddPrinter(int lp, std::optional<std::string> vendor, std::optional<std::string> product,
                     std::optional<std::string> serial, const std::string& usbDevice = "1-1");
+    // class/<className>/<name> (tty/ttyUSB0, printer/lp1) as a device on
+    // USB below usbDevice, whose folder holds the attributes given
+    // (idVendor, manufacturer, ...), or a built-in one when usbDevice is
+    // empty, the attributes (type) then in its own folder.
+    void AddClassDevice(const std::string& className, const std::string& name, const std::string& usbDevice,
+                        const std::vector<std::pair<std::string, std::string>>& attributes);
     // <devRoot>/usb/lpN as a link to target (a pty, a plain file, ...).
     void LinkNode(int lp, const std::string& target);
 
