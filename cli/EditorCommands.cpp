@@ -82,12 +82,14 @@ int SendCommand::Prepare(CommandContext& context)
 
 int SendCommand::Run(CommandContext& context, PrinterSession& session)
 {
+    // The identification's bytes before are counted too; the JSON gives the command's own.
+    const CPrinterPort::WriteTally before = session.Port().Tally();
     WriteCommandBytes(session.Port(), m_bytes);
     const int status = WriteOutcome(context, session.Port(), WriteOperation::WriteCommand);
     if (m_json) {
-        const CPrinterPort::WriteTally& tally = session.Port().Tally();
-        PrintJson(context.out, Json{{"requested", tally.requested}, {"written", tally.written},
-                                    {"whole", status == kExitOk}});
+        const CPrinterPort::WriteTally& after = session.Port().Tally();
+        PrintJson(context.out, Json{{"requested", after.requested - before.requested},
+                                    {"written", after.written - before.written}, {"whole", status == kExitOk}});
     }
     return status;
 }

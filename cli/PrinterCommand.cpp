@@ -22,9 +22,6 @@ int PrinterCommand::Execute(CommandContext& context)
     const auto session = OpenPrinterSession(context);
     if (!session)
         return kExitFailed;
-    // As a button press in the window does: a cut-short write counts the
-    // command's own bytes, not the identification's before it.
-    session->Port().StartOperation();
     return Run(context, *session);
 }
 

@@ -66,6 +66,13 @@ const std::string kStopped = " of 187 bytes: the printer may still be in user-se
 const std::string kSerialGone = "write /dev/ttyS0: the device hung up\n";
 const std::string kNetworkGone = "send 10.0.0.50:9100: Broken pipe\n";
 
+// A command on a printer: a COM port or a network address.
+std::vector<std::string> On(const char* link, std::vector<std::string> command)
+{
+    command.insert(command.begin(), {link[0] == 'C' ? "--serial" : "--tcp", link});
+    return command;
+}
+
 } // namespace
 
 // A serial port is taken from the spooler's queue and given back; the
@@ -113,8 +120,19 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{}, "kaloctl: no command given"},
         {{"frobnicate"}, "kaloctl: unknown command 'frobnicate'"},
+        {{"identfy"}, "kaloctl: unknown command 'identfy'; did you mean identify?"},
         {{"identify", "extra"}, "kaloctl identify: unexpected argument 'extra'"},
         {{"get-status", "--bogus"}, "kaloctl get-status: unknown option '--bogus'"},
+        // Named where it stands, so its value is not taken for a command.
+        {{"--tpc", "127.0.0.1", "identify"}, "kaloctl: unknown option '--tpc'; did you mean --tcp?"},
+        {{"identify", "--tpc=127.0.0.1"}, "kaloctl identify: unknown option '--tpc'; did you mean --tcp?"},
+        // No printer is guessed, and nothing is written for nothing.
+        {{"identify"}, "kaloctl: identify needs a printer: name it with one of --serial, --parallel, --usb, "
+                       "--usb-device, --tcp, --printer, --target"},
+        {{"--tcp", "10.0.0.50", "set-status"},
+         set + "nothing to set: name a setting, --pin, --power-save, --entrance-time, --load or --profile"},
+        {{"--tcp", "10.0.0.50", "set-status", "--code-page", "PC865"},
+         set + "--code-page 'PC865' is ambiguous: \"PC865 (Nordic)\" or \"PC865/PC1252 (ADC)\""},
         {{"--parallel", "LPT1", "identify", "--serial", "COM1"}, onlyOne},
         {{"--target", "serial:COM1", "--baud", "19200", "identify"},
          "kaloctl: --target takes the line settings in its URI, not as --baud"},
@@ -136,6 +154,12 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
         EXPECT_FALSE(run.opened);
         EXPECT_FALSE(run.readRegistry);
     }
+    // A printer nothing knows is refused once the registry file and the queues are read.
+    const KaloRun unknown = Kalo({"--printer", "Nowhere", "identify"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(unknown.err.starts_with("kaloctl: no printer 'Nowhere' ")) << unknown.err;
+    EXPECT_NE(unknown.err.find("CUPS queues"), std::string::npos) << unknown.err;
+    EXPECT_FALSE(unknown.opened);
 }
 
 // What a printer, a file or a device holds is shown in kaloctl's own lines,
@@ -156,12 +180,12 @@ TEST(Kaloctl, ShowsWhatPrintersAndFilesHoldWithControlBytesEscaped)
     InProcessPlatform machine(printer);
     machine.usbPrinters = {{"/dev/usb/lp1", "7a3c", "001e", printer.firmware}};
     const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
-        {{"--trace", file + ".trace", "get-status", "--save", file + ".sts"},
+        {On("COM1", {"--trace", file + ".trace", "get-status", "--save", file + ".sts"}),
          {"Firmware Version : " + shown + "\n", "Memory switch 11\n", "  pin 8  [PIN 8] Reserved: Disable (bit set)\n",
           "Country: Double byte Country\n", "Default code page: Katakana\n", "Power save: Enable\n",
           "Entrance time: 45 s\n", "Printer Model : TLR-740plusII\n"}},
         {{"show-sts", file + ".sts", "--json"},
-         {"\"11\": [ { \"pin\": 1, \"state\": \"off\"", "\"Emulation\": \"not in a status file\""}},
+         {"\"11\": [ { \"pin\": 1, \"state\": \"off\"", "\"emulation\": \"not in a status file\""}},
         {{"show-sts", file + ".STS"}, {"Wrong format files loaded.\n"}},
         {{"trace-view", file + ".trace"}, {"firmware \"" + shown + "\""}},
         {{"diff", file + ".json", "printer"}, {"/" + shown + ": unknown key"}},
@@ -263,6 +287,7 @@ std::string TraceOf(size_t bytes)
     const std::string line = "7 error write /dev/ttyS0: " + std::string(270, 'x') + "\n";
     const std::string path = Scratch("trace-" + std::to_string(bytes));
     std::ofstream out(path);
+    out << "# kalo 0.2, COM1, 9600,n,8,1,p\n";
     for (size_t written = 0; written < bytes; written += line.size())
         out << line;
     return path;
@@ -391,7 +416,8 @@ TEST(Kaloctl, FontDownloadSendsTheImageOrSaysWhyNot)
             kalo::test::WriteFontImage(dir + "/font-142.bin", row.image);
         setenv("KALO_FONT_DIR", dir.c_str(), 1);
         InProcessPlatform machine;
-        const KaloRun run = Kalo(Replace(row.args, "DIR", dir), machine);
+        const std::vector<std::string> args = Replace(row.args, "DIR", dir);
+        const KaloRun run = Kalo(args[0] == "--tcp" ? args : On("COM1", args), machine);
         unsetenv("KALO_FONT_DIR");
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.out, row.out);
@@ -420,12 +446,6 @@ PrinterOptions HangsUpAfter(int64_t bytes)
     return options;
 }
 
-std::vector<std::string> On(const char* link, std::vector<std::string> command)
-{
-    command.insert(command.begin(), {link[0] == 'C' ? "--serial" : "--tcp", link});
-    return command;
-}
-
 // A refusal, a reply that did not come or a write cut short: exit 1, the
 // reason on standard error, and no backup made of "No Change" rows unless
 // --partial asks for one.
@@ -437,6 +457,8 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
                                                 "--entrance-time", "99"};
     PrinterOptions noEntranceTime;
     noEntranceTime.entranceTime = 0;
+    const std::string notes = Scratch("notes.txt");
+    std::ofstream(notes) << "paper rolls: 12\n";
     const struct {
         std::vector<std::string> args; // FILE stands for a status file of the row's own
         PrinterOptions options;
@@ -451,7 +473,9 @@ TEST(Kaloctl, FailuresExitOneAndSayWhy)
         {{"--serial", "/dev/ttyUSB9", "identify"}, {},
          "Port Configuration Set Error!\nopen /dev/ttyUSB9: No such file or directory\n"},
         // The printer's own entrance time is kept only when the printer takes it.
-        {{"set-status", "--power-save", "on"}, noEntranceTime, "Enterance time should be from 6 to 255.\n"},
+        {On("COM1", {"set-status", "--power-save", "on"}), noEntranceTime, "Enterance time should be from 6 to 255.\n"},
+        {{"trace-view", notes}, {}, "kaloctl trace-view: " + notes + " is neither a kalo trace (--trace, KALO_TRACE) nor "
+                                    "a kalo-vprinter wire log (--wire-log)\n"},
         {On("COM1", {"get-status", "--save", "FILE"}), HangsUpAfter(70),
          noAnswer + "memory switch 5, memory switch 6, memory switch 11, memory switch 12, power save" + noChange +
              kSerialGone + "kaloctl get-status: FILE not saved (--partial gives what did come)\n",
@@ -531,7 +555,7 @@ TEST(Kaloctl, EditorCommandsSendAndConvert)
             std::ofstream(path, std::ios::binary) << row.file;
         std::istringstream input(row.input);
         InProcessPlatform machine;
-        const KaloRun run = Kalo(Replace(row.args, "@", path), machine, &input);
+        const KaloRun run = Kalo(On("COM1", Replace(row.args, "@", path)), machine, &input);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.out, row.out);
         EXPECT_EQ(run.err, Replace(row.err, "@", path));

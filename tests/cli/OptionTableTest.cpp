@@ -17,6 +17,10 @@ const kalo::cli::OptionTable<int> kOptions = {
       Values::Fields({{"SWITCH", '\0', Values::Numbers({{1, 6}})}, {"PIN", ':', Values::Numbers({{1, 8}})},
                       {"STATE", '=', Values::Names({"on", "off"}), "on"}})}},
     {{"--json", "", "", Values::None()}},
+    {{"--page", "P", "",
+      Values::ListEntry({"PC437 (USA)", "PC850 (Multilingual)", "PC852 (Latin 2)", "PC855 (Cyrillic)", "PC857 (Turkish)",
+                         "PC858 (Euro)", "PC860 (Portugues)", "PC862 (Hebrew)", "PC863 (Canadian-French)",
+                         "PC865 (Nordic)"})}},
 };
 
 struct ParseRow {
@@ -59,16 +63,20 @@ INSTANTIATE_TEST_SUITE_P(
         {"NumberNegative", {"--speed", "-5"}, kSpeed + "-5'"},
         {"NumberWrapped", {"--speed", "18446744073709551617"}, kSpeed + "18446744073709551617'"},
         {"NumberTrailingText", {"--speed", "5 "}, kSpeed + "5 '"},
-        {"NameExactly", {"--parity", "Odd"}, "--parity takes none, odd, not 'Odd'"},
+        {"NameExactly", {"--parity", "Odd"}, "--parity takes none, odd, not 'Odd'; did you mean odd?"},
         {"EntryInAnyCase", {"--font", "font b (9X17)", "--font", "a", "--font", "fa"}, " speed=2 font=1 font=0 font=2"},
-        {"EntryBeginningTwoHave", {"--font", "font"},
-         "--font takes A, \"Font A (12x24)\", \"Font B (9x17)\", \"Fax\" (in any case, or a beginning only one entry "
-         "has), not 'font'"},
+        {"EntryBeginningTwoHave", {"--font", "font"}, "--font 'font' is ambiguous: \"Font A (12x24)\" or \"Font B (9x17)\""},
+        {"EntryNoneNear", {"--font", "Q"}, "--font takes A, \"Font A (12x24)\", \"Font B (9x17)\", \"Fax\" (in any case, or a "
+                                          "beginning only one entry has), not 'Q'"},
+        {"LongListNamesTheNearest", {"--page", "PC8x5"},
+         "--page 'PC8x5' is none of its 10 entries; nearest: \"PC855 (Cyrillic)\", \"PC865 (Nordic)\""},
+        {"LongListNothingNear", {"--page", "zzz"}, "--page 'zzz' is none of its 10 entries (--help lists them)"},
+        {"UnknownOptionNearest", {"--jsn"}, "unknown option '--jsn'; did you mean --json?"},
         {"FieldsDefaultLast", {"--pin", "6:2=off", "--pin=1:8"}, " speed=2 pin=6.2.1 pin=1.8.0"},
         {"FieldMissing", {"--pin", "6"}, "--pin takes SWITCH:PIN[=STATE], not '6'"},
         {"FieldOutOfRange", {"--pin", "7:2"}, "--pin SWITCH takes 1-6, not '7'"},
         {"FieldWrapped", {"--pin", "6:4294967298"}, "--pin PIN takes 1-8, not '4294967298'"},
-        {"FieldTrailingText", {"--pin", "6:2=on x"}, "--pin STATE takes on, off, not 'on x'"},
+        {"FieldTrailingText", {"--pin", "6:2=on x"}, "--pin STATE takes on, off, not 'on x'; did you mean on?"},
         {"ValueIsTheNextWordOrAfterEquals", {"--file", "--json", "--file=a=b"}, " speed=2 file=--json file=a=b"},
         {"MissingValue", {"--json", "--parity"}, "--parity needs a value: none, odd"},
         {"FlagWithValue", {"--json=yes"}, "--json takes no value, not 'yes'"},

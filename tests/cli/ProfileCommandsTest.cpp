@@ -84,7 +84,7 @@ TEST(ProfileCommands, DiffAndRefusalsExitStatusAndLines)
         {{"diff", "DIR/buzzer.json", "printer"}, Reference(), 0, "", ""},
         {{"diff", "printer", "DIR/quiet.json"}, Reference(), 3, kBuzzerOff + "entrance-time: 45 -> 60\n", ""},
         {{"diff", "DIR/quiet.json", "DIR/buzzer.json", "--json"}, {}, 3,
-         "{\"same\": false, \"differences\": [{\"switch\": \"6\", \"pin\": \"2\", \"label\": \"[PIN 2] Auto Internal buzzer "
+         "{\"same\": false, \"differences\": [{\"switch\": 6, \"pin\": 2, \"label\": \"[PIN 2] Auto Internal buzzer "
          "control\", \"from\": \"off\", \"to\": \"on\"}]}", ""},
         {{"diff", "DIR/buzzer.json", "printer"}, Faulty({"silent"}), 1, "", ""},
         {{"diff", "DIR/bad.json", "printer"}, {}, 2, "",
@@ -118,8 +118,8 @@ TEST(ProfileCommands, ApplySendsOnlyWhatItShould)
     Write("apply.json", R"({"format": "kalo-profile/1", "switches": {"6": {"2": "on"}, "1": {"8": "on"}},
                             "powerSave": true})");
     const auto differences = nlohmann::json::parse(R"([
-        {"switch": "1", "pin": "8", "label": "[PIN 8] Reserved", "from": "off", "to": "on"},
-        {"switch": "6", "pin": "2", "label": "[PIN 2] Auto Internal buzzer control", "from": "off", "to": "on"},
+        {"switch": 1, "pin": 8, "label": "[PIN 8] Reserved", "from": "off", "to": "on"},
+        {"switch": 6, "pin": 2, "label": "[PIN 2] Auto Internal buzzer control", "from": "off", "to": "on"},
         {"setting": "power-save", "from": "off", "to": "on"}])");
     const auto none = nlohmann::json::array();
     const auto outcome = [](bool changed, bool written, nlohmann::json verified, nlohmann::json found,

@@ -172,19 +172,22 @@ TEST(TraceView, ShowsWhatItCannotRead)
          "                  sent      LineFeed (0a)\n"
          "                  sent      text \"A\\r\\n\"\n"
          "       4      +1  sent      1c 6c 64 73 58 0a 1b 40 00 01 02 03 04 05 06 07 ... (20 bytes)\n"},
-        {"garbage", "\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n-9223372036854775807 tx 1b 40\n",
+        {"garbage", "0 rx 1b 40\n\x01\x02\nx tx 1b\n9 tx 1\n9 tx zz\n9 bogus 1\n-9223372036854775807 tx 1b 40\n",
          "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
+         "       0      +0  sent      Initialize (1b 40)\n"
          "not a trace line: \\x01\\x02\nnot a trace line: x tx 1b\nnot a trace line: 9 tx 1\n"
          "not a trace line: 9 tx zz\nnot a trace line: 9 bogus 1\n"
          "not a trace line: -9223372036854775807 tx 1b 40\n"},
         {"failure", "# kalo 0.1, COM1, 9600,n,8,1,p\n120 error open /dev/ttyS0: Permission denied\n",
          "# kalo 0.1, COM1, 9600,n,8,1,p\n     120      +0  error     open /dev/ttyS0: Permission denied\n"},
         // A wire log names the other way round: "rx" is what the printer received.
-        {"line too long", std::string((16 << 20) + 1, '1') + "\n5 rx 1b 40\n7 tx 63\n",
-         "not a trace line: more than 16 MiB without a line break\n"
+        {"line too long", "5 rx 1b 40\n" + std::string((16 << 20) + 1, '1') + "\n7 tx 63\n",
          "# a kalo-vprinter wire log: \"sent\" is what the printer received\n"
          "       5      +0  sent      Initialize (1b 40)\n"
+         "not a trace line: more than 16 MiB without a line break\n"
          "       7      +2  received  63\n"},
+        // Nothing is guessed of a file that begins as neither: trace-view refuses it whole.
+        {"neither", "shopping list\n5 rx 1b 40\n", ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
