@@ -146,12 +146,13 @@ int SendFontImage(CommandContext& context, PrinterSession& session, FontImage im
 const char* DownloadFontCommand::Description() const
 {
     return "Sends the image of a downloadable double-byte font (CHOICE: 2 \"KS5601(Korean)\",\n"
-           "3 \"GB2312(Simplified Chinese)\", 4 \"BIG5(Traditional Chinese)\", 5 \"BIG5_Serif[Chinese ]\",\n"
-           "6 \"SHIFT-JIS(Japanese)\", by number or text) as Set Status does: 64 bytes, then\n"
-           "4096-byte blocks 20 ms apart. The image font-NNN.bin is looked for in $KALO_FONT_DIR\n"
-           "alone when set, else among the images built in, then in ~/.local/share/kalo/fonts\n"
-           "and the install's share/kalo/fonts; it is checked before anything is sent. The\n"
-           "printer reboots with the new font. Exit status 0 only when every byte went out.\n";
+           "3 \"GB2312(Simplified Chinese)\", 4 \"BIG5(Traditional Chinese)\",\n"
+           "5 \"BIG5_Serif[Chinese ]\", 6 \"SHIFT-JIS(Japanese)\", by number or text) as Set\n"
+           "Status does: 64 bytes, then 4096-byte blocks 20 ms apart. The image\n"
+           "font-NNN.bin is looked for in $KALO_FONT_DIR alone when set, else among the\n"
+           "images built in, then in ~/.local/share/kalo/fonts and the install's\n"
+           "share/kalo/fonts; it is checked before anything is sent. The printer reboots\n"
+           "with the new font. Exit status 0 only when every byte went out.\n";
 }
 
 std::vector<const OptionInfo*> DownloadFontCommand::Options() const

@@ -22,14 +22,6 @@ const OptionTable<ListSerialRequest>& ListSerialTable()
     return table;
 }
 
-// A USB id as the number it writes in hexadecimal; null off USB.
-Json IdNumber(const std::string& hex)
-{
-    char* end = nullptr;
-    const long number = hex.empty() ? -1 : std::strtol(hex.c_str(), &end, 16);
-    return number >= 0 && end && *end == '\0' ? Json(number) : Json(nullptr);
-}
-
 } // namespace
 
 const char* ListSerialCommand::Description() const
@@ -54,8 +46,8 @@ int ListSerialCommand::Execute(CommandContext& context)
     if (request.json) {
         Json list = Json::array();
         for (const platform::DevicePathInfo& d : devices)
-            list.push_back({{"path", d.path}, {"description", d.description}, {"vendorId", IdNumber(d.vendorId)},
-                            {"productId", IdNumber(d.productId)}, {"serial", d.serial}});
+            list.push_back({{"path", d.path}, {"description", d.description}, {"vendorId", UsbIdNumber(d.vendorId)},
+                            {"productId", UsbIdNumber(d.productId)}, {"serial", d.serial}});
         PrintJson(context.out, list);
         return kExitOk;
     }

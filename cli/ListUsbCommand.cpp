@@ -28,7 +28,7 @@ void PrintPrinters(std::ostream& out, const std::vector<UsbPrinterEntry>& printe
     Json list = Json::array();
     for (const UsbPrinterEntry& p : printers)
         list.push_back({{"entry", p.text}, {"model", p.model->modelName}, {"node", p.device.node},
-                        {"vendorId", p.device.vendorId}, {"productId", p.device.productId},
+                        {"vendorId", UsbIdNumber(p.device.vendorId)}, {"productId", UsbIdNumber(p.device.productId)},
                         {"serial", p.device.serial}});
     PrintJson(out, list);
 }

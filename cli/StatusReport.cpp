@@ -7,6 +7,7 @@
 #include "status/PrinterSettingForm.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -75,6 +76,13 @@ bool PowerSaveUnknown(const StatusReadReport* report)
 }
 
 } // namespace
+
+Json UsbIdNumber(const std::string& hex)
+{
+    char* end = nullptr;
+    const long number = hex.empty() ? -1 : std::strtol(hex.c_str(), &end, 16);
+    return number >= 0 && end && *end == '\0' ? Json(number) : Json(nullptr);
+}
 
 void PrintJson(std::ostream& out, const Json& document)
 {

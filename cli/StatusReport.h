@@ -18,6 +18,9 @@ using Json = nlohmann::ordered_json;
 // A document as kaloctl prints it: two-space indented, a line break after;
 // text a printer sent that is not UTF-8 is printed, never refused.
 void PrintJson(std::ostream& out, const Json& document);
+// A USB id as the number its hexadecimal text writes ("7a3c" is 31292); null
+// off USB or for text that is no such number.
+Json UsbIdNumber(const std::string& hex);
 
 // A status as a technician reads it: every pin with its label and its
 // choice's text, the settings by their list texts, the power-save values.

@@ -228,9 +228,9 @@ TEST(Kaloctl, FindsTheUsbPrintersOfTheFamily)
         {{"list-usb"}, true, 0, k1 + "\tK1\n" + k3 + "\tK3\n", refused},
         {{"list-usb", "--json"}, true, 0,
          "[\n  {\n    \"entry\": \"" + k1 + "\",\n    \"model\": \"TLR-742plusII\",\n    \"node\": \"/dev/usb/lp1\",\n"
-         "    \"vendorId\": \"7a3c\",\n    \"productId\": \"001e\",\n    \"serial\": \"K1\"\n  },\n  {\n    \"entry\": \"" + k3
-         + "\",\n    \"model\": \"TLR-740II\",\n    \"node\": \"/dev/usb/lp3\",\n    \"vendorId\": \"7a3c\",\n"
-           "    \"productId\": \"001f\",\n    \"serial\": \"K3\"\n  }\n]\n", refused},
+         "    \"vendorId\": 31292,\n    \"productId\": 30,\n    \"serial\": \"K1\"\n  },\n  {\n    \"entry\": \"" + k3
+         + "\",\n    \"model\": \"TLR-740II\",\n    \"node\": \"/dev/usb/lp3\",\n    \"vendorId\": 31292,\n"
+           "    \"productId\": 31,\n    \"serial\": \"K3\"\n  }\n]\n", refused},
         {{"--usb", "identify"}, true, 0, kIdentified, "", "/dev/usb/lp1"}, // not another maker's lp0
         {{"identify", "--usb-device", k3}, true, 0, kIdentified, "", "/dev/usb/lp3"},
         {{"--usb-device", "K3", "get-status"}, true, 0, "Printer Model : TLR-740plusII\n", "", "/dev/usb/lp3"},
