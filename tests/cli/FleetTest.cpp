@@ -100,6 +100,7 @@ struct ChildRow {
     int exitStatus;
     std::string message;
     std::string changes;
+    bool changed = false;
 };
 
 const std::string kTwoDifferences = R"j({"same": false, "differences": [
@@ -110,6 +111,7 @@ using enum FleetTask;
 using enum TargetOutcome;
 constexpr ChildFate kEnded = ChildFate::Ended;
 const std::string kNoId = "Fail to get printer ID.\n\nPlease retry connect\n";
+const std::string kNotTaken = "kaloctl set-status: switch 6 pin 2 did not take 'on'";
 
 const ChildRow kChildRows[] = {
     {"IdentifyOk", Identify, kEnded, Exited(0), "Maker: KEMTRAN\nModel: TLR-740II\n", "", Ok, 0,
@@ -117,7 +119,12 @@ const ChildRow kChildRows[] = {
     {"DiffSame", Diff, kEnded, Exited(0), R"j({"same": true, "differences": []})j", "", Same, 0, "", ""},
     {"DiffDifferent", Diff, kEnded, Exited(3), kTwoDifferences, "", Different, 3, "",
      "6/2 off->on, code-page PC437 (USA)->PC850 (Multilingual)"},
-    // A set-status that wrote, and one whose pin did not take, are the real fleet's.
+    // A set-status that wrote, and one that wrote a pin the printer did not take.
+    {"SetStatusWrote", SetStatus, kEnded, Exited(0), R"j({"changed": true, "written": true, "message": "Success"})j",
+     "", Ok, 0, "Success", "", true},
+    {"SetStatusPinNotTaken", SetStatus, kEnded, Exited(1),
+     R"j({"changed": true, "differences": [{"switch": 6, "pin": 2, "from": "off", "to": "on"}], "message": "?"})j",
+     kNotTaken + "\n", Failed, 1, kNotTaken, "6/2 off->on", true},
     {"SetStatusReasonsOnStandardError", SetStatus, kEnded, Exited(1),
      R"j({"changed": false, "message": "the printer could not be used (standard error says why)"})j", kNoId, Failed,
      1, "Fail to get printer ID. Please retry connect", ""},
@@ -147,6 +154,7 @@ TEST(FleetResultTest, ReadsEachChildsEndOutputAndReasons)
         EXPECT_EQ(result.exit, row.exitStatus);
         EXPECT_EQ(result.message, row.message);
         EXPECT_EQ(result.changes, row.changes);
+        EXPECT_EQ(result.changed, row.changed);
     }
 }
 

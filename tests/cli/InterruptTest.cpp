@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <unistd.h>
 
 namespace {
@@ -41,14 +40,6 @@ struct Row {
 // interruption in user-setting mode leaves unsent.
 constexpr char kSetStatusStopped[] = "Set Status stopped after 174 of 183 bytes: the printer may not hold the new "
                                      "status. Check the printer and run kaloctl set-status again.\n";
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class InterruptTest : public testing::TestWithParam<Row> {};
 
@@ -86,9 +77,9 @@ TEST_P(InterruptTest, EndsWithinItsTimeAndLeavesNothingHalfDone)
         std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - from).count();
     EXPECT_EQ(status, row.exitStatus);
     EXPECT_LT(tookMs, kPromiseMs + kLoadedMachineMarginMs);
-    EXPECT_EQ(ReadFile(out), "");
+    EXPECT_EQ(test::FileBytes(out), "");
     // A Set Status cut after user-setting mode says how far its writes got.
-    EXPECT_EQ(ReadFile(err), std::string(row.inUserSetting ? row.stoppedWrites : "") + "kaloctl: interrupted\n");
+    EXPECT_EQ(test::FileBytes(err), std::string(row.inUserSetting ? row.stoppedWrites : "") + "kaloctl: interrupted\n");
     const std::string received = test::ReceivedHex(wireLog);
     // In, out, and nothing after: no power-save write, no further wait for it.
     const bool entered = received.find(test::HexText(cmd::kEnterUserSetting)) != std::string::npos;

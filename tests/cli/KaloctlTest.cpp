@@ -34,7 +34,8 @@ KaloRun Kalo(const std::vector<std::string>& args, InProcessPlatform& machine, s
     const kalo::platform::LazyRegistryFile lazy([&located] { located = true; return std::string(); });
     const auto file = kalo::platform::RegistryFile::FromText(kalo::test::kRegistryText);
     const kalo::CRegistryKey registry({&lazy, &file});
-    g_spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Receipt COM3", "serial:/dev/ttyS2"}};
+    g_spooler.queues = {{"Receipt COM1", "serial:/dev/ttyS0?baud=19200"}, {"Receipt COM3", "serial:/dev/ttyS2"},
+                        {"Receipt COM10", "serial:/dev/ttyS9"}};
     g_spooler.changes = 0;
     const auto run = kalo::test::RunKaloctl(args, machine, {&g_spooler, &registry, in});
     return {run, !machine.lastOpenedPath.empty() || machine.lastLink || g_spooler.changes, located};
@@ -75,8 +76,9 @@ std::vector<std::string> On(const char* link, std::vector<std::string> command)
 
 } // namespace
 
-// A serial port is taken from the spooler's queue and given back; the
-// registry file is looked for only when a command names a printer.
+// A serial port is taken from the spooler's queues and given back (COM1's
+// from COM10's too, whose port text holds "COM1"); the registry file is
+// looked for only when a command names a printer.
 TEST(Kaloctl, IdentifyOverEachLink)
 {
     const struct {
@@ -85,12 +87,12 @@ TEST(Kaloctl, IdentifyOverEachLink)
         bool readsRegistry;
         std::string device = "/dev/ttyS0"; // where the serial printer is
     } rows[] = {
-        {{"--serial", "COM1", "identify"}, 2, false},
+        {{"--serial", "COM1", "identify"}, 4, false},
         {{"--parallel", "LPT1", "identify"}, 0, false},
         {{"--printer", "Custom_TLR-740II", "identify"}, 0, true},
         {{"identify", "--printer", "Receipt COM3"}, 2, true, "/dev/ttyS2"},
         {{"--target", "socket://10.0.0.50", "identify"}, 0, false},
-        {{"--target", "serial:COM1?baud=19200", "identify"}, 2, false},
+        {{"--target", "serial:COM1?baud=19200", "identify"}, 4, false},
         {{"--serial", "/dev/ttyUSB0", "identify"}, 0, false, "/dev/ttyUSB0"},
         {{"--parallel", "/dev/lp0", "identify"}, 0, false},
     };
@@ -106,6 +108,7 @@ TEST(Kaloctl, IdentifyOverEachLink)
         EXPECT_EQ(g_spooler.changes, row.spoolerChanges);
         EXPECT_EQ(g_spooler.UriOf("Receipt COM1"), "serial:/dev/ttyS0?baud=19200");
         EXPECT_EQ(g_spooler.UriOf("Receipt COM3"), "serial:/dev/ttyS2");
+        EXPECT_EQ(g_spooler.UriOf("Receipt COM10"), "serial:/dev/ttyS9");
     }
 }
 
@@ -540,7 +543,7 @@ TEST(Kaloctl, EditorCommandsSendAndConvert)
          ""},
         {{"test-print"}, "none", "", 0, "", "", testLines + "\x1b\x4a\xff"},
         {{"hex-to-bin", "1b401 -1"}, "none", "", 0, "\x1b\x40\x01\xff", "", ""},
-        {{"bin-to-hex", "@"}, "\x1b\x40\x0a", "", 0, "1b 40 0a \n", "", ""},
+        {{"bin-to-hex", "@"}, "\x1b\x40\x80\xff", "", 0, "1b 40 80 ff \n", "", ""},
         {{"bin-to-hex"}, "none", std::string("\0\xff", 2), 0, "00 ff \n", "", ""},
         {{"bin-to-hex"}, "none", std::string((1 << 20) + 1, 'x'), 1, "",
          "Cannot read standard input: it has more than 1048576 bytes" + tooBig, ""},

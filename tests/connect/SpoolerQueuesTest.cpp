@@ -30,8 +30,8 @@ TEST(PortTextOf, NamesDevicesInPortTerms)
         EXPECT_EQ(PortTextOf(uri, ports), text) << uri;
 }
 
-// The substring rule and the restore on closing are the main window's tests,
-// as the registry view of the queues is.
+// The substring rule and the restore are kaloctl's tests, the restore on
+// closing and the registry view of the queues the main window's.
 
 // The redirection against a real CUPS scheduler of the test's own, on a
 // socket in a private folder. The scheduler changes queues only for root.

@@ -1,5 +1,6 @@
 #include "editor/CCommandEditorDlg.h"
 #include "sim/InProcessPlatform.h"
+#include "support/WireLogText.h"
 
 #include <fstream>
 
@@ -81,12 +82,6 @@ void AnswerDialog(const QString& action)
         if (dialog->isVisible())
             dialog->reject();
     });
-}
-
-std::string Contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 } // namespace
@@ -195,11 +190,11 @@ void CCommandEditorDlgTest::savesAndLoads_data()
     QTest::addColumn<bool>("answered");   // the file dialog names command.bin; or it is cancelled
     QTest::addColumn<QString>("after");   // the editor's text after
     QTest::addColumn<QString>("message"); // "text|caption"
-    const QByteArray init("\x1b\x40\x0a", 3);
-    QTest::newRow("save replaces without asking") << "Save" << "1b 40 0a" << init << true << "1b 40 0a" << "";
+    const QByteArray init("\x1b\x40\xff", 3); // a byte above 0x7f kept both ways
+    QTest::newRow("save replaces without asking") << "Save" << "1b 40 ff" << init << true << "1b 40 ff" << "";
     QTest::newRow("save nothing") << "Save" << "" << QByteArray() << true << "" << "No data to write|Warning";
     QTest::newRow("save cancelled") << "Save" << "0a" << QByteArray() << false << "0a" << "Don't select save file|Warning";
-    QTest::newRow("load") << "Load" << "1b" << init << true << "1b 40 0a " << "";
+    QTest::newRow("load") << "Load" << "1b" << init << true << "1b 40 ff " << "";
     QTest::newRow("load cancelled") << "Load" << "1b" << QByteArray() << false << "" << "Don't select load file|warning";
 }
 
@@ -228,7 +223,7 @@ void CCommandEditorDlgTest::savesAndLoads()
     if (!message.isEmpty())
         told.push_back({parts[0].toStdString(), parts[1].toStdString(), platform::MessageIcon::Warning, ""});
     QCOMPARE(bench.machine.Recorded().Messages(), told);
-    QCOMPARE(QByteArray::fromStdString(Contents(path)), file.isNull() ? QByteArray("") : file);
+    QCOMPARE(QByteArray::fromStdString(test::FileBytes(path)), file.isNull() ? QByteArray("") : file);
     QVERIFY(bench.Written().empty());
     // The dialog is asked only when there is something to save.
     QCOMPARE(bench.dialogs.asked.size(), size_t(button == "Save" && text.isEmpty() ? 0 : 1));

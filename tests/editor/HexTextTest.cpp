@@ -1,10 +1,7 @@
-#include "editor/CommandFile.h"
 #include "editor/HexText.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 
 using namespace kalo;
 
@@ -34,25 +31,6 @@ TEST(HexText, GivesOneBytePerPair)
     };
     for (const auto& row : rows)
         EXPECT_EQ(ParseHexText(row.text), row.bytes) << row.name;
-}
-
-TEST(HexText, LoadThenSaveKeepsEveryByte)
-{
-    const std::string folder = ::testing::TempDir() + "kalo-hex-text";
-    std::filesystem::create_directories(folder);
-    std::string bytes;
-    for (int value = 255; value >= 0; --value)
-        bytes += char(value);
-    std::ofstream(folder + "/in.bin", std::ios::binary) << bytes;
-
-    std::string text, error;
-    ASSERT_TRUE(CommandFile::Load(folder + "/in.bin", text, error)) << error;
-    EXPECT_EQ(text.substr(0, 12), "ff fe fd fc ");
-    EXPECT_EQ(text.size(), 3 * bytes.size());
-    ASSERT_TRUE(CommandFile::Save(folder + "/out.bin", text, error)) << error;
-    std::ifstream saved(folder + "/out.bin", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), bytes);
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

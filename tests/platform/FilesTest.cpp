@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 #include "platform/WireTrace.h"
+#include "support/WireLogText.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +40,6 @@ struct Folder {
     }
 };
 
-std::string Contents(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 void Write(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -64,7 +59,7 @@ std::string Fingerprint(const std::string& path)
         return "nothing";
     const std::string kinds = std::to_string(at.st_mode) + " " + std::to_string(behind.st_mode) + " " +
                               std::to_string(behind.st_nlink) + " " + std::to_string(behind.st_ino) + " ";
-    return S_ISREG(behind.st_mode) ? kinds + Contents(path) : kinds;
+    return S_ISREG(behind.st_mode) ? kinds + kalo::test::FileBytes(path) : kinds;
 }
 
 } // namespace
@@ -132,7 +127,7 @@ TEST(SaveFile, ReplacesARegularFileKeepingOwnerModeAndLinks)
     struct stat link {}, data {};
     ASSERT_EQ(lstat((folder / "sub/link.sts").c_str(), &link), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
-    EXPECT_EQ(Contents(folder / "data.sts"), kNew);
+    EXPECT_EQ(kalo::test::FileBytes(folder / "data.sts"), kNew);
     ASSERT_EQ(stat((folder / "data.sts").c_str(), &data), 0);
     EXPECT_EQ(std::tie(data.st_mode, data.st_uid, data.st_gid), std::make_tuple(S_IFREG | 0640u, 65534u, 65534u));
     EXPECT_EQ(folder.List(), (Names{"data.sts", "sub"}));
@@ -187,7 +182,7 @@ TEST(SaveFile, AFailedSaveLeavesTheOldFileAndNoTemporary)
         struct stat info {};
         ASSERT_EQ(stat(path.c_str(), &info), 0);
         EXPECT_EQ(info.st_uid, 0u);
-        EXPECT_EQ(Contents(path), old);
+        EXPECT_EQ(kalo::test::FileBytes(path), old);
         EXPECT_EQ(folder.List(), Names{"keep.sts"});
     }
 }
@@ -227,11 +222,11 @@ TEST(SaveFile, FollowsNoLinkAnotherUserPlantedInASharedFolder)
         lchown((folder / row.link).c_str(), row.owner, row.owner);
         Write(folder / "root.sts", "root's");
         unlink((folder / "real/new.sts").c_str());
-        const std::string before = Contents(folder / row.reached);
+        const std::string before = kalo::test::FileBytes(folder / row.reached);
         std::string error, traceError;
         EXPECT_EQ(OpenTraceFile(folder / row.path, traceError) == nullptr, !!*row.refused) << traceError;
         EXPECT_EQ(Save(folder / row.path, error), !*row.refused) << error;
-        EXPECT_EQ(Contents(folder / row.reached), *row.refused ? before : kNew);
+        EXPECT_EQ(kalo::test::FileBytes(folder / row.reached), *row.refused ? before : kNew);
         if (*row.refused) {
             EXPECT_EQ(traceError, "the link " + (folder / row.refused) + " is owned by nobody (uid 65534), and a link "
                                   "in a sticky folder anyone may write to (" + (folder / "shared")

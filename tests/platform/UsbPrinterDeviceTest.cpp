@@ -32,7 +32,7 @@ TEST(ListSysfsUsbPrinters, KeepsWellFormedDevicesInLpOrder)
     EXPECT_TRUE(ListSysfsUsbPrinters(tree.sysfsRoot + "/none", tree.devRoot).empty());
 }
 
-// Bytes both ways, and a printer pulled out and back, are the port's test on a pty.
+// A printer pulled out and back on another node is the port's test.
 TEST(PosixUsbPrinterDevice, BoundsReadsAndRefusesWhatIsNoDevice)
 {
     const kalo::test::DescriptorsKept kept;

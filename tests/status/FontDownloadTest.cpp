@@ -2,11 +2,11 @@
 #include "status/FontDownload.h"
 #include "status/ResourceFonts.h"
 #include "support/FontImages.h"
+#include "support/WireLogText.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
 using namespace kalo;
@@ -167,10 +167,6 @@ INSTANTIATE_TEST_SUITE_P(
 // multiple of the alignment).
 TEST(ResourceFonts, FindsEachImageBuiltInByteForByte)
 {
-    const auto fileBytes = [](const std::string& name) {
-        std::ifstream file(std::string(KALO_TEST_FONT_DIR) + "/" + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
     const struct {
         const char* name;
         std::string file;
@@ -186,7 +182,7 @@ TEST(ResourceFonts, FindsEachImageBuiltInByteForByte)
         ResourceFonts fonts;
         std::string bytes = "left";
         EXPECT_EQ(fonts.Find(row.file, bytes), row.builtIn);
-        EXPECT_EQ(bytes, row.builtIn ? fileBytes(row.file) : "left");
+        EXPECT_EQ(bytes, row.builtIn ? test::FileBytes(KALO_TEST_FONT_DIR "/" + row.file) : "left");
     }
 }
 

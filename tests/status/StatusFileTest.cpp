@@ -1,4 +1,5 @@
 #include "status/StatusFile.h"
+#include "support/WireLogText.h"
 
 #include <gtest/gtest.h>
 
@@ -35,8 +36,7 @@ TEST(StatusFile, EachSlotSitsAtItsOffset)
     const std::string path = ::testing::TempDir() + "kalo-sts-" + std::to_string(getpid()) + "-Noname.sts";
     std::string error;
     ASSERT_TRUE(StatusFile::Save(path, record, error)) << error;
-    std::ifstream in(path, std::ios::binary);
-    const std::string saved(std::istreambuf_iterator<char>(in), {});
+    const std::string saved = kalo::test::FileBytes(path);
     ASSERT_EQ(saved.size(), 292u);
     for (const auto& [from, to] : {std::pair{0, 72}, std::pair{216, 292}}) // 72..215 are never loaded
         EXPECT_EQ(saved.substr(from, to - from), bytes.substr(from, to - from)) << "bytes " << from << "..";

@@ -1,14 +1,12 @@
 #include "ChildProcess.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -148,17 +146,6 @@ int OpenDescriptorCount()
 {
     const std::filesystem::directory_iterator entries("/proc/self/fd");
     return int(std::distance(begin(entries), end(entries)));
-}
-
-uint16_t ClosedLoopbackPort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t size = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 PtyPair::PtyPair() : master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC))

@@ -47,9 +47,6 @@ private:
 // Descriptors this process holds open now.
 int OpenDescriptorCount();
 
-// A loopback TCP port on which nothing listens.
-uint16_t ClosedLoopbackPort();
-
 // A pseudo-terminal pair; the test plays the printer on the master side.
 // The slave is root's alone, as a serial device of another user is.
 struct PtyPair {

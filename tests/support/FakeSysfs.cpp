@@ -59,9 +59,4 @@ void FakeSysfs::AddClassDevice(const std::string& className, const std::string& 
                                  fs::path(sysfsRoot) / "class" / className / name);
 }
 
-void FakeSysfs::LinkNode(int lp, const std::string& target)
-{
-    fs::create_symlink(target, fs::path(devRoot) / "usb" / ("lp" + std::to_string(lp)));
-}
-
 } // namespace kalo::test

@@ -29,8 +29,6 @@ public:
     // empty, the attributes (type) then in its own folder.
     void AddClassDevice(const std::string& className, const std::string& name, const std::string& usbDevice,
                         const std::vector<std::pair<std::string, std::string>>& attributes);
-    // <devRoot>/usb/lpN as a link to target (a pty, a plain file, ...).
-    void LinkNode(int lp, const std::string& target);
 
     std::string sysfsRoot;
     std::string devRoot;

@@ -18,6 +18,12 @@ std::string HexText(const uint8_t* bytes, size_t length)
     return text;
 }
 
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 std::string ReceivedHex(const std::string& wireLog)
 {
     std::ifstream in(wireLog);

@@ -14,6 +14,9 @@ std::string HexText(const Bytes& bytes)
     return HexText(bytes.data(), bytes.size());
 }
 
+// Everything a file holds, byte for byte; "" when it cannot be read.
+std::string FileBytes(const std::string& path);
+
 // Everything the printer received, as one run of hex: a pseudo-terminal may
 // split a command between two reads, so lines mean nothing here.
 std::string ReceivedHex(const std::string& wireLog);
