@@ -206,8 +206,9 @@ TEST(FleetRunnerTest, EachChildEndsWithItsOwnOutcome)
     EXPECT_EQ(end.started, jobs.size());
     EXPECT_EQ(children->Running(), 0u);
     EXPECT_EQ(recorder.maxRunning, 3u);
-    // The killed one gets its grace after the termination.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::microseconds(300000 + kGraceMicros + 1500000));
+    // The killed one gets its grace after the termination, not its 20 s (the
+    // margin is for a loaded machine: shells may take a while to start).
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
     ASSERT_EQ(recorder.reports.size(), jobs.size());
     std::map<size_t, ChildReport> byJob;
     for (const ChildReport& report : recorder.reports)
@@ -222,7 +223,7 @@ TEST(FleetRunnerTest, EachChildEndsWithItsOwnOutcome)
     EXPECT_EQ(byJob[4].fate, ChildFate::TimedOut);
     EXPECT_EQ(byJob[4].exit.code, SIGTERM);
     EXPECT_GE(byJob[4].micros, 300000);
-    EXPECT_LT(byJob[4].micros, 2000000);
+    EXPECT_LT(byJob[4].micros, 10000000);
     EXPECT_EQ(recorder.steps, (std::vector<std::string>{"0:step one", "1:reason"}));
 }
 
