@@ -14,7 +14,6 @@
 #include "support/DescriptorsKept.h"
 #include "support/InProcessKaloctl.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <csignal>

@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-#include <set>
+#include <algorithm>
 #include <sstream>
 
 // A status read steps the bar without setting a step size of its own (the
@@ -22,11 +21,9 @@ TEST(TerminalProgress, MovesWithEachStepOfARead)
             bar.Step();
         }
     }
+    // Steps 20 to 64 drawn, once a second has passed.
     const std::string shown = terminal.str();
-    std::set<std::string> percents;
-    const std::regex percent("[0-9]+%");
-    for (std::sregex_iterator it(shown.begin(), shown.end(), percent), end; it != end; ++it)
-        percents.insert(it->str());
-    EXPECT_EQ(percents.size(), 45u) << shown; // steps 20..64, once a second has passed
-    EXPECT_TRUE(percents.count("64%")) << shown;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '%'), 45) << shown;
+    EXPECT_NE(shown.find(" 20%"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" 64%"), std::string::npos) << shown;
 }
