@@ -17,13 +17,12 @@ const OptionTable<ConnectionOptions>& Table()
 {
     static const OptionTable<ConnectionOptions> table = {
         {{"--serial", "PORT",
-          "a serial port: a COM name of the main window's list (KALO_PORT_<NAME> sets the device behind it) or "
-          "a device path, as kaloctl list-serial lists them",
-          Values::NamesOrPath(ConnectionForm::kSerialPorts), kDefaultSerialPort, nullptr, true},
+          "a serial port (kaloctl list-serial lists the devices present); KALO_PORT_<NAME> sets the device "
+          "behind a COM name",
+          Values::NamesOrPath(ConnectionForm::kSerialPorts), nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) { o.serialPort = v.text; }},
         {{"--parallel", "PORT",
-          "a printer on a parallel port: LPTn, which is /dev/lp(n-1) unless KALO_PORT_LPTn names another, or a "
-          "device path",
+          "a printer on a parallel port: LPTn is /dev/lp(n-1) unless KALO_PORT_LPTn names another",
           Values::NamesOrPath(ConnectionForm::kParallelPorts), nullptr, nullptr, true},
          [](ConnectionOptions& o, const OptionValue& v) {
              o.interfaceKind = PortKind::Parallel;

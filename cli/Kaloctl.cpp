@@ -66,7 +66,7 @@ void Kaloctl::PrintHelp(std::ostream& out) const
         out << "  " << command->Name() << std::string(16 - std::min<size_t>(15, std::string(command->Name()).size()), ' ')
             << command->Summary() << '\n';
     out << "\nOptions:\n"
-           "  --help, -h                this text; after a command, the command's own\n"
+           "  --help, -h                this text; after a command, that command's help\n"
            "  --version                 the program's version\n"
            "  --quiet, -q               only errors and the output asked for: no progress\n"
            "                            and no list of the USB devices tried\n\n";

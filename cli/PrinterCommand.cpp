@@ -34,6 +34,10 @@ bool PrinterNamed(CommandContext& context, const char* command)
                     << Alternatives(ConnectionOptionInfos()) << "\nTry 'kaloctl --help'.\n";
         return false;
     }
+    if (const std::string refusal = PathKindRefusal(context.connection, context.platform); !refusal.empty()) {
+        context.err << "kaloctl: " << refusal << '\n';
+        return false;
+    }
     if (context.connection.printer.empty())
         return true;
     const std::string refusal = UnknownPrinterRefusal(context.connection.printer, context.registry, RegistryFilePath());

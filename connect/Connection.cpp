@@ -3,6 +3,7 @@
 #include "ConnectionForm.h"
 #include "LineSettings.h"
 #include "platform/Text.h"
+#include "port/CPrinterPort.h"
 #include "port/UsbPrinterSearch.h"
 
 #include <algorithm>
@@ -21,7 +22,6 @@ PortSettings ConnectionOptions::ToPortSettings() const
 ConnectionOptions DefaultConnectionOptions()
 {
     ConnectionOptions options;
-    options.serialPort = kDefaultSerialPort;
     BaudRateValues().Read(kDefaultBaudRate, options.baudRate);
     DataBitsValues().Read(kDefaultDataBits, options.dataBits);
     ParityValues().Read(kDefaultParity, options.parity);
@@ -47,6 +47,22 @@ std::string UnknownPrinterRefusal(const std::string& printer, const CRegistryKey
                "(KALO_REGISTRY, ~/.config/kalo/registry.reg or /etc/kalo/registry.reg)";
     return "no printer " + name + " in the registry file " + registryFile
            + " or among the CUPS queues (lpstat -e lists them)";
+}
+
+std::string PathKindRefusal(const ConnectionOptions& options, platform::Platform& platform)
+{
+    const std::string& path = options.interfaceKind == PortKind::Parallel ? options.parallelPort
+        : options.interfaceKind == PortKind::Usb                         ? options.usbDevice
+                                                                          : options.serialPort;
+    if (options.interfaceKind == PortKind::Ethernet || !platform::StartsWith(path, "/"))
+        return {};
+    const std::optional<PortChoice> choice = ChoosePortKind(LinePortSettings(path, 0, 0, 0, 0, 0), platform);
+    const auto kindText = [](PortKind kind) {
+        return kind == PortKind::Serial ? "a serial line" : kind == PortKind::Parallel ? "a parallel port" : "a USB printer";
+    };
+    if (!choice || choice->kind == options.interfaceKind)
+        return {};
+    return platform::Printable(path) + " is " + kindText(choice->kind) + ", not " + kindText(options.interfaceKind);
 }
 
 ResolvedConnection ResolveConnection(const ConnectionOptions& options, const CRegistryKey& registry,

@@ -11,7 +11,7 @@ namespace kalo {
 
 // How a printer is reached, as kaloctl's options or a connection URI name it.
 // The members start empty; DefaultConnectionOptions holds the main window's
-// initial choice (COM1, 9600, 8, None, 1, Hardware).
+// initial line settings (9600, 8, None, 1, Hardware).
 struct ConnectionOptions {
     PortKind interfaceKind = PortKind::Serial;
     std::string serialPort;
@@ -36,8 +36,8 @@ struct ConnectionOptions {
     bool operator==(const ConnectionOptions&) const = default;
 };
 
-// The connection when nothing is said: the serial port and line settings
-// the main window starts with.
+// The line settings the main window starts with, and no port: a port is
+// always named, never guessed.
 ConnectionOptions DefaultConnectionOptions();
 
 // Why kaloctl refuses the printer --printer names, where the window keeps
@@ -46,6 +46,12 @@ ConnectionOptions DefaultConnectionOptions();
 // where kaloctl looked.
 std::string UnknownPrinterRefusal(const std::string& printer, const CRegistryKey& registry,
                                   const std::string& registryFile);
+
+// Why a device path cannot be used as the option named it (a serial line
+// given to --parallel, say), "" otherwise: the path's kind is the device's,
+// and a different one would be opened without a word. A path that is not
+// there is the open's to refuse.
+std::string PathKindRefusal(const ConnectionOptions& options, platform::Platform& platform);
 
 // The port settings and interface to use: from the options, or for a
 // printer named from the registry through the main window's own preselection.

@@ -29,7 +29,6 @@ const LineSettingValues& StopBitsValues(); // 1, 1.5, 2
 const LineSettingValues& FlowValues();     // Hardware, Xon/Xoff, None
 
 // The main window's initial choice, as the options spell it.
-constexpr const char* kDefaultSerialPort = "COM1";
 constexpr const char* kDefaultBaudRate = "9600";
 constexpr const char* kDefaultDataBits = "8";
 constexpr const char* kDefaultParity = "none";

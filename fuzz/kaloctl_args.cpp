@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool touched = !machine.lastOpenedPath.empty() || machine.lastLink || spooler.changes > 0;
     if (status < 0 || status > 3 || (status == 3 && !diff) || (status == 2 && touched) || machine.openDevices != 0
         || spooler.UriOf("Receipt COM1") != "serial:/dev/ttyS0?baud=19200"
-        || spooler.UriOf("Net") != "socket://10.0.0.50:9100")
+        || spooler.UriOf("Net") != "socket://10.0.0.50:9100" || spooler.queues.size() != 2)
         std::abort();
     return 0;
 }

@@ -132,6 +132,7 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
         // No printer is guessed, and nothing is written for nothing.
         {{"identify"}, "kaloctl: identify needs a printer: name it with one of --serial, --parallel, --usb, "
                        "--usb-device, --tcp, --printer, --target"},
+        {{"--parallel", "/dev/ttyS0", "identify"}, "kaloctl: /dev/ttyS0 is a serial line, not a parallel port"},
         {{"--tcp", "10.0.0.50", "set-status"},
          set + "nothing to set: name a setting, --pin, --power-save, --entrance-time, --load or --profile"},
         {{"--tcp", "10.0.0.50", "set-status", "--code-page", "PC865"},
