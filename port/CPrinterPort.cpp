@@ -31,30 +31,17 @@ int Dispatch(Held& held, F f)
 
 namespace {
 
-// The number after "lp" in a path's last part, as in /dev/lp1 or
-// /dev/usb/lp0; -1 when the last part is no lpN.
-long LpNumberOf(const std::string& path, std::string& folder)
-{
-    const size_t slash = path.rfind('/');
-    const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-    folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
-    if (last.size() < 3 || last.size() > 8 || last.compare(0, 2, "lp") != 0)
-        return -1;
-    long n = 0;
-    for (size_t i = 2; i < last.size(); ++i) {
-        if (last[i] < '0' || last[i] > '9')
-            return -1;
-        n = n * 10 + (last[i] - '0');
-    }
-    return n;
-}
-
+// usb/lpN names a USB printer's node and lpN a parallel port's, wherever
+// the folder; any other path names no printer node.
 std::optional<PortKind> PrinterNodeKind(const std::string& path)
 {
-    std::string folder;
-    if (LpNumberOf(path, folder) < 0)
+    const size_t slash = path.rfind('/');
+    const std::string last = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const bool lp = last.size() >= 3 && last.size() <= 8 && last.compare(0, 2, "lp") == 0
+        && std::all_of(last.begin() + 2, last.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!lp)
         return std::nullopt;
-    const bool usb = folder.size() >= 4 && folder.compare(folder.size() - 4, 4, "/usb") == 0;
+    const bool usb = slash != std::string::npos && slash >= 4 && path.compare(slash - 4, 4, "/usb") == 0;
     return usb ? PortKind::Usb : PortKind::Parallel;
 }
 
