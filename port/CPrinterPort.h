@@ -4,6 +4,7 @@
 #include "CParallelPort.h"
 #include "CSerialPort.h"
 #include "CUsbPort.h"
+#include "Pace.h"
 #include "PortSettings.h"
 #include "PrinterPortKind.h"
 #include "platform/Failure.h"
@@ -85,6 +86,11 @@ public:
     // The last failure in words, with a hint where there is one; empty when none.
     std::string FailureText() const;
 
+    // The pace of the waits before reads; kept across Configure, Open and
+    // Close, so a window changes it for the rest of its run.
+    void SetPace(Pace pace) { m_pace = pace; }
+    Pace GetPace() const { return m_pace; }
+
     bool HoldsPort() const { return !std::holds_alternative<std::monostate>(m_port); }
     PortKind Kind() const { return m_kind; }
     platform::Platform& GetPlatform() { return m_platform; }
@@ -101,6 +107,7 @@ private:
     platform::Platform& m_platform;
     Held m_port;
     PortKind m_kind = PortKind::Serial;
+    Pace m_pace = Pace::Fixed;
     WriteTally m_tally;
     std::string m_portName; // as configured: the hints name its KALO_PORT_ variable
     platform::Failure m_keptFailure; // Configure's refusal, or the port's last failure after Close
