@@ -14,6 +14,15 @@ namespace kalo::cli {
 
 namespace {
 
+// "200" (a fixed wait) or "200 ended 3" (a wait the reply pace ended early).
+std::string WaitText(const std::string& note)
+{
+    const size_t ended = note.find(" ended ");
+    if (ended == std::string::npos)
+        return note + " ms";
+    return note.substr(0, ended) + " ms, ended after " + note.substr(ended + 7) + " ms";
+}
+
 // The trace is read and shown a line at a time, so its size does not
 // matter; a line is held whole, and one far longer than a font download's
 // largest write is passed over rather than held.
@@ -231,7 +240,7 @@ void TraceView::Line(const std::string& line)
     else if (transfer)
         Sent(bytes);
     else
-        Row(kind, kind == "wait" ? note + " ms" : note);
+        Row(kind, kind == "wait" ? WaitText(note) : note);
 }
 
 // Takes the trace in pieces as they are read and shows each line once it is whole.
@@ -296,7 +305,7 @@ const char* TraceViewCommand::Description() const
     return "Prints a trace written with --trace (or KALO_TRACE for the window), or a\n"
            "kalo-vprinter --wire-log, a line per command: the time in ms, the time since\n"
            "the line before, the command sent by its name, the reply received (told in\n"
-           "words where it is simple), the fixed waits and the failures.\n";
+           "words where it is simple), the waits and the failures.\n";
 }
 
 int TraceViewCommand::Execute(CommandContext& context)

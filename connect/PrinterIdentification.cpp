@@ -38,7 +38,7 @@ private:
         return m_port.Write(m_buffer, uint32_t(N));
     }
     int Read(uint32_t length) { return m_port.Read(m_buffer, length); }
-    void Wait(uint32_t ms) { m_clock.SleepMs(ms); }
+    void AwaitReply(uint32_t ms, const ReplyShape& shape) { m_port.AwaitReply(ms, shape); }
     std::string ReadText(uint32_t byteWiseWaitMs);
 
     CPrinterPort& m_port;
@@ -50,9 +50,9 @@ private:
 std::string Exchange::ReadText(uint32_t byteWiseWaitMs)
 {
     if (!m_byteWise)
-        return ReadBlockText(m_port, m_clock, m_buffer, sizeof m_buffer, 16, TextStart::SecondByte);
+        return ReadBlockText(m_port, m_buffer, sizeof m_buffer, 16, TextStart::SecondByte);
     Clear();
-    Wait(byteWiseWaitMs);
+    AwaitReply(byteWiseWaitMs, ReplyShape::Text());
     // The first read that brings nothing ends the text.
     return ReadByteWiseText(m_port, m_buffer, 1);
 }
@@ -66,9 +66,11 @@ ConnectOutcome Exchange::Run(IdentifyResult& result)
     Send(cmd::kSelectPrinter);
     Send(cmd::kStatusBackOff);
     Clear();
-    if (m_byteWise) {
+    if (m_byteWise && m_port.ReplyPaced()) {
+        m_port.DrainReplies(5 * 100);
+    } else if (m_byteWise) {
         for (int i = 0; i < 5; ++i) {
-            Wait(100);
+            m_clock.SleepMs(100);
             Read(1);
         }
     }
@@ -76,10 +78,10 @@ ConnectOutcome Exchange::Run(IdentifyResult& result)
     Send(cmd::kIdentificationByteQuery);
     Clear();
     if (m_byteWise) {
-        Wait(100);
+        AwaitReply(100, ReplyShape::Bytes(1));
         Read(1);
     } else {
-        Wait(200);
+        AwaitReply(200, ReplyShape::Bytes(1));
         for (int i = 0; i < 5; ++i) {
             if (Read(16) > 0)
                 break;
@@ -88,7 +90,7 @@ ConnectOutcome Exchange::Run(IdentifyResult& result)
     bool identified = m_buffer[0] == 0x63;
     if (!identified && m_byteWise) {
         for (int i = 0; i < 10 && !identified; ++i) {
-            Wait(100);
+            AwaitReply(100, ReplyShape::Bytes(1));
             Read(1);
             identified = m_buffer[0] == 0x63;
             if (!identified)
@@ -100,7 +102,12 @@ ConnectOutcome Exchange::Run(IdentifyResult& result)
 
     Send(cmd::kMakerNameQuery);
     result.maker = ReadText(1000);
-    Wait(500);
+    // The printer's pause between two queries. When the maker's reply came
+    // whole up to its closing 0x00 and the line went quiet after it, the
+    // printer is done with the query before and waits for the next: the
+    // reply pace has nothing left to pause for.
+    if (!m_port.ReplySettled())
+        m_clock.SleepMs(500);
     if (result.maker != kMakerName)
         return ConnectOutcome::WrongMaker;
 

@@ -40,6 +40,11 @@ void WireTrace::Wait(uint32_t ms)
     Line(" wait " + std::to_string(ms));
 }
 
+void WireTrace::WaitEnded(uint32_t plannedMs, uint32_t tookMs)
+{
+    Line(" wait " + std::to_string(plannedMs) + " ended " + std::to_string(tookMs));
+}
+
 void WireTrace::Error(const Failure& failure)
 {
     std::string text = " error " + failure.call;

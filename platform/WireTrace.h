@@ -21,6 +21,7 @@ namespace kalo::platform {
 //   # kalo 0.1, COM1, 9600,n,8,1,p
 //   0 tx 1b 40
 //   1 wait 100
+//   104 wait 200 ended 3
 //   101 rx 63
 //   3105 error read 127.0.0.1:9100: the printer closed the connection
 // Each line reaches the stream whole as soon as it is written, so a trace
@@ -39,6 +40,9 @@ public:
     void Sent(const uint8_t* data, size_t length);
     void Received(const uint8_t* data, size_t length);
     void Wait(uint32_t ms);
+    // A wait the reply pace ended once the reply was whole: its planned and
+    // its real length, written when it ends ("wait 200 ended 3").
+    void WaitEnded(uint32_t plannedMs, uint32_t tookMs);
     void Error(const Failure& failure);
     bool Lost() const { return m_lost; }
 

@@ -3,6 +3,8 @@
 #include "platform/Interruption.h"
 #include "platform/Result.h"
 
+#include <algorithm>
+
 namespace kalo {
 
 using namespace platform;
@@ -39,7 +41,9 @@ int CEthernetPort::Open()
         return 0;
     }
     const bool portFits = m_tcpPort > 0 && m_tcpPort <= 65535;
+    const int64_t asked = m_platform.GetClock().NowMicros();
     if (portFits && socket->Connect(m_address, uint16_t(m_tcpPort), kConnectTimeoutMs * 1000) == kOk) {
+        m_connectMicros = m_platform.GetClock().NowMicros() - asked;
         m_socket = std::move(socket);
         return 1;
     }
@@ -92,6 +96,27 @@ int CEthernetPort::Read(uint8_t* buffer, uint32_t length)
     if (n <= 0)
         m_failure = m_socket->LastFailure(); // closed by the printer (0), or failed
     return n < 0 ? -1 : int(n);
+}
+
+int CEthernetPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
+{
+    if (!m_socket || !buffer || length == 0)
+        return 0;
+    const long n = m_socket->Receive(buffer, length, std::max<int64_t>(0, waitMicros));
+    if (n == kErrTimeout)
+        return 0;
+    if (n <= 0) {
+        m_failure = m_socket->LastFailure(); // closed by the printer (0), or failed
+        return -1;
+    }
+    return int(n);
+}
+
+int64_t CEthernetPort::SettleMicros() const
+{
+    // A few round trips, taken from how long the connection took to open,
+    // between 5 ms (a printer on the same switch) and 50 ms.
+    return std::clamp<int64_t>(4 * m_connectMicros, 5000, 50000);
 }
 
 void CEthernetPort::Close()

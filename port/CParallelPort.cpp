@@ -83,6 +83,26 @@ int CParallelPort::Read(uint8_t* buffer, uint32_t length)
     return int(std::max(0L, got));
 }
 
+int CParallelPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
+{
+    if (!m_open || !buffer || length == 0)
+        return 0;
+    // The lp driver always polls ready, so the device retries every 10 ms;
+    // the read ends right after the first bytes.
+    const long got = m_device->Read(buffer, length, std::max<int64_t>(1, waitMicros), 1);
+    if (!m_device->LastFailure().Empty()) {
+        m_failure = m_device->LastFailure();
+        return -1;
+    }
+    return int(std::max(0L, got));
+}
+
+int64_t CParallelPort::SettleMicros() const
+{
+    // Three of the driver's 10 ms retries with nothing.
+    return 30000;
+}
+
 void CParallelPort::Close()
 {
     if (m_device) {

@@ -128,6 +128,8 @@ int CPrinterPort::ConfigureHeld(PortSettings settings, const std::optional<PortC
     m_port = std::monostate{};
     m_keptFailure = {};
     m_tracedFailures.clear();
+    m_ahead.Discard();
+    m_served = false;
     if (!choice && StartsWith(settings.portName, "/")) {
         // A device path names one device: what is wrong with it is the refusal.
         m_keptFailure = m_platform.NodeAt(settings.portName).present
@@ -162,6 +164,8 @@ int CPrinterPort::ConfigureHeld(PortSettings settings, const std::optional<PortC
 int CPrinterPort::Open()
 {
     m_tally = {};
+    m_ahead.Discard();
+    m_served = false;
     const int result = Dispatch(m_port, [](auto& port) { return port.Open(); });
     if (m_trace)
         TraceFailure();
@@ -174,6 +178,9 @@ int CPrinterPort::Write(const uint8_t* data, uint32_t length)
     // still count: the tally says how far the operation got.
     const int written =
         platform::Interrupted() ? 0 : Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
+    // A new command: what the printer says next it has yet to say.
+    m_served = false;
+    m_ahead.Unsettle();
     m_tally.requested += length;
     m_tally.written += uint64_t(written > 0 ? written : 0);
     if (m_trace) {
@@ -220,14 +227,76 @@ bool CPrinterPort::LinkLost() const
 
 int CPrinterPort::Read(uint8_t* buffer, uint32_t length)
 {
-    if (platform::Interrupted())
+    if (platform::Interrupted() || !buffer || length == 0)
         return 0;
-    const int got = Dispatch(m_port, [&](auto& port) { return port.Read(buffer, length); });
+    // Bytes read ahead come first, as they came; a block link's one
+    // receive gives what was there, a byte-wise read goes on for the rest.
+    const uint32_t ahead = m_ahead.Take(buffer, length);
+    if (ahead == length || (ahead > 0 && !IsByteWise(m_kind)))
+        return int(ahead);
+    if (m_served) {
+        // The wait before this read has settled: what is there now is taken, nothing is waited for.
+        const int now = ReadWithin(buffer + ahead, length - ahead, 0);
+        return int(ahead) + std::max(0, now);
+    }
+    const int got = Dispatch(m_port, [&](auto& port) { return port.Read(buffer + ahead, length - ahead); });
+    if (m_trace) {
+        m_trace->Received(buffer + ahead, size_t(got > 0 ? got : 0));
+        TraceFailure();
+    }
+    return ahead > 0 ? int(ahead) + std::max(0, got) : got;
+}
+
+int CPrinterPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
+{
+    const int got = Dispatch(m_port, [&](auto& port) { return port.ReadWithin(buffer, length, waitMicros); });
     if (m_trace) {
         m_trace->Received(buffer, size_t(got > 0 ? got : 0));
         TraceFailure();
     }
     return got;
+}
+
+int64_t CPrinterPort::SettleMicros() const
+{
+    return std::visit(
+        [](const auto& port) -> int64_t {
+            if constexpr (std::is_same_v<std::decay_t<decltype(port)>, std::monostate>)
+                return 0;
+            else
+                return port->SettleMicros();
+        },
+        m_port);
+}
+
+void CPrinterPort::AwaitReply(uint32_t ms, const ReplyShape& shape)
+{
+    platform::Clock& clock = m_platform.GetClock();
+    if (m_pace == Pace::Fixed || !HoldsPort()) {
+        clock.SleepMs(ms);
+        return;
+    }
+    const ReadAhead::Source source = [this](uint8_t* into, uint32_t room, int64_t wait) {
+        return ReadWithin(into, room, wait);
+    };
+    Awaited(ms, m_ahead.Await(clock, int64_t(ms) * 1000, shape, SettleMicros(), source));
+}
+
+void CPrinterPort::DrainReplies(uint32_t boundMs)
+{
+    const ReadAhead::Source source = [this](uint8_t* into, uint32_t room, int64_t wait) {
+        return ReadWithin(into, room, wait);
+    };
+    if (HoldsPort())
+        Awaited(boundMs, m_ahead.Await(m_platform.GetClock(), int64_t(boundMs) * 1000, ReplyShape::Nothing(),
+                                       SettleMicros(), source, false));
+}
+
+void CPrinterPort::Awaited(uint32_t ms, const ReadAhead::Outcome& outcome)
+{
+    m_served = true;
+    if (m_trace)
+        m_trace->WaitEnded(ms, uint32_t(outcome.micros / 1000));
 }
 
 void CPrinterPort::Close()
@@ -236,6 +305,8 @@ void CPrinterPort::Close()
         port.Close();
         return 0;
     });
+    m_ahead.Discard();
+    m_served = false;
     // The reason a refused printer was closed for must outlive the port object.
     m_keptFailure = LastFailure();
     m_port = std::monostate{};

@@ -7,6 +7,8 @@
 #include "Pace.h"
 #include "PortSettings.h"
 #include "PrinterPortKind.h"
+#include "ReadAhead.h"
+#include "ReplyShape.h"
 #include "platform/Failure.h"
 #include "platform/WireTrace.h"
 
@@ -64,6 +66,20 @@ public:
     int Read(uint8_t* buffer, uint32_t length);
     void Close();
 
+    // A wait before the reads of one step. Under the fixed pace the clock
+    // sleeps ms. Under the reply pace the wait reads ahead until shape is
+    // whole and the line has settled, and never lasts past ms; the step's
+    // reads then take what it read, and wait for nothing more.
+    void AwaitReply(uint32_t ms, const ReplyShape& shape);
+    // Under the reply pace, a drain in one wait: it drops what comes until
+    // the line has been quiet for the settle time, and never lasts past
+    // boundMs. (Under the fixed pace each drain keeps its own rhythm.)
+    void DrainReplies(uint32_t boundMs);
+    bool ReplyPaced() const { return m_pace == Pace::Reply; }
+    // Under the reply pace: the last wait's reply came whole and the line
+    // went quiet after it, with no command sent since.
+    bool ReplySettled() const { return m_pace == Pace::Reply && m_ahead.Settled(); }
+
     // What the writes since Open (or since StartOperation) asked for and
     // what went out: an operation that spans several exchanges reports a
     // write cut short with the real counts.
@@ -100,6 +116,10 @@ private:
     // Writes the port's failure to the trace unless it is there already:
     // a link that is gone fails every call the same way.
     void TraceFailure();
+    // Reads what arrives within waitMicros for a wait under the reply pace.
+    int ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros);
+    int64_t SettleMicros() const;
+    void Awaited(uint32_t ms, const ReadAhead::Outcome& outcome);
 
     using Held = std::variant<std::monostate, std::unique_ptr<CSerialPort>, std::unique_ptr<CEthernetPort>,
                               std::unique_ptr<CParallelPort>, std::unique_ptr<CUsbPort>>;
@@ -108,6 +128,8 @@ private:
     Held m_port;
     PortKind m_kind = PortKind::Serial;
     Pace m_pace = Pace::Fixed;
+    ReadAhead m_ahead;
+    bool m_served = false; // the reads since the last wait take only what it read, and what is there
     WriteTally m_tally;
     std::string m_portName; // as configured: the hints name its KALO_PORT_ variable
     platform::Failure m_keptFailure; // Configure's refusal, or the port's last failure after Close

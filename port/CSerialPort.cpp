@@ -188,6 +188,32 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t length)
     return int(got);
 }
 
+int CSerialPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
+{
+    if (!m_open || !buffer || length == 0)
+        return 0;
+    std::lock_guard<std::mutex> hold(m_ioLock);
+    const Result ready = m_device->WaitReadable(std::max<int64_t>(0, waitMicros));
+    if (ready == kErrTimeout)
+        return 0;
+    const long n = ready == kOk ? m_device->ReadAvailable(buffer, length) : long(ready);
+    if (n < 0) {
+        m_failure = m_device->LastFailure();
+        return -1;
+    }
+    return int(n);
+}
+
+int64_t CSerialPort::SettleMicros() const
+{
+    // Four characters' time at the line's rate, start, parity and stop bits
+    // counted; never below 10 ms, which also covers the gaps a USB serial
+    // adapter leaves between the pieces of one reply.
+    const uint32_t bits = 1 + m_dataBits + (m_parity != 0 ? 1 : 0) + (m_stopBits == 0 ? 1 : 2);
+    const int64_t character = m_baudRate > 0 ? int64_t(bits) * 1000000 / m_baudRate : 0;
+    return std::max<int64_t>(10000, 4 * character);
+}
+
 void CSerialPort::Close()
 {
     if (m_device) {

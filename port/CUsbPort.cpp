@@ -3,6 +3,8 @@
 #include "UsbPrinterSearch.h"
 #include "platform/Result.h"
 
+#include <algorithm>
+
 namespace kalo {
 
 using namespace platform;
@@ -149,6 +151,31 @@ int CUsbPort::Read(uint8_t* buffer, uint32_t length)
         return 0;
     }
     return int(got);
+}
+
+int CUsbPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
+{
+    if (!m_open || !buffer || length == 0)
+        return 0;
+    m_platform.UsbWatcher().BeforeTransfer();
+    std::lock_guard<std::mutex> hold(m_ioLock);
+    if (!ReadyForTransfer())
+        return -1;
+    const long got = m_device->Read(buffer, length, std::max<int64_t>(0, waitMicros));
+    if (got < 0) {
+        m_failure = m_device->LastFailure();
+        if (got == kErrNoDevice)
+            MarkRemoved();
+        return -1;
+    }
+    return int(got);
+}
+
+int64_t CUsbPort::SettleMicros() const
+{
+    // Ten full-speed frames: the printer's next packet, were one to follow,
+    // would have come.
+    return 10000;
 }
 
 void CUsbPort::Close()

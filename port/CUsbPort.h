@@ -30,6 +30,12 @@ public:
     int Open();
     int Write(const uint8_t* data, uint32_t length);
     int Read(uint8_t* buffer, uint32_t length);
+    // What arrives within waitMicros, returning as soon as something has:
+    // the count (0 when nothing came), or -1 when the link failed.
+    int ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros);
+    // How long the line must stay quiet after a reply before the reply
+    // pace takes it as over.
+    int64_t SettleMicros() const;
     void Close();
     const platform::Failure& LastFailure() const { return m_failure; }
     void ClearFailure() { m_failure = {}; }

@@ -4,9 +4,9 @@
 
 namespace kalo {
 
-int BlockRead(CPrinterPort& port, platform::Clock& clock, uint8_t* buffer, uint32_t length)
+int BlockRead(CPrinterPort& port, uint8_t* buffer, uint32_t length, const ReplyShape& shape)
 {
-    clock.SleepMs(200);
+    port.AwaitReply(200, shape);
     const int n = port.Read(buffer, length);
     return n == 0 ? port.Read(buffer, length) : n;
 }
@@ -34,11 +34,10 @@ std::string ReadByteWiseText(CPrinterPort& port, uint8_t* buffer, int maxEmptyRe
     return text;
 }
 
-std::string ReadBlockText(CPrinterPort& port, platform::Clock& clock, uint8_t* buffer, size_t size,
-                          uint32_t readLength, TextStart start)
+std::string ReadBlockText(CPrinterPort& port, uint8_t* buffer, size_t size, uint32_t readLength, TextStart start)
 {
     std::memset(buffer, 0, size);
-    BlockRead(port, clock, buffer, readLength);
+    BlockRead(port, buffer, readLength, ReplyShape::Text());
     size_t first = 1;
     if (start == TextStart::AfterUnderscore) {
         first = 0;

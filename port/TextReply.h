@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CPrinterPort.h"
-#include "platform/Clock.h"
 
 #include <functional>
 #include <string>
@@ -15,8 +14,9 @@ namespace kalo {
 // enough that a babbling device cannot hold the program.
 inline constexpr int kMaxTextBytes = 256;
 
-// Waits 200 ms and reads length bytes, once more when nothing came.
-int BlockRead(CPrinterPort& port, platform::Clock& clock, uint8_t* buffer, uint32_t length);
+// Waits 200 ms for a reply of this shape and reads length bytes, once more
+// when nothing came.
+int BlockRead(CPrinterPort& port, uint8_t* buffer, uint32_t length, const ReplyShape& shape);
 
 // Byte-wise links: single bytes up to the 0x00 that ends the text; every
 // "_" is dropped, not only the header. maxEmptyReads empty reads in a row
@@ -34,7 +34,6 @@ enum class TextStart {
 // Block links: a block read of readLength bytes into the cleared buffer of
 // size bytes; the text runs from start up to the first 0x00 or the
 // buffer's end.
-std::string ReadBlockText(CPrinterPort& port, platform::Clock& clock, uint8_t* buffer, size_t size,
-                          uint32_t readLength, TextStart start);
+std::string ReadBlockText(CPrinterPort& port, uint8_t* buffer, size_t size, uint32_t readLength, TextStart start);
 
 } // namespace kalo

@@ -15,6 +15,11 @@ const char kCantConnect[] = "Can't connect printer. Please restart printer.";
 const char kOtherProduct[] = "Don't use this program for other company product.";
 const char kNotOurPrinter[] = "This printer don't match our printer name.";
 constexpr uint32_t kPowerSaveReplyLength = 4;
+constexpr ReplyShape kIdentificationByte = ReplyShape::Bytes(1);
+// The header and the ten bytes after it: the identifier, eight digits, 0x00.
+constexpr ReplyShape kSwitchReply = ReplyShape::AfterHeader(0x37, 10);
+constexpr ReplyShape kPowerSaveReply = ReplyShape::Bytes(kPowerSaveReplyLength);
+constexpr ReplyShape kUserSettingReply = ReplyShape::Bytes(3);
 
 // A switch reply from its identifier on: the identifier (never examined),
 // eight digits "0" or "1" for pin 8 down to pin 1, and the closing 0x00.
@@ -53,6 +58,10 @@ void StatusExchange::Notify()
 
 void StatusExchange::Drain(uint8_t* buffer)
 {
+    if (m_c.port.ReplyPaced()) {
+        m_c.port.DrainReplies(5 * 100);
+        return;
+    }
     for (int i = 0; i < 5; ++i) {
         Wait(100);
         Read(buffer, 1);
@@ -80,9 +89,9 @@ bool StatusExchange::CheckPrinter()
         Send(cmd::kIdentificationByteQuery);
         std::memset(buffer, 0, sizeof buffer);
         if (m_c.interfaceKind == PortKind::Usb) {
-            BlockRead(buffer, 16);
+            BlockRead(buffer, 16, kIdentificationByte);
         } else {
-            Wait(100);
+            AwaitReply(100, kIdentificationByte);
             Read(buffer, 1);
         }
         m_c.progress.SetPosition(90);
@@ -92,7 +101,7 @@ bool StatusExchange::CheckPrinter()
         return true;
     if (m_c.interfaceKind != PortKind::Usb) {
         for (int i = 0; i < 10; ++i) {
-            Wait(100);
+            AwaitReply(100, kIdentificationByte);
             Read(buffer, 1);
             if (buffer[0] == 0x63)
                 return true;
@@ -114,11 +123,11 @@ bool StatusExchange::IdentifyModel()
     m_c.progress.SetPosition(10);
     m_c.facts.modelName.clear();
     if (ByteWise()) {
-        Wait(1000);
+        AwaitReply(1000, ReplyShape::Text());
         m_c.facts.modelName = ReadByteWiseText(m_c.port, buffer, kMaxEmptyReads, [this] { m_c.progress.Step(); });
         Drain(buffer);
     } else {
-        m_c.facts.modelName = ReadBlockText(m_c.port, m_c.clock, buffer, sizeof buffer, 16, TextStart::SecondByte);
+        m_c.facts.modelName = ReadBlockText(m_c.port, buffer, sizeof buffer, 16, TextStart::SecondByte);
     }
     m_c.progress.SetPosition(30);
     if (m_c.facts.modelName.find("TLR-") == std::string::npos) {
@@ -137,8 +146,8 @@ std::string StatusExchange::ReadText(const std::array<uint8_t, 3>& query)
     uint8_t buffer[64] = {};
     Send(query);
     if (!ByteWise())
-        return ReadBlockText(m_c.port, m_c.clock, buffer, sizeof buffer, sizeof buffer, TextStart::AfterUnderscore);
-    Wait(100);
+        return ReadBlockText(m_c.port, buffer, sizeof buffer, sizeof buffer, TextStart::AfterUnderscore);
+    AwaitReply(100, ReplyShape::Text());
     const std::string text = ReadByteWiseText(m_c.port, buffer, kMaxEmptyReads);
     IdleDrain(m_c.port, m_c.clock, buffer, sizeof buffer);
     return text;
@@ -159,7 +168,7 @@ void StatusExchange::ReadFirmwareAndLanguage()
 
 bool StatusExchange::ReadSwitchReplyByteWise(int slot, uint8_t* buffer)
 {
-    Wait(100);
+    AwaitReply(100, kSwitchReply);
     Read(buffer, 1);
     if (slot >= 1 && slot <= 5) {
         m_c.progress.Step();
@@ -199,7 +208,7 @@ StatusReadReport StatusExchange::ReadSwitches()
             if (slot == 0 || slot >= 6)
                 m_c.progress.Step();
         } else {
-            whole = BlockRead(buffer, 16) >= 11;
+            whole = BlockRead(buffer, 16, kSwitchReply) >= 11;
         }
         const bool answered = asked && whole && InSwitchLayout(identifier);
         if (!answered)
@@ -218,13 +227,13 @@ StatusReadReport StatusExchange::ReadPowerSave()
 {
     uint8_t buffer[20] = {};
     const bool asked = Send(cmd::kPowerSaveQuery) == int(cmd::kPowerSaveQuery.size());
-    Wait(100);
+    AwaitReply(100, kPowerSaveReply);
     int got = 0;
     if (ByteWise()) {
-        Wait(100);
+        AwaitReply(100, kPowerSaveReply);
         got = Read(buffer, kPowerSaveReplyLength);
     } else {
-        got = BlockRead(buffer, kPowerSaveReplyLength);
+        got = BlockRead(buffer, kPowerSaveReplyLength, kPowerSaveReply);
     }
     StatusReadReport report;
     report.powerSaveMissing = !asked || got < int(kPowerSaveReplyLength);
@@ -264,10 +273,10 @@ bool StatusExchange::WriteStatus()
         const platform::InterruptionHold hold;
         entered = Send(cmd::kEnterUserSetting) == int(cmd::kEnterUserSetting.size());
         if (ByteWise()) {
-            Wait(100);
+            AwaitReply(100, kUserSettingReply);
             Read(buffer, 3);
         } else {
-            BlockRead(buffer, 16);
+            BlockRead(buffer, 16, kUserSettingReply);
         }
         m_c.progress.Step();
         for (int slot = 0; slot < 8; ++slot) {

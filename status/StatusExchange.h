@@ -86,9 +86,15 @@ private:
     template <size_t N>
     int Send(const cmd::Command<N>& command) { return cmd::Send(m_c.port, command); }
     int Read(uint8_t* buffer, uint32_t length) { return m_c.port.Read(buffer, length); }
+    // A wait the printer needs to carry out a command: the same under both paces.
     void Wait(uint32_t ms) { m_c.clock.SleepMs(ms); }
+    // A wait before the reads of a reply of this shape.
+    void AwaitReply(uint32_t ms, const ReplyShape& shape) { m_c.port.AwaitReply(ms, shape); }
     void Drain(uint8_t* buffer);
-    int BlockRead(uint8_t* buffer, uint32_t length) { return kalo::BlockRead(m_c.port, m_c.clock, buffer, length); }
+    int BlockRead(uint8_t* buffer, uint32_t length, const ReplyShape& shape)
+    {
+        return kalo::BlockRead(m_c.port, buffer, length, shape);
+    }
     // Byte-wise: the switch reply after its header; false when the header never came.
     bool ReadSwitchReplyByteWise(int slot, uint8_t* buffer);
     std::string ReadText(const std::array<uint8_t, 3>& query);
