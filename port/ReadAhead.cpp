@@ -18,7 +18,7 @@ ReadAhead::Outcome ReadAhead::Await(platform::Clock& clock, int64_t boundMicros,
     Outcome outcome;
     if (!keep)
         Discard();
-    if (m_settled && shape.WholeIn(Held())) {
+    if (keep && m_settled && shape.WholeIn(Held())) {
         outcome.whole = true;
         return outcome;
     }

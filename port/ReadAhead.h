@@ -32,7 +32,8 @@ public:
     // Reads ahead until the shape is whole in what has been read and then
     // settleMicros pass with nothing new; a failed link, an interruption or
     // boundMicros end it sooner. A wait whose reply an earlier settled wait
-    // already read whole returns at once. keep false drops what comes (a drain).
+    // already read whole returns at once. keep false drops what comes (a drain,
+    // which always waits for its quiet).
     Outcome Await(platform::Clock& clock, int64_t boundMicros, const ReplyShape& shape, int64_t settleMicros,
                   const Source& source, bool keep = true);
 
