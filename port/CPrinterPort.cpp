@@ -178,8 +178,11 @@ int CPrinterPort::Write(const uint8_t* data, uint32_t length)
     // still count: the tally says how far the operation got.
     const int written =
         platform::Interrupted() ? 0 : Dispatch(m_port, [&](auto& port) { return port.Write(data, length); });
-    // A new command: what the printer says next it has yet to say.
+    // A new command: what the printer says next it has yet to say. Bytes a
+    // step read ahead and left are no part of the reply to this command:
+    // taken as its start, they would shift it.
     m_served = false;
+    m_ahead.Discard();
     m_ahead.Unsettle();
     m_tally.requested += length;
     m_tally.written += uint64_t(written > 0 ? written : 0);

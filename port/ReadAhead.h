@@ -13,8 +13,9 @@ namespace kalo {
 
 // The bytes a wait under the reply pace has read ahead of its step's own
 // reads. They are the step's, in the order they came: the reads take them
-// first, and whatever a step leaves is there for the next one, as bytes
-// left in the system's queue would be. None is lost or read twice.
+// first, none is lost or read twice, and what the step leaves is dropped
+// with the next command (the port discards it), so no reply is read
+// shifted by what came before its command.
 class ReadAhead {
 public:
     // Far beyond any reply; a device that fills it is babbling.
