@@ -1,6 +1,7 @@
 #include "CMainDlg.h"
 
 #include "CAboutDlg.h"
+#include "connect/EnvironmentPace.h"
 #include "connect/SelfTest.h"
 #include "editor/CCommandEditorDlg.h"
 #include "UsbNoticePump.h"
@@ -11,6 +12,7 @@
 #include "status/ComboBoxItems.h"
 #include "ui_CMainDlg.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -22,6 +24,7 @@ using namespace kalo;
 namespace {
 
 const char kAboutCommand[] = "&About KALO...";
+const char kReplyPaceCommand[] = "Wait for replies, not fixed times";
 
 void ShowList(QComboBox* combo, const ListControl& list)
 {
@@ -76,6 +79,18 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
         connect(combo, qOverload<int>(&QComboBox::activated), this, &CMainDlg::OnSettingChanged);
     auto* about = new QShortcut(QKeySequence::HelpContents, this);
     connect(about, &QShortcut::activated, this, &CMainDlg::OnAbout);
+
+    // The Printer Status window and the editor borrow m_port, so its pace is theirs too.
+    const EnvironmentPace pace = PaceFromEnvironment();
+    if (!pace.refusal.empty())
+        m_services.platform.Messages().Show(pace.refusal + ". The program goes on with fixed waits.", "Warning",
+                                            platform::MessageIcon::Warning);
+    m_port.SetPace(pace.pace);
+    m_replyPace = new QAction(QString::fromUtf8(kReplyPaceCommand), this);
+    m_replyPace->setObjectName(QStringLiteral("actionReplyPace"));
+    m_replyPace->setCheckable(true);
+    m_replyPace->setChecked(pace.pace == Pace::Reply);
+    connect(m_replyPace, &QAction::toggled, this, &CMainDlg::OnReplyPace);
 
     new UsbNoticePump(m_services.platform.UsbWatcher(), this);
     m_services.platform.UsbWatcher().AddListener(this);
@@ -275,9 +290,15 @@ void CMainDlg::OnAbout()
     about.exec();
 }
 
+void CMainDlg::OnReplyPace(bool reply)
+{
+    m_port.SetPace(reply ? Pace::Reply : Pace::Fixed);
+}
+
 void CMainDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     menu.addAction(QString::fromUtf8(kAboutCommand), this, &CMainDlg::OnAbout);
+    menu.addAction(m_replyPace);
     menu.exec(event->globalPos());
 }

@@ -16,6 +16,7 @@
 
 class CCommandEditorDlg;
 class CStatusDlg;
+class QAction;
 
 namespace Ui {
 class CMainDlg;
@@ -63,6 +64,8 @@ public slots:
     void OnRunManager();
     void OnCommandTestEditor();
     void OnAbout();
+    // The context menu's check box: the pace of the port's waits for the rest of the run.
+    void OnReplyPace(bool reply);
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -87,5 +90,6 @@ private:
     bool m_connected = false;
     CStatusDlg* m_statusDlg = nullptr;
     CCommandEditorDlg* m_editorDlg = nullptr;
+    QAction* m_replyPace = nullptr; // on the context menu, checked for the reply pace
     QIcon m_icon;
 };

@@ -5,6 +5,7 @@
 #include "connect/CRegistryKey.h"
 #include "platform/Platform.h"
 #include "platform/Spooler.h"
+#include "port/Pace.h"
 
 #include <istream>
 #include <ostream>
@@ -57,6 +58,8 @@ struct CommandContext {
     bool printerNamed = true;
     // --quiet: errors and the output asked for, nothing else on standard error.
     bool quiet = false;
+    // --pace, else KALO_PACE's: every printer session's, and a fleet's children's.
+    Pace pace = Pace::Fixed;
     // Where progress may be drawn: standard error when it is a terminal and
     // kaloctl is not asked to be quiet.
     bool ProgressShown() const;

@@ -86,7 +86,13 @@ double BoundSeconds(FleetTask task, const FleetRequest& request, const ExchangeB
     return 0;
 }
 
-std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, const Target& target)
+// The fleet's own pace goes to each child whatever the child's KALO_PACE.
+void AddPace(std::vector<std::string>& args, Pace pace)
+{
+    args.insert(args.end(), {"--pace", PaceName(pace)});
+}
+
+std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, const Target& target, Pace pace)
 {
     std::vector<std::string> args = {"kaloctl", "--target", target.uri};
     switch (task) {
@@ -109,6 +115,7 @@ std::vector<std::string> ChildArgs(FleetTask task, const FleetRequest& request, 
         args.emplace_back("--json");
         break;
     }
+    AddPace(args, pace);
     return args;
 }
 
@@ -151,11 +158,13 @@ struct SingleReport final : FleetObserver {
 // A profile that does not read is refused once, before any printer, by
 // comparing it with itself: the child's words, or empty when it reads or
 // the check was interrupted (end says which).
-std::string ProfileRefusal(FleetRunner& runner, const std::string& profile, FleetRunEnd& end)
+std::string ProfileRefusal(FleetRunner& runner, const std::string& profile, Pace pace, FleetRunEnd& end)
 {
     constexpr int64_t kBoundMicros = 10 * kMicrosPerSecond;
     SingleReport single;
-    end = runner.Run({{{"kaloctl", "diff", profile, profile}, kBoundMicros}}, 1, single);
+    std::vector<std::string> args = {"kaloctl", "diff", profile, profile};
+    AddPace(args, pace); // no printer, but a KALO_PACE that names no pace would refuse it
+    end = runner.Run({{std::move(args), kBoundMicros}}, 1, single);
     const bool read = single.report.exit.end == platform::ChildEnd::Exited && single.report.exit.code == kExitOk;
     if (read || end.interrupted)
         return "";
@@ -230,7 +239,7 @@ int FleetCommand::Execute(CommandContext& context)
             continue;
         const Target& target = targets[i];
         const ExchangeBounds& bounds = IsByteWise(target.connection.interfaceKind) ? kByteWiseBounds : kBlockBounds;
-        jobs.push_back({ChildArgs(task, request, target),
+        jobs.push_back({ChildArgs(task, request, target, context.pace),
                         int64_t((BoundSeconds(task, request, bounds) + kMarginSeconds) * kMicrosPerSecond)});
         jobTargets.push_back(i);
     }
@@ -243,7 +252,7 @@ int FleetCommand::Execute(CommandContext& context)
     FleetRunEnd end;
     if (!request.profile.empty()) {
         FleetRunEnd check;
-        if (const std::string refusal = ProfileRefusal(runner, request.profile, check); !refusal.empty()) {
+        if (const std::string refusal = ProfileRefusal(runner, request.profile, context.pace, check); !refusal.empty()) {
             context.err << refusal << "kaloctl fleet: nothing was run\n";
             return kExitUsage;
         }

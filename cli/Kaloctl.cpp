@@ -6,6 +6,7 @@
 #include "FontCommand.h"
 #include "IdentifyCommand.h"
 #include "KaloVersion.h"
+#include "PaceOption.h"
 #include "ListSerialCommand.h"
 #include "ListUsbCommand.h"
 #include "PrintCodepageCommand.h"
@@ -73,7 +74,9 @@ void Kaloctl::PrintHelp(std::ostream& out) const
     PrintConnectionOptions(out);
     out << '\n';
     PrintTraceOptions(out);
-    out << "\nThe connection options and --trace stand before or after the command. An\n"
+    out << '\n';
+    PrintPaceOptions(out);
+    out << "\nThe connection options, --trace and --pace stand before or after the command.\nAn "
            "option's value is the word after it, whatever it looks like, or follows '='\n"
            "(--profile=FILE).\n"
            "\n'kaloctl COMMAND --help' tells more about a command.\n"
@@ -89,8 +92,8 @@ int Kaloctl::Complete(const std::vector<std::string>& args, std::ostream& out, p
 {
     CompletionSources sources;
     sources.anywhere = ConnectionOptionInfos();
-    for (const OptionInfo* option : TraceOptionInfos())
-        sources.anywhere.push_back(option);
+    for (const std::vector<const OptionInfo*>& scope : {TraceOptionInfos(), PaceOptionInfos()})
+        sources.anywhere.insert(sources.anywhere.end(), scope.begin(), scope.end());
     for (const auto& command : m_commands)
         sources.commands.push_back({command->Name(), command->Options()});
     sources.globalOptions = {"--help", "--version", "--quiet"};
@@ -142,6 +145,7 @@ bool IsOptionWord(const std::string& word)
 bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std::string& error) const
 {
     const std::vector<const OptionInfo*> trace = TraceOptionInfos();
+    const std::vector<const OptionInfo*> pace = PaceOptionInfos();
     const std::vector<const OptionInfo*> connection = ConnectionOptionInfos();
     std::vector<const OptionInfo*> own;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -170,6 +174,8 @@ bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std:
             continue;
         } else if ((option = FindOption(trace, word))) {
             into = &line.trace;
+        } else if ((option = FindOption(pace, word))) {
+            into = &line.pace;
         } else if ((option = FindOption(connection, word))) {
             into = &line.connection;
         } else if (!(option = FindOption(own, word)) && IsOptionWord(word)) {
@@ -179,6 +185,8 @@ bool Kaloctl::Read(const std::vector<std::string>& args, CommandLine& line, std:
             for (const OptionInfo* known : own)
                 names.push_back(known->name);
             for (const OptionInfo* known : trace)
+                names.push_back(known->name);
+            for (const OptionInfo* known : pace)
                 names.push_back(known->name);
             for (const OptionInfo* known : connection)
                 names.push_back(known->name);
@@ -206,12 +214,13 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
     ConnectionOptions connection;
     bool printerNamed = false;
     TraceOptions traceOptions;
+    PaceOptions paceOptions;
     std::string error;
     if (!Read(args, line, error)) {
         err << error << "\nTry 'kaloctl " << (line.command ? std::string(line.command->Name()) + " " : "") << "--help'.\n";
         return kExitUsage;
     }
-    if (!ExtractTraceOptions(line.trace, traceOptions, error)
+    if (!ExtractTraceOptions(line.trace, traceOptions, error) || !ExtractPaceOptions(line.pace, paceOptions, error)
         || !ExtractConnectionOptions(line.connection, connection, error, &printerNamed)) {
         err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
         return kExitUsage;
@@ -233,6 +242,13 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
         command->PrintHelp(out);
         return kExitOk;
     }
+    // Read once a command is to run, so help stays within reach of a
+    // KALO_PACE that names no pace.
+    Pace pace = Pace::Fixed;
+    if (!ChoosePace(paceOptions, pace, error)) {
+        err << "kaloctl: " << error << "\nTry 'kaloctl --help'.\n";
+        return kExitUsage;
+    }
     // A command that uses no printer has nothing to trace, and `--trace t.log trace-view t.log`
     // must not empty the file it is about to read.
     // A trace line lost stops the command the way Ctrl+C does: the exchange
@@ -244,7 +260,7 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
         return kExitUsage;
     }
     CommandContext context{std::move(line.commandArgs), connection, out, err, trace.Use(platform), spooler,
-                           registry, in ? in : &std::cin, live, printerNamed, line.quiet};
+                           registry, in ? in : &std::cin, live, printerNamed, line.quiet, pace};
     const int status = command->Execute(context);
     if (!trace.Lost())
         return status;

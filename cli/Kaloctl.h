@@ -25,6 +25,7 @@ private:
         bool quiet = false;
         // The words of each kind of option in the order given, values included.
         std::vector<std::string> trace;
+        std::vector<std::string> pace;
         std::vector<std::string> connection;
         std::vector<std::string> commandArgs; // the command's options and operands
     };

@@ -50,7 +50,8 @@ std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context)
 {
     std::ostringstream unshown;
     SessionOpening opening = PrinterSession::Open({context.connection, context.platform, context.spooler,
-                                                   context.registry, context.quiet ? unshown : context.err});
+                                                   context.registry, context.quiet ? unshown : context.err,
+                                                   context.pace});
     if (!opening.message.empty())
         context.err << platform::ConsoleMessageSink::PlainLines(opening.message) << '\n';
     if (!opening.detail.empty())

@@ -28,6 +28,7 @@ SessionOpening PrinterSession::Open(const SessionRequest& request)
         return opening;
     }
     std::unique_ptr<PrinterSession> session(new PrinterSession(request, std::move(connection)));
+    session->m_port.SetPace(request.pace);
     session->m_identity = ConnectPrinter(session->m_port, session->m_connection.settings,
                                          session->m_connection.interfaceKind, request.platform.GetClock());
     const IdentifyResult& identity = session->m_identity;

@@ -17,6 +17,7 @@ struct SessionRequest {
     platform::Spooler& spooler;
     const CRegistryKey& registry; // for a printer named from the registry
     std::ostream& diagnostics;    // the USB search's lines
+    Pace pace;                    // from the identification on
 };
 
 // Why no session could be opened.

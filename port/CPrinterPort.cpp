@@ -115,8 +115,9 @@ CPrinterPort::~CPrinterPort() = default;
 int CPrinterPort::Configure(PortSettings settings)
 {
     const std::optional<PortChoice> choice = ChoosePortKind(settings, m_platform);
+    // The reply pace is named; a fixed one leaves the header as it always was.
     if (m_trace)
-        m_trace->Connection(ConnectionText(settings, choice));
+        m_trace->Connection(ConnectionText(settings, choice) + (m_pace == Pace::Reply ? ", pace reply" : ""));
     const int result = ConfigureHeld(std::move(settings), choice);
     if (m_trace)
         TraceFailure();

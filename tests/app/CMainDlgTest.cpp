@@ -17,6 +17,7 @@
 
 #include <csignal>
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -108,6 +109,8 @@ private slots:
     void usbListFollowsPrintersComingAndGoing();
     void serialDevicesFollowTheComEntries();
     void terminationSignalEndsTheProgramMidExchange();
+    void replyPaceOnTheContextMenu_data();
+    void replyPaceOnTheContextMenu();
 };
 
 // What the window shows at start, after an interface button, and for a printer named at start.
@@ -526,6 +529,31 @@ void CMainDlgTest::terminationSignalEndsTheProgramMidExchange()
     QVERIFY2(entered != std::string::npos
                  && received.find(test::HexText(cmd::kEndUserSetting), entered) != std::string::npos,
              received.c_str());
+}
+
+void CMainDlgTest::replyPaceOnTheContextMenu_data()
+{
+    QTest::addColumn<QString>("warning"); // at start-up; the row's name is what KALO_PACE holds
+    QTest::newRow("unset") << QString();
+    QTest::newRow("quick") << "KALO_PACE is 'quick': it must be fixed or reply. The program goes on with fixed waits.";
+}
+
+// The window starts with the fixed pace, a KALO_PACE naming none said at
+// start-up; the context menu's check box changes the pace of the port the
+// other windows borrow.
+void CMainDlgTest::replyPaceOnTheContextMenu()
+{
+    QFETCH(QString, warning);
+    qputenv("KALO_PACE", warning.isEmpty() ? QByteArray() : QByteArray(QTest::currentDataTag()));
+    Bench bench;
+    qunsetenv("KALO_PACE");
+    auto* check = bench.Find<QAction>("actionReplyPace");
+    QVERIFY(check && check->isCheckable() && !check->isChecked() && check->text() == "Wait for replies, not fixed times");
+    QCOMPARE(bench.window->Port().GetPace(), Pace::Fixed);
+    check->trigger();
+    QCOMPARE(bench.window->Port().GetPace(), Pace::Reply);
+    QCOMPARE(bench.Messages(), (warning.isEmpty() ? std::vector<Message>{}
+                                                  : std::vector<Message>{{warning.toStdString(), "Warning", MessageIcon::Warning}}));
 }
 
 #include "CMainDlgTest.moc"

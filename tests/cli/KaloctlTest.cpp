@@ -141,6 +141,9 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
         {{"--target", "serial:COM1", "--baud", "19200", "identify"},
          "kaloctl: --target takes the line settings in its URI, not as --baud"},
         {{"--tcp", "10.0.0.50:0", "identify"}, "kaloctl: --tcp PORT takes 1-65535, not '0'"},
+        {{"--pace", "quick", "--tcp", "10.0.0.50", "identify"}, "kaloctl: --pace takes fixed, reply, not 'quick'"},
+        // A first word KALO_PACE=WORD is the environment's.
+        {{"KALO_PACE=quick", "--tcp", "10.0.0.50", "identify"}, "kaloctl: KALO_PACE is 'quick': it must be fixed or reply"},
         {{"set-status", "--entrance-time", "5"}, set + "--entrance-time 5: Enterance time should be from 6 to 255."},
         {{"get-status", "--save", "backup.STS"},
          "kaloctl get-status: --save takes a file name ending in \"sts\", as Load takes, not 'backup.STS'"},
@@ -151,7 +154,10 @@ TEST(Kaloctl, RefusesBeforeOpeningAnything)
     };
     for (const auto& [args, message] : rows) {
         SCOPED_TRACE(::testing::PrintToString(args));
-        const KaloRun run = Kalo(args);
+        const bool environment = !args.empty() && args[0].starts_with("KALO_PACE=");
+        setenv("KALO_PACE", environment ? args[0].substr(10).c_str() : "", 1);
+        const KaloRun run = Kalo(environment ? std::vector(args.begin() + 1, args.end()) : args);
+        unsetenv("KALO_PACE");
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err.substr(0, run.err.find('\n')), message);
         EXPECT_EQ(run.out, "");

@@ -58,7 +58,8 @@ TEST(TracedExchange, MatchesTheWireLogAndTheClock)
     const struct {
         std::vector<std::string> args;
         std::string header;
-        std::string shown; // a command or reply trace-view tells
+        std::string shown;          // a command or reply trace-view tells
+        const char* pace = "";      // KALO_PACE
     } rows[] = {
         {{"--serial", "COM1", "--baud", "19200", "--flow", "xonxoff", "identify"}, "COM1, 19200,n,8,1,x",
          "model \"TLR-740plusII\""},
@@ -66,13 +67,19 @@ TEST(TracedExchange, MatchesTheWireLogAndTheClock)
          "COM1, 9600,e,7,2", "switch 12: pins 8-1 "},
         {{"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100",
          "  sent      SwitchWrite 6 22222212 ("},
+        // The pace reaches the port of every command, set-status's own session too; --pace overrides KALO_PACE.
+        {{"--tcp", "10.0.0.50", "set-status", "--pin", "6:2=on"}, "socket://10.0.0.50:9100, pace reply",
+         "  sent      SwitchWrite 6 22222212 (", "reply"},
+        {{"--pace", "fixed", "--serial", "COM1", "identify"}, "COM1, 9600,n,8,1,p", "model \"TLR-740plusII\"", "reply"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.args));
         InProcessPlatform machine;
         std::vector<std::string> args = {"--trace", "-"};
         args.insert(args.end(), row.args.begin(), row.args.end());
+        setenv("KALO_PACE", row.pace, 1);
         const auto run = RunKaloctl(args, machine);
+        unsetenv("KALO_PACE");
         ASSERT_EQ(run.status, 0) << run.err;
 
         const WireLines trace = Take(run.err);
