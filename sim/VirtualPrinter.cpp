@@ -30,7 +30,6 @@ VirtualPrinter::VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper
 void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply,
                              std::vector<size_t>* replyEnds)
 {
-    const size_t replyStart = reply.size();
     std::vector<size_t> ends;
     // Font data is counted as it streams by rather than kept.
     if (m_pending.empty() && m_fontExpected > 0) {
@@ -73,7 +72,9 @@ void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uin
         reply.resize(m_garbage() % (PrinterOptions::kGarbageMaxBytes + 1));
         for (uint8_t& byte : reply)
             byte = uint8_t(m_garbage());
-        ends.assign(reply.size() > replyStart ? 1 : 0, reply.size()); // one reply in place of all
+        ends.clear(); // one reply in place of them all
+        if (!reply.empty())
+            ends.push_back(reply.size());
     }
     if (replyEnds)
         replyEnds->insert(replyEnds->end(), ends.begin(), ends.end());
