@@ -9,8 +9,9 @@ namespace {
 constexpr int64_t kInputBufferBytes = 4096;
 } // namespace
 
-InProcessLink::InProcessLink(VirtualPrinter& printer, VirtualClock& clock, WireLog* log)
+InProcessLink::InProcessLink(VirtualPrinter& printer, ReplyTiming& timing, VirtualClock& clock, WireLog* log)
     : m_printer(printer)
+    , m_timing(timing)
     , m_clock(clock)
     , m_log(log)
 {
@@ -34,22 +35,27 @@ size_t InProcessLink::Write(const uint8_t* data, size_t length)
     const int64_t start = std::max(now, m_txFreeAt);
     m_txFreeAt = start + int64_t(take) * m_byteMicros;
     m_reply.clear();
-    if (m_responder)
+    m_replyEnds.clear();
+    if (m_responder) {
         m_responder(data, take, m_reply);
-    else
-        m_printer.Receive(data, take, m_reply);
+        if (!m_reply.empty())
+            m_replyEnds.push_back(m_reply.size()); // whatever it says is one reply
+    } else {
+        m_printer.Receive(data, take, m_reply, &m_replyEnds);
+    }
     m_receivedCount += int64_t(take);
 
-    if (!m_reply.empty()) {
-        const PrinterOptions& options = m_printer.Options();
-        int64_t at = m_txFreeAt + kTurnaroundMicros + int64_t(options.slowDelayMs) * 1000;
+    // Each reply waits its own delay from the query, and none overtakes the one before.
+    const int64_t spacing = std::max(m_byteMicros, m_timing.GapMicros());
+    size_t begin = 0;
+    for (const size_t end : m_replyEnds) {
+        int64_t at = m_txFreeAt + kTurnaroundMicros + m_timing.NextDelayMicros();
         if (!m_arrivals.empty())
-            at = std::max(at, m_arrivals.back().micros + m_byteMicros);
+            at = std::max(at, m_arrivals.back().micros + spacing);
         if (m_log)
-            m_log->Log(at / 1000, false, m_reply.data(), m_reply.size());
-        const int64_t spacing = std::max(m_byteMicros, int64_t(options.slowGapMs) * 1000);
-        for (uint8_t byte : m_reply) {
-            m_arrivals.push_back({at, byte});
+            m_log->Log(at / 1000, false, m_reply.data() + begin, end - begin);
+        for (; begin < end; ++begin) {
+            m_arrivals.push_back({at, m_reply[begin]});
             at += spacing;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReplyTiming.h"
 #include "VirtualPrinter.h"
 #include "WireLog.h"
 #include "VirtualClock.h"
@@ -12,8 +13,9 @@ namespace kalo::sim {
 
 // The wire between the program and the virtual printer, on a virtual clock.
 // Bytes written reach the printer after their time on the wire; its replies
-// arrive after a short turn-around (plus the slow fault's delays) and, on a
-// serial line, one character time apart. Reads let the clock run to the next
+// arrive after a short turn-around (plus the slow and late faults' delays,
+// each reply its own, counted from its query) and, on a serial line, one
+// character time apart. Reads let the clock run to the next
 // arrival or to their time-out, so a test sees the real timeline at once.
 class InProcessLink {
 public:
@@ -28,7 +30,9 @@ public:
     // hears nothing. A printer that may say anything at all.
     using Responder = std::function<void(const uint8_t* data, size_t length, std::vector<uint8_t>& reply)>;
 
-    InProcessLink(VirtualPrinter& printer, VirtualClock& clock, WireLog* log);
+    // The timing counts the printer's replies, so links opened one after
+    // another share the printer's.
+    InProcessLink(VirtualPrinter& printer, ReplyTiming& timing, VirtualClock& clock, WireLog* log);
 
     // Character time on the wire; 0 for a network link.
     void SetByteMicros(int64_t micros) { m_byteMicros = micros; }
@@ -62,6 +66,7 @@ private:
     int64_t NoisePeriod() const { return m_byteMicros > 0 ? m_byteMicros : 1000; }
 
     VirtualPrinter& m_printer;
+    ReplyTiming& m_timing;
     VirtualClock& m_clock;
     WireLog* m_log;
     int64_t m_byteMicros = 0;
@@ -72,6 +77,7 @@ private:
     std::deque<Arrival> m_arrivals;
     std::vector<Chunk> m_written;
     std::vector<uint8_t> m_reply;
+    std::vector<size_t> m_replyEnds;
     Responder m_responder;
 };
 

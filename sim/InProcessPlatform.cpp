@@ -413,13 +413,14 @@ InProcessPlatform::InProcessPlatform(PrinterOptions options)
     , m_names(std::make_unique<TableNameResolver>(*this))
     , m_wireLog(&m_wireText)
     , m_printer(std::move(options), [this](const std::string& line) { m_paper.push_back(line); })
+    , m_timing(m_printer.Options())
 {
     dsrLow = m_printer.Options().dsrLow;
 }
 
 std::shared_ptr<InProcessLink> InProcessPlatform::NewLink(int64_t byteMicros)
 {
-    lastLink = std::make_shared<InProcessLink>(m_printer, m_clock, &m_wireLog);
+    lastLink = std::make_shared<InProcessLink>(m_printer, m_timing, m_clock, &m_wireLog);
     lastLink->SetByteMicros(byteMicros);
     lastLink->SetResponder(responder);
     return lastLink;

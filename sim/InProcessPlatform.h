@@ -115,6 +115,7 @@ private:
     std::ostringstream m_wireText;
     WireLog m_wireLog;
     VirtualPrinter m_printer;
+    ReplyTiming m_timing;
 };
 
 } // namespace kalo::sim

@@ -1,8 +1,20 @@
 #include "PrinterOptions.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace kalo::sim {
+
+namespace {
+// A decimal number from 0 to max and nothing else: no sign, no spaces.
+bool ParseCount(const std::string& text, uint64_t max, uint64_t& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text.c_str(), &end, 10);
+    return !text.empty() && text[0] >= '0' && text[0] <= '9' && *end == '\0' && errno == 0 && value <= max;
+}
+} // namespace
 
 int SwitchSlot(int switchNumber)
 {
@@ -27,19 +39,30 @@ bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& e
     } else if (name == "noise") {
         options.noise = true;
     } else if (name == "slow") {
-        options.slowDelayMs = PrinterOptions::kSlowDelayMs;
+        options.slowDelayMs = options.slowDelayMaxMs = PrinterOptions::kSlowDelayMs;
         options.slowGapMs = PrinterOptions::kSlowGapMs;
     } else if (name == "dsr-low") {
         options.dsrLow = true;
+    } else if (name == "garbage") {
+        options.garbage = true;
     } else if (name.rfind("garbage=", 0) == 0) {
-        const std::string seed = name.substr(8);
-        char* end = nullptr;
-        const unsigned long long n = std::strtoull(seed.c_str(), &end, 10);
-        if (seed.empty() || *end != '\0' || seed[0] == '-' || n > UINT32_MAX) {
+        uint64_t n = 0;
+        if (!ParseCount(name.substr(8), UINT32_MAX, n)) {
             error = "garbage needs a seed from 0 to 4294967295: " + name;
             return false;
         }
+        options.garbage = true;
         options.garbageSeed = uint32_t(n);
+    } else if (name.rfind("late=", 0) == 0) {
+        const std::string what = name.substr(5);
+        const size_t colon = what.find(':');
+        uint64_t reply = 0, ms = 0;
+        if (colon == std::string::npos || !ParseCount(what.substr(0, colon), UINT64_MAX, reply) || reply == 0
+            || !ParseCount(what.substr(colon + 1), PrinterOptions::kMaxDelayMs, ms)) {
+            error = "late needs N:MS (the N-th reply, from 1; MS 0-60000): " + name;
+            return false;
+        }
+        options.lateReplies[reply] = uint32_t(ms);
     } else if (name.rfind("close-after=", 0) == 0) {
         const std::string count = name.substr(12);
         char* end = nullptr;
@@ -66,6 +89,21 @@ bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& e
         error = "unknown fault: " + name;
         return false;
     }
+    return true;
+}
+
+bool ApplySlowDelay(const std::string& text, PrinterOptions& options, std::string& error)
+{
+    const size_t dash = text.find('-');
+    uint64_t low = 0, high = 0;
+    if (!ParseCount(text.substr(0, dash), PrinterOptions::kMaxDelayMs, low)
+        || !ParseCount(dash == std::string::npos ? text : text.substr(dash + 1), PrinterOptions::kMaxDelayMs, high)
+        || low > high) {
+        error = "--slow-delay takes MS or MIN-MAX, milliseconds 0-60000, MIN not above MAX: " + text;
+        return false;
+    }
+    options.slowDelayMs = uint32_t(low);
+    options.slowDelayMaxMs = uint32_t(high);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -23,16 +24,25 @@ struct PrinterOptions {
     bool noise = false;      // sends non-zero bytes without end
     bool dsrLow = false;     // the in-process serial line reports DSR low
     uint32_t slowDelayMs = 0; // before each reply
+    // Above slowDelayMs, each reply's delay is drawn anew from slowDelayMs..this.
+    uint32_t slowDelayMaxMs = 0;
     uint32_t slowGapMs = 0;   // between the bytes of a reply
+    // Reply number (the first reply the printer sends is 1) -> ms after its
+    // query that reply starts, instead of after the usual delay.
+    std::map<uint64_t, uint32_t> lateReplies;
     int64_t closeAfter = -1;  // hang up after this many received bytes
-    // Answers every query with 0..kGarbageMaxBytes random bytes from a
-    // generator seeded with this, so a failing run can be replayed.
+    // Seeds every draw (drawn delays, garbage's bytes), so a failing run can be replayed.
+    uint32_t seed = 0;
+    // Answers every query with 0..kGarbageMaxBytes random bytes, drawn from
+    // garbageSeed when given (garbage=SEED), else from seed.
+    bool garbage = false;
     std::optional<uint32_t> garbageSeed;
     // Pins that ignore writes and keep their value: bit p-1 of a slot is pin p.
     uint8_t stuckPins[8] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
     static constexpr uint32_t kSlowDelayMs = 300;
     static constexpr uint32_t kSlowGapMs = 20;
+    static constexpr uint32_t kMaxDelayMs = 60000; // for --slow-delay, --slow-gap and late
     static constexpr uint32_t kGarbageMaxBytes = 40;
     static constexpr const char* kWrongMaker = "ACME";
     static constexpr const char* kWrongModel = "RP-F10";
@@ -43,6 +53,9 @@ int SwitchSlot(int switchNumber);
 
 // Applies "--fault NAME" to the options; false with a reason for an unknown name.
 bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& error);
+
+// Applies --slow-delay's "MIN[-MAX]" (milliseconds); false with a reason.
+bool ApplySlowDelay(const std::string& text, PrinterOptions& options, std::string& error);
 
 // Applies "N=BBBBBBBB" (switch number, then pin 8 down to pin 1 as 0/1).
 bool ApplySwitch(const std::string& text, PrinterOptions& options, std::string& error);

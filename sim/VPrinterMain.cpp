@@ -8,10 +8,13 @@
 #include "platform/Files.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <random>
 #include <string>
 
 namespace {
@@ -77,14 +80,27 @@ Faults (--fault NAME, may be repeated):
   wrong-id               answers GS I 3 with 0x62 instead of 0x63
   noise                  sends 0x55 bytes without end, one per millisecond
   slow                   waits 300 ms before each reply, 20 ms between its bytes
-                         (--slow-delay MS and --slow-gap MS set them)
+                         (--slow-delay and --slow-gap below set them)
+  late=N:MS              the N-th reply the printer sends (the first is 1)
+                         starts MS ms (0-60000) after its query instead of
+                         after the usual delay; may be given for several
   close-after=N          hangs up after N received bytes (closes the connection;
                          the pseudo-terminal goes away)
   dsr-low                DSR held low (in-process links only)
-  garbage=SEED           answers every query with 0 to 40 random bytes; the same
-                         SEED gives the same bytes
+  garbage[=SEED]         answers every query with 0 to 40 random bytes; the same
+                         SEED (or --seed) gives the same bytes
   stuck=SWITCH:PIN       that pin of memory switch SWITCH ignores writes and
                          keeps its value (may be given for several pins)
+
+Reply timing (each reply counted from its query; on a paced line its bytes
+take their line time on top):
+  --slow-delay MIN[-MAX] milliseconds before each reply, 0-60000; with MAX,
+                         each reply's delay is drawn anew from MIN to MAX
+  --slow-gap MS          milliseconds between a reply's bytes, 0-60000
+  --seed N               seeds every draw, 0-4294967295: --slow-delay's and
+                         garbage's (unless garbage=SEED gives its own), so a
+                         run repeats. Without it, a seed is drawn and told on
+                         standard error when anything is drawn
 
   --help                 this text
   --version              the program's version
@@ -114,6 +130,9 @@ int main(int argc, char** argv)
     std::string paperPath, wirePath;
     std::string pacedOption; // the last option that only a paced line takes
     bool idleGiven = false;
+    // Applied after every --fault, so "--fault slow" given later does not undo them.
+    std::optional<std::string> slowDelay;
+    std::optional<uint32_t> slowGap, seed;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -174,10 +193,18 @@ int main(int argc, char** argv)
         } else if (arg == "--fault") {
             if (!value(v) || !ApplyFault(v, options, error))
                 return Usage(error.empty() ? "--fault needs a name" : error);
-        } else if (arg == "--slow-delay" || arg == "--slow-gap") {
-            if (!value(v) || !ParseNumber(v, 0, 60000, n))
-                return Usage(arg + " takes milliseconds");
-            (arg == "--slow-delay" ? options.slowDelayMs : options.slowGapMs) = uint32_t(n);
+        } else if (arg == "--slow-delay") {
+            if (!value(v))
+                return Usage("--slow-delay takes MS or MIN-MAX");
+            slowDelay = v;
+        } else if (arg == "--slow-gap") {
+            if (!value(v) || !ParseNumber(v, 0, PrinterOptions::kMaxDelayMs, n))
+                return Usage("--slow-gap takes milliseconds, 0-60000");
+            slowGap = uint32_t(n);
+        } else if (arg == "--seed") {
+            if (!value(v) || !ParseNumber(v, 0, UINT32_MAX, n))
+                return Usage("--seed takes a number, 0-4294967295");
+            seed = uint32_t(n);
         } else if (arg == "--line-rate") {
             config.lineRate = true;
         } else if (arg == "--xonxoff") {
@@ -207,6 +234,11 @@ int main(int argc, char** argv)
             return Usage("unknown option: " + arg);
         }
     }
+    std::string error;
+    if (slowDelay && !ApplySlowDelay(*slowDelay, options, error))
+        return Usage(error);
+    if (slowGap)
+        options.slowGapMs = *slowGap;
     if (!config.tcp && !config.pty)
         return Usage("give --tcp PORT, --pty, or both");
     if ((config.oneClient || idleGiven) && !config.tcp)
@@ -217,6 +249,14 @@ int main(int argc, char** argv)
         return Usage("--line-rate needs --pty");
     if (!pacedOption.empty() && !config.lineRate)
         return Usage(pacedOption + " needs --line-rate");
+
+    // A run that draws is told its seed, so that one that went wrong can be replayed.
+    const bool draws = options.slowDelayMaxMs > options.slowDelayMs || (options.garbage && !options.garbageSeed);
+    if (!seed && draws) {
+        seed = std::random_device{}();
+        std::cerr << "kalo-vprinter: drawing with --seed " << *seed << std::endl;
+    }
+    options.seed = seed.value_or(0);
 
     // Opened by name, which the kernel's own rule on planted links may not guard.
     for (const std::string* path : {&paperPath, &wirePath}) {

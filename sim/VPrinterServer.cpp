@@ -41,6 +41,7 @@ uint32_t BaudRate(speed_t code)
 VPrinterServer::VPrinterServer(Config config, VirtualPrinter& printer, WireLog& wireLog)
     : m_config(std::move(config))
     , m_printer(printer)
+    , m_timing(printer.Options())
     , m_wireLog(wireLog)
 {
     m_start = Now();
@@ -238,21 +239,24 @@ bool VPrinterServer::Deliver(Link& link, const uint8_t* data, size_t length, int
     if (!link.line) // a paced line logs its bytes as they come off the line
         m_wireLog.Log((now - m_start) / 1000, true, data, take);
     m_reply.clear();
-    m_printer.Receive(data, take, m_reply);
+    m_replyEnds.clear();
+    m_printer.Receive(data, take, m_reply, &m_replyEnds);
     link.received += int64_t(take);
     link.lastByte = now;
-    if (!m_reply.empty()) {
-        const PrinterOptions& options = m_printer.Options();
-        int64_t at = now + int64_t(options.slowDelayMs) * 1000;
+    // Each reply is queued with the time it is due, so a delayed one never
+    // keeps the printer from reading on; none overtakes the one before.
+    size_t begin = 0;
+    for (const size_t end : m_replyEnds) {
+        int64_t at = now + m_timing.NextDelayMicros();
         if (!link.out.empty())
-            at = std::max(at, link.out.back().first);
-        for (uint8_t byte : m_reply) {
-            link.out.emplace_back(at, byte);
-            at += int64_t(options.slowGapMs) * 1000;
+            at = std::max(at, link.out.back().first + m_timing.GapMicros());
+        for (; begin < end; ++begin) {
+            link.out.emplace_back(at, m_reply[begin]);
+            at += m_timing.GapMicros();
         }
-        if (DropIfFlooded(link))
-            return false;
     }
+    if (!m_reply.empty() && DropIfFlooded(link))
+        return false;
     if (closeAfter >= 0 && link.received >= closeAfter) {
         Flush(link, now);
         Hangup(link);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PacedLine.h"
+#include "ReplyTiming.h"
 #include "VirtualPrinter.h"
 #include "WireLog.h"
 
@@ -90,6 +91,7 @@ private:
 
     Config m_config;
     VirtualPrinter& m_printer;
+    ReplyTiming m_timing;
     WireLog& m_wireLog;
     std::ostream* m_err = nullptr; // Start's, for what happens while serving
     int64_t m_start = 0;
@@ -99,6 +101,7 @@ private:
     Link m_client;
     Link m_pty;
     std::vector<uint8_t> m_reply;
+    std::vector<size_t> m_replyEnds;
 };
 
 } // namespace kalo::sim

@@ -23,12 +23,14 @@ std::string Hex(uint8_t byte)
 VirtualPrinter::VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper)
     : m_options(std::move(options))
     , m_paper(std::move(paper))
-    , m_garbage(m_options.garbageSeed.value_or(0))
+    , m_garbage(m_options.garbageSeed.value_or(m_options.seed))
 {
 }
 
-void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply)
+void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply,
+                             std::vector<size_t>* replyEnds)
 {
+    std::vector<size_t> ends;
     // Font data is counted as it streams by rather than kept.
     if (m_pending.empty() && m_fontExpected > 0) {
         const size_t take = size_t(std::min<uint64_t>(m_fontExpected, length));
@@ -51,21 +53,31 @@ void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uin
                 m_paper.Event("font download complete: " + std::to_string(m_fontAnnounced) + " bytes");
             continue;
         }
+        const size_t before = reply.size();
         const size_t used = Parse(m_pending.data() + pos, m_pending.size() - pos, reply);
+        if (reply.size() > before)
+            ends.push_back(reply.size());
         if (used == 0)
             break;
         pos += used;
     }
     m_pending.erase(m_pending.begin(), m_pending.begin() + long(pos));
-    if (m_options.silent)
+    if (m_options.silent) {
         reply.clear();
+        ends.clear();
+    }
     // The generator's own output is used rather than a distribution, whose
     // results differ between standard libraries, so a seed replays anywhere.
-    if (m_options.garbageSeed && !reply.empty()) {
+    if (m_options.garbage && !reply.empty()) {
         reply.resize(m_garbage() % (PrinterOptions::kGarbageMaxBytes + 1));
         for (uint8_t& byte : reply)
             byte = uint8_t(m_garbage());
+        ends.clear(); // one reply in place of them all
+        if (!reply.empty())
+            ends.push_back(reply.size());
     }
+    if (replyEnds)
+        replyEnds->insert(replyEnds->end(), ends.begin(), ends.end());
 }
 
 void VirtualPrinter::EndOfStream()

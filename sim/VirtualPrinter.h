@@ -18,8 +18,11 @@ class VirtualPrinter {
 public:
     VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper);
 
-    // Bytes received; what the printer sends back is appended to reply.
-    void Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply);
+    // Bytes received; what the printer sends back is appended to reply. With
+    // replyEnds, where each reply to a query ends in reply is appended there,
+    // so each can be timed on its own.
+    void Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply,
+                 std::vector<size_t>* replyEnds = nullptr);
     // The link went away: an unfinished font download is reported as such.
     void EndOfStream();
     // Bytes that came when the input buffer was full are gone; the paper says how many.

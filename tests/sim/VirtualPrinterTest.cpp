@@ -1,6 +1,9 @@
+#include "sim/InProcessLink.h"
 #include "sim/VirtualPrinter.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 
 using namespace kalo::sim;
 using Bytes = std::vector<uint8_t>;
@@ -64,4 +67,33 @@ TEST(VirtualPrinter, PrintsTheEditorSnippets)
                                                  "Command Test String Line2", "[feed 255 dots]",
                                                  "[drawer pulse on pin 2, on 50 ms, off 510 ms]",
                                                  "[NV image 1, mode 0]", "", "[cut]", "[self test]"}));
+}
+
+// Each reply's delay past the turn-around, timed from its query on the virtual clock.
+TEST(VirtualPrinter, DelaysEachReplyAsItsFaultsSay)
+{
+    const auto delays = [](const std::string& slowDelay, const std::string& fault, uint32_t seed) {
+        PrinterOptions options;
+        std::string error;
+        EXPECT_TRUE(ApplyFault(fault, options, error) && ApplySlowDelay(slowDelay, options, error)) << error;
+        options.seed = seed;
+        VirtualClock clock;
+        VirtualPrinter printer(options, [](const std::string&) {});
+        ReplyTiming timing(printer.Options());
+        InProcessLink link(printer, timing, clock, nullptr);
+        std::vector<int64_t> result;
+        for (uint8_t query[] = {0x1D, 0x49, 0x03}, reply = 0; result.size() < 6;) {
+            const int64_t sent = clock.NowMicros();
+            EXPECT_TRUE(link.Write(query, 3) == 3 && link.WaitReadable(100'000'000) && link.ReadArrived(&reply, 1));
+            result.push_back(clock.NowMicros() - sent - InProcessLink::kTurnaroundMicros);
+        }
+        return result;
+    };
+    const auto drawn = delays("20-40", "slow", 7);
+    EXPECT_EQ(delays("20-40", "slow", 7), drawn);
+    EXPECT_NE(delays("20-40", "slow", 8), drawn);
+    EXPECT_GT(std::set<int64_t>(drawn.begin(), drawn.end()).size(), 1u);
+    for (const int64_t delay : drawn)
+        EXPECT_TRUE(delay >= 20000 && delay <= 40000) << delay;
+    EXPECT_EQ(delays("0", "late=3:900", 0), (std::vector<int64_t>{0, 0, 900000, 0, 0, 0}));
 }
