@@ -100,8 +100,10 @@ int CEthernetPort::Read(uint8_t* buffer, uint32_t length)
 
 int CEthernetPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
 {
-    if (!m_socket || !buffer || length == 0)
+    if (!buffer || length == 0)
         return 0;
+    if (!m_socket)
+        return -1; // closed after a failure: nothing will come
     const long n = m_socket->Receive(buffer, length, std::max<int64_t>(0, waitMicros));
     if (n == kErrTimeout)
         return 0;

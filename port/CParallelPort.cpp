@@ -85,8 +85,10 @@ int CParallelPort::Read(uint8_t* buffer, uint32_t length)
 
 int CParallelPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
 {
-    if (!m_open || !buffer || length == 0)
+    if (!buffer || length == 0)
         return 0;
+    if (!m_open)
+        return -1; // closed after a failure: nothing will come
     // The lp driver always polls ready, so the device retries every 10 ms;
     // the read ends right after the first bytes.
     const long got = m_device->Read(buffer, length, std::max<int64_t>(1, waitMicros), 1);

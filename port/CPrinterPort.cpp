@@ -298,7 +298,10 @@ void CPrinterPort::DrainReplies(uint32_t boundMs)
 
 void CPrinterPort::Awaited(uint32_t ms, const ReadAhead::Outcome& outcome)
 {
-    m_served = true;
+    // A reply that did not come whole in the wait's full length may still
+    // come late: the step's reads then wait for it as the fixed pace's do,
+    // so it is not left to land in front of the next reply.
+    m_served = outcome.whole;
     if (m_trace)
         m_trace->WaitEnded(ms, uint32_t(outcome.micros / 1000));
 }

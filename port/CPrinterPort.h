@@ -69,7 +69,8 @@ public:
     // A wait before the reads of one step. Under the fixed pace the clock
     // sleeps ms. Under the reply pace the wait reads ahead until shape is
     // whole and the line has settled, and never lasts past ms; the step's
-    // reads then take what it read, and wait for nothing more.
+    // reads then take what it read, and wait for nothing more. A reply not
+    // whole by then is read on as under the fixed pace.
     void AwaitReply(uint32_t ms, const ReplyShape& shape);
     // Under the reply pace, a drain in one wait: it drops what comes until
     // the line has been quiet for the settle time, and never lasts past

@@ -190,8 +190,10 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t length)
 
 int CSerialPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
 {
-    if (!m_open || !buffer || length == 0)
+    if (!buffer || length == 0)
         return 0;
+    if (!m_open)
+        return -1; // closed after a failure: nothing will come
     std::lock_guard<std::mutex> hold(m_ioLock);
     const Result ready = m_device->WaitReadable(std::max<int64_t>(0, waitMicros));
     if (ready == kErrTimeout)

@@ -155,8 +155,10 @@ int CUsbPort::Read(uint8_t* buffer, uint32_t length)
 
 int CUsbPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
 {
-    if (!m_open || !buffer || length == 0)
+    if (!buffer || length == 0)
         return 0;
+    if (!m_open)
+        return -1; // closed after a failure: nothing will come
     m_platform.UsbWatcher().BeforeTransfer();
     std::lock_guard<std::mutex> hold(m_ioLock);
     if (!ReadyForTransfer())

@@ -10,6 +10,8 @@ namespace kalo {
 namespace {
 // The longest a wait blocks in one go, so a window stays painted.
 constexpr int64_t kSliceMicros = 40000;
+// How long a wait naps when its device comes back empty before its time.
+constexpr int64_t kNapMicros = 10000;
 } // namespace
 
 ReadAhead::Outcome ReadAhead::Await(platform::Clock& clock, int64_t boundMicros, const ReplyShape& shape,
@@ -47,13 +49,19 @@ ReadAhead::Outcome ReadAhead::Await(platform::Clock& clock, int64_t boundMicros,
         uint8_t* into = keep ? m_bytes.data() + m_end : dropped;
         const uint32_t room = keep ? uint32_t(m_bytes.size() - m_end) : uint32_t(sizeof dropped);
         const int64_t until = whole ? std::min(end, lastByte + settleMicros) : end;
-        const int n = source(into, room, std::min(until - now, kSliceMicros));
+        const int64_t wait = std::min(until - now, kSliceMicros);
+        const int n = source(into, room, wait);
         if (n < 0)
             break; // the link failed: the step's reads report it
         if (n > 0) {
             if (keep)
                 m_end += uint32_t(n);
             lastByte = clock.NowMicros();
+        } else if (const int64_t early = now + wait - clock.NowMicros(); early > 0) {
+            // Back empty before its time (a zero-length packet, a device
+            // that cannot wait): a short nap, so the wait never spins.
+            clock.SleepUntilMicros(clock.NowMicros() + std::min<int64_t>(early, kNapMicros));
+            continue;
         }
         // A clock that keeps a window painted does so between the slices.
         clock.SleepUntilMicros(clock.NowMicros());

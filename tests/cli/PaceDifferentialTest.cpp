@@ -14,19 +14,19 @@ using kalo::sim::PrinterOptions;
 
 namespace {
 
-struct Run {
+struct PacedRun {
     kalo::test::KaloRun result;
     std::string told, sent;
     double seconds;
 };
 
-Run RunUnder(const char* pace, const std::vector<std::string>& args, const PrinterOptions& options)
+PacedRun RunUnder(const char* pace, const std::vector<std::string>& args, const PrinterOptions& options)
 {
     InProcessPlatform machine(options);
     machine.usbPrinters = {{"/dev/usb/lp0", "7a3c", "001d", "K1"}};
     std::vector<std::string> paced = {"--pace", pace};
     paced.insert(paced.end(), args.begin(), args.end());
-    Run run{kalo::test::RunKaloctl(paced, machine), "", kalo::test::Sent(machine), 0};
+    PacedRun run{kalo::test::RunKaloctl(paced, machine), "", kalo::test::Sent(machine), 0};
     for (const auto& message : machine.Recorded().Messages())
         run.told += message.text + '\n' + message.detail + '\n';
     run.told += run.result.err;
@@ -90,8 +90,11 @@ TEST(PaceDifferential, ReplyChangesOnlyTheTimeAndIsNeverMoreWrong)
                 } else if (printer.name != "healthy") {
                     ASSERT_TRUE(kalo::sim::ApplyFault(printer.name, options, error)) << error;
                 }
-                const Run fixed = RunUnder("fixed", args, options);
-                const Run reply = RunUnder("reply", args, options);
+                const PacedRun fixed = RunUnder("fixed", args, options);
+                const PacedRun reply = RunUnder("reply", args, options);
+                if (printer.name == "healthy") {
+                    EXPECT_EQ(fixed.result.status, 0) << fixed.told;
+                }
                 if (printer.answersWell) {
                     EXPECT_EQ(reply.result.status, fixed.result.status);
                     EXPECT_EQ(reply.result.out, fixed.result.out);
