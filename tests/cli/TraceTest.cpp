@@ -18,6 +18,7 @@ struct WireLines {
     std::string tx, rx;
     std::vector<uint32_t> waits;
     std::vector<std::string> errors;
+    std::vector<std::string> shortened;
 };
 
 WireLines Take(const std::string& text)
@@ -39,6 +40,8 @@ WireLines Take(const std::string& text)
         std::string& bytes = kind == "tx" ? lines.tx : lines.rx;
         if (kind == "tx" || kind == "rx")
             bytes += (bytes.empty() ? "" : " ") + rest;
+        else if (kind == "wait" && rest.find(" ended ") != std::string::npos)
+            lines.shortened.push_back(rest); // a wait the reply pace ended: no sleep of the clock's
         else if (kind == "wait")
             lines.waits.push_back(uint32_t(std::stoul(rest)));
         else if (kind == "error")
@@ -90,6 +93,14 @@ TEST(TracedExchange, MatchesTheWireLogAndTheClock)
         EXPECT_EQ(trace.rx, wire.tx);
         EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
         EXPECT_EQ(trace.errors, std::vector<std::string>{});
+        // The reply pace ends the waits before reads early, and says so: the printer answers at
+        // once, so a wait ends after the network's shortest settle time, or at once when an
+        // earlier wait already read its reply.
+        EXPECT_EQ(trace.shortened.empty(), row.header.find("pace reply") == std::string::npos);
+        for (const std::string& wait : trace.shortened) {
+            const std::string ended = wait.substr(wait.find(" ended "));
+            EXPECT_TRUE(ended == " ended 5" || ended == " ended 0") << wait;
+        }
 
         // Every command sent has its name: none is shown as bare bytes.
         const std::string view = kalo::cli::ViewTrace(run.err);
