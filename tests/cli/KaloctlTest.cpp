@@ -289,6 +289,20 @@ TEST(KaloctlProgram, ReachesASerialAdapterByItsPath)
     EXPECT_EQ(run.out, kIdentified);
 }
 
+// The reply pace over a real line at 9600 baud, whose bytes take their
+// time: the document the fixed pace reads (on the virtual clock, where its
+// 13 s cost nothing).
+TEST(KaloctlProgram, ReadsAPacedLineUnderTheReplyPace)
+{
+    kalo::test::VirtualPrinterProcess printer({"--pty", "--line-rate", "--paper", "/dev/null"});
+    ASSERT_FALSE(printer.ptyPath.empty());
+    const auto run = kalo::test::RunProgram(
+        KALO_KALOCTL_PATH, {"--pace", "reply", "--serial", printer.ptyPath, "--baud", "9600", "get-status", "--json"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    InProcessPlatform machine;
+    EXPECT_EQ(run.out, Kalo({"--serial", "COM1", "get-status", "--json"}, machine).out);
+}
+
 namespace {
 
 // A trace of so many bytes, in failure lines, which trace-view reads fastest.

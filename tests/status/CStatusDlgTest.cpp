@@ -135,6 +135,26 @@ private slots:
         QCOMPARE(bench.window->Record().doubleByteFontIndex, 1);
     }
 
+    // The pace the main window's check box sets reaches Get Status: the same
+    // pins in a tenth of the time.
+    void getStatusUnderEitherPace()
+    {
+        sim::PrinterOptions options;
+        options.switches[1] = 0x5A;
+        std::string pins[2];
+        int64_t micros[2] = {};
+        for (const Pace pace : {Pace::Fixed, Pace::Reply}) {
+            Bench bench(PortKind::Serial, options);
+            bench.port.SetPace(pace);
+            bench.Ready();
+            pins[int(pace)] = PinsOf(bench.window->Record(), 1);
+            micros[int(pace)] = bench.machine.Clock().NowMicros();
+        }
+        QCOMPARE(pins[1], pins[0]);
+        QCOMPARE(pins[0], std::string("01011010"));
+        QVERIFY2(micros[1] * 10 <= micros[0], std::to_string(micros[1]).c_str());
+    }
+
     void printerHangsUp_data()
     {
         QTest::addColumn<int>("closeAfter");
