@@ -84,14 +84,14 @@ void Run(const uint8_t* data, size_t size, Pace pace)
     StatusExchange exchange({port, link.kind, machine.Clock(), machine.Messages(), progress, record, facts, nullptr});
     if (exchange.CheckPrinter()) {
         const StatusReadReport report = exchange.ReadStatus();
-        AbortIf(!Consistent(report, record, facts));
+        fuzz::AbortIf(!Consistent(report, record, facts));
         // The reply pace never reads a switch shifted, whatever came before.
         for (int slot = 0; slot < 8 && pace == Pace::Reply; ++slot)
-            AbortIf(checkable[slot] && record.switchPins[slot][1] != PinNoChange
+            fuzz::AbortIf(checkable[slot] && record.switchPins[slot][1] != PinNoChange
                     && !FromItsOwnReply(record.switchPins[slot], ownReplies[slot]));
         const size_t mark = machine.lastLink->Written().size();
         exchange.WriteStatus();
-        AbortIf(report.powerSaveMissing && WrotePowerSave(*machine.lastLink, mark));
+        fuzz::AbortIf(report.powerSaveMissing && WrotePowerSave(*machine.lastLink, mark));
     }
     port.Close();
 }
