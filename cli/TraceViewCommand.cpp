@@ -161,8 +161,8 @@ bool TraceView::Judge(const std::string& line)
         int64_t ms = 0;
         std::string kind;
         std::vector<uint8_t> bytes;
-        m_refused = !m_program
-            && !(words >> ms >> kind && ms >= 0 && (kind == "tx" || kind == "rx") && ReadHex(words, bytes));
+        m_refused = !m_program && !(words >> ms >> kind && ms >= 0
+                                    && (kind == "open" || ((kind == "tx" || kind == "rx") && ReadHex(words, bytes))));
     }
     if (!m_refused && !std::exchange(m_headed, true))
         m_out << kHeading;
@@ -221,7 +221,8 @@ void TraceView::Line(const std::string& line)
     // Times run from 0; none is negative, so no gap can overflow.
     const bool timed = bool(words >> ms >> kind) && ms >= 0;
     const bool transfer = timed && (kind == "tx" || kind == "rx") && ReadHex(words, bytes);
-    const bool noted = timed && (kind == "wait" || kind == "error") && std::getline(words >> std::ws, note);
+    const bool noted = timed && (kind == "wait" || kind == "error" || kind == "open" || kind == "close")
+        && std::getline(words >> std::ws, note);
     const bool received = transfer && (kind == "tx") != m_program;
     if (!received)
         Flush();

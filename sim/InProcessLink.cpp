@@ -1,6 +1,7 @@
 #include "InProcessLink.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kalo::sim {
 
@@ -9,12 +10,16 @@ namespace {
 constexpr int64_t kInputBufferBytes = 4096;
 } // namespace
 
-InProcessLink::InProcessLink(VirtualPrinter& printer, ReplyTiming& timing, VirtualClock& clock, WireLog* log)
+InProcessLink::InProcessLink(VirtualPrinter& printer, ReplyTiming& timing, VirtualClock& clock, WireLog* log,
+                             std::string name)
     : m_printer(printer)
     , m_timing(timing)
     , m_clock(clock)
     , m_log(log)
+    , m_name(std::move(name))
 {
+    if (m_log && !m_name.empty())
+        m_log->Link(clock.NowMicros() / 1000, true, m_name);
     if (printer.Options().noise)
         m_noiseNext = clock.NowMicros();
 }
@@ -39,7 +44,7 @@ size_t InProcessLink::Write(const uint8_t* data, size_t length)
     if (m_responder) {
         m_responder(data, take, m_reply);
         if (!m_reply.empty())
-            m_replyEnds.push_back(m_reply.size()); // whatever it says is one reply
+            m_replyEnds.push_back({m_reply.size()}); // whatever it says is one reply
     } else {
         m_printer.Receive(data, take, m_reply, &m_replyEnds);
     }
@@ -48,12 +53,20 @@ size_t InProcessLink::Write(const uint8_t* data, size_t length)
     // Each reply waits its own delay from the query, and none overtakes the one before.
     const int64_t spacing = std::max(m_byteMicros, m_timing.GapMicros());
     size_t begin = 0;
-    for (const size_t end : m_replyEnds) {
-        int64_t at = m_txFreeAt + kTurnaroundMicros + m_timing.NextDelayMicros();
-        if (!m_arrivals.empty())
-            at = std::max(at, m_arrivals.back().micros + spacing);
+    for (const auto& [end, realTime] : m_replyEnds) {
+        int64_t at = m_txFreeAt + kTurnaroundMicros + m_timing.NextDelayMicros(realTime);
         if (m_log)
             m_log->Log(at / 1000, false, m_reply.data() + begin, end - begin);
+        if (realTime) {
+            // Ahead of every reply still waiting for its time.
+            auto where = std::find_if(m_arrivals.begin(), m_arrivals.end(),
+                                      [at](const Arrival& arrival) { return arrival.micros > at; });
+            for (; begin < end; ++begin)
+                where = m_arrivals.insert(where, {at, m_reply[begin]}) + 1;
+            continue;
+        }
+        if (!m_arrivals.empty())
+            at = std::max(at, m_arrivals.back().micros + spacing);
         for (; begin < end; ++begin) {
             m_arrivals.push_back({at, m_reply[begin]});
             at += spacing;
@@ -132,6 +145,8 @@ void InProcessLink::DropOutput()
 
 void InProcessLink::Disconnect()
 {
+    if (m_log && !m_name.empty() && !std::exchange(m_closed, true))
+        m_log->Link(m_clock.NowMicros() / 1000, false, m_name);
     if (!m_hungUp)
         m_printer.EndOfStream();
     m_hungUp = true;

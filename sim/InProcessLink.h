@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace kalo::sim {
@@ -31,8 +32,10 @@ public:
     using Responder = std::function<void(const uint8_t* data, size_t length, std::vector<uint8_t>& reply)>;
 
     // The timing counts the printer's replies, so links opened one after
-    // another share the printer's.
-    InProcessLink(VirtualPrinter& printer, ReplyTiming& timing, VirtualClock& clock, WireLog* log);
+    // another share the printer's. With a name, the log tells when the link
+    // opened and closed.
+    InProcessLink(VirtualPrinter& printer, ReplyTiming& timing, VirtualClock& clock, WireLog* log,
+                  std::string name = {});
 
     // Character time on the wire; 0 for a network link.
     void SetByteMicros(int64_t micros) { m_byteMicros = micros; }
@@ -77,7 +80,9 @@ private:
     std::deque<Arrival> m_arrivals;
     std::vector<Chunk> m_written;
     std::vector<uint8_t> m_reply;
-    std::vector<size_t> m_replyEnds;
+    std::vector<VirtualPrinter::ReplyEnd> m_replyEnds;
+    std::string m_name;
+    bool m_closed = false;
     Responder m_responder;
 };
 

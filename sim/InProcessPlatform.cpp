@@ -93,7 +93,7 @@ public:
             return Fail("open", EBUSY, "Device or resource busy");
         if (m_machine.openDevices > 0)
             return Fail("open", EWOULDBLOCK, "Resource temporarily unavailable"); // the advisory lock
-        m_link = m_machine.NewLink(CharacterMicros(m_line));
+        m_link = m_machine.NewLink(CharacterMicros(m_line), "serial " + path);
         ++m_machine.openDevices;
         return kOk;
     }
@@ -205,7 +205,7 @@ public:
         }
         if (port != m_machine.networkPort)
             return Fail("connect", ECONNREFUSED, "Connection refused");
-        m_link = m_machine.NewLink(0);
+        m_link = m_machine.NewLink(0, "tcp " + m_target);
         return kOk;
     }
     long Send(const uint8_t* data, size_t length, int64_t) override
@@ -281,7 +281,7 @@ public:
             return Fail("open", EACCES, "Permission denied");
         if (m_link)
             return kErrArgument;
-        m_link = m_machine.NewLink(0);
+        m_link = m_machine.NewLink(0, "usb " + path);
         ++m_machine.openDevices;
         return kOk;
     }
@@ -339,7 +339,7 @@ public:
             return Fail("open", EACCES, "Permission denied");
         if (m_machine.openDevices > 0)
             return Fail("open", EBUSY, "Device or resource busy"); // lp allows one opener
-        m_link = m_machine.NewLink(0);
+        m_link = m_machine.NewLink(0, "parallel " + path);
         m_sent = 0;
         ++m_machine.openDevices;
         return kOk;
@@ -418,9 +418,9 @@ InProcessPlatform::InProcessPlatform(PrinterOptions options)
     dsrLow = m_printer.Options().dsrLow;
 }
 
-std::shared_ptr<InProcessLink> InProcessPlatform::NewLink(int64_t byteMicros)
+std::shared_ptr<InProcessLink> InProcessPlatform::NewLink(int64_t byteMicros, const std::string& name)
 {
-    lastLink = std::make_shared<InProcessLink>(m_printer, m_timing, m_clock, &m_wireLog);
+    lastLink = std::make_shared<InProcessLink>(m_printer, m_timing, m_clock, &m_wireLog, name);
     lastLink->SetByteMicros(byteMicros);
     lastLink->SetResponder(responder);
     return lastLink;

@@ -103,7 +103,8 @@ public:
     // When set, every link opened from now on answers with it instead of the printer.
     InProcessLink::Responder responder;
 
-    std::shared_ptr<InProcessLink> NewLink(int64_t byteMicros);
+    // A link to the printer, named in the wire log by kind and address ("serial /dev/ttyS0").
+    std::shared_ptr<InProcessLink> NewLink(int64_t byteMicros, const std::string& name);
 
 private:
     VirtualClock m_clock;

@@ -1,7 +1,10 @@
 #include "PrinterOptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
+#include <utility>
 
 namespace kalo::sim {
 
@@ -104,6 +107,39 @@ bool ApplySlowDelay(const std::string& text, PrinterOptions& options, std::strin
     }
     options.slowDelayMs = uint32_t(low);
     options.slowDelayMaxMs = uint32_t(high);
+    return true;
+}
+
+bool ApplyState(const std::string& text, PrinterState& state, std::string& error)
+{
+    static const std::pair<const char*, bool PrinterState::*> kWords[] = {
+        {"paper-near-end", &PrinterState::paperNearEnd},
+        {"paper-out", &PrinterState::paperOut},
+        {"cover-open", &PrinterState::coverOpen},
+        {"offline", &PrinterState::offline},
+        {"error=cutter", &PrinterState::cutterError},
+        {"error=unrecoverable", &PrinterState::unrecoverableError},
+        {"error=auto", &PrinterState::autoRecoverableError},
+        {"drawer-high", &PrinterState::drawerHigh},
+    };
+    static const char kSeparators[] = ", \t\r\n";
+    for (size_t at = text.find_first_not_of(kSeparators); at != std::string::npos;
+         at = text.find_first_not_of(kSeparators, at)) {
+        const size_t end = std::min(text.find_first_of(kSeparators, at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = end;
+        if (word == "ready")
+            continue; // none of the others: adds nothing
+        const auto known = std::find_if(std::begin(kWords), std::end(kWords),
+                                        [&word](const auto& entry) { return word == entry.first; });
+        if (known == std::end(kWords)) {
+            error = "unknown state word: " + word
+                + " (known: ready, paper-near-end, paper-out, cover-open, offline, error=cutter, "
+                  "error=unrecoverable, error=auto, drawer-high)";
+            return false;
+        }
+        state.*(known->second) = true;
+    }
     return true;
 }
 

@@ -7,6 +7,21 @@
 
 namespace kalo::sim {
 
+// What the printer's sensors and mechanism say, as the real-time status
+// requests (DLE EOT 1-4) report it.
+struct PrinterState {
+    bool paperNearEnd = false;
+    bool paperOut = false;
+    bool coverOpen = false;
+    // Taken off line by itself; paper out, an open cover and any error take
+    // the printer off line too, without this.
+    bool offline = false;
+    bool cutterError = false;
+    bool unrecoverableError = false;
+    bool autoRecoverableError = false;
+    bool drawerHigh = false; // the drawer connector's pin 3
+};
+
 // What the virtual printer is and how it misbehaves.
 struct PrinterOptions {
     std::string model = "TLR-740plusII";
@@ -40,6 +55,11 @@ struct PrinterOptions {
     // Pins that ignore writes and keep their value: bit p-1 of a slot is pin p.
     uint8_t stuckPins[8] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
+    // The state at start; with stateFile, the state the file's words give,
+    // read again before each real-time answer, while it can be read.
+    PrinterState state;
+    std::string stateFile;
+
     static constexpr uint32_t kSlowDelayMs = 300;
     static constexpr uint32_t kSlowGapMs = 20;
     static constexpr uint32_t kMaxDelayMs = 60000; // for --slow-delay, --slow-gap and late
@@ -56,6 +76,12 @@ bool ApplyFault(const std::string& name, PrinterOptions& options, std::string& e
 
 // Applies --slow-delay's "MIN[-MAX]" (milliseconds); false with a reason.
 bool ApplySlowDelay(const std::string& text, PrinterOptions& options, std::string& error);
+
+// Adds the state words in text (comma, space or newline separated: ready,
+// paper-near-end, paper-out, cover-open, offline, error=cutter,
+// error=unrecoverable, error=auto, drawer-high) to state; false naming the
+// first word it does not know.
+bool ApplyState(const std::string& text, PrinterState& state, std::string& error);
 
 // Applies "N=BBBBBBBB" (switch number, then pin 8 down to pin 1 as 0/1).
 bool ApplySwitch(const std::string& text, PrinterOptions& options, std::string& error);

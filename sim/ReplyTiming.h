@@ -18,8 +18,9 @@ public:
     explicit ReplyTiming(const PrinterOptions& options);
 
     // The delay before the next reply, in microseconds from its query (past
-    // the link's own turn-around); counts that reply.
-    int64_t NextDelayMicros();
+    // the link's own turn-around); counts that reply. A real-time answer
+    // waits for nothing but its late fault.
+    int64_t NextDelayMicros(bool realTime = false);
     int64_t GapMicros() const { return m_gapMicros; }
 
 private:

@@ -68,10 +68,26 @@ The printer:
                          first, e.g. --switch 2=00000001; may be repeated
   --power-save on|off    initial power-save mode (default off)
   --entrance-time SEC    initial power-save entrance time, 0-255 (default 30)
+  --state WORD[,WORD...] what the real-time status requests (DLE EOT 1-4)
+                         report; may be repeated. Words: ready (none of the
+                         others; the default), paper-near-end, paper-out,
+                         cover-open, offline, error=cutter,
+                         error=unrecoverable, error=auto, drawer-high.
+                         Paper out, cover open and any error also report the
+                         printer off line, as a printer that stops does
+  --state-file FILE      the same words (comma, space or newline separated),
+                         read again before each real-time answer, so the state
+                         of a running printer changes with the file. While the
+                         file cannot be read or holds an unknown word, the
+                         answers follow --state, and standard error says why
+                         (once per change of the reason)
 
 Output:
   --paper FILE           where printed lines go (standard output by default)
-  --wire-log FILE        one line per chunk: "<ms since start> <rx|tx> <hex>"
+  --wire-log FILE        one line per chunk: "<ms since start> <rx|tx> <hex>",
+                         and one as each connection opens and closes:
+                         "<ms> open LINK", "<ms> close LINK", LINK being
+                         "tcp ADDRESS:PORT" (the client's) or "pty PATH"
 
 Faults (--fault NAME, may be repeated):
   silent                 answers nothing
@@ -190,6 +206,14 @@ int main(int argc, char** argv)
             if (!value(v) || !ParseNumber(v, 0, 255, n))
                 return Usage("--entrance-time takes 0-255 seconds");
             options.entranceTime = uint8_t(n);
+        } else if (arg == "--state") {
+            if (!value(v) || v.find_first_not_of(", \t\r\n") == std::string::npos)
+                return Usage("--state needs WORD[,WORD...]");
+            if (!ApplyState(v, options.state, error))
+                return Usage(error);
+        } else if (arg == "--state-file") {
+            if (!value(options.stateFile) || options.stateFile.empty())
+                return Usage("--state-file needs a file");
         } else if (arg == "--fault") {
             if (!value(v) || !ApplyFault(v, options, error))
                 return Usage(error.empty() ? "--fault needs a name" : error);

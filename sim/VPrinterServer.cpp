@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <termios.h>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <utility>
 
 namespace kalo::sim {
 
@@ -49,7 +51,7 @@ VPrinterServer::VPrinterServer(Config config, VirtualPrinter& printer, WireLog& 
 
 VPrinterServer::~VPrinterServer()
 {
-    for (int fd : {m_listenFd, m_signalFd, m_ptySlaveFd, m_client.fd, m_pty.fd}) {
+    for (int fd : {m_listenFd, m_signalFd, m_ptyWatchFd, m_ptySlaveFd, m_client.fd, m_pty.fd}) {
         if (fd >= 0)
             close(fd);
     }
@@ -116,6 +118,12 @@ bool VPrinterServer::Start(std::ostream& out, std::ostream& err)
             cfmakeraw(&t);
             tcsetattr(m_ptySlaveFd, TCSANOW, &t);
         }
+        m_ptyPath = path;
+        m_ptyWatchFd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+        if (m_ptyWatchFd >= 0 && inotify_add_watch(m_ptyWatchFd, path.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+            close(m_ptyWatchFd);
+            m_ptyWatchFd = -1;
+        }
         m_pty.fd = master;
         m_pty.isPty = true;
         if (m_config.lineRate) {
@@ -132,7 +140,9 @@ bool VPrinterServer::Start(std::ostream& out, std::ostream& err)
 
 void VPrinterServer::Accept()
 {
-    const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    sockaddr_in peer{};
+    socklen_t peerSize = sizeof peer;
+    const int fd = accept4(m_listenFd, reinterpret_cast<sockaddr*>(&peer), &peerSize, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0)
         return;
     if (m_client.fd >= 0) {
@@ -146,6 +156,10 @@ void VPrinterServer::Accept()
     m_client = Link{};
     m_client.fd = fd;
     m_client.lastByte = Now();
+    char address[INET_ADDRSTRLEN] = "?";
+    inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+    m_client.name = "tcp " + std::string(address) + ":" + std::to_string(ntohs(peer.sin_port));
+    m_wireLog.Link((m_client.lastByte - m_start) / 1000, true, m_client.name);
     if (m_printer.Options().noise)
         m_client.noiseNext = Now();
 }
@@ -158,12 +172,50 @@ void VPrinterServer::Hangup(Link& link)
         // USB serial adapter: the program's end reads a hang-up and its writes
         // fail. The pseudo-terminal cannot come back under the same name, so
         // this printer serves no further user on it.
+        if (m_ptyWatchFd >= 0)
+            close(m_ptyWatchFd);
+        m_ptyWatchFd = -1;
+        if (m_ptyUsers > 0 || m_ptyClosePending)
+            m_wireLog.Link((Now() - m_start) / 1000, false, "pty " + m_ptyPath);
+        m_ptyUsers = 0;
+        m_ptyClosePending = false;
         if (m_ptySlaveFd >= 0)
             close(m_ptySlaveFd);
         m_ptySlaveFd = -1;
     }
     close(link.fd);
+    if (!link.name.empty())
+        m_wireLog.Link((Now() - m_start) / 1000, false, link.name);
     link = Link{};
+}
+
+void VPrinterServer::WatchPtyUsers()
+{
+    alignas(inotify_event) char events[4096];
+    for (;;) {
+        const ssize_t n = read(m_ptyWatchFd, events, sizeof events);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        for (ssize_t at = 0; at < n;) {
+            inotify_event event;
+            std::memcpy(&event, events + at, sizeof event);
+            at += ssize_t(sizeof event + event.len);
+            if ((event.mask & IN_OPEN) && m_ptyUsers++ == 0) {
+                LogPtyClosed(); // a user gone just before
+                m_wireLog.Link((Now() - m_start) / 1000, true, "pty " + m_ptyPath);
+            }
+            if ((event.mask & IN_CLOSE) && m_ptyUsers > 0 && --m_ptyUsers == 0)
+                m_ptyClosePending = true;
+        }
+    }
+}
+
+void VPrinterServer::LogPtyClosed()
+{
+    if (std::exchange(m_ptyClosePending, false))
+        m_wireLog.Link((Now() - m_start) / 1000, false, "pty " + m_ptyPath);
 }
 
 // The master side of a pseudo-terminal reads the settings its user gave the
@@ -246,8 +298,16 @@ bool VPrinterServer::Deliver(Link& link, const uint8_t* data, size_t length, int
     // Each reply is queued with the time it is due, so a delayed one never
     // keeps the printer from reading on; none overtakes the one before.
     size_t begin = 0;
-    for (const size_t end : m_replyEnds) {
-        int64_t at = now + m_timing.NextDelayMicros();
+    for (const auto& [end, realTime] : m_replyEnds) {
+        int64_t at = now + m_timing.NextDelayMicros(realTime);
+        if (realTime) {
+            // Ahead of every reply still waiting for its time, between two of its bytes if need be.
+            auto where = std::find_if(link.out.begin(), link.out.end(),
+                                      [at](const std::pair<int64_t, uint8_t>& byte) { return byte.first > at; });
+            for (; begin < end; ++begin)
+                where = link.out.emplace(where, at, m_reply[begin]) + 1;
+            continue;
+        }
         if (!link.out.empty())
             at = std::max(at, link.out.back().first + m_timing.GapMicros());
         for (; begin < end; ++begin) {
@@ -401,7 +461,7 @@ int VPrinterServer::Run()
         const bool clientMayGiveWay = m_client.fd >= 0 && !m_config.oneClient;
         const bool clientIdle = clientMayGiveWay && Idle(m_client, now);
 
-        pollfd fds[4];
+        pollfd fds[5];
         nfds_t count = 0;
         fds[count++] = {m_signalFd, POLLIN, 0};
         const nfds_t listenAt = count;
@@ -411,6 +471,9 @@ int VPrinterServer::Run()
         if (m_client.fd >= 0)
             fds[count++] = {m_client.fd,
                             short((m_client.inputEnded ? 0 : POLLIN) | (m_client.blocked ? POLLOUT : 0)), 0};
+        const nfds_t watchAt = count;
+        if (m_ptyWatchFd >= 0)
+            fds[count++] = {m_ptyWatchFd, POLLIN, 0};
         const nfds_t ptyAt = count;
         if (m_pty.fd >= 0)
             fds[count++] = {m_pty.fd,
@@ -448,8 +511,12 @@ int VPrinterServer::Run()
         if (listenAt < count && fds[listenAt].fd == m_listenFd && (fds[listenAt].revents & POLLIN)
             && (m_client.fd < 0 || (!m_config.oneClient && Idle(m_client, Now()))))
             Accept();
+        // An open is logged before the bytes that follow it, a close after those before it.
+        if (watchAt < count && fds[watchAt].fd == m_ptyWatchFd && (fds[watchAt].revents & POLLIN))
+            WatchPtyUsers();
         if (ptyAt < count && fds[ptyAt].fd == m_pty.fd && (fds[ptyAt].revents & POLLIN))
             Serve(m_pty);
+        LogPtyClosed();
     }
 }
 

@@ -68,6 +68,7 @@ private:
         std::deque<std::pair<int64_t, uint8_t>> out; // bytes with the time they are due
         bool blocked = false; // the last write found the line full: wait for POLLOUT, not the clock
         std::optional<PacedLine> line; // with --line-rate
+        std::string name; // in the wire log: "tcp ADDRESS:PORT" (the client's), "pty"
     };
 
     // Replies queued for a reader that does not read; past it the link is dropped,
@@ -82,6 +83,11 @@ private:
     void ReadLineSettings(Link& link);
     void Pace(Link& link, int64_t now);
     void Hangup(Link& link);
+    // Follows the opens and closes of the pseudo-terminal's user end, so the
+    // wire log tells when a program held it; a close is only noted (and
+    // logged by LogPtyClosed), so bytes the user wrote before it come first.
+    void WatchPtyUsers();
+    void LogPtyClosed();
     void Flush(Link& link, int64_t now);
     bool DropIfFlooded(Link& link);
     int64_t NextDue(const Link& link) const;
@@ -98,10 +104,14 @@ private:
     int m_listenFd = -1;
     int m_signalFd = -1;
     int m_ptySlaveFd = -1; // held so the master never sees a hang-up between users
+    int m_ptyWatchFd = -1; // inotify on the user end; this program's own open is not counted
+    std::string m_ptyPath;
+    int m_ptyUsers = 0;
+    bool m_ptyClosePending = false;
     Link m_client;
     Link m_pty;
     std::vector<uint8_t> m_reply;
-    std::vector<size_t> m_replyEnds;
+    std::vector<VirtualPrinter::ReplyEnd> m_replyEnds;
 };
 
 } // namespace kalo::sim

@@ -1,16 +1,48 @@
 #include "VirtualPrinter.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
+#include <utility>
 
 namespace kalo::sim {
 
 namespace {
-constexpr uint8_t ESC = 0x1B, GS = 0x1D, FS = 0x1C, LF = 0x0A, VENDOR = 0x08;
+constexpr uint8_t ESC = 0x1B, GS = 0x1D, FS = 0x1C, LF = 0x0A, VENDOR = 0x08, DLE = 0x10, EOT = 0x04;
+constexpr size_t kMaxStateFileBytes = 4096;
 constexpr uint8_t kFontHeader[5] = {0x1C, 0x6C, 0x64, 0x73, 0x58};
 constexpr uint8_t kSwitchReplyHeader = 0x37;
 constexpr uint8_t kSwitchReplyId = 0x21;
 constexpr int kSwitchNumbers[8] = {1, 2, 3, 4, 5, 6, 11, 12};
+
+uint8_t Bit(bool on, int bit)
+{
+    return on ? uint8_t(1u << bit) : 0;
+}
+
+// The answer to DLE EOT n (1-4), written from the printer's side.
+uint8_t RealTimeStatus(const PrinterState& state, uint8_t n)
+{
+    const bool error = state.cutterError || state.unrecoverableError || state.autoRecoverableError;
+    // The printer stops, and so goes off line, at a paper end, an open cover
+    // or an error; the off-line cause (n = 2) then says which.
+    const bool offline = state.offline || state.paperOut || state.coverOpen || error;
+    uint8_t byte = 0x12; // bits 1 and 4 always set, bits 0 and 7 always clear
+    switch (n) {
+    case 1: byte |= Bit(state.drawerHigh, 2) | Bit(offline, 3); break;
+    case 2: byte |= Bit(state.coverOpen, 2) | Bit(state.paperOut, 5) | Bit(error, 6); break;
+    case 3:
+        byte |= Bit(state.cutterError, 3) | Bit(state.unrecoverableError, 5) | Bit(state.autoRecoverableError, 6);
+        break;
+    default: // 4, the roll sensor: a roll that has run out is near its end as well
+        byte |= Bit(state.paperNearEnd || state.paperOut, 2) | Bit(state.paperNearEnd || state.paperOut, 3)
+            | Bit(state.paperOut, 5) | Bit(state.paperOut, 6);
+        break;
+    }
+    return byte;
+}
 
 std::string Hex(uint8_t byte)
 {
@@ -24,13 +56,14 @@ VirtualPrinter::VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper
     : m_options(std::move(options))
     , m_paper(std::move(paper))
     , m_garbage(m_options.garbageSeed.value_or(m_options.seed))
+    , m_complaints([](const std::string& text) { std::cerr << "kalo-vprinter: " << text << std::endl; })
 {
 }
 
 void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply,
-                             std::vector<size_t>* replyEnds)
+                             std::vector<ReplyEnd>* replyEnds)
 {
-    std::vector<size_t> ends;
+    std::vector<ReplyEnd> ends;
     // Font data is counted as it streams by rather than kept.
     if (m_pending.empty() && m_fontExpected > 0) {
         const size_t take = size_t(std::min<uint64_t>(m_fontExpected, length));
@@ -56,7 +89,8 @@ void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uin
         const size_t before = reply.size();
         const size_t used = Parse(m_pending.data() + pos, m_pending.size() - pos, reply);
         if (reply.size() > before)
-            ends.push_back(reply.size());
+            ends.push_back({reply.size(), m_realTimeAnswer});
+        m_realTimeAnswer = false;
         if (used == 0)
             break;
         pos += used;
@@ -72,9 +106,11 @@ void VirtualPrinter::Receive(const uint8_t* data, size_t length, std::vector<uin
         reply.resize(m_garbage() % (PrinterOptions::kGarbageMaxBytes + 1));
         for (uint8_t& byte : reply)
             byte = uint8_t(m_garbage());
-        ends.clear(); // one reply in place of them all
+        // One reply in place of them all, as urgent as they all were.
+        const bool realTime = std::all_of(ends.begin(), ends.end(), [](const ReplyEnd& e) { return e.realTime; });
+        ends.clear();
         if (!reply.empty())
-            ends.push_back(reply.size());
+            ends.push_back({reply.size(), realTime});
     }
     if (replyEnds)
         replyEnds->insert(replyEnds->end(), ends.begin(), ends.end());
@@ -115,6 +151,7 @@ size_t VirtualPrinter::Parse(const uint8_t* p, size_t n, std::vector<uint8_t>& r
     case GS: return ParseGs(p, n, reply);
     case FS: return ParseFs(p, n);
     case VENDOR: return ParseVendor(p, n, reply);
+    case DLE: return ParseDle(p, n, reply);
     case LF: m_paper.LineFeed(); return 1;
     default:
         if (p[0] >= 0x20 && p[0] != 0x7F)
@@ -279,6 +316,35 @@ size_t VirtualPrinter::ParseVendor(const uint8_t* p, size_t n, std::vector<uint8
         return 4;
     }
     return 1;
+}
+
+size_t VirtualPrinter::ParseDle(const uint8_t* p, size_t n, std::vector<uint8_t>& reply)
+{
+    if (n < 2)
+        return 0;
+    if (p[1] != EOT)
+        return 1; // other real-time commands do nothing on this printer
+    if (n < 3)
+        return 0;
+    if (p[2] >= 1 && p[2] <= 4) {
+        Answer(reply, {RealTimeStatus(CurrentState(), p[2])});
+        m_realTimeAnswer = true;
+    }
+    return 3;
+}
+
+PrinterState VirtualPrinter::CurrentState()
+{
+    if (m_options.stateFile.empty())
+        return m_options.state;
+    std::string text, trouble;
+    PrinterState state;
+    if (platform::ReadFile(m_options.stateFile, kMaxStateFileBytes, text, trouble) && !ApplyState(text, state, trouble))
+        trouble = m_options.stateFile + ": " + trouble;
+    if (!trouble.empty() && trouble != m_stateFileTrouble)
+        m_complaints(trouble + "; answering as --state says");
+    m_stateFileTrouble = trouble;
+    return trouble.empty() ? state : m_options.state;
 }
 
 void VirtualPrinter::UserSetup(const uint8_t* body, size_t length, std::vector<uint8_t>& reply)

@@ -4,6 +4,7 @@
 #include "PrinterOptions.h"
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,13 +17,25 @@ namespace kalo::sim {
 // what it answers. It knows nothing about time or links; its transports do.
 class VirtualPrinter {
 public:
+    // Where one reply ends in the bytes sent back, and whether it answers a
+    // real-time command: such an answer goes out at once, ahead of the
+    // replies still waiting for their time.
+    struct ReplyEnd {
+        size_t end;
+        bool realTime = false;
+    };
+    // Told why the state file cannot be followed, once per change of reason.
+    using Complaints = std::function<void(const std::string&)>;
+
     VirtualPrinter(PrinterOptions options, PaperRoll::LineSink paper);
 
     // Bytes received; what the printer sends back is appended to reply. With
     // replyEnds, where each reply to a query ends in reply is appended there,
     // so each can be timed on its own.
     void Receive(const uint8_t* data, size_t length, std::vector<uint8_t>& reply,
-                 std::vector<size_t>* replyEnds = nullptr);
+                 std::vector<ReplyEnd>* replyEnds = nullptr);
+    // Standard error by default.
+    void SetComplaints(Complaints complaints) { m_complaints = std::move(complaints); }
     // The link went away: an unfinished font download is reported as such.
     void EndOfStream();
     // Bytes that came when the input buffer was full are gone; the paper says how many.
@@ -44,6 +57,10 @@ private:
     size_t ParseGs(const uint8_t* p, size_t n, std::vector<uint8_t>& reply);
     size_t ParseFs(const uint8_t* p, size_t n);
     size_t ParseVendor(const uint8_t* p, size_t n, std::vector<uint8_t>& reply);
+    size_t ParseDle(const uint8_t* p, size_t n, std::vector<uint8_t>& reply);
+    // The state the real-time answers report now: the state file's, while it
+    // can be read and holds only known words, else the options'.
+    PrinterState CurrentState();
     void UserSetup(const uint8_t* body, size_t length, std::vector<uint8_t>& reply);
     void Answer(std::vector<uint8_t>& reply, std::initializer_list<uint8_t> bytes);
     void AnswerText(std::vector<uint8_t>& reply, const std::string& text);
@@ -61,6 +78,9 @@ private:
     uint64_t m_fontAnnounced = 0;
     uint64_t m_fontReceived = 0;
     std::mt19937 m_garbage;
+    bool m_realTimeAnswer = false; // the command just parsed answered in real time
+    std::string m_stateFileTrouble; // the reason last told, empty while the file is followed
+    Complaints m_complaints;
 };
 
 } // namespace kalo::sim

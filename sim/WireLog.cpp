@@ -19,4 +19,12 @@ void WireLog::Log(int64_t millis, bool received, const uint8_t* data, size_t len
     m_out->flush();
 }
 
+void WireLog::Link(int64_t millis, bool opened, const std::string& link)
+{
+    if (!m_out)
+        return;
+    *m_out << millis << (opened ? " open " : " close ") << link << '\n';
+    m_out->flush();
+}
+
 } // namespace kalo::sim

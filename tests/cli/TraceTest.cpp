@@ -93,6 +93,11 @@ TEST(TracedExchange, MatchesTheWireLogAndTheClock)
         EXPECT_EQ(trace.rx, wire.tx);
         EXPECT_EQ(trace.waits, machine.Clock().Sleeps());
         EXPECT_EQ(trace.errors, std::vector<std::string>{});
+        // The printer's log tells when the port was held, and trace-view reads it whole.
+        const std::string wireView = kalo::cli::ViewTrace(machine.WireLogText());
+        const std::string sent = "sent      ";
+        EXPECT_TRUE(wireView.find("open      ") < wireView.find(sent) && wireView.rfind("close     ") > wireView.rfind(sent)
+                    && wireView.find("not a trace line") == std::string::npos) << wireView;
         // The reply pace ends the waits before reads early, and says so: the printer answers at
         // once, so a wait ends after the network's shortest settle time, or at once when an
         // earlier wait already read its reply.

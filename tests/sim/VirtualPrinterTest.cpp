@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <tuple>
+#include <unistd.h>
 
 using namespace kalo::sim;
 using Bytes = std::vector<uint8_t>;
@@ -96,4 +99,64 @@ TEST(VirtualPrinter, DelaysEachReplyAsItsFaultsSay)
     for (const int64_t delay : drawn)
         EXPECT_TRUE(delay >= 20000 && delay <= 40000) << delay;
     EXPECT_EQ(delays("0", "late=3:900", 0), (std::vector<int64_t>{0, 0, 900000, 0, 0, 0}));
+}
+
+// DLE EOT 1-4 (and 0 and 5, unanswered), read from the printer's side of the
+// ESC/POS reference: bits 1 and 4 set, and what each state word sets.
+TEST(VirtualPrinter, AnswersRealTimeStatusFromItsState)
+{
+    const std::pair<std::string, Bytes> rows[] = {
+        {"ready", {0x12, 0x12, 0x12, 0x12}},          {"drawer-high", {0x16, 0x12, 0x12, 0x12}},
+        {"offline", {0x1A, 0x12, 0x12, 0x12}},        {"cover-open", {0x1A, 0x16, 0x12, 0x12}},
+        {"paper-near-end", {0x12, 0x12, 0x12, 0x1E}}, {"paper-out", {0x1A, 0x32, 0x12, 0x7E}},
+        {"error=cutter", {0x1A, 0x52, 0x1A, 0x12}},   {"error=unrecoverable", {0x1A, 0x52, 0x32, 0x12}},
+        {"error=auto", {0x1A, 0x52, 0x52, 0x12}},     {"paper-near-end drawer-high,\n", {0x16, 0x12, 0x12, 0x1E}},
+    };
+    for (const auto& [words, bytes] : rows) {
+        SCOPED_TRACE(words);
+        PrinterOptions options;
+        std::string error;
+        ASSERT_TRUE(ApplyState(words, options.state, error)) << error;
+        EXPECT_EQ(Printer(options).Send({0x10, 4, 0, 0x10, 4, 1, 0x10, 4, 2, 0x10, 4, 3, 0x10, 4, 4, 0x10, 4, 5}), bytes);
+    }
+}
+
+// The state file is read again before each answer; while it cannot be read
+// or holds an unknown word, --state's state answers, and why is told once.
+TEST(VirtualPrinter, FollowsItsStateFile)
+{
+    PrinterOptions options;
+    options.state.coverOpen = true;
+    options.stateFile = ::testing::TempDir() + "kalo-state-" + std::to_string(::getpid());
+    Printer p(options);
+    std::vector<std::string> told;
+    p.printer.SetComplaints([&told](const std::string& text) { told.push_back(text); });
+    const std::tuple<const char*, uint8_t, size_t> rows[] = {
+        {nullptr, 0x16, 1}, {nullptr, 0x16, 1}, {"paper-out\n", 0x32, 1}, {"paper-out bogus", 0x16, 2},
+        {"ready", 0x12, 2}, {nullptr, 0x16, 3}}; // file (nullptr: none), DLE EOT 2's answer, complaints
+    for (const auto& [content, offlineCause, complaints] : rows) {
+        SCOPED_TRACE(content ? content : "(none)");
+        if (!content || !(std::ofstream(options.stateFile) << content))
+            std::remove(options.stateFile.c_str());
+        EXPECT_EQ(p.Send({0x10, 0x04, 0x02}), Bytes{offlineCause});
+        ASSERT_EQ(told.size(), complaints);
+    }
+    EXPECT_NE(told[1].find("unknown state word: bogus"), std::string::npos) << told[1];
+}
+
+// A status request is answered at once, ahead of a slow reply still waiting.
+TEST(VirtualPrinter, AnswersRealTimeAheadOfASlowReply)
+{
+    PrinterOptions options;
+    options.slowDelayMs = options.slowDelayMaxMs = 300;
+    VirtualClock clock;
+    VirtualPrinter printer(options, [](const std::string&) {});
+    ReplyTiming timing(printer.Options());
+    InProcessLink link(printer, timing, clock, nullptr);
+    uint8_t queries[] = {0x1D, 0x49, 0x03, 0x10, 0x04, 0x01}, reply[2] = {};
+    EXPECT_TRUE(link.Write(queries, 3) && link.Write(queries + 3, 3) && link.WaitReadable(1'000'000));
+    const int64_t first = clock.NowMicros(), turnaround = InProcessLink::kTurnaroundMicros;
+    EXPECT_TRUE(link.ReadArrived(reply, 2) == 1 && link.WaitReadable(1'000'000) && link.ReadArrived(reply + 1, 1));
+    EXPECT_EQ(std::make_tuple(first, clock.NowMicros(), Bytes(reply, reply + 2)),
+              std::make_tuple(turnaround, 300'000 + turnaround, Bytes{0x12, 0x63}));
 }
