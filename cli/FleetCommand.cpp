@@ -186,15 +186,16 @@ const char* FleetCommand::Description() const
            "a kaloctl of its own with its own time bound. COMMAND is identify,\n"
            "get-status --profile-out DIR (writes DIR/NAME.json, making DIR but not its\n"
            "parent), diff PROFILE, set-status --profile PROFILE [--verify]\n"
-           "[--if-different] [--dry-run], or status (each printer's live state). A targets file with a line that does not fit,\n"
-           "a name given twice or one printer named twice (by the addresses its name\n"
-           "resolves to) is refused whole; a name that does not resolve fails its own\n"
-           "printer. Ctrl+C, whenever it comes, stops starting printers and lets the\n"
-           "running ones finish; a second one stops them too (a printer in user-setting\n"
-           "mode is taken out of it first). Exit status: 0 every printer succeeded;\n"
-           "3 (diff) a printer differs and none failed; 1 a printer failed (status:\n"
-           "could not be read); for status, none failed: 5 a printer cannot print, else\n"
-           "4 one needs attention; 2 usage error; 130 interrupted.\n";
+           "[--if-different] [--dry-run], or status (each printer's live state). A\n"
+           "targets file with a line that does not fit, a name given twice or one\n"
+           "printer named twice (by the addresses its name resolves to) is refused\n"
+           "whole; a name that does not resolve fails its own printer. Ctrl+C,\n"
+           "whenever it comes, stops starting printers and lets the running ones\n"
+           "finish; a second one stops them too (a printer in user-setting mode is\n"
+           "taken out of it first). Exit status: 0 every printer succeeded; 3 (diff) a\n"
+           "printer differs and none failed; 1 a printer failed (status: could not be\n"
+           "read); for status, none failed: 5 a printer cannot print, else 4 one needs\n"
+           "attention; 2 usage error; 130 interrupted.\n";
 }
 
 std::vector<const OptionInfo*> FleetCommand::Options() const

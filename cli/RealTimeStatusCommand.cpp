@@ -83,8 +83,9 @@ int RealTimeStatusCommand::Execute(CommandContext& context)
         ? ReadRealTimeStatus(session->Port(), session->Interface())
         : RealTimeStatus::Unread(failure == SessionFailure::Busy ? PrinterState::Busy : PrinterState::Unreachable);
     if (session && status.state == PrinterState::Unknown) {
-        if (const std::string reason = session->Port().FailureText(); !reason.empty())
-            context.err << reason << '\n';
+        const std::string reason = session->Port().FailureText();
+        context.err << (reason.empty() ? "A real-time status reply was missing or not a status byte." : reason)
+                    << '\n';
     }
     if (json)
         PrintJson(context.out, StatusJson(status));
