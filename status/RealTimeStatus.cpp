@@ -20,7 +20,8 @@ std::optional<bool> Bit(const std::optional<uint8_t>& reply, int bit)
     return ((*reply >> bit) & 1) != 0;
 }
 
-// Each reply by what it says; the lp status only when none came.
+// What each reply of a status byte's shape says; a part whose reply is not
+// there stays unknown.
 void DecodeReplies(RealTimeStatus& status)
 {
     const auto& [printer, offlineCause, errorCause, paperSensor] = status.replies;
