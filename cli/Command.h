@@ -15,7 +15,16 @@
 namespace kalo::cli {
 
 // kExitDifferent: diff found the two sides differ.
-enum ExitStatus { kExitOk = 0, kExitFailed = 1, kExitUsage = 2, kExitDifferent = 3 };
+// kExitAttention, kExitCannotPrint: status found the printer needing
+// attention soon, or unable to print.
+enum ExitStatus {
+    kExitOk = 0,
+    kExitFailed = 1,
+    kExitUsage = 2,
+    kExitDifferent = 3,
+    kExitAttention = 4,
+    kExitCannotPrint = 5,
+};
 
 // Every exit status kaloctl gives, with what it means: --help prints this
 // table, and the package check finds each code in kaloctl(1).
@@ -26,9 +35,13 @@ struct ExitStatusMeaning {
 inline constexpr ExitStatusMeaning kExitStatuses[] = {
     {"0", "done"},
     {"1", "failed: the printer refused, the port failed, a reply was missing, a write was cut short or "
-          "the output could not be written"},
+          "the output could not be written; status: no answer, the state not read whole, or the port busy"},
     {"2", "usage error (nothing was opened), or the trace file could not be written"},
     {"3", "diff found a difference"},
+    {"4", "status: the printer prints but needs attention soon (paper near end); fleet status: one does, and "
+          "none failed or cannot print"},
+    {"5", "status: the printer cannot print (paper out, cover open, off line, an error); fleet status: one "
+          "cannot, and none failed"},
     {"129, 130, 143", "interrupted by SIGHUP, Ctrl+C (SIGINT), SIGTERM; a printer in user-setting mode is "
                       "taken out of it first, and nothing is printed on standard output"},
 };

@@ -101,7 +101,7 @@ void FleetReport::Summary(const FleetRunEnd& end)
                                           {"changed", m_tally.changed},  {"notStarted", notStarted},
                                           {"interrupted", end.interrupted}, {"seconds", Rounded(seconds)}};
         for (const TargetOutcome outcome : {TargetOutcome::Ok, TargetOutcome::Same, TargetOutcome::Different,
-                                            TargetOutcome::Failed, TargetOutcome::TimedOut, TargetOutcome::Died,
+                                            TargetOutcome::Attention, TargetOutcome::CannotPrint, TargetOutcome::Failed, TargetOutcome::TimedOut, TargetOutcome::Died,
                                             TargetOutcome::Interrupted})
             summary["outcomes"][OutcomeText(outcome)] = count(outcome);
         // The most memory the fleet and its largest child held, resident.
@@ -128,13 +128,20 @@ void FleetReport::Summary(const FleetRunEnd& end)
 
 int FleetReport::ExitStatus() const
 {
-    size_t different = 0;
+    // A failure before a printer that cannot print, before one that needs
+    // attention, before a difference.
+    int status = kExitOk;
     for (const auto& [outcome, n] : m_tally.outcomes) {
         if (IsFailure(outcome))
             return kExitFailed;
-        different += outcome == TargetOutcome::Different ? n : 0;
+        if (outcome == TargetOutcome::CannotPrint)
+            status = kExitCannotPrint;
+        else if (outcome == TargetOutcome::Attention && status != kExitCannotPrint)
+            status = kExitAttention;
+        else if (outcome == TargetOutcome::Different && status == kExitOk)
+            status = kExitDifferent;
     }
-    return different > 0 ? kExitDifferent : kExitOk;
+    return status;
 }
 
 void FleetReport::Add(size_t target, TargetResult result)
@@ -154,6 +161,8 @@ void FleetReport::Add(size_t target, TargetResult result)
                                        {"message", result.message}};
         if (!result.differences.empty())
             line["differences"] = result.differences;
+        if (!result.status.is_null())
+            line["status"] = result.status;
         m_out << line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush;
     } else {
         m_results.emplace_back(target, std::move(result));

@@ -43,7 +43,8 @@ public:
     // A printer that is not run, and why.
     void Failed(size_t target, const std::string& why);
     void Summary(const FleetRunEnd& end);
-    // 1 when a printer failed; for diff 3 when one differs.
+    // 1 when a printer failed; for diff 3 when one differs; for status 5
+    // when one cannot print, else 4 when one needs attention.
     int ExitStatus() const;
 
 private:

@@ -69,6 +69,10 @@ const char* OutcomeText(TargetOutcome outcome)
         return "same";
     case TargetOutcome::Different:
         return "different";
+    case TargetOutcome::Attention:
+        return "attention";
+    case TargetOutcome::CannotPrint:
+        return "cannot-print";
     case TargetOutcome::Failed:
         return "failed";
     case TargetOutcome::TimedOut:
@@ -83,7 +87,8 @@ const char* OutcomeText(TargetOutcome outcome)
 
 bool IsFailure(TargetOutcome outcome)
 {
-    return outcome != TargetOutcome::Ok && outcome != TargetOutcome::Same && outcome != TargetOutcome::Different;
+    return outcome != TargetOutcome::Ok && outcome != TargetOutcome::Same && outcome != TargetOutcome::Different
+        && outcome != TargetOutcome::Attention && outcome != TargetOutcome::CannotPrint;
 }
 
 TargetResult InterpretChild(FleetTask task, const ChildReport& report, const std::string& profileFile)
@@ -94,8 +99,8 @@ TargetResult InterpretChild(FleetTask task, const ChildReport& report, const std
     const bool signalled = report.exit.end == platform::ChildEnd::Signalled;
     result.exit = signalled ? kFirstSignalStatus + report.exit.code : report.exit.code;
 
-    // diff and set-status print one JSON object, also when they fail.
-    const nlohmann::json reply = task == FleetTask::Diff || task == FleetTask::SetStatus
+    // diff, set-status and status print one JSON object, also when they fail.
+    const nlohmann::json reply = task == FleetTask::Diff || task == FleetTask::SetStatus || task == FleetTask::Status
         ? nlohmann::json::parse(report.out, nullptr, false)
         : nlohmann::json();
     if (reply.is_object()) {
@@ -105,7 +110,9 @@ TargetResult InterpretChild(FleetTask task, const ChildReport& report, const std
             result.differences = *differences;
             result.changes = Changes(*differences);
         }
-        result.message = Text(reply.value("message", nlohmann::json()));
+        result.message = Text(reply.value(task == FleetTask::Status ? "text" : "message", nlohmann::json()));
+        if (task == FleetTask::Status)
+            result.status = reply;
     }
     const std::string reasons = OneLine(report.err);
 
@@ -134,6 +141,8 @@ TargetResult InterpretChild(FleetTask task, const ChildReport& report, const std
             result.message = LastLine(report.out);
     } else if (result.exit == kExitDifferent && task == FleetTask::Diff) {
         result.outcome = TargetOutcome::Different;
+    } else if ((result.exit == kExitAttention || result.exit == kExitCannotPrint) && task == FleetTask::Status) {
+        result.outcome = result.exit == kExitAttention ? TargetOutcome::Attention : TargetOutcome::CannotPrint;
     } else {
         // Standard error holds the printer's own words; the JSON message may
         // only point there.

@@ -9,14 +9,16 @@
 namespace kalo::cli {
 
 // What the fleet runs on each printer.
-enum class FleetTask { Identify, GetStatus, Diff, SetStatus };
+enum class FleetTask { Identify, GetStatus, Diff, SetStatus, Status };
 // Their names on the command line, in that order.
-constexpr const char* kFleetTasks[] = {"identify", "get-status", "diff", "set-status"};
+constexpr const char* kFleetTasks[] = {"identify", "get-status", "diff", "set-status", "status"};
 
 enum class TargetOutcome {
     Ok,          // done (set-status: changed says whether it wrote)
     Same,        // diff: the printer holds the profile
     Different,   // diff: it does not
+    Attention,   // status: it prints but needs attention soon
+    CannotPrint, // status: it cannot print
     Failed,      // the child said why
     TimedOut,    // stopped when its time ran out
     Died,        // ended by a signal it did not handle
@@ -36,6 +38,7 @@ struct TargetResult {
     std::string changes; // the differences in short: "6/2 off->on, code-page PC437->PC850"
     nlohmann::json differences = nlohmann::json::array();
     int64_t peakKiB = 0;
+    nlohmann::json status; // status: the child's JSON, null when it printed none
 };
 
 // Reads what a child left: its exit, its JSON on standard output (diff and

@@ -10,6 +10,7 @@
 #include "ListSerialCommand.h"
 #include "ListUsbCommand.h"
 #include "PrintCodepageCommand.h"
+#include "RealTimeStatusCommand.h"
 #include "SelfTestCommand.h"
 #include "StatusCommands.h"
 #include "TraceOption.h"
@@ -31,6 +32,7 @@ namespace kalo::cli {
 Kaloctl::Kaloctl()
 {
     m_commands.push_back(std::make_unique<IdentifyCommand>());
+    m_commands.push_back(std::make_unique<RealTimeStatusCommand>());
     m_commands.push_back(std::make_unique<GetStatusCommand>());
     m_commands.push_back(std::make_unique<SetStatusCommand>());
     m_commands.push_back(std::make_unique<PrintStatusCommand>());

@@ -46,16 +46,18 @@ bool PrinterNamed(CommandContext& context, const char* command)
     return refusal.empty();
 }
 
-std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context)
+std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context, bool identify, SessionFailure* failure)
 {
     std::ostringstream unshown;
-    SessionOpening opening = PrinterSession::Open({context.connection, context.platform, context.spooler,
-                                                   context.registry, context.quiet ? unshown : context.err,
-                                                   context.pace});
+    const SessionRequest request{context.connection, context.platform, context.spooler,
+                                 context.registry,   context.quiet ? unshown : context.err, context.pace};
+    SessionOpening opening = identify ? PrinterSession::Open(request) : PrinterSession::OpenUnidentified(request);
     if (!opening.message.empty())
         context.err << platform::ConsoleMessageSink::PlainLines(opening.message) << '\n';
     if (!opening.detail.empty())
         context.err << opening.detail << '\n';
+    if (failure)
+        *failure = opening.failure;
     return std::move(opening.session);
 }
 

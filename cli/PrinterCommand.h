@@ -34,7 +34,10 @@ protected:
 // Whether the options name a printer kaloctl can find; says why not (a usage
 // error: nothing has been opened).
 bool PrinterNamed(CommandContext& context, const char* command);
-std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context);
+// identify false: opened as PrinterSession::OpenUnidentified opens it;
+// failure, when given, says why nothing was opened.
+std::unique_ptr<PrinterSession> OpenPrinterSession(CommandContext& context, bool identify = true,
+                                                   SessionFailure* failure = nullptr);
 
 // A write cut short is told with the counts of the whole command: the port's
 // tally is never reset here, so they run from the identification on.

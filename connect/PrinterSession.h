@@ -5,6 +5,7 @@
 #include "SpoolerHold.h"
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -26,6 +27,7 @@ enum class SessionFailure {
     Refused,       // no port to choose (no such printer on USB)
     NotIdentified, // the port would not open or no supported printer answered
     Interrupted,   // the user stopped it: not the printer's fault
+    Busy,          // a print queue is printing a job on the port: not opened
 };
 
 struct SessionOpening;
@@ -35,6 +37,12 @@ struct SessionOpening;
 class PrinterSession {
 public:
     static SessionOpening Open(const SessionRequest& request);
+    // The port opened and nothing sent: no identification, and the spooler
+    // queues left alone, for a read that must not disturb a printer in use.
+    // A parallel printer that reports itself not ready is opened all the
+    // same; a port a print queue is printing on is not opened at all (Busy,
+    // and the queue named). Identity() stays empty.
+    static SessionOpening OpenUnidentified(const SessionRequest& request);
 
     CPrinterPort& Port() { return m_port; }
     PortKind Interface() const { return m_connection.interfaceKind; }
@@ -42,9 +50,11 @@ public:
     ~PrinterSession();
 
 private:
-    PrinterSession(const SessionRequest& request, ResolvedConnection connection);
+    PrinterSession(const SessionRequest& request, ResolvedConnection connection, bool holdSpooler);
+    // The connection to use, or the refusal in opening.
+    static std::optional<ResolvedConnection> Resolve(const SessionRequest& request, SessionOpening& opening);
     ResolvedConnection m_connection;
-    SpoolerHold m_hold;
+    std::optional<SpoolerHold> m_hold;
     CPrinterPort m_port;
     IdentifyResult m_identity;
 };

@@ -40,6 +40,14 @@ std::string LineDeviceOf(const std::string& uri)
     return "";
 }
 
+// Whether the queue prints to portName: a path names one device; a COM or
+// LPT name is looked for anywhere in the queue's port text.
+bool QueueOn(const platform::SpoolerQueue& queue, const platform::PortMap& ports, const std::string& portName)
+{
+    return portName.rfind('/', 0) == 0 ? LineDeviceOf(queue.deviceUri) == portName
+                                       : PortTextOf(queue.deviceUri, ports).find(portName) != std::string::npos;
+}
+
 } // namespace
 
 std::string PortTextOf(const std::string& deviceUri, const platform::PortMap& ports)
@@ -68,9 +76,7 @@ void RedirectSpoolerQueues(platform::Spooler& spooler, const platform::PortMap& 
         return;
     bool ok = true;
     for (const platform::SpoolerQueue& queue : queues) {
-        // A path names one device; a COM or LPT name is looked for anywhere in the text.
-        if (portName.rfind('/', 0) == 0 ? LineDeviceOf(queue.deviceUri) != portName
-                                        : PortTextOf(queue.deviceUri, ports).find(portName) == std::string::npos)
+        if (!QueueOn(queue, ports, portName))
             continue;
         saved[queue.name] = queue.deviceUri;
         // Once one queue could not be read, the rest are remembered but left alone.
@@ -80,6 +86,18 @@ void RedirectSpoolerQueues(platform::Spooler& spooler, const platform::PortMap& 
         if (ok)
             spooler.SetDeviceUri(queue.name, kDiscardUri);
     }
+}
+
+std::string QueuePrintingOn(platform::Spooler& spooler, const platform::PortMap& ports, const std::string& portName)
+{
+    std::vector<platform::SpoolerQueue> queues;
+    if (!spooler.ListQueues(queues))
+        return "";
+    for (const platform::SpoolerQueue& queue : queues) {
+        if (queue.printing && QueueOn(queue, ports, portName))
+            return queue.name;
+    }
+    return "";
 }
 
 void RestoreSpoolerQueues(platform::Spooler& spooler, SavedPrinterPorts& saved)

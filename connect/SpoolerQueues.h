@@ -27,6 +27,11 @@ using SavedPrinterPorts = std::map<std::string, std::string>;
 void RedirectSpoolerQueues(platform::Spooler& spooler, const platform::PortMap& ports, const std::string& portName,
                            SavedPrinterPorts& saved);
 
+// The name of a local queue for portName (as RedirectSpoolerQueues finds
+// them) that is printing a job now; empty when none is, or the spooler
+// cannot be asked. Nothing is changed.
+std::string QueuePrintingOn(platform::Spooler& spooler, const platform::PortMap& ports, const std::string& portName);
+
 // Gives every saved queue its old URI back and empties saved.
 void RestoreSpoolerQueues(platform::Spooler& spooler, SavedPrinterPorts& saved);
 

@@ -8,6 +8,8 @@ namespace kalo::platform {
 struct SpoolerQueue {
     std::string name;
     std::string deviceUri;
+    // The queue is sending a job to its device now.
+    bool printing = false;
 };
 
 // The local print queues and the devices they print to. Every failure is

@@ -32,6 +32,24 @@ int CParallelPort::Configure(const PortSettings& settings)
 
 int CParallelPort::Open()
 {
+    return OpenDevice(true);
+}
+
+int CParallelPort::OpenAnyState()
+{
+    return OpenDevice(false);
+}
+
+std::optional<uint8_t> CParallelPort::LineStatus()
+{
+    uint8_t status = 0;
+    if (!m_open || m_device->GetStatus(status) != kOk)
+        return std::nullopt;
+    return status;
+}
+
+int CParallelPort::OpenDevice(bool requireReady)
+{
     if (m_open)
         return 1;
     auto device = m_platform.NewParallelDevice();
@@ -45,7 +63,7 @@ int CParallelPort::Open()
         m_failure = device->LastFailure();
         return 0;
     }
-    if (!ParallelReady(status)) {
+    if (requireReady && !ParallelReady(status)) {
         m_failure = Failure{"status", m_path, kErrFail, 0, "the printer is not ready: " + ParallelStatusText(status)};
         return 0;
     }

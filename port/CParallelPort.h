@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <memory>
+#include <optional>
 
 namespace kalo {
 
@@ -22,6 +23,11 @@ public:
 
     int Configure(const PortSettings& settings);
     int Open();
+    // Opens a printer also when it reports itself not ready: a status read
+    // asks what keeps it from being ready, and that is no reason to refuse it.
+    int OpenAnyState();
+    // The port's status byte (ParallelStatusBit) now; none when it cannot be read.
+    std::optional<uint8_t> LineStatus();
     int Write(const uint8_t* data, uint32_t length);
     int Read(uint8_t* buffer, uint32_t length);
     // What arrives within waitMicros, returning as soon as something has:
@@ -42,6 +48,8 @@ public:
     uint32_t WriteTotalConstant() const { return m_timeouts[kWriteConstant]; }
 
 private:
+    int OpenDevice(bool requireReady);
+
     enum Timeout { kReadInterval, kReadMultiplier, kReadConstant, kWriteMultiplier, kWriteConstant };
 
     platform::Platform& m_platform;

@@ -173,6 +173,26 @@ int CPrinterPort::Open()
     return result;
 }
 
+int CPrinterPort::OpenAnyState()
+{
+    auto* parallel = std::get_if<std::unique_ptr<CParallelPort>>(&m_port);
+    if (!parallel)
+        return Open();
+    m_tally = {};
+    m_ahead.Discard();
+    m_served = false;
+    const int result = (*parallel)->OpenAnyState();
+    if (m_trace)
+        TraceFailure();
+    return result;
+}
+
+std::optional<uint8_t> CPrinterPort::LineStatus()
+{
+    auto* parallel = std::get_if<std::unique_ptr<CParallelPort>>(&m_port);
+    return parallel ? (*parallel)->LineStatus() : std::nullopt;
+}
+
 int CPrinterPort::Write(const uint8_t* data, uint32_t length)
 {
     // An interrupted program sends nothing more, but the bytes asked for
@@ -249,6 +269,17 @@ int CPrinterPort::Read(uint8_t* buffer, uint32_t length)
         TraceFailure();
     }
     return ahead > 0 ? int(ahead) + std::max(0, got) : got;
+}
+
+int CPrinterPort::ReadBounded(uint8_t* buffer, uint32_t length, int64_t waitMicros)
+{
+    if (platform::Interrupted() || !buffer || length == 0)
+        return 0;
+    const uint32_t ahead = m_ahead.Take(buffer, length);
+    if (ahead == length || (ahead > 0 && !IsByteWise(m_kind)))
+        return int(ahead);
+    const int got = ReadWithin(buffer + ahead, length - ahead, m_served ? 0 : std::max<int64_t>(0, waitMicros));
+    return int(ahead) + std::max(0, got);
 }
 
 int CPrinterPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)

@@ -62,8 +62,19 @@ public:
 
     int Configure(PortSettings settings);
     int Open();
+    // As Open, but a parallel printer that reports itself not ready (out of
+    // paper, deselected, at fault) is opened all the same, for a status read.
+    int OpenAnyState();
+    // A parallel port's status byte (platform::ParallelStatusBit) now: what the
+    // lp driver can tell when the printer's own replies do not come back. None
+    // on the other kinds, or when it cannot be read.
+    std::optional<uint8_t> LineStatus();
     int Write(const uint8_t* data, uint32_t length);
     int Read(uint8_t* buffer, uint32_t length);
+    // As Read, but waits at most waitMicros for what has not come, whatever
+    // the port's own read time-out: a read under a bound of the caller's
+    // (the real-time status has one second for all its replies).
+    int ReadBounded(uint8_t* buffer, uint32_t length, int64_t waitMicros);
     void Close();
 
     // A wait before the reads of one step. Under the fixed pace the clock

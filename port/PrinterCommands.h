@@ -29,6 +29,14 @@ inline constexpr Command<3> kMakerNameQuery = {0x1D, 0x49, 0x42};
 inline constexpr Command<3> kModelNameQuery = {0x1D, 0x49, 0x43};
 inline constexpr Command<3> kLanguageQuery = {0x1D, 0x49, 0x45};
 
+// DLE EOT n: the real-time status, answered at once with one byte even off
+// line or with a full buffer. n = 1 printer, 2 off-line cause, 3 error cause,
+// 4 paper roll sensor.
+constexpr Command<3> RealTimeStatusQuery(uint8_t n)
+{
+    return {0x10, 0x04, n};
+}
+
 // GS ( E: the user-setting functions. 1 "IN" enters user-setting mode, 2
 // "OUT" leaves it, 3 writes a memory switch, 4 asks for one.
 inline constexpr Command<8> kEnterUserSetting = {0x1D, 0x28, 0x45, 0x03, 0x00, 0x01, 0x49, 0x4E};

@@ -11,8 +11,8 @@ bool FetchQueues(std::vector<SpoolerQueue>& queues)
 {
     queues.clear();
     ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-    static const char* const kAttributes[] = {"printer-name", "device-uri", "printer-type"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, kAttributes);
+    static const char* const kAttributes[] = {"printer-name", "device-uri", "printer-type", "printer-state"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, kAttributes);
     ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
     if (!response)
         return false;
@@ -38,6 +38,8 @@ bool FetchQueues(std::vector<SpoolerQueue>& queues)
             queue.deviceUri = ippGetString(a, 0, nullptr);
         else if (attribute == "printer-type")
             remote = (ippGetInteger(a, 0) & (CUPS_PRINTER_REMOTE | CUPS_PRINTER_IMPLICIT)) != 0;
+        else if (attribute == "printer-state")
+            queue.printing = ippGetInteger(a, 0) == IPP_PSTATE_PROCESSING;
     }
     flush();
     ippDelete(response);

@@ -10,7 +10,7 @@ TEST(KaloctlCompletion, OffersWhatMayComeNext)
 {
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         // The line as bash splits it, the last word the one completed; one candidate a line.
-        {{"s"}, "set-status\nself-test\nshow-sts\nsend\n"},
+        {{"s"}, "status\nset-status\nself-test\nshow-sts\nsend\n"},
         {{"--serial", "COM2", "--baud", "9600", "pr"}, "print-status\nprint-codepage\n"},
         {{"--trace", "identify", "g"}, "get-status\n"},
         {{"--tcp", "printer", "get-status", "--s"}, "--serial\n--stop-bits\n--save\n"},

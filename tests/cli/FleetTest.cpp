@@ -140,6 +140,8 @@ const ChildRow kChildRows[] = {
      "ended by signal 11 (Segmentation fault)", ""},
     {"NotStarted", Identify, kEnded, {platform::ChildEnd::NotStarted, 0, 0, "x: No such file"}, "", "", Failed, -1,
      "could not start: x: No such file", ""},
+    {"StatusCannotPrint", Status, kEnded, Exited(5), R"j({"state": "paper-out", "text": "Paper out"})j", "",
+     CannotPrint, 5, "Paper out", ""},
     {"GetStatusSaysWhereItWroteTheProfile", GetStatus, kEnded, Exited(0), "Entrance time: 60 s\n", "", Ok, 0,
      "profile written to profiles/shop-1.json", ""},
 };
@@ -229,10 +231,12 @@ TEST(FleetRunnerTest, EachChildEndsWithItsOwnOutcome)
     EXPECT_EQ(recorder.steps, (std::vector<std::string>{"0:step one", "1:reason"}));
 }
 
-// Children that are never run: each ends at the next wait, exit 0 and
-// silent. The test sees what was started and may act as one starts.
+// Children that are never run: each ends at the next wait, silent, with the
+// exit status exits gives its target (else 0). The test sees what was
+// started and may act as one starts.
 struct RecordedChildren final : platform::ChildProcesses {
-    RecordedChildren(std::vector<std::string>& log, const std::string& at) : started(log), interruptAt(at) {}
+    RecordedChildren(std::vector<std::string>& log, const std::string& at, const std::map<std::string, int>& codes)
+        : started(log), interruptAt(at), exits(codes) {}
     int Start(const std::string&, const std::vector<std::string>& args) override
     {
         // The fleet's children: "--target URI COMMAND"; its profile check: "diff".
@@ -244,13 +248,16 @@ struct RecordedChildren final : platform::ChildProcesses {
     }
     void Wait(int64_t, platform::ChildListener& listener) override
     {
-        for (const int child : std::exchange(pending, {}))
-            listener.Ended(child, {});
+        for (const int child : std::exchange(pending, {})) {
+            const auto code = exits.find(started[size_t(child - 1)]);
+            listener.Ended(child, {platform::ChildEnd::Exited, code == exits.end() ? 0 : code->second});
+        }
     }
     void Stop(int, platform::StopKind) override {}
     size_t Running() const override { return pending.size(); }
     std::vector<std::string>& started;
     std::string interruptAt;
+    const std::map<std::string, int>& exits;
     std::vector<int> pending;
 };
 
@@ -260,6 +267,8 @@ struct RecordedChildren final : platform::ChildProcesses {
 TEST(FleetCommandTest, UnresolvedNamesInterruptionsAndRefusals)
 {
     const std::string fleet = "kaloctl fleet: ";
+    const char* kMixed = "a socket://10.0.0.50\nb socket://shop:9100\nc socket://till\n";
+    const std::vector<std::string> kThree = {"socket://10.0.0.50", "socket://shop:9100", "socket://till"};
     const struct {
         const char* name;
         std::vector<std::string> args;
@@ -269,6 +278,7 @@ TEST(FleetCommandTest, UnresolvedNamesInterruptionsAndRefusals)
         std::vector<std::string> out; // parts of standard output, in order
         std::string err = "";         // how standard error begins; TARGETS stands for the file
         const char* targets = "a socket://10.0.0.50\n\nb socket://nowhere\nc socket://shop:9100\n";
+        std::map<std::string, int> exits = {};
     } rows[] = {
         {"NameThatDoesNotResolveFailsAlone", {"identify", "--json"}, "", 1,
          {"socket://10.0.0.50", "socket://shop:9100"},
@@ -283,6 +293,13 @@ TEST(FleetCommandTest, UnresolvedNamesInterruptionsAndRefusals)
         {"MalformedLines", {"identify"}, "", 2, {}, {},
          fleet + "TARGETS: line 2: 'b' has no URI after it\n" + fleet + "TARGETS: line 3: the name 'a' is already on line 1\n",
          "a socket://127.0.0.1:1\nb\na socket://127.0.0.1:2\n"},
+        // status: a failure before a printer that cannot print, before one that needs attention.
+        {"StatusOneCannotPrint", {"status", "--json"}, "", 5, kThree, {R"({"name":"a")", R"("outcome":"attention")",
+         R"("outcome":"cannot-print")", R"("attention":1,"cannot-print":1,)"}, "", kMixed, {{kThree[1], 4}, {kThree[2], 5}}},
+        {"StatusOneNeedsAttention", {"status"}, "", 4, kThree, {"NAME  OUTCOME", "b     attention"}, "", kMixed,
+         {{kThree[1], 4}}},
+        {"StatusOneFailed", {"status"}, "", 1, kThree, {"NAME", "b     failed", "c     cannot-print"}, "", kMixed,
+         {{kThree[1], 1}, {kThree[2], 5}}},
     };
     const std::string targets = test::Scratch("fleet.targets"), profile = test::Scratch("fleet.json");
     std::ofstream(profile) << R"({"format": "kalo-profile/1"})";
@@ -292,8 +309,9 @@ TEST(FleetCommandTest, UnresolvedNamesInterruptionsAndRefusals)
         platform::ClearInterruption();
         sim::InProcessPlatform machine;
         machine.hostAddresses["shop"] = {"10.0.0.7"};
+        machine.hostAddresses["till"] = {"10.0.0.8"};
         std::vector<std::string> started;
-        machine.childProcesses = [&] { return std::make_unique<RecordedChildren>(started, row.interruptAt); };
+        machine.childProcesses = [&] { return std::make_unique<RecordedChildren>(started, row.interruptAt, row.exits); };
         std::vector<std::string> args = {"fleet", "--targets", targets};
         for (const std::string& arg : row.args)
             args.push_back(arg == "PROFILE" ? profile : arg);
