@@ -85,8 +85,9 @@ TEST(RealTimeStatus, DecodesEveryBitOverEachLink)
         EXPECT_EQ(run.status, row.status) << run.err;
         // Every request in order and nothing else, a silent printer's too.
         EXPECT_EQ(wire, everything);
-        if (row.ms >= 0)
+        if (row.ms >= 0) {
             EXPECT_EQ((machine.Clock().NowMicros() - start) / 1000, row.ms);
+        }
         const nlohmann::json json = nlohmann::json::parse(run.out, nullptr, false);
         ASSERT_TRUE(json.is_object()) << run.out;
         EXPECT_EQ(json["state"], row.state);
