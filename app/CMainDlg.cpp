@@ -9,6 +9,7 @@
 #include "port/WriteReport.h"
 #include "status/BlockingExchange.h"
 #include "status/CStatusDlg.h"
+#include "status/RealTimeStatus.h"
 #include "status/ComboBoxItems.h"
 #include "ui_CMainDlg.h"
 
@@ -79,6 +80,8 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
         connect(combo, qOverload<int>(&QComboBox::activated), this, &CMainDlg::OnSettingChanged);
     auto* about = new QShortcut(QKeySequence::HelpContents, this);
     connect(about, &QShortcut::activated, this, &CMainDlg::OnAbout);
+    auto* refresh = new QShortcut(QKeySequence::Refresh, this);
+    connect(refresh, &QShortcut::activated, this, &CMainDlg::OnRefreshState);
 
     // The Printer Status window and the editor borrow m_port, so its pace is theirs too.
     const EnvironmentPace pace = PaceFromEnvironment();
@@ -202,7 +205,28 @@ void CMainDlg::OnCheckCommunication()
     if (m_connected) {
         EnableConnectedButtons(true);
         m_ui->buttonCheckCommunication->setEnabled(false);
+        ShowPrinterState();
     }
+}
+
+void CMainDlg::ShowPrinterState()
+{
+    // A command the editor left unfinished would take the request's bytes as
+    // its parameters: after the editor's writes the state is not asked.
+    if (m_editorWroteLast) {
+        m_ui->labelPrinterState->setText(
+            QStringLiteral("Printer state: not read, as the last bytes sent came from the Command Test Editor"));
+        return;
+    }
+    const RealTimeStatus status =
+        RunBlocking([this] { return ReadRealTimeStatus(m_port, m_form.interfaceKind); });
+    m_ui->labelPrinterState->setText(QStringLiteral("Printer state: ") + QString::fromStdString(status.Text()));
+}
+
+void CMainDlg::OnRefreshState()
+{
+    if (m_connected)
+        ShowPrinterState();
 }
 
 void CMainDlg::OnSelfTest()
@@ -214,6 +238,8 @@ void CMainDlg::OnSelfTest()
     if (!whole)
         m_services.platform.Messages().Show(StoppedWriteMessage(WriteOperation::SelfTest, m_port.Tally()), "Warning",
                                             platform::MessageIcon::Warning, m_port.FailureText());
+    m_editorWroteLast = false;
+    ShowPrinterState();
     EnableConnectedButtons(m_connected);
 }
 
@@ -224,15 +250,21 @@ void CMainDlg::OnRunManager()
     delete m_statusDlg;
     m_statusDlg = nullptr;
     // A finished font download ends the whole program.
-    if (result == QDialog::Accepted)
+    if (result == QDialog::Accepted) {
         accept();
+        return;
+    }
+    m_editorWroteLast = false;
+    ShowPrinterState();
 }
 
 void CMainDlg::OnCommandTestEditor()
 {
     // Either way out (Close, Escape, the close box) leaves the printer connected.
     m_editorDlg = new CCommandEditorDlg(&m_port, m_services.platform.Messages(), m_services.fileDialogs);
+    m_port.StartOperation();
     m_editorDlg->exec();
+    m_editorWroteLast = m_editorWroteLast || m_port.Tally().requested > 0;
     delete m_editorDlg;
     m_editorDlg = nullptr;
 }
@@ -244,6 +276,8 @@ void CMainDlg::LeaveConnectedState()
     EnableConnectedButtons(false);
     m_port.Close();
     m_ui->buttonCheckCommunication->setEnabled(true);
+    m_ui->labelPrinterState->clear();
+    m_editorWroteLast = false;
     m_connected = false;
 }
 

@@ -66,6 +66,8 @@ public slots:
     void OnAbout();
     // The context menu's check box: the pace of the port's waits for the rest of the run.
     void OnReplyPace(bool reply);
+    // F5: the printer's state read again, as after each exchange.
+    void OnRefreshState();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -77,6 +79,8 @@ private:
     void FormToControls();
     void EnableConnectedButtons(bool enable);
     void LeaveConnectedState();
+    // The real-time status in the line under the buttons.
+    void ShowPrinterState();
     void ShowMessage(const kalo::OutcomeMessage& message, const std::string& detail);
     // A USB printer came or went: the USB list is filled again while no
     // printer is connected.
@@ -86,6 +90,8 @@ private:
     MainWindowServices m_services;
     kalo::ConnectionForm m_form; // m_registryKey, m_portName, m_interface and the other line members
     kalo::CPrinterPort m_port;
+    // The Command Test Editor wrote since the window's last exchange.
+    bool m_editorWroteLast = false;
     kalo::SavedPrinterPorts m_savedPrinterPorts;
     bool m_connected = false;
     CStatusDlg* m_statusDlg = nullptr;

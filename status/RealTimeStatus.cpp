@@ -4,6 +4,7 @@
 #include "platform/Interruption.h"
 #include "port/PrinterCommands.h"
 
+#include <algorithm>
 #include <tuple>
 #include <utility>
 
@@ -176,7 +177,14 @@ RealTimeReplies ReadRealTimeReplies(CPrinterPort& port, PortKind interfaceKind)
 
 RealTimeStatus ReadRealTimeStatus(CPrinterPort& port, PortKind interfaceKind)
 {
-    return DecodeRealTimeStatus(ReadRealTimeReplies(port, interfaceKind));
+    const RealTimeReplies replies = ReadRealTimeReplies(port, interfaceKind);
+    // A link that is gone before anything answered is no printer in a state
+    // unknown: nothing can be asked of it.
+    const bool nothing = std::none_of(std::begin(replies.bytes), std::end(replies.bytes),
+                                      [](const std::optional<uint8_t>& byte) { return byte.has_value(); });
+    if (nothing && !replies.lineStatus && port.LinkLost())
+        return RealTimeStatus::Unread(PrinterState::Unreachable);
+    return DecodeRealTimeStatus(replies);
 }
 
 } // namespace kalo

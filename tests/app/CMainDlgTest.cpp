@@ -16,9 +16,11 @@
 #include <thread>
 
 #include <csignal>
+#include <fstream>
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -111,6 +113,7 @@ private slots:
     void terminationSignalEndsTheProgramMidExchange();
     void replyPaceOnTheContextMenu_data();
     void replyPaceOnTheContextMenu();
+    void printerStateLine();
 };
 
 // What the window shows at start, after an interface button, and for a printer named at start.
@@ -276,8 +279,9 @@ void CMainDlgTest::selfTestPrintsTheTestPage_data()
     const QString stopped = "Self Test stopped after 3 of 7 bytes: the printer may not print its test page. Check "
                             "the printer and press Self Test again.";
     QTest::newRow("printed") << -1 << "" << "" << QList<int>{};
-    // Hung up three bytes into the command, after the identification's 17: the wait is kept, the stop is told.
-    QTest::newRow("printer hangs up") << 17 + 3 << stopped << "write /dev/ttyS0: the device hung up" << QList<int>{};
+    // Hung up three bytes into the command, after the identification's 17 and the state's 12: the wait
+    // is kept, the stop is told.
+    QTest::newRow("printer hangs up") << 17 + 12 + 3 << stopped << "write /dev/ttyS0: the device hung up" << QList<int>{};
     // Discarded, not delivered afterwards to the button that stays enabled.
     QTest::newRow("double click meanwhile") << -1 << "" << ""
                                             << QList<int>{QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
@@ -306,7 +310,11 @@ void CMainDlgTest::selfTestPrintsTheTestPage()
     }
     bench.Click("buttonSelfTest");
     QCoreApplication::processEvents(); // what the event loop would deliver next
-    QCOMPARE(bench.machine.Clock().Sleeps(), std::vector<uint32_t>{4300});
+    // The test page's time, then the printer's state read after it (at once from a line that hung up).
+    const std::vector<uint32_t> waits =
+        closeAfter < 0 ? std::vector<uint32_t>{4300, 100, 100, 100, 100} : std::vector<uint32_t>{4300};
+    QCOMPARE(bench.machine.Clock().Sleeps(), waits);
+    QCOMPARE(bench.Find<QLabel>("labelPrinterState")->text(), closeAfter < 0 ? "Printer state: Ready" : "Printer state: Unreachable");
     const auto& paper = bench.machine.Paper();
     QCOMPARE(paper.empty() ? std::string() : paper.front(), std::string(message.isEmpty() ? "[self test]" : ""));
     const std::vector<Message> told{{message.toStdString(), "Warning", MessageIcon::Warning, detail.toStdString()}};
@@ -393,8 +401,28 @@ void CMainDlgTest::modalWindowsBorrowThePort()
     QVERIFY(!bench.window->StatusWindow() && !bench.window->EditorWindow());
     QVERIFY(bench.window->IsConnected());
     QCOMPARE(bench.machine.openDevices, 1);
-    if (!status)
-        QCOMPARE(bench.machine.lastLink->Written().back().bytes, std::vector<uint8_t>{0x0A});
+    // The state is asked again after the status window (F5 as well), never after the editor's writes:
+    // an unfinished command there would take the request as its parameters.
+    QTest::keyClick(bench.window.get(), Qt::Key_F5);
+    const std::vector<uint8_t> last = status ? std::vector<uint8_t>{0x10, 0x04, 0x04} : std::vector<uint8_t>{0x0A};
+    QCOMPARE(bench.machine.lastLink->Written().back().bytes, last);
+}
+
+// The line under the buttons shows the state once Check Communication accepts the printer, and
+// again on F5 after it changed.
+void CMainDlgTest::printerStateLine()
+{
+    QTemporaryDir folder;
+    const std::string stateFile = folder.filePath("state").toStdString();
+    std::ofstream(stateFile) << "paper-near-end\n";
+    Bench bench("", {.stateFile = stateFile});
+    QLabel* line = bench.Find<QLabel>("labelPrinterState");
+    QCOMPARE(line->text(), QString());
+    bench.Click("buttonCheckCommunication");
+    QCOMPARE(line->text(), QStringLiteral("Printer state: Paper near end"));
+    std::ofstream(stateFile) << "cover-open paper-out\n";
+    QTest::keyClick(bench.window.get(), Qt::Key_F5);
+    QCOMPARE(line->text(), QStringLiteral("Printer state: Cover open, paper out"));
 }
 
 // The family's openable printers are listed; printers plugged in and pulled
