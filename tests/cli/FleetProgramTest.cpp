@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <poll.h>
 #include <unistd.h>
@@ -27,6 +28,7 @@ const char kProfile[] = R"({"format": "kalo-profile/1", "switches": {"6": {"2": 
 struct Member {
     std::string name;
     std::vector<std::string> faults; // the printer's
+    std::string state = "ready";     // its --state
 };
 
 // A fleet of kalo-vprinters, one process each, with their wire logs.
@@ -39,7 +41,8 @@ public:
         std::ofstream targets(TargetsPath());
         targets << "# the test's fleet\n";
         for (const Member& member : members) {
-            std::vector<std::string> args = {"--tcp", "127.0.0.1:0", "--wire-log", WireLog(member.name)};
+            std::vector<std::string> args = {"--tcp", "127.0.0.1:0", "--wire-log", WireLog(member.name), "--state",
+                                             member.state};
             for (const std::string& fault : member.faults)
                 args.insert(args.end(), {"--fault", fault});
             m_printers.push_back(std::make_unique<test::VirtualPrinterProcess>(args));
@@ -132,6 +135,32 @@ TEST(FleetProgramTest, InterruptionLeavesNoPrinterInUserSettingMode)
     for (const Member& member : members)
         ExpectEveryEnterLeft(fleet.WireLog(member.name));
     EXPECT_EQ(test::ReceivedHex(fleet.WireLog("p3")), "");
+}
+
+// Twelve printers in mixed states, each reported with its own state, and
+// the fleet's exit status the worst of them: one that does not answer.
+TEST(FleetProgramTest, StatusOfAMixedFleet)
+{
+    const std::pair<Member, std::string> rows[] = {
+        {{"r1", {}}, "ready"},       {{"r2", {}, "drawer-high"}, "ready"},
+        {{"n1", {}, "paper-near-end"}, "paper-near-end"}, {{"n2", {}, "paper-near-end"}, "paper-near-end"},
+        {{"out", {}, "paper-out"}, "paper-out"},          {{"cover", {}, "cover-open,paper-out"}, "cover-open"},
+        {{"off", {}, "offline"}, "offline"},              {{"cut", {}, "error=cutter"}, "error"},
+        {{"auto", {}, "error=auto"}, "error"},            {{"n3", {}, "paper-near-end"}, "paper-near-end"},
+        {{"r3", {}}, "ready"},                            {{"silent", {"silent"}}, "unknown"}};
+    std::vector<Member> members;
+    for (const auto& row : rows)
+        members.push_back(row.first);
+    const Fleet fleet(members);
+    const auto run = test::RunProgram(KALO_KALOCTL_PATH,
+                                      {"--pace", "reply", "fleet", "status", "--json", "--targets", fleet.TargetsPath()});
+    EXPECT_EQ(run.status, 1) << run.err;
+    std::map<std::string, std::string> states;
+    for (const nlohmann::json& line : JsonLines(run.out))
+        if (line.contains("status"))
+            states[line["name"]] = line["status"]["state"];
+    for (const auto& [member, state] : rows)
+        EXPECT_EQ(states[member.name], state) << member.name;
 }
 
 } // namespace

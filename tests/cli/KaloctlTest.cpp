@@ -303,6 +303,38 @@ TEST(KaloctlProgram, ReadsAPacedLineUnderTheReplyPace)
     EXPECT_EQ(run.out, Kalo({"--serial", "COM1", "get-status", "--json"}, machine).out);
 }
 
+// kaloctl status against the real virtual printer over TCP and a
+// pseudo-terminal: its words and every exit status, under either pace.
+TEST(KaloctlProgram, StatusOverRealLinks)
+{
+    const struct {
+        std::vector<std::string> printer;
+        const char* pace;
+        std::string said;
+        int status;
+    } rows[] = {
+        {{"--tcp", "0"}, "fixed", "Ready\n", 0},
+        {{"--tcp", "0", "--state", "paper-near-end"}, "reply", "Paper near end\n", 4},
+        {{"--pty", "--state", "cover-open,error=cutter"}, "reply", "Cover open, off line: auto-cutter error\n", 5},
+        {{"--tcp", "0", "--fault", "silent"}, "reply", "Unknown\n", 1},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> printerArgs = row.printer;
+        printerArgs.insert(printerArgs.end(), {"--paper", "/dev/null"});
+        kalo::test::VirtualPrinterProcess printer(printerArgs);
+        const std::vector<std::string> link = printer.ptyPath.empty()
+            ? std::vector<std::string>{"--tcp", "127.0.0.1:" + std::to_string(printer.tcpPort)}
+            : std::vector<std::string>{"--serial", printer.ptyPath};
+        std::vector<std::string> args = {"--pace", row.pace};
+        args.insert(args.end(), link.begin(), link.end());
+        args.push_back("status");
+        const auto run = kalo::test::RunProgram(KALO_KALOCTL_PATH, args);
+        SCOPED_TRACE(row.said);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_EQ(run.out, row.said);
+    }
+}
+
 namespace {
 
 // A trace of so many bytes, in failure lines, which trace-view reads fastest.
