@@ -251,18 +251,14 @@ bool CPrinterPort::LinkLost() const
 
 int CPrinterPort::Read(uint8_t* buffer, uint32_t length)
 {
+    // The wait before this read has settled: what is there now is taken, nothing is waited for.
+    if (m_served)
+        return ReadBounded(buffer, length, 0);
     if (platform::Interrupted() || !buffer || length == 0)
         return 0;
-    // Bytes read ahead come first, as they came; a block link's one
-    // receive gives what was there, a byte-wise read goes on for the rest.
-    const uint32_t ahead = m_ahead.Take(buffer, length);
-    if (ahead == length || (ahead > 0 && !IsByteWise(m_kind)))
+    uint32_t ahead = 0;
+    if (TakeAhead(buffer, length, ahead))
         return int(ahead);
-    if (m_served) {
-        // The wait before this read has settled: what is there now is taken, nothing is waited for.
-        const int now = ReadWithin(buffer + ahead, length - ahead, 0);
-        return int(ahead) + std::max(0, now);
-    }
     const int got = Dispatch(m_port, [&](auto& port) { return port.Read(buffer + ahead, length - ahead); });
     if (m_trace) {
         m_trace->Received(buffer + ahead, size_t(got > 0 ? got : 0));
@@ -275,11 +271,24 @@ int CPrinterPort::ReadBounded(uint8_t* buffer, uint32_t length, int64_t waitMicr
 {
     if (platform::Interrupted() || !buffer || length == 0)
         return 0;
-    const uint32_t ahead = m_ahead.Take(buffer, length);
-    if (ahead == length || (ahead > 0 && !IsByteWise(m_kind)))
+    uint32_t ahead = 0;
+    if (TakeAhead(buffer, length, ahead))
         return int(ahead);
     const int got = ReadWithin(buffer + ahead, length - ahead, m_served ? 0 : std::max<int64_t>(0, waitMicros));
     return int(ahead) + std::max(0, got);
+}
+
+bool CPrinterPort::TakeAhead(uint8_t* buffer, uint32_t length, uint32_t& ahead)
+{
+    // Bytes read ahead come first, as they came; a block link's one
+    // receive gives what was there, a byte-wise read goes on for the rest.
+    ahead = m_ahead.Take(buffer, length);
+    return ahead == length || (ahead > 0 && !IsByteWise(m_kind));
+}
+
+ReadAhead::Source CPrinterPort::AheadSource()
+{
+    return [this](uint8_t* into, uint32_t room, int64_t wait) { return ReadWithin(into, room, wait); };
 }
 
 int CPrinterPort::ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros)
@@ -311,20 +320,14 @@ void CPrinterPort::AwaitReply(uint32_t ms, const ReplyShape& shape)
         clock.SleepMs(ms);
         return;
     }
-    const ReadAhead::Source source = [this](uint8_t* into, uint32_t room, int64_t wait) {
-        return ReadWithin(into, room, wait);
-    };
-    Awaited(ms, m_ahead.Await(clock, int64_t(ms) * 1000, shape, SettleMicros(), source));
+    Awaited(ms, m_ahead.Await(clock, int64_t(ms) * 1000, shape, SettleMicros(), AheadSource()));
 }
 
 void CPrinterPort::DrainReplies(uint32_t boundMs)
 {
-    const ReadAhead::Source source = [this](uint8_t* into, uint32_t room, int64_t wait) {
-        return ReadWithin(into, room, wait);
-    };
     if (HoldsPort())
         Awaited(boundMs, m_ahead.Await(m_platform.GetClock(), int64_t(boundMs) * 1000, ReplyShape::Nothing(),
-                                       SettleMicros(), source, false));
+                                       SettleMicros(), AheadSource(), false));
 }
 
 void CPrinterPort::Awaited(uint32_t ms, const ReadAhead::Outcome& outcome)

@@ -130,6 +130,9 @@ private:
     void TraceFailure();
     // Reads what arrives within waitMicros for a wait under the reply pace.
     int ReadWithin(uint8_t* buffer, uint32_t length, int64_t waitMicros);
+    ReadAhead::Source AheadSource();
+    // Moves bytes read ahead into buffer (ahead: how many); true when they answer the read.
+    bool TakeAhead(uint8_t* buffer, uint32_t length, uint32_t& ahead);
     int64_t SettleMicros() const;
     void Awaited(uint32_t ms, const ReadAhead::Outcome& outcome);
 
