@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace kalo::cli {
+
+// How long --on-change's program may run before it is stopped.
+inline constexpr int64_t kChangeHookLimitMicros = 10'000'000;
+
+// One change for the hook: its arguments NAME URI FROM TO, also given to it
+// as KALO_NAME, KALO_URI, KALO_FROM and KALO_TO.
+struct HookChange {
+    std::string name, uri, from, to;
+};
+
+// --on-change PROGRAM: run once a change, no shell between, one at a time
+// in the order the changes came, each within kChangeHookLimitMicros; its
+// output goes to standard error. A program that cannot start, fails or
+// runs out of time is told on err ("kaloctl: ...") and the next one runs.
+// Runs on a thread of its own, so a slow hook never holds up the polls.
+class ChangeHook {
+public:
+    // PROGRAM as given: a name without '/' is looked for on PATH.
+    ChangeHook(platform::Platform& platform, std::string program, std::ostream& err);
+    ~ChangeHook(); // stops a program still running, drops the ones waiting
+    ChangeHook(const ChangeHook&) = delete;
+    ChangeHook& operator=(const ChangeHook&) = delete;
+    void Queue(HookChange change);
+    // Waits until every change queued has had its run (tests, and the end of a bounded watch).
+    void Drain();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace kalo::cli
