@@ -2,8 +2,8 @@
 
 #include "platform/Platform.h"
 
+#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 
 namespace kalo::cli {
@@ -19,13 +19,17 @@ struct HookChange {
 
 // --on-change PROGRAM: run once a change, no shell between, one at a time
 // in the order the changes came, each within kChangeHookLimitMicros; its
-// output goes to standard error. A program that cannot start, fails or
-// runs out of time is told on err ("kaloctl: ...") and the next one runs.
+// output and what went wrong (a program that cannot start, fails or runs
+// out of time: "kaloctl: ...") are told, a whole line at a time, and the
+// next one runs.
 // Runs on a thread of its own, so a slow hook never holds up the polls.
 class ChangeHook {
 public:
-    // PROGRAM as given: a name without '/' is looked for on PATH.
-    ChangeHook(platform::Platform& platform, std::string program, std::ostream& err);
+    // Where its lines go: called from the hook's thread, one whole line (no newline) a call.
+    using Teller = std::function<void(const std::string& line)>;
+    // PROGRAM as given: a name without '/' is looked for on PATH. limitMicros: tests shorten it.
+    ChangeHook(platform::Platform& platform, std::string program, Teller tell,
+               int64_t limitMicros = kChangeHookLimitMicros);
     ~ChangeHook(); // stops a program still running, drops the ones waiting
     ChangeHook(const ChangeHook&) = delete;
     ChangeHook& operator=(const ChangeHook&) = delete;
