@@ -3,8 +3,8 @@
 #include "FleetReport.h"
 #include "FleetResult.h"
 #include "FleetRunner.h"
+#include "FleetTargets.h"
 #include "TerminalOutput.h"
-#include "connect/TargetsFile.h"
 #include "platform/ChildProcesses.h"
 #include "platform/Files.h"
 
@@ -15,11 +15,7 @@ namespace kalo::cli {
 
 namespace {
 
-constexpr size_t kMaxTargetsFileBytes = 16 * 1024 * 1024;
 constexpr int64_t kMicrosPerSecond = 1000000;
-// The longest the names of the targets file may take to resolve, all of
-// them together: a name server that does not answer is asked twice, 5 s each.
-constexpr int64_t kResolveMicros = 10 * kMicrosPerSecond;
 
 struct FleetRequest {
     std::string targets;
@@ -214,27 +210,12 @@ int FleetCommand::Execute(CommandContext& context)
         return kExitUsage;
     }
 
-    std::string text, error;
-    if (!platform::ReadFile(request.targets, kMaxTargetsFileBytes, text, error)) {
-        context.err << "kaloctl fleet: " << error << '\n';
+    std::optional<FleetTargets> loaded = LoadFleetTargets(context, request.targets, "fleet");
+    if (!loaded)
         return kExitUsage;
-    }
-    std::vector<Target> targets;
-    std::vector<std::string> errors;
-    if (!ReadTargets(text, TargetUriReaderFor(context.platform.Ports()), targets, errors)) {
-        for (const std::string& line : errors)
-            context.err << "kaloctl fleet: " << request.targets << ": " << line << '\n';
-        context.err << "kaloctl fleet: nothing was run\n";
-        return kExitUsage;
-    }
-
-    const TargetAddresses addresses = ResolveTargets(targets, context.platform.Names(), kResolveMicros);
-    if (!addresses.errors.empty()) {
-        for (const std::string& line : addresses.errors)
-            context.err << "kaloctl fleet: " << request.targets << ": " << line << '\n';
-        context.err << "kaloctl fleet: nothing was run\n";
-        return kExitUsage;
-    }
+    const std::vector<Target>& targets = loaded->targets;
+    const TargetAddresses& addresses = loaded->addresses;
+    std::string error;
     if (task == FleetTask::GetStatus && !platform::MakeFolder(request.profileOut, error)) {
         context.err << "kaloctl fleet: " << error << "\nkaloctl fleet: nothing was run\n";
         return kExitUsage;

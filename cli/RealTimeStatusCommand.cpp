@@ -23,7 +23,9 @@ Json Known(const std::optional<T>& value)
     return value ? Json(*value) : Json(nullptr);
 }
 
-Json StatusJson(const RealTimeStatus& status)
+} // namespace
+
+Json RealTimeStatusJson(const RealTimeStatus& status)
 {
     Json replies = Json::object();
     for (size_t i = 0; i < status.replies.size(); ++i)
@@ -40,8 +42,6 @@ Json StatusJson(const RealTimeStatus& status)
                 {"lineStatus", status.fromLineStatus},
                 {"replies", replies}};
 }
-
-} // namespace
 
 int ExitStatusOf(PrinterState state)
 {
@@ -88,7 +88,7 @@ int RealTimeStatusCommand::Execute(CommandContext& context)
                     << '\n';
     }
     if (json)
-        PrintJson(context.out, StatusJson(status));
+        PrintJson(context.out, RealTimeStatusJson(status));
     else
         context.out << status.Text() << '\n';
     return ExitStatusOf(status.state);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Command.h"
+#include "StatusReport.h"
 #include "status/RealTimeStatus.h"
 
 namespace kalo::cli {
@@ -19,5 +20,8 @@ public:
 // What kaloctl exits with for a state: 0 ready, 4 needs attention soon, 5
 // cannot print, 1 for a state not read (unknown, busy, unreachable).
 int ExitStatusOf(PrinterState state);
+
+// The state as status --json prints it: {"state", "text", "ready", "paper", ...}.
+Json RealTimeStatusJson(const RealTimeStatus& status);
 
 } // namespace kalo::cli

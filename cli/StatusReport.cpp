@@ -180,16 +180,18 @@ void PrintStatusJson(std::ostream& out, const StatusRecord& record, const Printe
     PrintJson(out, document);
 }
 
+std::string DifferenceText(const StatusDifference& d)
+{
+    const std::string where = d.slot >= 0 ? "switch " + std::to_string(int(kSwitchNumbers[d.slot])) + " pin "
+            + std::to_string(d.pin) + " (" + PinLabel(d.slot, d.pin) + ")"
+                                          : d.setting;
+    return where + ": " + d.from + " -> " + d.to;
+}
+
 void PrintDifferences(std::ostream& out, const std::vector<StatusDifference>& differences)
 {
-    for (const StatusDifference& d : differences) {
-        if (d.slot >= 0)
-            out << "switch " << int(kSwitchNumbers[d.slot]) << " pin " << d.pin << " (" << PinLabel(d.slot, d.pin)
-                << "): ";
-        else
-            out << d.setting << ": ";
-        out << d.from << " -> " << d.to << '\n';
-    }
+    for (const StatusDifference& d : differences)
+        out << DifferenceText(d) << '\n';
 }
 
 Json DifferencesJson(const std::vector<StatusDifference>& differences)

@@ -36,6 +36,8 @@ void PrintStatusJson(std::ostream& out, const StatusRecord& record, const Printe
 // Differences as lines, "switch 6 pin 2 ([PIN 2] Auto Internal buzzer control): off -> on" or
 // "code-page: PC437 (USA, Standard Europe) -> Katakana".
 void PrintDifferences(std::ostream& out, const std::vector<StatusDifference>& differences);
+// One of those lines, without its line break.
+std::string DifferenceText(const StatusDifference& difference);
 // Differences as a JSON array: {"switch", "pin", "label", "from", "to"} or {"setting", "from", "to"}.
 Json DifferencesJson(const std::vector<StatusDifference>& differences);
 
