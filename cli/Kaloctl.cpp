@@ -15,6 +15,7 @@
 #include "StatusCommands.h"
 #include "TraceOption.h"
 #include "TraceViewCommand.h"
+#include "WatchCommand.h"
 #include "cli/options/Completion.h"
 #include "cli/options/Nearest.h"
 #include "platform/Interruption.h"
@@ -49,6 +50,7 @@ Kaloctl::Kaloctl()
     m_commands.push_back(std::make_unique<BinToHexCommand>());
     m_commands.push_back(std::make_unique<TraceViewCommand>());
     m_commands.push_back(std::make_unique<FleetCommand>());
+    m_commands.push_back(std::make_unique<WatchCommand>());
 }
 
 Command* Kaloctl::Find(const std::string& name) const
