@@ -41,16 +41,31 @@ public:
         std::ofstream targets(TargetsPath());
         targets << "# the test's fleet\n";
         for (const Member& member : members) {
-            std::vector<std::string> args = {"--tcp", "127.0.0.1:0", "--wire-log", WireLog(member.name), "--state",
-                                             member.state};
+            SetState(member.name, member.state);
+            m_args[member.name] = {"--wire-log", WireLog(member.name), "--state-file", m_base + "/" + member.name};
             for (const std::string& fault : member.faults)
-                args.insert(args.end(), {"--fault", fault});
-            m_printers.push_back(std::make_unique<test::VirtualPrinterProcess>(args));
-            targets << member.name << " socket://127.0.0.1:" << m_printers.back()->tcpPort << "\n";
+                m_args[member.name].insert(m_args[member.name].end(), {"--fault", fault});
+            Start(member.name, "127.0.0.1:0");
+            targets << member.name << " socket://127.0.0.1:" << m_printers[member.name]->tcpPort << "\n";
         }
         std::ofstream(ProfilePath()) << kProfile;
     }
     ~Fleet() { std::filesystem::remove_all(m_base); }
+
+    // The words its next real-time answers give.
+    void SetState(const std::string& name, const std::string& words) const
+    {
+        std::ofstream(m_base + "/" + name + ".next") << words;
+        std::filesystem::rename(m_base + "/" + name + ".next", m_base + "/" + name);
+    }
+    void Stop(const std::string& name) { m_printers[name].reset(); }
+    // On the port it had, after Stop.
+    void Start(const std::string& name, const std::string& address)
+    {
+        std::vector<std::string> args = {"--tcp", address};
+        args.insert(args.end(), m_args[name].begin(), m_args[name].end());
+        m_printers[name] = std::make_unique<test::VirtualPrinterProcess>(args);
+    }
 
     std::string TargetsPath() const { return m_base + "/targets"; }
     std::string ProfilePath() const { return m_base + "/profile.json"; }
@@ -60,7 +75,8 @@ public:
 private:
     static inline int s_count = 0;
     std::string m_base;
-    std::vector<std::unique_ptr<test::VirtualPrinterProcess>> m_printers;
+    std::map<std::string, std::unique_ptr<test::VirtualPrinterProcess>> m_printers;
+    std::map<std::string, std::vector<std::string>> m_args;
 };
 
 std::vector<nlohmann::json> JsonLines(const std::string& text)
@@ -161,6 +177,93 @@ TEST(FleetProgramTest, StatusOfAMixedFleet)
             states[line["name"]] = line["status"]["state"];
     for (const auto& [member, state] : rows)
         EXPECT_EQ(states[member.name], state) << member.name;
+}
+
+// watch over three printers whose state files change: each change printed
+// once and handed to the hook in order, a printer gone turning unreachable
+// and back, a pin changed behind watch's back reported as drift, and no
+// connection held between polls.
+TEST(FleetProgramTest, WatchReportsEachChangeOnce)
+{
+    Fleet fleet({{"a", {}}, {"b", {}}, {"c", {}}});
+    const std::string dir = fleet.Dir();
+    std::ofstream(dir + "/hook") << "#!/bin/sh\necho \"$* $KALO_NAME $KALO_URI $KALO_FROM $KALO_TO\" >>'" << dir
+                                  << "/hook.log'\n";
+    std::filesystem::permissions(dir + "/hook", std::filesystem::perms::owner_all);
+    std::string uriA, targets = test::FileBytes(fleet.TargetsPath());
+    std::istringstream(targets.substr(targets.find("\na ") + 3)) >> uriA;
+    const std::string cPort = targets.substr(targets.find("\nc ") + 3);
+    const auto held = test::RunProgram(KALO_KALOCTL_PATH, {"--pace", "reply", "--target", uriA, "get-status",
+                                                           "--profile-out", dir + "/held.json"});
+    ASSERT_EQ(held.status, 0) << held.err;
+
+    test::ChildProcess watch(KALO_KALOCTL_PATH,
+                             {"--pace", "reply", "watch", "--targets", fleet.TargetsPath(), "--interval", "0.2",
+                              "--json", "--on-change", dir + "/hook", "--profile", dir + "/held.json", "--drift-every",
+                              "0.01"});
+    std::vector<std::string> changes; // "NAME FROM TO" of b and c; a is written to meanwhile
+    bool drifted = false;
+    const auto until = [&](const std::string& change) {
+        while (std::find(changes.begin(), changes.end(), change) == changes.end()) {
+            const std::string line = watch.ReadLine(5000);
+            const nlohmann::json json = nlohmann::json::parse(line, nullptr, false);
+            if (!json.is_object())
+                return false;
+            drifted = drifted || (json.value("drift", false) && json["differences"][0]["switch"] == 6);
+            if (json.contains("to") && json["name"] != "a")
+                changes.push_back(json["name"].get<std::string>() + " " + json["from"].dump() + " "
+                                  + json["to"].get<std::string>() + " " + json["status"]["state"].get<std::string>());
+        }
+        return true;
+    };
+    ASSERT_TRUE(until("b null ready ready") && until("c null ready ready"));
+    fleet.SetState("b", "paper-near-end");
+    ASSERT_TRUE(until("b \"ready\" paper-near-end paper-near-end"));
+    fleet.Stop("c");
+    ASSERT_TRUE(until("c \"ready\" unreachable unreachable"));
+    fleet.Start("c", "127.0.0.1:" + cPort.substr(cPort.rfind(':') + 1, cPort.find('\n') - cPort.rfind(':') - 1));
+    ASSERT_TRUE(until("c \"unreachable\" ready ready"));
+    ASSERT_EQ(test::RunProgram(KALO_KALOCTL_PATH, {"--pace", "reply", "--target", uriA, "set-status", "--pin", "6:2=on"})
+                  .status,
+              0);
+    for (int i = 0; i < 50 && !drifted; ++i)
+        until("never");
+    EXPECT_TRUE(drifted);
+    watch.Signal(SIGTERM);
+    EXPECT_EQ(watch.Wait(1000), 143);
+    // Per printer, in order: the changes printed and the hook's runs, its
+    // arguments the same as its environment.
+    std::map<std::string, std::string> printed, hooked;
+    for (const std::string& change : changes)
+        printed[change.substr(0, 1)] += change.substr(0, change.rfind(' ')) + "\n";
+    std::istringstream log(test::FileBytes(dir + "/hook.log"));
+    for (std::string run; std::getline(log, run);) {
+        std::istringstream words(run);
+        std::string name, uri, from, to, again;
+        words >> name >> uri >> from >> to;
+        std::getline(words, again);
+        EXPECT_EQ(again, " " + name + " " + uri + " " + from + " " + to);
+        if (name != "a")
+            hooked[name] += name + " " + (from == "none" ? "null" : "\"" + from + "\"") + " " + to + "\n";
+    }
+    EXPECT_EQ(printed["b"], "b null ready\nb \"ready\" paper-near-end\n");
+    EXPECT_EQ(printed["c"], "c null ready\nc \"ready\" unreachable\nc \"unreachable\" ready\n");
+    EXPECT_EQ(hooked, printed);
+    // Each poll opened its connection and closed it before the next one.
+    std::istringstream wire(test::FileBytes(fleet.WireLog("b")));
+    int opens = 0;
+    std::string expectedWord = "open";
+    for (std::string line; std::getline(wire, line);) {
+        std::istringstream words(line);
+        std::string time, word;
+        words >> time >> word;
+        if (word == "open" || word == "close") {
+            ASSERT_EQ(word, expectedWord) << line;
+            expectedWord = word == "open" ? "close" : "open";
+            opens += word == "open";
+        }
+    }
+    EXPECT_GT(opens, 5);
 }
 
 } // namespace
