@@ -262,6 +262,11 @@ int WatchCommand::Execute(CommandContext& context)
     std::optional<FleetTargets> loaded = LoadFleetTargets(context, request.targets, "watch");
     if (!loaded)
         return kExitUsage;
+    if (loaded->targets.empty()) {
+        // Watching nothing until interrupted would look like a quiet fleet.
+        context.err << "kaloctl watch: " << request.targets << " names no printer\n";
+        return kExitUsage;
+    }
 
     std::mutex errLock;
     std::unique_ptr<WatchMetrics> metrics;
