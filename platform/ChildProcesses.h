@@ -45,12 +45,18 @@ class ChildProcesses {
 public:
     virtual ~ChildProcesses() = default;
     // Starts program with args (args[0] is the program's name); a handle
-    // for the other calls. A program that cannot be started still gets a
-    // handle and ends at the next wait, NotStarted.
-    virtual int Start(const std::string& program, const std::vector<std::string>& args) = 0;
+    // for the other calls. A program named without '/' is looked for on
+    // PATH. environment: "NAME=value" entries added to what this program
+    // has, each in place of one of the same name. A program that cannot be
+    // started still gets a handle and ends at the next wait, NotStarted,
+    // its text naming it ("notify-me: No such file or directory").
+    virtual int Start(const std::string& program, const std::vector<std::string>& args,
+                      const std::vector<std::string>& environment = {}) = 0;
     // Waits up to timeoutMicros for output or an end and reports each; also
     // returns early when an interruption comes (see Interruption.h).
     virtual void Wait(int64_t timeoutMicros, ChildListener& listener) = 0;
+    // The one call another thread may make while a wait runs: a stopped
+    // child's end then ends the wait. A child already ended is left alone.
     virtual void Stop(int child, StopKind kind) = 0;
     virtual size_t Running() const = 0;
 };

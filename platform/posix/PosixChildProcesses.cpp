@@ -3,6 +3,7 @@
 #include "RetryEintr.h"
 #include "Wakeup.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -61,10 +63,11 @@ public:
         }
     }
 
-    int Start(const std::string& program, const std::vector<std::string>& args) override
+    int Start(const std::string& program, const std::vector<std::string>& args,
+              const std::vector<std::string>& added) override
     {
         const int handle = m_nextHandle++;
-        Child& child = m_children[handle];
+        Child& child = Insert(handle);
         int out[2] = {-1, -1}, err[2] = {-1, -1}, peak[2] = {-1, -1};
         if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(peak, O_CLOEXEC) != 0) {
             child.notStarted = std::string("pipe: ") + std::strerror(errno);
@@ -79,9 +82,12 @@ public:
         const std::string peakSetting = std::string(kPeakVariable) + "=" + std::to_string(kPeakFd);
         std::vector<char*> environment;
         for (char** entry = environ; *entry; ++entry) {
-            if (std::strncmp(*entry, peakSetting.c_str(), std::strlen(kPeakVariable) + 1) != 0)
+            if (!SameName(*entry, peakSetting)
+                && std::none_of(added.begin(), added.end(), [&](const std::string& a) { return SameName(*entry, a); }))
                 environment.push_back(*entry);
         }
+        for (const std::string& entry : added)
+            environment.push_back(const_cast<char*>(entry.c_str()));
         environment.push_back(const_cast<char*>(peakSetting.c_str()));
         environment.push_back(nullptr);
 
@@ -107,8 +113,9 @@ public:
         posix_spawnattr_setflags(&attributes,
                                  POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         pid_t pid = -1;
-        const int failed =
-            ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environment.data());
+        // The p form looks on PATH for a bare name, as a shell would.
+        const auto spawn = program.find('/') == std::string::npos ? ::posix_spawnp : ::posix_spawn;
+        const int failed = spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environment.data());
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
         CloseFd(out[1]);
@@ -121,7 +128,10 @@ public:
             CloseFd(peak[0]);
             return handle;
         }
-        child.pid = pid;
+        {
+            const std::lock_guard lock(m_lock);
+            child.pid = pid;
+        }
         child.fds[0] = out[0];
         child.fds[1] = err[0];
         // Read once the child has ended, not waited on: a program it starts
@@ -171,6 +181,9 @@ public:
 
     void Stop(int handle, StopKind kind) override
     {
+        // Held so that the child is not reaped between the look and the
+        // kill, its process group's number free for another.
+        const std::lock_guard lock(m_lock);
         const auto found = m_children.find(handle);
         if (found != m_children.end() && found->second.pid > 0)
             ::kill(-found->second.pid, kind == StopKind::Kill ? SIGKILL : SIGTERM);
@@ -179,6 +192,19 @@ public:
     size_t Running() const override { return m_children.size(); }
 
 private:
+    Child& Insert(int handle)
+    {
+        const std::lock_guard lock(m_lock);
+        return m_children[handle];
+    }
+
+    // Whether the environment entry sets the variable that setting sets.
+    static bool SameName(const char* entry, const std::string& setting)
+    {
+        const size_t name = setting.find('=');
+        return name != std::string::npos && std::strncmp(entry, setting.c_str(), name + 1) == 0;
+    }
+
     void Drain(int handle, int stream, ChildListener& listener)
     {
         Child& child = m_children[handle];
@@ -210,6 +236,7 @@ private:
     void Reap(ChildListener& listener)
     {
         for (auto it = m_children.begin(); it != m_children.end();) {
+            std::unique_lock lock(m_lock);
             Child& child = it->second;
             ChildExit exit;
             if (child.pid < 0) {
@@ -230,10 +257,13 @@ private:
             }
             const int handle = it->first;
             it = m_children.erase(it);
+            lock.unlock();
             listener.Ended(handle, exit);
         }
     }
 
+    // Guards the map's shape and the pids against a Stop from another thread.
+    std::mutex m_lock;
     std::map<int, Child> m_children;
     int m_nextHandle = 1;
 };

@@ -237,7 +237,7 @@ TEST(FleetRunnerTest, EachChildEndsWithItsOwnOutcome)
 struct RecordedChildren final : platform::ChildProcesses {
     RecordedChildren(std::vector<std::string>& log, const std::string& at, const std::map<std::string, int>& codes)
         : started(log), interruptAt(at), exits(codes) {}
-    int Start(const std::string&, const std::vector<std::string>& args) override
+    int Start(const std::string&, const std::vector<std::string>& args, const std::vector<std::string>&) override
     {
         // The fleet's children: "--target URI COMMAND"; its profile check: "diff".
         started.push_back(args[1] == "--target" ? args[2] : args[1]);
