@@ -115,10 +115,14 @@ public:
     // that watch ends within a second of a signal.
     ~PrometheusMetrics() override
     {
+        if (!m_exposer) {
+            mg_exit_library();
+            return;
+        }
         std::atomic<bool> stopped = false;
         std::thread waker([this, &stopped] {
             const std::string host = m_host == "0.0.0.0" ? "127.0.0.1" : m_host;
-            while (!stopped && m_port > 0) {
+            while (!stopped) {
                 char error[128];
                 if (mg_connection* connection = mg_connect_client(host.c_str(), m_port, 0, error, sizeof error))
                     mg_close_connection(connection);
