@@ -89,6 +89,9 @@ constexpr std::array kStates = {PrinterState::Ready,   PrinterState::PaperNearEn
 constexpr std::array kPapers = {PaperState::Ok, PaperState::NearEnd, PaperState::Out, PaperState::Unknown};
 constexpr std::array kErrorKinds = {"cutter", "unrecoverable", "auto", "error"};
 
+// mg_check_feature's bit for a civetweb built with IPv6.
+constexpr unsigned kCivetwebIpv6 = 8;
+
 using GaugeFamily = prometheus::Family<prometheus::Gauge>;
 
 // The registry collected under the lock the updates take, so that a scrape
@@ -138,7 +141,7 @@ public:
     bool Start(const MetricsAddress& address, std::string& error)
     {
         const std::string where = HostPort(address);
-        if (address.host.find(':') != std::string::npos && !mg_check_feature(8)) {
+        if (address.host.find(':') != std::string::npos && !mg_check_feature(kCivetwebIpv6)) {
             error = "--metrics: cannot listen on " + where + ": this system's civetweb was built without IPv6";
             return false;
         }
