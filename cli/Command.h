@@ -91,6 +91,9 @@ public:
     // none; an operand in brackets ("[FILE]") may be left out.
     virtual const char* Operands() const { return ""; }
     virtual bool NeedsPrinter() const { return true; }
+    // Whether its exchanges go to --trace: a command that names its printers
+    // otherwise (watch's targets file) still talks to them itself.
+    virtual bool Traced() const { return NeedsPrinter(); }
     virtual int Execute(CommandContext& context) = 0;
 
     // The usage line and the help built from the table.

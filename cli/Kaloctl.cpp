@@ -258,7 +258,7 @@ int Kaloctl::Run(const std::vector<std::string>& args, std::ostream& out, std::o
     // A trace line lost stops the command the way Ctrl+C does: the exchange
     // under way runs out, a printer in user-setting mode is taken out of it.
     platform::ProgramTrace trace;
-    if (!traceOptions.file.empty() && command->NeedsPrinter()
+    if (!traceOptions.file.empty() && command->Traced()
         && !trace.Start(traceOptions.file, platform, err, error, [] { platform::Interrupt(0); })) {
         err << "kaloctl: " << error << '\n';
         return kExitUsage;

@@ -14,6 +14,7 @@ public:
     const char* Description() const override;
     std::vector<const OptionInfo*> Options() const override;
     bool NeedsPrinter() const override { return false; }
+    bool Traced() const override { return true; }
     int Execute(CommandContext& context) override;
 };
 
