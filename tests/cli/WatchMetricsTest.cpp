@@ -3,7 +3,7 @@
 #include "support/ChildProcess.h"
 
 #include <gtest/gtest.h>
-#include <ranges>
+#include <sstream>
 
 namespace {
 
@@ -37,8 +37,8 @@ TEST(WatchMetrics, AScrapeReadsTheLastPollAndLeavesOutWhatIsNotKnown) {
     const auto scrape = kalo::test::RunProgram("/bin/sh", {"-c", "b=$(curl -sf \"$1\") && echo \"$b\" && echo \"$b\" | promtool check metrics >&2", "sh", metrics->Url()});
     EXPECT_EQ(scrape.status, 0) << scrape.err << scrape.out;
     for (const auto& row : rows)
-        for (const auto part : std::views::split(std::string_view(row.lines), '|')) {
-            const std::string line(part.begin(), part.end());
+        std::istringstream lines(row.lines);
+        for (std::string line; std::getline(lines, line, '|');) {
             EXPECT_EQ(scrape.out.find(line[0] == '-' ? "\n" + line.substr(1) + " " : line + "\n") == std::string::npos, line[0] == '-') << line;
         }
     // Its port taken: said plainly, nothing thrown.
