@@ -36,11 +36,11 @@ TEST(WatchMetrics, AScrapeReadsTheLastPollAndLeavesOutWhatIsNotKnown) {
     // The body on standard output, promtool's verdict the exit status.
     const auto scrape = kalo::test::RunProgram("/bin/sh", {"-c", "b=$(curl -sf \"$1\") && echo \"$b\" && echo \"$b\" | promtool check metrics >&2", "sh", metrics->Url()});
     EXPECT_EQ(scrape.status, 0) << scrape.err << scrape.out;
-    for (const auto& row : rows)
+    for (const auto& row : rows) {
         std::istringstream lines(row.lines);
-        for (std::string line; std::getline(lines, line, '|');) {
+        for (std::string line; std::getline(lines, line, '|');)
             EXPECT_EQ(scrape.out.find(line[0] == '-' ? "\n" + line.substr(1) + " " : line + "\n") == std::string::npos, line[0] == '-') << line;
-        }
+    }
     // Its port taken: said plainly, nothing thrown.
     const std::string port = metrics->Url().substr(17, metrics->Url().size() - 25);
     EXPECT_FALSE(kalo::cli::WatchMetrics::Serve({"127.0.0.1", std::stoi(port)}, error));
