@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <poll.h>
+#include <regex>
 #include <unistd.h>
 
 namespace {
@@ -229,6 +230,14 @@ TEST(FleetProgramTest, WatchReportsEachChangeOnce)
     EXPECT_TRUE(until("drift"));
     watch.Signal(SIGTERM);
     EXPECT_EQ(watch.Wait(1000), 143);
+    // The text line of a first poll; a hang-up ends it too.
+    test::ChildProcess text(KALO_KALOCTL_PATH, {"--pace", "reply", "watch", "--targets", fleet.TargetsPath(),
+                                                "--interval", "0.2"});
+    const std::string first = text.ReadLine();
+    EXPECT_TRUE(std::regex_match(first, std::regex(R"(20\d\d-\d\d-\d\dT\d\d:\d\d:\d\dZ [abc] none -> ready: Ready)")))
+        << first;
+    text.Signal(SIGHUP);
+    EXPECT_EQ(text.Wait(1000), 129);
     // Per printer, in order: the changes printed and the hook's runs, its
     // arguments the same as its environment.
     std::map<std::string, std::string> printed, hooked;
