@@ -82,11 +82,8 @@ int RealTimeStatusCommand::Execute(CommandContext& context)
     const RealTimeStatus status = session
         ? ReadRealTimeStatus(session->Port(), session->Interface())
         : RealTimeStatus::Unread(failure == SessionFailure::Busy ? PrinterState::Busy : PrinterState::Unreachable);
-    if (session && status.state == PrinterState::Unknown) {
-        const std::string reason = session->Port().FailureText();
-        context.err << (reason.empty() ? "A real-time status reply was missing or not a status byte." : reason)
-                    << '\n';
-    }
+    if (session && status.state == PrinterState::Unknown)
+        context.err << UnreadReason(session->Port()) << '\n';
     if (json)
         PrintJson(context.out, RealTimeStatusJson(status));
     else

@@ -6,7 +6,6 @@
 #include "StatusReport.h"
 #include "WatchMetrics.h"
 #include "Watcher.h"
-#include "platform/Files.h"
 #include "status/ProfileJson.h"
 
 #include <charconv>
@@ -114,7 +113,7 @@ public:
     void Polled(const Target& target, const WatchReading& reading) override
     {
         if (m_metrics) {
-            m_metrics->Polled(target.name, reading.status, reading.answered, reading.seconds, reading.unixTime);
+            m_metrics->Polled(target.name, reading.status, reading.status.Answered(), reading.seconds, reading.unixTime);
             if (reading.driftDue)
                 m_metrics->Drift(target.name,
                                  reading.drift ? std::optional<bool>(!reading.drift->empty()) : std::nullopt);

@@ -2,6 +2,7 @@
 
 #include "connect/PrinterSession.h"
 #include "platform/ConsoleMessageSink.h"
+#include "platform/ForwardingPlatform.h"
 #include "platform/Interruption.h"
 #include "status/StatusApply.h"
 
@@ -71,34 +72,12 @@ public:
 };
 
 // The platform as it is, its message boxes kept quiet.
-class PollPlatform final : public platform::Platform {
+class PollPlatform final : public platform::ForwardingPlatform {
 public:
-    explicit PollPlatform(Platform& inner)
-        : m_inner(inner)
-    {
-    }
-    platform::Clock& GetClock() override { return m_inner.GetClock(); }
+    using ForwardingPlatform::ForwardingPlatform;
     platform::MessageSink& Messages() override { return m_quiet; }
-    const platform::PortMap& Ports() override { return m_inner.Ports(); }
-    std::unique_ptr<platform::SerialDevice> NewSerialDevice() override { return m_inner.NewSerialDevice(); }
-    std::unique_ptr<platform::StreamSocket> NewStreamSocket() override { return m_inner.NewStreamSocket(); }
-    std::unique_ptr<platform::UsbPrinterDevice> NewUsbPrinterDevice() override
-    {
-        return m_inner.NewUsbPrinterDevice();
-    }
-    std::vector<platform::UsbPrinterInfo> ListUsbPrinters() override { return m_inner.ListUsbPrinters(); }
-    platform::UsbDeviceWatcher& UsbWatcher() override { return m_inner.UsbWatcher(); }
-    std::vector<platform::DevicePathInfo> ListSerialDevices() override { return m_inner.ListSerialDevices(); }
-    std::vector<platform::DevicePathInfo> ListParallelDevices() override { return m_inner.ListParallelDevices(); }
-    platform::DeviceNode NodeAt(const std::string& path) override { return m_inner.NodeAt(path); }
-    uint32_t VersionWord() override { return m_inner.VersionWord(); }
-    std::unique_ptr<platform::ParallelDevice> NewParallelDevice() override { return m_inner.NewParallelDevice(); }
-    platform::NameResolver& Names() override { return m_inner.Names(); }
-    std::unique_ptr<platform::ChildProcesses> NewChildProcesses() override { return m_inner.NewChildProcesses(); }
-    platform::WireTrace* Trace() override { return m_inner.Trace(); }
 
 private:
-    Platform& m_inner;
     QuietMessages m_quiet;
 };
 
@@ -117,15 +96,6 @@ struct Job {
     size_t target = 0;
     bool drift = false;
 };
-
-bool Answered(const RealTimeStatus& status)
-{
-    for (const auto& reply : status.replies) {
-        if (reply)
-            return true;
-    }
-    return status.fromLineStatus;
-}
 
 } // namespace
 
@@ -170,11 +140,8 @@ WatchReading Watcher::State::Poll(const Job& job)
     if (opening.session) {
         CPrinterPort& port = opening.session->Port();
         reading.status = ReadRealTimeStatus(port, opening.session->Interface());
-        reading.answered = Answered(reading.status);
-        if (reading.status.state == PrinterState::Unknown || reading.status.state == PrinterState::Unreachable) {
-            const std::string reason = port.FailureText();
-            reading.reason = reason.empty() ? "a real-time status reply was missing or not a status byte" : reason;
-        }
+        if (reading.status.state == PrinterState::Unknown || reading.status.state == PrinterState::Unreachable)
+            reading.reason = UnreadReason(port);
         if (job.drift)
             ReadDrift(*opening.session, reading);
     } else {
@@ -194,7 +161,7 @@ WatchReading Watcher::State::Poll(const Job& job)
 
 void Watcher::State::ReadDrift(PrinterSession& session, WatchReading& reading)
 {
-    if (!reading.answered) {
+    if (!reading.status.Answered()) {
         reading.driftReason = "the printer did not answer its status requests";
         return;
     }

@@ -30,7 +30,6 @@ struct WatchSettings {
 struct WatchReading {
     size_t target = 0; // index in the targets
     RealTimeStatus status;
-    bool answered = false; // a status byte came (kalo_up)
     // Why the state was not read whole: the port's words, or the reason the
     // port did not open; empty when it was.
     std::string reason;

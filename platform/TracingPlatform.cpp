@@ -3,7 +3,7 @@
 namespace kalo::platform {
 
 TracingPlatform::TracingPlatform(Platform& inner, WireTrace& trace)
-    : m_inner(inner)
+    : ForwardingPlatform(inner)
     , m_trace(trace)
     , m_clock(inner.GetClock(), trace)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "ForwardingPlatform.h"
 #include "WireTrace.h"
 
 #include <memory>
@@ -13,25 +13,11 @@ namespace kalo::platform {
 // and the trace offered to the port facade: every port kind and every
 // exchange is traced without a line of its own. A program that is not
 // asked for a trace never makes one.
-class TracingPlatform final : public Platform {
+class TracingPlatform final : public ForwardingPlatform {
 public:
     TracingPlatform(Platform& inner, WireTrace& trace);
 
     Clock& GetClock() override { return m_clock; }
-    MessageSink& Messages() override { return m_inner.Messages(); }
-    const PortMap& Ports() override { return m_inner.Ports(); }
-    std::unique_ptr<SerialDevice> NewSerialDevice() override { return m_inner.NewSerialDevice(); }
-    std::unique_ptr<StreamSocket> NewStreamSocket() override { return m_inner.NewStreamSocket(); }
-    std::unique_ptr<UsbPrinterDevice> NewUsbPrinterDevice() override { return m_inner.NewUsbPrinterDevice(); }
-    std::vector<UsbPrinterInfo> ListUsbPrinters() override { return m_inner.ListUsbPrinters(); }
-    UsbDeviceWatcher& UsbWatcher() override { return m_inner.UsbWatcher(); }
-    std::vector<DevicePathInfo> ListSerialDevices() override { return m_inner.ListSerialDevices(); }
-    std::vector<DevicePathInfo> ListParallelDevices() override { return m_inner.ListParallelDevices(); }
-    DeviceNode NodeAt(const std::string& path) override { return m_inner.NodeAt(path); }
-    uint32_t VersionWord() override { return m_inner.VersionWord(); }
-    std::unique_ptr<ParallelDevice> NewParallelDevice() override { return m_inner.NewParallelDevice(); }
-    NameResolver& Names() override { return m_inner.Names(); }
-    std::unique_ptr<ChildProcesses> NewChildProcesses() override { return m_inner.NewChildProcesses(); }
     WireTrace* Trace() override { return &m_trace; }
 
 private:
@@ -57,7 +43,6 @@ private:
         WireTrace& m_trace;
     };
 
-    Platform& m_inner;
     WireTrace& m_trace;
     TracingClock m_clock;
 };

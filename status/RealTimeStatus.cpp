@@ -103,6 +103,12 @@ std::string ErrorText(const std::string& error)
     return error == "unrecoverable" ? "unrecoverable error" : error;
 }
 
+bool RealTimeStatus::Answered() const
+{
+    return fromLineStatus
+        || std::any_of(replies.begin(), replies.end(), [](const std::optional<uint8_t>& reply) { return reply.has_value(); });
+}
+
 RealTimeStatus RealTimeStatus::Unread(PrinterState why)
 {
     RealTimeStatus status;
@@ -185,6 +191,12 @@ RealTimeStatus ReadRealTimeStatus(CPrinterPort& port, PortKind interfaceKind)
     if (nothing && !replies.lineStatus && port.LinkLost())
         return RealTimeStatus::Unread(PrinterState::Unreachable);
     return DecodeRealTimeStatus(replies);
+}
+
+std::string UnreadReason(const CPrinterPort& port)
+{
+    const std::string reason = port.FailureText();
+    return reason.empty() ? "A real-time status reply was missing or not a status byte." : reason;
 }
 
 } // namespace kalo

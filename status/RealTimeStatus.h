@@ -41,6 +41,8 @@ struct RealTimeStatus {
     PrinterState state = PrinterState::Unknown;
 
     bool Ready() const { return state == PrinterState::Ready; }
+    // Something answered: a status byte came, or the lp status stood in.
+    bool Answered() const;
     // The state in words, as kaloctl prints it (see ErrorText for the errors):
     // "Ready"; "Busy"; "Unreachable"; otherwise what stands in the way, in
     // this order and joined by ", ": "cover open", "paper out" or "paper near
@@ -79,5 +81,8 @@ inline constexpr uint32_t kRealTimeStatusBoundMs = 1000;
 // as; on a parallel port the lp status is read too.
 RealTimeReplies ReadRealTimeReplies(CPrinterPort& port, PortKind interfaceKind);
 RealTimeStatus ReadRealTimeStatus(CPrinterPort& port, PortKind interfaceKind);
+// Why a read left the state unknown or unreachable: the port's reason, or
+// that a reply was missing or malformed.
+std::string UnreadReason(const CPrinterPort& port);
 
 } // namespace kalo
