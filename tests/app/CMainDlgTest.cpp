@@ -552,6 +552,8 @@ void CMainDlgTest::terminationSignalEndsTheProgramMidExchange()
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     qInfo("[figures] ended %lld ms into the exchange", (long long)tookMs);
     QVERIFY2(tookMs < 2000, qPrintable(QString::number(tookMs)));
+    // The printer may log the last bytes a moment after the program ended.
+    test::WaitForReceived(wireLog, test::HexText(cmd::kEndUserSetting), 5000);
     const std::string received = test::ReceivedHex(wireLog);
     const size_t entered = received.find(test::HexText(cmd::kEnterUserSetting));
     QVERIFY2(entered != std::string::npos
