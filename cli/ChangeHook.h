@@ -34,7 +34,7 @@ public:
     ChangeHook(const ChangeHook&) = delete;
     ChangeHook& operator=(const ChangeHook&) = delete;
     void Queue(HookChange change);
-    // Waits until every change queued has had its run (tests, and the end of a bounded watch).
+    // Waits until every change queued has had its run: what a test waits for.
     void Drain();
 
 private:

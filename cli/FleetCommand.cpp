@@ -32,8 +32,7 @@ const OptionTable<FleetRequest>& FleetTable()
 {
     using Values = OptionValues;
     static const OptionTable<FleetRequest> table = {
-        {{"--targets", "FILE", "the printers: one \"NAME URI\" a line, '#' comments", Values::Text("a file name")},
-         [](FleetRequest& r, const OptionValue& v) { r.targets = v.text; }},
+        {TargetsFileOption(), [](FleetRequest& r, const OptionValue& v) { r.targets = v.text; }},
         {{"--jobs", "N", "how many printers at a time", Values::Numbers({{1, 64}}), "8"},
          [](FleetRequest& r, const OptionValue& v) { r.jobs = v.number; }},
         {{"--json", "", "one JSON object a line per printer as it finishes, then the summary", Values::None()},

@@ -13,6 +13,13 @@ constexpr int64_t kResolveMicros = 10'000'000;
 
 } // namespace
 
+const OptionInfo& TargetsFileOption()
+{
+    static const OptionInfo option = {"--targets", "FILE", "the printers: one \"NAME URI\" a line, '#' comments",
+                                      OptionValues::Text("a file name")};
+    return option;
+}
+
 std::optional<FleetTargets> LoadFleetTargets(CommandContext& context, const std::string& path, const char* who)
 {
     const std::string prefix = std::string("kaloctl ") + who + ": ";

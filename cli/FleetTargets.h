@@ -15,6 +15,9 @@ struct FleetTargets {
     TargetAddresses addresses;
 };
 
+// --targets FILE, as every command over many printers takes it.
+const OptionInfo& TargetsFileOption();
+
 // Reads the targets file the way every command over many printers takes
 // it: a file that cannot be read, a line that does not fit, a name given
 // twice or one printer named twice refuses the whole file, each reason

@@ -57,8 +57,7 @@ const OptionTable<WatchRequest>& WatchTable()
 {
     using Values = OptionValues;
     static const OptionTable<WatchRequest> table = {
-        {{"--targets", "FILE", "the printers: one \"NAME URI\" a line, '#' comments", Values::Text("a file name")},
-         [](WatchRequest& r, const OptionValue& v) { r.targets = v.text; }},
+        {TargetsFileOption(), [](WatchRequest& r, const OptionValue& v) { r.targets = v.text; }},
         {{"--interval", "SECONDS", "how often each printer is polled",
           Values::Text("seconds from 0.1 to 86400, fractions allowed", IsInterval), "30"},
          [](WatchRequest& r, const OptionValue& v) { r.intervalSeconds = *Decimal(v.text); }},
@@ -113,7 +112,7 @@ public:
     void Polled(const Target& target, const WatchReading& reading) override
     {
         if (m_metrics) {
-            m_metrics->Polled(target.name, reading.status, reading.status.Answered(), reading.seconds, reading.unixTime);
+            m_metrics->Polled(target.name, reading.status, reading.seconds, reading.unixTime);
             if (reading.driftDue)
                 m_metrics->Drift(target.name,
                                  reading.drift ? std::optional<bool>(!reading.drift->empty()) : std::nullopt);
@@ -146,8 +145,7 @@ private:
                       {"uri", target.uri},
                       {"from", last ? Json(from) : Json(nullptr)},
                       {"to", to},
-                      {"status", RealTimeStatusJson(reading.status)}}
-                     .dump(-1, ' ', false, Json::error_handler_t::replace));
+                      {"status", RealTimeStatusJson(reading.status)}});
         } else {
             std::string line = UtcTime(reading.unixTime) + " " + target.name + " " + from + " -> " + to + ": "
                 + reading.status.Text();
@@ -167,8 +165,7 @@ private:
                       {"name", target.name},
                       {"uri", target.uri},
                       {"drift", !differences.empty()},
-                      {"differences", DifferencesJson(differences)}}
-                     .dump(-1, ' ', false, Json::error_handler_t::replace));
+                      {"differences", DifferencesJson(differences)}});
             return;
         }
         std::string line = UtcTime(reading.unixTime) + " " + target.name;
@@ -182,10 +179,8 @@ private:
         Line(line);
     }
 
-    void Line(const std::string& line)
-    {
-        m_out << line << '\n' << std::flush;
-    }
+    void Line(const std::string& line) { m_out << line << '\n' << std::flush; }
+    void Line(const Json& json) { Line(json.dump(-1, ' ', false, Json::error_handler_t::replace)); }
 
     std::ostream& m_out;
     bool m_json;

@@ -171,11 +171,10 @@ public:
 
     std::string Url() const override { return m_url; }
 
-    void Polled(const std::string& target, const RealTimeStatus& status, bool answered, double seconds,
-                double unixTime) override
+    void Polled(const std::string& target, const RealTimeStatus& status, double seconds, double unixTime) override
     {
         const std::lock_guard lock(m_metrics->mutex);
-        m_up.Add({{"target", target}}).Set(answered ? 1 : 0);
+        m_up.Add({{"target", target}}).Set(status.Answered() ? 1 : 0);
         for (const PrinterState state : kStates)
             m_state.Add({{"target", target}, {"state", PrinterStateWord(state)}}).Set(state == status.state ? 1 : 0);
         for (const PaperState paper : kPapers)

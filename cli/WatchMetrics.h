@@ -27,10 +27,9 @@ public:
     virtual ~WatchMetrics() = default;
     // "http://127.0.0.1:PORT/metrics", the port the one listened on.
     virtual std::string Url() const = 0;
-    // One poll: kalo_up (answered), kalo_state, kalo_paper, kalo_cover_open,
+    // One poll: kalo_up (status.Answered()), kalo_state, kalo_paper, kalo_cover_open,
     // kalo_offline, kalo_error{kind}, kalo_poll_seconds, kalo_last_poll_timestamp_seconds.
-    virtual void Polled(const std::string& target, const RealTimeStatus& status, bool answered, double seconds,
-                        double unixTime) = 0;
+    virtual void Polled(const std::string& target, const RealTimeStatus& status, double seconds, double unixTime) = 0;
     // kalo_profile_drift: 1 the printer no longer holds the profile, 0 it
     // does, none when the last read could not tell (the series left out).
     virtual void Drift(const std::string& target, std::optional<bool> drift) = 0;

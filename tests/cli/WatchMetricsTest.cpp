@@ -27,10 +27,10 @@ TEST(WatchMetrics, AScrapeReadsTheLastPollAndLeavesOutWhatIsNotKnown) {
         {"cut", {0x1A, 0x52, 0x1A, 0x12}, false,
          R"(kalo_error{kind="cutter",target="cut"} 1|kalo_error{kind="unrecoverable",target="cut"} 0|kalo_offline{target="cut"} 1)"}};
     for (const auto& row : rows) {
-        metrics->Polled(row.target, kalo::DecodeRealTimeStatus({{0x12, 0x12, 0x12, 0x12}}), true, 0.5, 1);
+        metrics->Polled(row.target, kalo::DecodeRealTimeStatus({{0x12, 0x12, 0x12, 0x12}}), 0.5, 1);
         metrics->Drift(row.target, false);
         const auto status = row.replies[0] ? kalo::DecodeRealTimeStatus({row.replies}) : kalo::RealTimeStatus::Unread(kalo::PrinterState::Unreachable);
-        metrics->Polled(row.target, status, row.replies[0].has_value(), 0.25, 1700000000);
+        metrics->Polled(row.target, status, 0.25, 1700000000);
         metrics->Drift(row.target, row.drift);
     }
     // The body on standard output, promtool's verdict the exit status.
